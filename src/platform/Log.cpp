@@ -1,0 +1,9 @@
+#include "platform/Log.h"
+
+#include <QDebug>
+#include <QString>
+
+void qsLog(const QString &line)
+{
+    qWarning().noquote() << line;
+}

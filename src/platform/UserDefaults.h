@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QMutex>
+#include <QString>
+#include <QVariant>
+#include <QVariantMap>
+#include <memory>
+
+class QSettings;
+
+// Keys of the user defaults that code refers to.
+inline const QString QSFontInfo = QStringLiteral("FontInfo");
+inline const QString QSWindowInfo = QStringLiteral("WindowInfo");
+inline const QString QSConsoleInfo = QStringLiteral("ConsoleInfo");
+inline const QString QSPDFViewInfo = QStringLiteral("PDFViewInfo");
+inline const QString QSOutlineViewInfo = QStringLiteral("OutlineViewInfo");
+inline const QString QSUntitledFileTemplate = QStringLiteral("UntitledFileTemplate");
+inline const QString QSFileEncoding = QStringLiteral("FileEncoding");
+inline const QString QSTexEngineDirectoryPath = QStringLiteral("QSTexEngineDirectoryPath");
+inline const QString QSSelectedEngineExec = QStringLiteral("QSSelectedEngineExec");
+inline const QString QSOpenUntitledFileOnLaunch = QStringLiteral("OpenUntitledFileWhenLaunching");
+
+// The user's settings over a registration domain: a key the user never set reads
+// as its registered value, and registering writes nothing to the user's settings.
+// Safe to use from any thread.
+class UserDefaults
+{
+public:
+    static UserDefaults &standardUserDefaults();
+
+    // The program's whole table of registered values.
+    static QVariantMap registeredDefaultsTable();
+
+    // Stores what the user sets in the given settings file from now on; tests use a
+    // temporary file so that they never touch the user's own settings.
+    void useSettingsFile(const QString &path);
+
+    // Adds to the registration domain (keys given again take the new value).
+    void registerDefaults(const QVariantMap &defaults);
+
+    QVariant objectForKey(const QString &key) const;
+    int integerForKey(const QString &key) const;
+    bool boolForKey(const QString &key) const;
+    QString stringForKey(const QString &key) const;
+    QVariantMap dictionaryForKey(const QString &key) const;
+
+    void setObject(const QVariant &value, const QString &key);
+    void removeObjectForKey(const QString &key);
+    // Writes pending changes to disk.
+    void synchronize();
+
+private:
+    UserDefaults();
+    ~UserDefaults();
+
+    mutable QMutex _mutex;
+    std::unique_ptr<QSettings> _settings; // guarded by _mutex
+    QVariantMap _registered;              // guarded by _mutex
+};

@@ -1,0 +1,42 @@
+#pragma once
+
+#include "platform/UserDefaults.h"
+
+#include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QString>
+#include <QTemporaryDir>
+#include <QTest>
+
+// A temporary folder for a test's files, with the user defaults pointed at a
+// settings file inside it so that no test touches the user's own settings.
+class TestFolder
+{
+public:
+    TestFolder()
+    {
+        UserDefaults::standardUserDefaults().useSettingsFile(_dir.filePath(QStringLiteral("settings.ini")));
+    }
+
+    QString path(const QString &name) const { return _dir.filePath(name); }
+
+    QString write(const QString &name, const QByteArray &bytes) const
+    {
+        const QString filePath = path(name);
+        QDir().mkpath(QFileInfo(filePath).absolutePath());
+        QFile file(filePath);
+        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+            qFatal("cannot write test file %s", qPrintable(filePath));
+        return filePath;
+    }
+
+    static QByteArray read(const QString &filePath)
+    {
+        QFile file(filePath);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+    }
+
+private:
+    QTemporaryDir _dir;
+};
