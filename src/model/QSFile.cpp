@@ -1,0 +1,291 @@
+#include "model/QSFile.h"
+
+#include "model/QSSectionNode.h"
+#include "model/QSUndoManager.h"
+#include "platform/Assertions.h"
+#include "platform/TextEncoding.h"
+#include "platform/UserDefaults.h"
+
+#include <QFile>
+#include <QSaveFile>
+
+QSFile::QSFile(const QUrl &path, bool isUntitled)
+    : _path(path)
+    , _undoManager(std::make_unique<QSUndoManager>())
+    , _isUntitled(isUntitled)
+{
+}
+
+// A file that goes away takes its edges of the include graph with it, so that no
+// other file is left pointing at it.
+QSFile::~QSFile()
+{
+    for (QSFile *parent : std::as_const(_filesWhichIncludeThisFile))
+        parent->_filesWhichThisFileIncludes.removeAll(this);
+    for (QSFile *child : std::as_const(_filesWhichThisFileIncludes))
+        child->_filesWhichIncludeThisFile.removeAll(this);
+}
+
+std::shared_ptr<QSFile> QSFile::initWithFilePath(const QUrl &path)
+{
+    std::shared_ptr<QSFile> file(new QSFile(path, false));
+    file->readFile();
+    return file;
+}
+
+std::shared_ptr<QSFile> QSFile::initUntitledFileWithTemplateString(const QString &templateString,
+                                                                  const QString &title)
+{
+    std::shared_ptr<QSFile> file(new QSFile(QUrl::fromLocalFile(title), true));
+    file->_content = templateString;
+    file->_treeRootNode = file->buildTree(templateString);
+    return file;
+}
+
+std::shared_ptr<QSSectionNode> QSFile::buildTree(const QString &text)
+{
+    const std::shared_ptr<QSSectionNode> root = QSSectionNode::initWithData(
+        text, QSNodeType::File, name(), weak_from_this(), nullptr, weak_from_this());
+    // correctPositionsInTree nests the sections once tree restructuring exists.
+    return root;
+}
+
+void QSFile::setTreeRootNode(const std::shared_ptr<QSSectionNode> &node)
+{
+    _treeRootNode = node;
+    if (node) {
+        node->setNodeFile(weak_from_this());
+        node->setRootFile(weak_from_this());
+    }
+}
+
+QString QSFile::name() const
+{
+    const QString text = pathText();
+    if (!QS_ASSERT(!text.isEmpty(), "path is nil"))
+        return {};
+    return text.mid(text.lastIndexOf(QLatin1Char('/')) + 1);
+}
+
+QString QSFile::directory() const
+{
+    const QString text = pathText();
+    if (!QS_ASSERT(!text.isEmpty(), "path is nil"))
+        return {};
+    const qsizetype slash = text.lastIndexOf(QLatin1Char('/'));
+    if (!QS_ASSERT(slash >= 0, "slashRange not found"))
+        return {};
+    return text.left(slash + 1);
+}
+
+bool QSFile::readFile()
+{
+    if (!_isUntitled && !QFile::exists(pathText())) {
+        _treeRootNode = nullptr;
+        return false;
+    }
+    if (_isUntitled || !hasFileChanged())
+        return false;
+
+    QFile file(pathText());
+    if (!file.open(QIODevice::ReadOnly)) {
+        _treeRootNode = nullptr;
+        return false;
+    }
+    const std::optional<QString> text =
+        TextEncoding::decode(file.readAll(), UserDefaults::standardUserDefaults().integerForKey(QSFileEncoding));
+    if (!text) {
+        _treeRootNode = nullptr;
+        return false;
+    }
+    setTreeRootNode(buildTree(*text));
+    changeAttributesToUpdatedVersion();
+    _undoManager->removeAllActions();
+    setContent(*text);
+    return true;
+}
+
+bool QSFile::hasFileChanged() const
+{
+    const std::optional<FileAttributes> onDisk = FileAttributes::ofFileAtPath(pathText());
+    return !onDisk || !_attributes || *onDisk != *_attributes;
+}
+
+bool QSFile::changeAttributesToUpdatedVersion()
+{
+    _attributes = FileAttributes::ofFileAtPath(pathText());
+    return true;
+}
+
+bool QSFile::hasContentChangedSinceLastSave(bool lookAtIncludedFiles) const
+{
+    if (_undoManager->amountOfUndosInUndoStack() != _undoStackCountAtLastSave)
+        return true;
+    if (!lookAtIncludedFiles)
+        return false;
+    QList<const QSFile *> visited{this};
+    return hasContentChangedSinceLastSave(visited);
+}
+
+// Looks at the included files at any depth, each once, so that an include cycle ends.
+bool QSFile::hasContentChangedSinceLastSave(QList<const QSFile *> &visited) const
+{
+    for (const QSFile *child : _filesWhichThisFileIncludes) {
+        if (visited.contains(child))
+            continue;
+        visited.append(child);
+        if (child->_undoManager->amountOfUndosInUndoStack() != child->_undoStackCountAtLastSave
+            || child->hasContentChangedSinceLastSave(visited)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool QSFile::saveFile()
+{
+    if (!QS_ASSERT(!_isUntitled, "file is untitled - can't be saved with this method"))
+        return false;
+    return write(_content, pathText());
+}
+
+bool QSFile::saveFileToURL(const QUrl &location)
+{
+    if (!QS_ASSERT(location.isValid() && !location.isEmpty(), "URL WAS NIL"))
+        return false;
+    if (!_treeRootNode || !write(_treeRootNode->nodeDataWithChildren(), location.toLocalFile()))
+        return false;
+    if (_isUntitled) {
+        _isUntitled = false;
+        _path = location;
+    }
+    _treeRootNode->setNodeName(name());
+    return true;
+}
+
+// Writes the whole text or nothing: an unrepresentable character or a failed
+// write leaves the file on disk and this file's state as they were.
+bool QSFile::write(const QString &text, const QString &path)
+{
+    const std::optional<QByteArray> bytes =
+        TextEncoding::encode(text, UserDefaults::standardUserDefaults().integerForKey(QSFileEncoding));
+    if (!bytes)
+        return false;
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(*bytes) != bytes->size() || !file.commit())
+        return false;
+    // Saving a titled file elsewhere writes a copy; only the file's own path is watched.
+    if (path == pathText() || _isUntitled)
+        _attributes = FileAttributes::ofFileAtPath(path);
+    _undoStackCountAtLastSave = _undoManager->amountOfUndosInUndoStack();
+    return true;
+}
+
+void QSFile::addChild(QSFile *file)
+{
+    if (!_filesWhichThisFileIncludes.contains(file))
+        _filesWhichThisFileIncludes.append(file);
+}
+
+void QSFile::removeChild(QSFile *file)
+{
+    _filesWhichThisFileIncludes.removeAll(file);
+}
+
+namespace {
+// This file's path relative to the folder of a file that includes it, or none when
+// it lies outside that folder.
+std::optional<QString> relativeIncludePath(const QString &directory, const QString &name,
+                                           const QString &parentDirectory)
+{
+    if (directory.isEmpty() || !directory.startsWith(parentDirectory))
+        return std::nullopt;
+    return directory.mid(parentDirectory.size()) + name;
+}
+} // namespace
+
+void QSFile::addParent(QSFile *file)
+{
+    if (_filesWhichIncludeThisFile.contains(file))
+        return;
+    _filesWhichIncludeThisFile.append(file);
+    if (std::optional<QString> relative = relativeIncludePath(directory(), name(), file->directory()))
+        _relativeIncludePathsToThisFile.insert(*relative);
+}
+
+void QSFile::removeParent(QSFile *file)
+{
+    if (!QS_ASSERT(file, "parentToRemove was nil"))
+        return;
+    _filesWhichIncludeThisFile.removeAll(file);
+    const QString directoryPath = directory();
+    if (!QS_ASSERT(!directoryPath.isEmpty(), "directoryPath was nil"))
+        return;
+    if (std::optional<QString> relative = relativeIncludePath(directoryPath, name(), file->directory()))
+        _relativeIncludePathsToThisFile.remove(*relative);
+}
+
+void QSFile::addAllIncludedFilesToArray(QList<QSFile *> *files) const
+{
+    if (!files)
+        return;
+    for (QSFile *child : _filesWhichThisFileIncludes) {
+        // A file already listed has had its own included files listed when it was
+        // added (or is being listed now, in an include cycle).
+        if (files->contains(child))
+            continue;
+        files->append(child);
+        child->addAllIncludedFilesToArray(files);
+    }
+}
+
+// The companion has the source's name with its extension replaced; a dot in a
+// folder name does not count as the extension.
+std::optional<QString> QSFile::companionPath(const QString &extension) const
+{
+    const QString text = pathText();
+    const qsizetype dot = text.lastIndexOf(QLatin1Char('.'));
+    if (dot < 0 || dot < text.lastIndexOf(QLatin1Char('/')))
+        return std::nullopt;
+    return text.left(dot + 1) + extension;
+}
+
+std::optional<QUrl> QSFile::pdfPath() const
+{
+    const std::optional<QString> companion = companionPath(QStringLiteral("pdf"));
+    if (!companion)
+        return std::nullopt;
+    return QUrl::fromLocalFile(*companion);
+}
+
+bool QSFile::doesPdfExist() const
+{
+    const std::optional<QString> companion = companionPath(QStringLiteral("pdf"));
+    return !_isUntitled && companion && QFile::exists(*companion);
+}
+
+std::optional<QString> QSFile::pdfSyncPath() const
+{
+    return companionPath(QStringLiteral("pdfsync"));
+}
+
+bool QSFile::doesPdfSyncExist() const
+{
+    const std::optional<QString> companion = pdfSyncPath();
+    return !_isUntitled && companion && QFile::exists(*companion);
+}
+
+std::optional<QString> QSFile::contentOfPdfSync() const
+{
+    if (!doesPdfSyncExist())
+        return std::nullopt;
+    QFile file(*pdfSyncPath());
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    return TextEncoding::decode(file.readAll(), TextEncoding::UTF8);
+}
+
+void QSFile::addCompileErrorOrWarning(const std::shared_ptr<ErrorWarningNode> &diagnostic)
+{
+    _compileErrorsAndWarnings.append(diagnostic);
+}

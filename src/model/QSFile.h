@@ -1,0 +1,109 @@
+#pragma once
+
+#include "model/QSRange.h"
+#include "platform/FileAttributes.h"
+
+#include <QList>
+#include <QSet>
+#include <QString>
+#include <QUrl>
+#include <memory>
+#include <optional>
+
+class ErrorWarningNode;
+class QSSectionNode;
+class QSUndoManager;
+
+// One LaTeX source file: its text as the editor last showed it, the outline tree
+// built from that text, what was seen of it on disk, its undo history, its place
+// in the include graph and the diagnostics of the last compile. There is one
+// QSFile per path; the file pool creates and shares them.
+//
+// Threads: created, read and saved on the UI thread, or on the edit worker when an
+// edit adds an include command; the tree and the include graph are guarded by the
+// document-model lock.
+class QSFile : public std::enable_shared_from_this<QSFile>
+{
+public:
+    // A file at a location, read at once; a treeRootNode of none means it could not be read.
+    static std::shared_ptr<QSFile> initWithFilePath(const QUrl &path);
+    // A file that lives only in memory until it is first saved, made from a template.
+    static std::shared_ptr<QSFile> initUntitledFileWithTemplateString(const QString &templateString,
+                                                                     const QString &title);
+    ~QSFile();
+
+    QString content() const { return _content; }
+    void setContent(const QString &content) { _content = content; }
+    std::shared_ptr<QSSectionNode> treeRootNode() const { return _treeRootNode; }
+    void setTreeRootNode(const std::shared_ptr<QSSectionNode> &node);
+    QUrl path() const { return _path; }
+    // The path as plain text, which is also the file's key in the pool.
+    QString pathText() const { return _path.toLocalFile(); }
+    QSUndoManager &undoManager() const { return *_undoManager; }
+    bool isUntitled() const { return _isUntitled; }
+    QSRange currentSelection() const { return _currentSelection; }
+    void setCurrentSelection(QSRange selection) { _currentSelection = selection; }
+    qint32 undoStackCountAtLastSave() const { return _undoStackCountAtLastSave; }
+
+    QString name() const;
+    QString directory() const;
+
+    // Re-reads the file when it changed on disk; true when the text was read and the
+    // tree rebuilt.
+    bool readFile();
+    bool hasFileChanged() const;
+    bool changeAttributesToUpdatedVersion();
+    bool hasContentChangedSinceLastSave(bool lookAtIncludedFiles) const;
+    void contentDidChange(const QString &editorText) { _content = editorText; }
+
+    // Both saves write atomically in the "FileEncoding" encoding and write nothing
+    // when the text holds a character that encoding cannot represent.
+    bool saveFile();
+    bool saveFileToURL(const QUrl &location);
+
+    void addChild(QSFile *file);
+    void removeChild(QSFile *file);
+    void addParent(QSFile *file);
+    void removeParent(QSFile *file);
+    // Appends every file reachable through the included files, depth first, each once.
+    void addAllIncludedFilesToArray(QList<QSFile *> *files) const;
+    const QList<QSFile *> &filesWhichIncludeThisFile() const { return _filesWhichIncludeThisFile; }
+    const QList<QSFile *> &filesWhichThisFileIncludes() const { return _filesWhichThisFileIncludes; }
+    const QSet<QString> &relativeIncludePathsToThisFile() const
+    {
+        return _relativeIncludePathsToThisFile;
+    }
+
+    std::optional<QUrl> pdfPath() const;
+    bool doesPdfExist() const;
+    std::optional<QString> pdfSyncPath() const;
+    bool doesPdfSyncExist() const;
+    std::optional<QString> contentOfPdfSync() const;
+
+    const QList<std::shared_ptr<ErrorWarningNode>> &compileErrorsAndWarnings() const
+    {
+        return _compileErrorsAndWarnings;
+    }
+    void addCompileErrorOrWarning(const std::shared_ptr<ErrorWarningNode> &diagnostic);
+    void clearCompileAndWarnings() { _compileErrorsAndWarnings.clear(); }
+
+private:
+    QSFile(const QUrl &path, bool isUntitled);
+    std::shared_ptr<QSSectionNode> buildTree(const QString &text);
+    bool write(const QString &text, const QString &path);
+    std::optional<QString> companionPath(const QString &extension) const;
+    bool hasContentChangedSinceLastSave(QList<const QSFile *> &visited) const;
+
+    QString _content;
+    std::shared_ptr<QSSectionNode> _treeRootNode;
+    std::optional<FileAttributes> _attributes;
+    QUrl _path;
+    std::unique_ptr<QSUndoManager> _undoManager;
+    bool _isUntitled;
+    QList<QSFile *> _filesWhichIncludeThisFile;  // not owned
+    QList<QSFile *> _filesWhichThisFileIncludes; // not owned
+    QSet<QString> _relativeIncludePathsToThisFile;
+    QSRange _currentSelection;
+    QList<std::shared_ptr<ErrorWarningNode>> _compileErrorsAndWarnings;
+    qint32 _undoStackCountAtLastSave = 0;
+};

@@ -1,0 +1,339 @@
+#include "model/QSSectionNode.h"
+
+#include "model/QSFile.h"
+#include "model/QSFilePool.h"
+#include "platform/Log.h"
+
+#include <QDir>
+#include <QRegularExpression>
+#include <QUrl>
+#include <algorithm>
+
+namespace {
+
+// The seven commands the outline knows. "(.*)" is greedy, so the argument runs to
+// the last closing brace on the line. Group 3 is the command word, group 7 the title.
+const QRegularExpression &outlinePattern()
+{
+    static const QRegularExpression pattern = [] {
+        QRegularExpression expression(
+            QStringLiteral(R"re(((\\(part|chapter|((sub){0,2}section)|input|include)(\*)?)\{(.*)\}))re"));
+        expression.optimize();
+        return expression;
+    }();
+    return pattern;
+}
+
+// Command words come from the text; hand out the shared type strings instead of
+// keeping one copy per node.
+QString sharedNodeType(QStringView word)
+{
+    for (const QString &type : {QSNodeType::Part, QSNodeType::Chapter, QSNodeType::Section,
+                                QSNodeType::Subsection, QSNodeType::Subsubsection,
+                                QSNodeType::Input, QSNodeType::Include}) {
+        if (word == type)
+            return type;
+    }
+    return word.toString();
+}
+
+// A slice of a text that is never null, so that an empty text node still has text.
+QString slice(const QString &text, qsizetype from, qsizetype to)
+{
+    return to > from ? text.mid(from, to - from) : QStringLiteral("");
+}
+
+} // namespace
+
+QSSectionNode::QSSectionNode()
+    : _nodeName(QStringLiteral("untitled"))
+{
+}
+
+QSSectionNode::~QSSectionNode() = default;
+
+QSSectionNode::Ptr QSSectionNode::initWithData(const QString &data, const QString &type,
+                                               const QString &name,
+                                               const std::weak_ptr<QSFile> &file,
+                                               const Ptr &parent,
+                                               const std::weak_ptr<QSFile> &rootFile)
+{
+    auto node = std::make_shared<QSSectionNode>();
+    node->_nodeType = type;
+    node->_nodeFile = file;
+    node->_parent = parent;
+    node->_nodeName = name;
+    node->_rootFile = rootFile;
+    if (type != QSNodeType::File)
+        node->_nodeData = data;
+
+    if (node->isFileIncludeNode())
+        node->resolveInclude();
+
+    if (type != QSNodeType::Text && type != QSNodeType::File)
+        return node;
+
+    List children = node->buildChildrenArrayFromData(data).value_or(List());
+    if (type == QSNodeType::File && children.isEmpty()) {
+        children.append(initWithData(data, QSNodeType::Text, QStringLiteral("textnode"), file,
+                                     node, rootFile));
+    }
+    node->setChildren(children);
+    return node;
+}
+
+// Opens the file that an include command names, relative to the including file's
+// folder, and hangs that file's tree under this node.
+void QSSectionNode::resolveInclude()
+{
+    const std::shared_ptr<QSFile> file = nodeFile();
+    if (!file || file->isUntitled())
+        return;
+    if (!(_nodeName.size() > 4 && _nodeName.endsWith(QLatin1String(".tex"))))
+        _nodeName += QLatin1String(".tex");
+
+    QSFilePool *pool = QSFilePool::sharedFilePool();
+    if (!pool)
+        return;
+    // "ch/../main.tex" and "main.tex" are one file and must be one QSFile.
+    const QUrl location = QUrl::fromLocalFile(QDir::cleanPath(file->directory() + _nodeName));
+    const std::shared_ptr<QSFile> included = pool->readFile(location);
+    if (!included || !included->treeRootNode())
+        return;
+
+    // A file that includes itself, directly or through others, would hang its own
+    // tree inside itself; such an include stays without children.
+    QList<QSFile *> reachable;
+    included->addAllIncludedFilesToArray(&reachable);
+    if (included == file || reachable.contains(file.get())) {
+        pool->decreaseOpenCountForFile(location);
+        return;
+    }
+    _children.append(included->treeRootNode());
+    updateChildrenWithoutTextNodes();
+    pool->fileIsIncludedIn(included, file);
+}
+
+std::optional<QSSectionNode::List> QSSectionNode::buildChildrenArrayFromData(const QString &data)
+{
+    if (data.isNull()) {
+        qsLog(QStringLiteral("buildChildrenArrayFromData: data was nil"));
+        return std::nullopt;
+    }
+    List nodes;
+    const Ptr self = shared_from_this();
+    qsizetype previous = 0;
+    QRegularExpressionMatchIterator matches = outlinePattern().globalMatch(data);
+    while (matches.hasNext()) {
+        const QRegularExpressionMatch match = matches.next();
+        const qsizetype start = match.capturedStart(1);
+        const qsizetype end = match.capturedEnd(1);
+        nodes.append(initWithData(slice(data, previous, start), QSNodeType::Text,
+                                  QStringLiteral("textnode"), _nodeFile, self, _rootFile));
+        nodes.append(initWithData(slice(data, start, end), sharedNodeType(match.capturedView(3)),
+                                  match.captured(7), _nodeFile, self, _rootFile));
+        previous = end;
+    }
+    if (nodes.isEmpty())
+        return nodes;
+    nodes.append(initWithData(slice(data, previous, data.size()), QSNodeType::Text,
+                              QStringLiteral("textnode"), _nodeFile, self, _rootFile));
+    return nodes;
+}
+
+void QSSectionNode::setChildren(const List &children)
+{
+    if (&children == &_children)
+        return;
+    _children = children;
+    updateChildrenWithoutTextNodes();
+}
+
+void QSSectionNode::updateChildrenWithoutTextNodes()
+{
+    for (Observer *observer : _observers)
+        observer->childrenWithoutTextNodesWillChange(this);
+    _childrenWithoutTextNodes.clear();
+    for (const Ptr &child : std::as_const(_children)) {
+        if (!child->isTextNode())
+            _childrenWithoutTextNodes.append(child);
+    }
+    for (Observer *observer : _observers)
+        observer->childrenWithoutTextNodesDidChange(this);
+}
+
+QString QSSectionNode::nodeData() const
+{
+    std::lock_guard lock(_nodeLock);
+    return _nodeData;
+}
+
+void QSSectionNode::setNodeData(const QString &data)
+{
+    std::lock_guard lock(_nodeLock);
+    if (data.isNull() == _nodeData.isNull() && data == _nodeData)
+        return;
+    _nodeData = data;
+}
+
+void QSSectionNode::addObserver(Observer *observer)
+{
+    if (std::find(_observers.begin(), _observers.end(), observer) == _observers.end())
+        _observers.push_back(observer);
+}
+
+void QSSectionNode::removeObserver(Observer *observer)
+{
+    std::erase(_observers, observer);
+}
+
+void QSSectionNode::insertObject(const Ptr &node, qsizetype index)
+{
+    _children.insert(index, node);
+    updateChildrenWithoutTextNodes();
+}
+
+void QSSectionNode::removeObjectFromChildrenAtIndex(qsizetype index)
+{
+    _children.removeAt(index);
+    updateChildrenWithoutTextNodes();
+}
+
+QSSectionNode::Ptr QSSectionNode::leftSiblingOfChild(const QSSectionNode *child) const
+{
+    for (qsizetype i = 1; i < _children.size(); ++i) {
+        if (_children.at(i).get() == child)
+            return _children.at(i - 1);
+    }
+    return nullptr;
+}
+
+QSSectionNode::Ptr QSSectionNode::rightSiblingOfChild(const QSSectionNode *child) const
+{
+    for (qsizetype i = 0; i + 1 < _children.size(); ++i) {
+        if (_children.at(i).get() == child)
+            return _children.at(i + 1);
+    }
+    return nullptr;
+}
+
+QSSectionNode::Ptr QSSectionNode::leftSibling() const
+{
+    const Ptr parentNode = parent();
+    return parentNode ? parentNode->leftSiblingOfChild(this) : nullptr;
+}
+
+QSSectionNode::Ptr QSSectionNode::rightSibling() const
+{
+    const Ptr parentNode = parent();
+    return parentNode ? parentNode->rightSiblingOfChild(this) : nullptr;
+}
+
+QSSectionNode::Ptr QSSectionNode::rightMostChild()
+{
+    if (_children.isEmpty() || isFileIncludeNode())
+        return shared_from_this();
+    return _children.last()->rightMostChild();
+}
+
+QSSectionNode::Ptr QSSectionNode::traverseLeft() const
+{
+    if (const Ptr left = leftSibling())
+        return left->rightMostChild();
+    return parent();
+}
+
+QSSectionNode::Ptr QSSectionNode::fileNodeInWhichItIsStored()
+{
+    for (Ptr node = shared_from_this(); node; node = node->parent()) {
+        if (node->isFileNode())
+            return node;
+    }
+    return nullptr;
+}
+
+qint32 QSSectionNode::nodeLocation() const
+{
+    qint32 sum = 0;
+    for (Ptr node = traverseLeft(); node; node = node->traverseLeft())
+        sum += qint32(node->nodeData().size());
+    return sum;
+}
+
+std::optional<QSLocationRecord> QSSectionNode::nodeAtLocation(qint32 location, qint32 start)
+{
+    if (!isFileNode()) {
+        const qint32 length = qint32(nodeData().size());
+        if (location <= length)
+            return QSLocationRecord{shared_from_this(), start};
+        location -= length;
+        start += length;
+    }
+    for (const Ptr &child : std::as_const(_children)) {
+        if (child->isFileIncludeNode()) {
+            const qint32 length = qint32(child->nodeData().size());
+            if (location <= length)
+                return QSLocationRecord{child, start};
+            location -= length;
+            start += length;
+            continue;
+        }
+        if (std::optional<QSLocationRecord> found = child->nodeAtLocation(location, start))
+            return found;
+        const qint32 length = qint32(child->nodeDataWithChildren().size());
+        location -= length;
+        start += length;
+    }
+    return std::nullopt;
+}
+
+QString QSSectionNode::nodeDataWithChildren() const
+{
+    QString text;
+    appendNodeDataWithChildren(text);
+    return text;
+}
+
+void QSSectionNode::appendNodeDataWithChildren(QString &text) const
+{
+    text += nodeData();
+    for (const Ptr &child : _children) {
+        if (child->isFileIncludeNode())
+            text += child->nodeData();
+        else
+            child->appendNodeDataWithChildren(text);
+    }
+}
+
+const QList<QString> &QSSectionNode::sectionTypes()
+{
+    static const QList<QString> types = {QSNodeType::Text,    QSNodeType::Subsubsection,
+                                         QSNodeType::Subsection, QSNodeType::Section,
+                                         QSNodeType::Chapter, QSNodeType::Part};
+    return types;
+}
+
+// Walks the ranks upwards; whichever of the two types comes first decides, the
+// argument's before this node's, so equal ranks answer true.
+bool QSSectionNode::isOfGreaterPowerThan(const QSSectionNode &node) const
+{
+    for (const QString &type : sectionTypes()) {
+        if (type == node._nodeType)
+            return true;
+        if (type == _nodeType)
+            return false;
+    }
+    return false;
+}
+
+bool QSSectionNode::isFileIncludeNode() const
+{
+    return _nodeType == QSNodeType::Input || _nodeType == QSNodeType::Include;
+}
+
+void QSSectionNode::printStructure(int depth) const
+{
+    qsLog(QString(depth, QLatin1Char('-')) + _nodeType + QStringLiteral(" : ") + _nodeName);
+    for (const Ptr &child : _children)
+        child->printStructure(depth + 1);
+}

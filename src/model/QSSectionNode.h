@@ -1,0 +1,137 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <vector>
+
+class QSFile;
+class QSSectionNode;
+
+// The kinds of node, compared exactly.
+namespace QSNodeType {
+inline const QString File = QStringLiteral("File");
+inline const QString Text = QStringLiteral("text");
+inline const QString Part = QStringLiteral("part");
+inline const QString Chapter = QStringLiteral("chapter");
+inline const QString Section = QStringLiteral("section");
+inline const QString Subsection = QStringLiteral("subsection");
+inline const QString Subsubsection = QStringLiteral("subsubsection");
+inline const QString Input = QStringLiteral("input");
+inline const QString Include = QStringLiteral("include");
+} // namespace QSNodeType
+
+// The node that holds a file offset, and the file offset at which its own text begins.
+struct QSLocationRecord
+{
+    std::shared_ptr<QSSectionNode> object;
+    qint32 nodeLocationInFile = 0;
+};
+
+// One node of a file's outline tree. The nodes of a file partition its text: a
+// file node at the root (no text of its own), command nodes for sectioning and
+// include commands, and text nodes for the text between them. The file's text is
+// the nodes' own texts in document order.
+//
+// Threads: nodeData is guarded by the node lock. The structure (children, parent)
+// and the other fields are guarded by the document-model lock, which the edit
+// worker holds while it changes a tree and readers hold while they walk one.
+class QSSectionNode : public std::enable_shared_from_this<QSSectionNode>
+{
+public:
+    using Ptr = std::shared_ptr<QSSectionNode>;
+    using List = QList<Ptr>;
+
+    // Told before and after a node's childrenWithoutTextNodes is replaced, on the
+    // thread that changed the children.
+    class Observer
+    {
+    public:
+        virtual ~Observer() = default;
+        virtual void childrenWithoutTextNodesWillChange(QSSectionNode *node) = 0;
+        virtual void childrenWithoutTextNodesDidChange(QSSectionNode *node) = 0;
+    };
+
+    // An empty node named "untitled".
+    QSSectionNode();
+    ~QSSectionNode();
+
+    // Makes a node of the given kind. File and text nodes parse their text into
+    // children; include nodes open the file they name through the file pool.
+    static Ptr initWithData(const QString &data, const QString &type, const QString &name,
+                            const std::weak_ptr<QSFile> &file, const Ptr &parent,
+                            const std::weak_ptr<QSFile> &rootFile);
+
+    // Cuts text into text, command, text, ..., command, text nodes whose parent is
+    // this node; none (and a log line) when there is no text.
+    std::optional<List> buildChildrenArrayFromData(const QString &data);
+
+    Ptr parent() const { return _parent.lock(); }
+    void setParent(const Ptr &parent) { _parent = parent; }
+    QString nodeName() const { return _nodeName; }
+    void setNodeName(const QString &name) { _nodeName = name; }
+    QString nodeType() const { return _nodeType; }
+    void setNodeType(const QString &type) { _nodeType = type; }
+    std::shared_ptr<QSFile> nodeFile() const { return _nodeFile.lock(); }
+    void setNodeFile(const std::weak_ptr<QSFile> &file) { _nodeFile = file; }
+    std::shared_ptr<QSFile> rootFile() const { return _rootFile.lock(); }
+    void setRootFile(const std::weak_ptr<QSFile> &file) { _rootFile = file; }
+
+    const List &children() const { return _children; }
+    void setChildren(const List &children);
+    const List &childrenWithoutTextNodes() const { return _childrenWithoutTextNodes; }
+    void updateChildrenWithoutTextNodes();
+
+    // The node's own text, without its children's; null for a file node.
+    QString nodeData() const;
+    void setNodeData(const QString &data);
+    std::recursive_mutex &nodeLock() const { return _nodeLock; }
+
+    void addObserver(Observer *observer);
+    void removeObserver(Observer *observer);
+
+    qsizetype countOfChildren() const { return _children.size(); }
+    Ptr objectInChildrenAtIndex(qsizetype index) const { return _children.at(index); }
+    void insertObject(const Ptr &node, qsizetype index);
+    void removeObjectFromChildrenAtIndex(qsizetype index);
+
+    Ptr leftSiblingOfChild(const QSSectionNode *child) const;
+    Ptr rightSiblingOfChild(const QSSectionNode *child) const;
+    Ptr leftSibling() const;
+    Ptr rightSibling() const;
+    Ptr rightMostChild();
+    Ptr traverseLeft() const;
+    Ptr fileNodeInWhichItIsStored();
+
+    qint32 nodeLocation() const;
+    std::optional<QSLocationRecord> nodeAtLocation(qint32 location, qint32 start);
+    QString nodeDataWithChildren() const;
+
+    static const QList<QString> &sectionTypes();
+    bool isOfGreaterPowerThan(const QSSectionNode &node) const;
+    bool isOfSameTypeAs(const QSSectionNode &node) const { return _nodeType == node._nodeType; }
+    bool isFileNode() const { return _nodeType == QSNodeType::File; }
+    bool isTextNode() const { return _nodeType == QSNodeType::Text; }
+    bool isFileIncludeNode() const;
+    bool isDraggable() const { return true; }
+
+    // Logs the subtree, one line per node: depth dashes, the type, " : ", the name.
+    void printStructure(int depth) const;
+
+private:
+    void appendNodeDataWithChildren(QString &text) const;
+    void resolveInclude();
+
+    std::weak_ptr<QSSectionNode> _parent;
+    QString _nodeName;
+    List _children;
+    QString _nodeData; // guarded by _nodeLock
+    QString _nodeType;
+    std::weak_ptr<QSFile> _nodeFile;
+    std::weak_ptr<QSFile> _rootFile;
+    List _childrenWithoutTextNodes;
+    std::vector<Observer *> _observers;
+    mutable std::recursive_mutex _nodeLock;
+};
