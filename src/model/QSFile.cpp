@@ -16,15 +16,7 @@ QSFile::QSFile(const QUrl &path, bool isUntitled)
 {
 }
 
-// A file that goes away takes its edges of the include graph with it, so that no
-// other file is left pointing at it.
-QSFile::~QSFile()
-{
-    for (QSFile *parent : std::as_const(_filesWhichIncludeThisFile))
-        parent->_filesWhichThisFileIncludes.removeAll(this);
-    for (QSFile *child : std::as_const(_filesWhichThisFileIncludes))
-        child->_filesWhichIncludeThisFile.removeAll(this);
-}
+QSFile::~QSFile() = default;
 
 std::shared_ptr<QSFile> QSFile::initWithFilePath(const QUrl &path)
 {
@@ -130,7 +122,7 @@ bool QSFile::hasContentChangedSinceLastSave(bool lookAtIncludedFiles) const
 // Looks at the included files at any depth, each once, so that an include cycle ends.
 bool QSFile::hasContentChangedSinceLastSave(QList<const QSFile *> &visited) const
 {
-    for (const QSFile *child : _filesWhichThisFileIncludes) {
+    for (const QSFile *child : filesWhichThisFileIncludes()) {
         if (visited.contains(child))
             continue;
         visited.append(child);
@@ -181,15 +173,30 @@ bool QSFile::write(const QString &text, const QString &path)
     return true;
 }
 
+QList<QSFile *> QSFile::living(const QList<std::weak_ptr<QSFile>> &files)
+{
+    QList<QSFile *> alive;
+    for (const std::weak_ptr<QSFile> &file : files) {
+        if (const std::shared_ptr<QSFile> held = file.lock())
+            alive.append(held.get());
+    }
+    return alive;
+}
+
+void QSFile::forget(QList<std::weak_ptr<QSFile>> &files, const QSFile *file)
+{
+    files.removeIf([file](const std::weak_ptr<QSFile> &each) { return each.lock().get() == file; });
+}
+
 void QSFile::addChild(QSFile *file)
 {
-    if (!_filesWhichThisFileIncludes.contains(file))
-        _filesWhichThisFileIncludes.append(file);
+    if (!filesWhichThisFileIncludes().contains(file))
+        _filesWhichThisFileIncludes.append(file->weak_from_this());
 }
 
 void QSFile::removeChild(QSFile *file)
 {
-    _filesWhichThisFileIncludes.removeAll(file);
+    forget(_filesWhichThisFileIncludes, file);
 }
 
 namespace {
@@ -206,9 +213,9 @@ std::optional<QString> relativeIncludePath(const QString &directory, const QStri
 
 void QSFile::addParent(QSFile *file)
 {
-    if (_filesWhichIncludeThisFile.contains(file))
+    if (filesWhichIncludeThisFile().contains(file))
         return;
-    _filesWhichIncludeThisFile.append(file);
+    _filesWhichIncludeThisFile.append(file->weak_from_this());
     if (std::optional<QString> relative = relativeIncludePath(directory(), name(), file->directory()))
         _relativeIncludePathsToThisFile.insert(*relative);
 }
@@ -217,7 +224,7 @@ void QSFile::removeParent(QSFile *file)
 {
     if (!QS_ASSERT(file, "parentToRemove was nil"))
         return;
-    _filesWhichIncludeThisFile.removeAll(file);
+    forget(_filesWhichIncludeThisFile, file);
     const QString directoryPath = directory();
     if (!QS_ASSERT(!directoryPath.isEmpty(), "directoryPath was nil"))
         return;
@@ -229,7 +236,7 @@ void QSFile::addAllIncludedFilesToArray(QList<QSFile *> *files) const
 {
     if (!files)
         return;
-    for (QSFile *child : _filesWhichThisFileIncludes) {
+    for (QSFile *child : filesWhichThisFileIncludes()) {
         // A file already listed has had its own included files listed when it was
         // added (or is being listed now, in an include cycle).
         if (files->contains(child))

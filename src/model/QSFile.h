@@ -67,8 +67,8 @@ public:
     void removeParent(QSFile *file);
     // Appends every file reachable through the included files, depth first, each once.
     void addAllIncludedFilesToArray(QList<QSFile *> *files) const;
-    const QList<QSFile *> &filesWhichIncludeThisFile() const { return _filesWhichIncludeThisFile; }
-    const QList<QSFile *> &filesWhichThisFileIncludes() const { return _filesWhichThisFileIncludes; }
+    QList<QSFile *> filesWhichIncludeThisFile() const { return living(_filesWhichIncludeThisFile); }
+    QList<QSFile *> filesWhichThisFileIncludes() const { return living(_filesWhichThisFileIncludes); }
     const QSet<QString> &relativeIncludePathsToThisFile() const
     {
         return _relativeIncludePathsToThisFile;
@@ -93,6 +93,8 @@ private:
     bool write(const QString &text, const QString &path);
     std::optional<QString> companionPath(const QString &extension) const;
     bool hasContentChangedSinceLastSave(QList<const QSFile *> &visited) const;
+    static QList<QSFile *> living(const QList<std::weak_ptr<QSFile>> &files);
+    static void forget(QList<std::weak_ptr<QSFile>> &files, const QSFile *file);
 
     QString _content;
     std::shared_ptr<QSSectionNode> _treeRootNode;
@@ -100,8 +102,9 @@ private:
     QUrl _path;
     std::unique_ptr<QSUndoManager> _undoManager;
     bool _isUntitled;
-    QList<QSFile *> _filesWhichIncludeThisFile;  // not owned
-    QList<QSFile *> _filesWhichThisFileIncludes; // not owned
+    // The include graph does not own its files; a file that goes away drops out of it.
+    QList<std::weak_ptr<QSFile>> _filesWhichIncludeThisFile;
+    QList<std::weak_ptr<QSFile>> _filesWhichThisFileIncludes;
     QSet<QString> _relativeIncludePathsToThisFile;
     QSRange _currentSelection;
     QList<std::shared_ptr<ErrorWarningNode>> _compileErrorsAndWarnings;
