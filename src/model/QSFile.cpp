@@ -1,5 +1,6 @@
 #include "model/QSFile.h"
 
+#include "model/QSFilePool.h"
 #include "model/QSSectionNode.h"
 #include "model/QSUndoManager.h"
 #include "platform/Assertions.h"
@@ -38,7 +39,7 @@ std::shared_ptr<QSSectionNode> QSFile::buildTree(const QString &text)
 {
     const std::shared_ptr<QSSectionNode> root = QSSectionNode::initWithData(
         text, QSNodeType::File, name(), weak_from_this(), nullptr, weak_from_this());
-    // correctPositionsInTree nests the sections once tree restructuring exists.
+    root->correctPositionsInTree();
     return root;
 }
 
@@ -90,10 +91,45 @@ bool QSFile::readFile()
         _treeRootNode = nullptr;
         return false;
     }
+    const std::shared_ptr<QSSectionNode> oldTree = _treeRootNode;
     setTreeRootNode(buildTree(*text));
     changeAttributesToUpdatedVersion();
     _undoManager->removeAllActions();
     setContent(*text);
+    if (oldTree)
+        replaceOldTree(oldTree);
+    return true;
+}
+
+// The new tree's include nodes have opened their files again, so the old tree's
+// opens go back to the pool; and the include nodes of other files that held the
+// old tree now hold the new one, so that no outline goes on showing a stale tree.
+void QSFile::replaceOldTree(const std::shared_ptr<QSSectionNode> &oldTree)
+{
+    if (QSFilePool *pool = QSFilePool::sharedFilePool()) {
+        std::lock_guard lock(pool->documentModelLock());
+        pool->releaseIncludesOfTree(oldTree, this);
+    }
+    for (QSFile *parent : filesWhichIncludeThisFile()) {
+        if (!parent->treeRootNode())
+            continue;
+        for (const std::shared_ptr<QSSectionNode> &include : parent->treeRootNode()->includeNodes()) {
+            if (include->children() == QSSectionNode::List{oldTree})
+                include->setChildren({_treeRootNode});
+        }
+    }
+}
+
+bool QSFile::replaceContentAndSave(const QString &text)
+{
+    if (!QS_ASSERT(!_isUntitled, "file is untitled - can't be saved with this method"))
+        return false;
+    if (!writeText(text, pathText()))
+        return false;
+    // Read back what was written, as after any change on disk: new tree, new history.
+    _attributes.reset();
+    readFile();
+    _undoStackCountAtLastSave = _undoManager->amountOfUndosInUndoStack();
     return true;
 }
 
@@ -138,14 +174,14 @@ bool QSFile::saveFile()
 {
     if (!QS_ASSERT(!_isUntitled, "file is untitled - can't be saved with this method"))
         return false;
-    return write(_content, pathText());
+    return save(_content, pathText());
 }
 
 bool QSFile::saveFileToURL(const QUrl &location)
 {
     if (!QS_ASSERT(location.isValid() && !location.isEmpty(), "URL WAS NIL"))
         return false;
-    if (!_treeRootNode || !write(_treeRootNode->nodeDataWithChildren(), location.toLocalFile()))
+    if (!_treeRootNode || !save(_treeRootNode->nodeDataWithChildren(), location.toLocalFile()))
         return false;
     if (_isUntitled) {
         _isUntitled = false;
@@ -156,15 +192,21 @@ bool QSFile::saveFileToURL(const QUrl &location)
 }
 
 // Writes the whole text or nothing: an unrepresentable character or a failed
-// write leaves the file on disk and this file's state as they were.
-bool QSFile::write(const QString &text, const QString &path)
+// write leaves the file on disk as it was.
+bool QSFile::writeText(const QString &text, const QString &path)
 {
     const std::optional<QByteArray> bytes =
         TextEncoding::encode(text, UserDefaults::standardUserDefaults().integerForKey(QSFileEncoding));
     if (!bytes)
         return false;
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(*bytes) != bytes->size() || !file.commit())
+    return file.open(QIODevice::WriteOnly) && file.write(*bytes) == bytes->size() && file.commit();
+}
+
+// A failed save leaves this file's state as it was.
+bool QSFile::save(const QString &text, const QString &path)
+{
+    if (!writeText(text, path))
         return false;
     // Saving a titled file elsewhere writes a copy; only the file's own path is watched.
     if (path == pathText() || _isUntitled)

@@ -60,6 +60,9 @@ public:
     // when the text holds a character that encoding cannot represent.
     bool saveFile();
     bool saveFileToURL(const QUrl &location);
+    // Writes the text to this file's path and reads it back; nothing changes when
+    // the write fails. For a file that takes over an untitled document's text.
+    bool replaceContentAndSave(const QString &text);
 
     void addChild(QSFile *file);
     void removeChild(QSFile *file);
@@ -90,7 +93,9 @@ public:
 private:
     QSFile(const QUrl &path, bool isUntitled);
     std::shared_ptr<QSSectionNode> buildTree(const QString &text);
-    bool write(const QString &text, const QString &path);
+    void replaceOldTree(const std::shared_ptr<QSSectionNode> &oldTree);
+    static bool writeText(const QString &text, const QString &path);
+    bool save(const QString &text, const QString &path);
     std::optional<QString> companionPath(const QString &extension) const;
     bool hasContentChangedSinceLastSave(QList<const QSFile *> &visited) const;
     static QList<QSFile *> living(const QList<std::weak_ptr<QSFile>> &files);

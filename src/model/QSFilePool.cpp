@@ -1,7 +1,10 @@
 #include "model/QSFilePool.h"
 
+#include "model/QSDocument.h"
 #include "model/QSFile.h"
+#include "model/QSSectionNode.h"
 #include "platform/Log.h"
+#include "platform/UiThread.h"
 
 #include <QDir>
 #include <QUrl>
@@ -27,9 +30,20 @@ QSFilePool *QSFilePool::sharedFilePool()
     return sharedPool;
 }
 
+// "ch/../main.tex" and "main.tex" are one file and must be one QSFile.
 QString QSFilePool::poolKey(const QUrl &location)
 {
     return QDir::cleanPath(location.toLocalFile());
+}
+
+QList<std::shared_ptr<QSFile>> QSFilePool::fileList(QSFile *file)
+{
+    QList<QSFile *> files{file};
+    file->addAllIncludedFilesToArray(&files);
+    QList<std::shared_ptr<QSFile>> held;
+    for (QSFile *each : std::as_const(files))
+        held.append(each->shared_from_this());
+    return held;
 }
 
 std::shared_ptr<QSFile> QSFilePool::fileObjectForPath(const QUrl &location) const
@@ -99,20 +113,87 @@ bool QSFilePool::closeFile(const QUrl &location)
         qsLog(QStringLiteral("closeFile: f was nil"));
         return false;
     }
-    QList<QSFile *> files{file.get()};
-    file->addAllIncludedFilesToArray(&files);
-    // Removing a file from the pool may destroy it; keep each one alive while the
-    // rest of the list is walked.
-    QList<std::shared_ptr<QSFile>> leaving;
-    for (QSFile *each : std::as_const(files)) {
-        const QString key = poolKey(each->path());
-        decreaseOpenCountForFile(each->path());
-        if (_filesOpenCount.value(key) == 0) {
-            leaving.append(_filesAndContent.take(key));
-            _filesOpenCount.remove(key);
-        }
-    }
+    release(file);
     return true;
+}
+
+void QSFilePool::release(const std::shared_ptr<QSFile> &file)
+{
+    const QString key = poolKey(file->path());
+    decreaseOpenCountForFile(file->path());
+    if (_filesOpenCount.value(key) != 0)
+        return;
+    _filesAndContent.remove(key);
+    _filesOpenCount.remove(key);
+    if (file->treeRootNode())
+        releaseIncludesOfTree(file->treeRootNode(), file.get());
+}
+
+void QSFilePool::releaseIncludesOfTree(const std::shared_ptr<QSSectionNode> &tree,
+                                       QSFile *includingFile)
+{
+    std::lock_guard lock(_documentModelLock);
+    const std::shared_ptr<QSSectionNode> currentTree = includingFile->treeRootNode();
+    for (const std::shared_ptr<QSSectionNode> &include : tree->includeNodes()) {
+        if (include->children().isEmpty())
+            continue;
+        const std::shared_ptr<QSFile> included = include->children().first()->nodeFile();
+        if (!included || _filesAndContent.value(poolKey(included->path())) != included)
+            continue;
+        release(included);
+        // The edge goes only when no include node of the file's current tree still
+        // holds the included file.
+        bool stillIncluded = false;
+        if (currentTree && currentTree != tree) {
+            for (const std::shared_ptr<QSSectionNode> &other : currentTree->includeNodes()) {
+                if (!other->children().isEmpty() && other->children().first()->nodeFile() == included)
+                    stillIncluded = true;
+            }
+        }
+        if (!stillIncluded)
+            fileIsNotIncludedIn(included, includingFile->shared_from_this());
+    }
+}
+
+void QSFilePool::informDocumentAboutFileClosing(const std::shared_ptr<QSFile> &file)
+{
+    std::lock_guard lock(_documentModelLock);
+    QSDocument *document = _keyDocument;
+    if (!document || !document->fileOpened())
+        return;
+    if (!fileList(document->fileOpened().get()).contains(file))
+        return;
+    runOnUiThread([document = QPointer<QSDocument>(document), file] {
+        if (document)
+            document->willCloseFile(file);
+    });
+}
+
+void QSFilePool::assignFile(const std::shared_ptr<QSFile> &file, QSDocument *document)
+{
+    std::lock_guard lock(_documentModelLock);
+    _filesAndDocuments.insert(poolKey(file->path()), document);
+}
+
+void QSFilePool::reAssignFile(const std::shared_ptr<QSFile> &file, QSDocument *document)
+{
+    std::lock_guard lock(_documentModelLock);
+    if (file && !file->path().isEmpty())
+        _filesAndDocuments.remove(poolKey(file->path()));
+    if (_keyDocument == document)
+        _keyDocument = nullptr;
+}
+
+void QSFilePool::setKeyDocument(QSDocument *document)
+{
+    std::lock_guard lock(_documentModelLock);
+    _keyDocument = document;
+}
+
+QSDocument *QSFilePool::keyDocument() const
+{
+    std::lock_guard lock(_documentModelLock);
+    return _keyDocument;
 }
 
 void QSFilePool::fileIsIncludedIn(const std::shared_ptr<QSFile> &included,
@@ -129,4 +210,109 @@ void QSFilePool::fileIsNotIncludedIn(const std::shared_ptr<QSFile> &included,
     std::lock_guard lock(_documentModelLock);
     including->removeChild(included.get());
     included->removeParent(including.get());
+}
+
+void QSFilePool::changesWasMadeToFile(QSFile *file, QSSectionNode *)
+{
+    std::lock_guard lock(_documentModelLock);
+    // Walk the include graph upwards, breadth first, each file once.
+    QList<QSFile *> work{file};
+    QList<QSFile *> visited{file};
+    QList<std::pair<QPointer<QSDocument>, bool>> marks;
+    while (!work.isEmpty()) {
+        QSFile *each = work.takeFirst();
+        if (QSDocument *document = _filesAndDocuments.value(poolKey(each->path())))
+            marks.append({document, each->hasContentChangedSinceLastSave(true)});
+        for (QSFile *parent : each->filesWhichIncludeThisFile()) {
+            if (!visited.contains(parent)) {
+                visited.append(parent);
+                work.append(parent);
+            }
+        }
+    }
+    for (const auto &[document, edited] : std::as_const(marks)) {
+        runOnUiThread([document, edited] {
+            if (document)
+                document->setIsDocumentEdited(edited);
+        });
+    }
+}
+
+std::shared_ptr<QSFile> QSFilePool::saveFileWithPath(const QString &key, const QUrl &location,
+                                                     QStringList *failedPaths)
+{
+    std::lock_guard lock(_documentModelLock);
+    const std::shared_ptr<QSFile> file = _filesAndContent.value(key);
+    if (!file)
+        return nullptr;
+    const auto failed = [failedPaths](const QString &path) {
+        if (failedPaths)
+            failedPaths->append(path);
+    };
+
+    if (!file->isUntitled()) {
+        for (const std::shared_ptr<QSFile> &each : fileList(file.get())) {
+            const bool saved = each == file ? each->saveFileToURL(location) : each->saveFile();
+            if (!saved)
+                failed(each == file ? location.toLocalFile() : each->pathText());
+            changesWasMadeToFile(each.get());
+        }
+        return file;
+    }
+
+    // An untitled document that cannot be written stays as it is, under its title.
+    const QString target = poolKey(location);
+    std::shared_ptr<QSFile> result;
+    if (const std::shared_ptr<QSFile> held = _filesAndContent.value(target)) {
+        // The target is open already: it takes over the document's text, and the
+        // document goes on with it; the untitled file is let go.
+        if (!held->replaceContentAndSave(file->treeRootNode()->nodeDataWithChildren())) {
+            failed(target);
+            return file;
+        }
+        result = readFile(location);
+        release(file);
+    } else {
+        if (!file->saveFileToURL(QUrl::fromLocalFile(target))) {
+            failed(target);
+            return file;
+        }
+        _filesAndContent.insert(target, _filesAndContent.take(key));
+        _filesOpenCount.insert(target, _filesOpenCount.take(key));
+        result = file;
+    }
+    if (const QPointer<QSDocument> document = _filesAndDocuments.take(key))
+        _filesAndDocuments.insert(target, document);
+    changesWasMadeToFile(result.get());
+    return result;
+}
+
+bool QSFilePool::hasFilesInDocumentChanged(const std::shared_ptr<QSFile> &file) const
+{
+    std::lock_guard lock(_documentModelLock);
+    if (file->isUntitled())
+        return false;
+    for (const std::shared_ptr<QSFile> &each : fileList(file.get())) {
+        if (each->hasFileChanged())
+            return true;
+    }
+    return false;
+}
+
+void QSFilePool::updateFilesInDocument(const QUrl &location)
+{
+    std::lock_guard lock(_documentModelLock);
+    if (const std::shared_ptr<QSFile> file = _filesAndContent.value(poolKey(location))) {
+        for (const std::shared_ptr<QSFile> &each : fileList(file.get()))
+            each->readFile();
+    }
+}
+
+void QSFilePool::changeAttributesToUpdatedVersion(const QUrl &location)
+{
+    std::lock_guard lock(_documentModelLock);
+    if (const std::shared_ptr<QSFile> file = _filesAndContent.value(poolKey(location))) {
+        for (const std::shared_ptr<QSFile> &each : fileList(file.get()))
+            each->changeAttributesToUpdatedVersion();
+    }
 }

@@ -1,20 +1,30 @@
 #pragma once
 
 #include <QHash>
+#include <QList>
+#include <QPointer>
 #include <QSet>
 #include <QString>
+#include <QStringList>
 #include <memory>
 #include <mutex>
 
+class QSDocument;
 class QSFile;
+class QSSectionNode;
 class QUrl;
 
 // The one place where source files are opened, shared, counted and let go: one
 // QSFile per path however many windows show it and include nodes pull it in.
 // Files are kept under their pool key, the path text (an untitled file's title).
 //
-// Threads: the maps are guarded by the document-model lock, which also guards
-// every tree's structure; callers on any thread hold it around pool calls.
+// A file's open count is the number of its holders: each document that opened it,
+// each include node that resolved to it. When it drops to zero the file leaves the
+// pool and gives back the opens that its own include nodes held.
+//
+// Threads: every operation takes the document-model lock, which also guards the
+// structure of every file's tree; callers that walk a tree hold it too. Calls into
+// documents are made on the UI thread.
 class QSFilePool
 {
 public:
@@ -22,8 +32,7 @@ public:
     ~QSFilePool();
     static QSFilePool *sharedFilePool();
 
-    // Guards the pool's maps and the structure of every file's tree.
-    std::recursive_mutex &documentModelLock() { return _documentModelLock; }
+    std::recursive_mutex &documentModelLock() const { return _documentModelLock; }
 
     std::shared_ptr<QSFile> fileObjectForPath(const QUrl &location) const;
     // Opens the file for one more holder; none when it is missing or cannot be decoded.
@@ -33,21 +42,50 @@ public:
     void increaseOpenCountForFile(const QUrl &location);
     void decreaseOpenCountForFile(const QUrl &location);
     qint32 openCountForFile(const QUrl &location) const;
-    // Lets go of the file and of every file it includes, once each.
+    // One holder lets go of the file; false (and a log line) when it is not held.
     bool closeFile(const QUrl &location);
+    // Gives back the opens that the include nodes of a tree that is being dropped held.
+    void releaseIncludesOfTree(const std::shared_ptr<QSSectionNode> &tree, QSFile *includingFile);
+    void informDocumentAboutFileClosing(const std::shared_ptr<QSFile> &file);
+
+    void assignFile(const std::shared_ptr<QSFile> &file, QSDocument *document);
+    void reAssignFile(const std::shared_ptr<QSFile> &file, QSDocument *document);
+    void setKeyDocument(QSDocument *document);
+    QSDocument *keyDocument() const;
 
     void fileIsIncludedIn(const std::shared_ptr<QSFile> &included,
                           const std::shared_ptr<QSFile> &including);
     void fileIsNotIncludedIn(const std::shared_ptr<QSFile> &included,
                              const std::shared_ptr<QSFile> &including);
 
+    // Recomputes the edited marker of every document that shows the file or a file
+    // that includes it at any depth.
+    void changesWasMadeToFile(QSFile *file, QSSectionNode *node = nullptr);
+    // Saves a document: its root file to the location and every included file to
+    // its own path. Returns the file that now backs the document; the paths of files
+    // that could not be written go to failedPaths.
+    std::shared_ptr<QSFile> saveFileWithPath(const QString &key, const QUrl &location,
+                                             QStringList *failedPaths = nullptr);
+
+    bool hasFilesInDocumentChanged(const std::shared_ptr<QSFile> &file) const;
+    // Re-reads every file of the document that changed on disk.
+    void updateFilesInDocument(const QUrl &location);
+    // Keeps the versions in memory: the files stop counting as changed on disk.
+    void changeAttributesToUpdatedVersion(const QUrl &location);
+
+    // The file followed by every file it includes, depth first, each once.
+    static QList<std::shared_ptr<QSFile>> fileList(QSFile *file);
     static QString poolKey(const QUrl &location);
 
 private:
+    void release(const std::shared_ptr<QSFile> &file);
+
     QHash<QString, std::shared_ptr<QSFile>> _filesAndContent; // guarded by the document-model lock
     QHash<QString, qint32> _filesOpenCount;                   // guarded by the document-model lock
-    // Paths whose file is being created; an include of one of them is an include
-    // cycle and is left unresolved.
+    QHash<QString, QPointer<QSDocument>> _filesAndDocuments;  // guarded by the document-model lock
+    QPointer<QSDocument> _keyDocument;                        // guarded by the document-model lock
+    // Paths whose file is being created; an include of one of them closes an
+    // include cycle and is left unresolved.
     QSet<QString> _filesBeingRead; // guarded by the document-model lock
     mutable std::recursive_mutex _documentModelLock;
 };

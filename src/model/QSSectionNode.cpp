@@ -153,13 +153,22 @@ void QSSectionNode::updateChildrenWithoutTextNodes()
 {
     for (Observer *observer : _observers)
         observer->childrenWithoutTextNodesWillChange(this);
-    _childrenWithoutTextNodes.clear();
-    for (const Ptr &child : std::as_const(_children)) {
-        if (!child->isTextNode())
-            _childrenWithoutTextNodes.append(child);
-    }
+    _childrenWithoutTextNodesIsStale = true;
     for (Observer *observer : _observers)
         observer->childrenWithoutTextNodesDidChange(this);
+}
+
+const QSSectionNode::List &QSSectionNode::childrenWithoutTextNodes() const
+{
+    if (_childrenWithoutTextNodesIsStale) {
+        _childrenWithoutTextNodes.clear();
+        for (const Ptr &child : _children) {
+            if (!child->isTextNode())
+                _childrenWithoutTextNodes.append(child);
+        }
+        _childrenWithoutTextNodesIsStale = false;
+    }
+    return _childrenWithoutTextNodes;
 }
 
 QString QSSectionNode::nodeData() const
@@ -199,22 +208,27 @@ void QSSectionNode::removeObjectFromChildrenAtIndex(qsizetype index)
     updateChildrenWithoutTextNodes();
 }
 
+// Searches from the end: restructuring works from the last child to the first, so
+// the node it asks about is usually near the end of a long list.
+qsizetype QSSectionNode::indexOfChild(const QSSectionNode *child) const
+{
+    for (qsizetype i = _children.size() - 1; i >= 0; --i) {
+        if (_children.at(i).get() == child)
+            return i;
+    }
+    return -1;
+}
+
 QSSectionNode::Ptr QSSectionNode::leftSiblingOfChild(const QSSectionNode *child) const
 {
-    for (qsizetype i = 1; i < _children.size(); ++i) {
-        if (_children.at(i).get() == child)
-            return _children.at(i - 1);
-    }
-    return nullptr;
+    const qsizetype index = indexOfChild(child);
+    return index > 0 ? _children.at(index - 1) : nullptr;
 }
 
 QSSectionNode::Ptr QSSectionNode::rightSiblingOfChild(const QSSectionNode *child) const
 {
-    for (qsizetype i = 0; i + 1 < _children.size(); ++i) {
-        if (_children.at(i).get() == child)
-            return _children.at(i + 1);
-    }
-    return nullptr;
+    const qsizetype index = indexOfChild(child);
+    return index >= 0 && index + 1 < _children.size() ? _children.at(index + 1) : nullptr;
 }
 
 QSSectionNode::Ptr QSSectionNode::leftSibling() const
@@ -324,6 +338,157 @@ bool QSSectionNode::isOfGreaterPowerThan(const QSSectionNode &node) const
             return false;
     }
     return false;
+}
+
+void QSSectionNode::addChild(const Ptr &child)
+{
+    const Ptr oldParent = child->parent();
+    if (oldParent.get() == this)
+        return;
+    _children.append(child);
+    updateChildrenWithoutTextNodes();
+    if (oldParent)
+        oldParent->removeChild(child, false);
+    child->_parent = weak_from_this();
+}
+
+void QSSectionNode::removeChild(const Ptr &child, bool keepChildrenOfChild)
+{
+    const qsizetype index = indexOfChild(child.get());
+    if (index < 0)
+        return;
+    if (keepChildrenOfChild) {
+        replaceChildNode(child, {}, true);
+        return;
+    }
+    _children.removeAt(index);
+    updateChildrenWithoutTextNodes();
+}
+
+// The replaced node keeps its own children list: the edit that replaces a node
+// walks it afterwards to restructure the nodes that moved out.
+void QSSectionNode::replaceChildNode(const Ptr &child, List nodes,
+                                     bool makeChildrenOfChildNodeSiblingsOfNewNodes)
+{
+    const qsizetype index = indexOfChild(child.get());
+    if (index < 0) {
+        qsLog(QStringLiteral("replaceChildNode: not found"));
+        return;
+    }
+    if (!child->isFileIncludeNode() && makeChildrenOfChildNodeSiblingsOfNewNodes)
+        nodes.append(child->_children);
+    for (const Ptr &node : std::as_const(nodes))
+        node->_parent = weak_from_this();
+    _children.remove(index);
+    _children.insert(index, nodes.size(), nullptr);
+    std::copy(nodes.cbegin(), nodes.cend(), _children.begin() + index);
+    updateChildrenWithoutTextNodes();
+}
+
+void QSSectionNode::setRightSiblingForChild(const Ptr &child, const Ptr &newRightChild)
+{
+    const qsizetype index = indexOfChild(child.get());
+    if (index < 0 || index == _children.size() - 1) {
+        addChild(newRightChild);
+        return;
+    }
+    const Ptr oldParent = newRightChild->parent();
+    if (oldParent.get() == this) {
+        // Already among these children: move it, rather than hold it twice.
+        _children.removeAt(indexOfChild(newRightChild.get()));
+        _children.insert(indexOfChild(child.get()) + 1, newRightChild);
+        updateChildrenWithoutTextNodes();
+        return;
+    }
+    _children.insert(index + 1, newRightChild);
+    updateChildrenWithoutTextNodes();
+    if (oldParent)
+        oldParent->removeChild(newRightChild, false);
+    newRightChild->_parent = weak_from_this();
+}
+
+void QSSectionNode::correctPosition()
+{
+    while (applyFirstRestructuringRule()) {
+    }
+}
+
+// Tries the four rules in order and carries out the first that applies; the
+// order decides where a node ends up, so it must not change.
+bool QSSectionNode::applyFirstRestructuringRule()
+{
+    const Ptr self = shared_from_this();
+    const Ptr parentNode = parent();
+    const Ptr right = parentNode ? parentNode->rightSiblingOfChild(this) : nullptr;
+
+    // Absorb: take in the next node when this one outranks it, or when it is an
+    // include node and this one is a command.
+    if (!isFileNode() && !isFileIncludeNode() && right) {
+        const bool greater = right->isOfGreaterPowerThan(*this);
+        const bool same = right->isOfSameTypeAs(*this);
+        if ((!greater && !same) || ((greater || same) && !isTextNode() && right->isFileIncludeNode())) {
+            addChild(right);
+            return true;
+        }
+    }
+
+    // Lift: leave a parent that does not outrank this node. Include nodes stay in
+    // their section, but leave a text node like any other child, so that they keep
+    // their place in the text.
+    if (parentNode && !parentNode->isFileNode() && !isFileNode()) {
+        if (const Ptr grandparent = parentNode->parent()) {
+            const bool lifts = isFileIncludeNode()
+                                   ? parentNode->isTextNode()
+                                   : !parentNode->isOfGreaterPowerThan(*this)
+                                         || parentNode->isOfSameTypeAs(*this);
+            if (lifts) {
+                grandparent->setRightSiblingForChild(parentNode, self);
+                return true;
+            }
+        }
+    }
+
+    // Merge: join the next text node into this one. A text node that still holds
+    // children (for a moment, during an edit) is not joined: its children's text
+    // lies between the two.
+    if (isTextNode() && right && right->isTextNode() && _children.isEmpty()
+        && right->_children.isEmpty()) {
+        std::lock_guard lock(_nodeLock);
+        setNodeData(nodeData() + right->nodeData());
+        parentNode->removeChild(right, false);
+        return true;
+    }
+
+    // Descend: a command sinks into the section before it when that one outranks it.
+    const Ptr left = parentNode ? parentNode->leftSiblingOfChild(this) : nullptr;
+    if (!isTextNode() && left && left->isOfGreaterPowerThan(*this) && !left->isOfSameTypeAs(*this)
+        && !left->isFileIncludeNode() && !left->isFileNode()) {
+        left->addChild(self);
+        return true;
+    }
+    return false;
+}
+
+void QSSectionNode::correctPositionsInTree()
+{
+    for (qsizetype i = _children.size() - 1; i >= 0; --i) {
+        if (i < _children.size()) {
+            const Ptr child = _children.at(i);
+            child->correctPosition();
+        }
+    }
+}
+
+QSSectionNode::List QSSectionNode::includeNodes()
+{
+    List found;
+    for (const Ptr &child : std::as_const(_children)) {
+        if (child->isFileIncludeNode())
+            found.append(child);
+        else
+            found.append(child->includeNodes());
+    }
+    return found;
 }
 
 bool QSSectionNode::isFileIncludeNode() const

@@ -81,7 +81,9 @@ public:
 
     const List &children() const { return _children; }
     void setChildren(const List &children);
-    const List &childrenWithoutTextNodes() const { return _childrenWithoutTextNodes; }
+    // Recomputed after every change of children; computed when first asked for,
+    // so that restructuring a long list does not rebuild it at every step.
+    const List &childrenWithoutTextNodes() const;
     void updateChildrenWithoutTextNodes();
 
     // The node's own text, without its children's; null for a file node.
@@ -117,12 +119,26 @@ public:
     bool isFileIncludeNode() const;
     bool isDraggable() const { return true; }
 
+    // Restructuring: nests sections by rank and joins neighbouring text, keeping the
+    // document order of all text.
+    void addChild(const Ptr &child);
+    void removeChild(const Ptr &child, bool keepChildrenOfChild);
+    void replaceChildNode(const Ptr &child, List nodes, bool makeChildrenOfChildNodeSiblingsOfNewNodes);
+    void setRightSiblingForChild(const Ptr &child, const Ptr &newRightChild);
+    void correctPosition();
+    void correctPositionsInTree();
+
+    // The include nodes of this subtree in document order, not entering included files.
+    List includeNodes();
+
     // Logs the subtree, one line per node: depth dashes, the type, " : ", the name.
     void printStructure(int depth) const;
 
 private:
     void appendNodeDataWithChildren(QString &text) const;
     void resolveInclude();
+    bool applyFirstRestructuringRule();
+    qsizetype indexOfChild(const QSSectionNode *child) const;
 
     std::weak_ptr<QSSectionNode> _parent;
     QString _nodeName;
@@ -131,7 +147,8 @@ private:
     QString _nodeType;
     std::weak_ptr<QSFile> _nodeFile;
     std::weak_ptr<QSFile> _rootFile;
-    List _childrenWithoutTextNodes;
+    mutable List _childrenWithoutTextNodes;
+    mutable bool _childrenWithoutTextNodesIsStale = false;
     std::vector<Observer *> _observers;
     mutable std::recursive_mutex _nodeLock;
 };

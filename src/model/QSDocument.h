@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QObject>
+#include <memory>
+
+class QSFile;
+
+// What the file pool needs of a document window. The pool calls these on the UI
+// thread. A document tells the pool that it lets go of its root file
+// (reAssignFile) before it is destroyed.
+class QSDocument : public QObject
+{
+    Q_OBJECT
+
+public:
+    using QObject::QObject;
+
+    // The document's root file.
+    virtual std::shared_ptr<QSFile> fileOpened() const = 0;
+    // One of the document's files is about to be let go of: ask about its unsaved
+    // changes, or close it in the pool at once.
+    virtual void willCloseFile(const std::shared_ptr<QSFile> &file) = 0;
+    // Sets the window's edited marker and the document's edited state together.
+    virtual void setIsDocumentEdited(bool edited) = 0;
+};

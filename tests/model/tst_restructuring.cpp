@@ -1,0 +1,199 @@
+#include "TestSupport.h"
+#include "model/QSFile.h"
+#include "model/QSSectionNode.h"
+
+#include <QRandomGenerator>
+
+using Node = QSSectionNode::Ptr;
+
+namespace {
+
+Node restructured(const QString &text)
+{
+    static QList<std::shared_ptr<QSFile>> keepAlive;
+    keepAlive.append(QSFile::initUntitledFileWithTemplateString(text, QStringLiteral("Untitled")));
+    return keepAlive.last()->treeRootNode();
+}
+
+Node textNode(const QString &text, const Node &parent)
+{
+    return QSSectionNode::initWithData(text, QSNodeType::Text, QStringLiteral("textnode"), {}, parent, {});
+}
+
+// The tree in one line: text nodes by their text without line feeds ("_" when
+// empty), commands by name with their children in brackets.
+QString shape(const Node &node)
+{
+    QStringList parts;
+    for (const Node &child : node->children()) {
+        QString part = child->isTextNode() ? child->nodeData().remove(u'\n') : child->nodeName();
+        if (part.isEmpty())
+            part = QStringLiteral("_");
+        if (!child->isTextNode() && child->countOfChildren() > 0 && !child->isFileIncludeNode())
+            part += u'(' + shape(child) + u')';
+        parts << part;
+    }
+    return parts.join(u',');
+}
+
+// Every child names its holder as parent, no two text nodes stand side by side,
+// and no section holds one that ranks as high as itself.
+void checkConsistent(const Node &node)
+{
+    const QStringList ranks = QSSectionNode::sectionTypes();
+    for (qsizetype i = 0; i < node->countOfChildren(); ++i) {
+        const Node child = node->objectInChildrenAtIndex(i);
+        QCOMPARE(child->parent(), node);
+        if (i > 0 && child->isTextNode())
+            QVERIFY(!node->objectInChildrenAtIndex(i - 1)->isTextNode());
+        if (ranks.contains(node->nodeType()) && ranks.contains(child->nodeType()))
+            QVERIFY(ranks.indexOf(child->nodeType()) < ranks.indexOf(node->nodeType()));
+        if (!child->isFileIncludeNode())
+            checkConsistent(child);
+    }
+}
+
+} // namespace
+
+class TestRestructuring : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void nestsByRank_data();
+    void nestsByRank();
+    void textNodeGivesUpItsChildrenInOrder();
+    void structuralOperations();
+    void randomDocumentsKeepTheirText();
+};
+
+void TestRestructuring::nestsByRank_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("chapters and sections")
+        << "pre\n\\chapter{C1}\nc1\n\\section{S1}\ns1\n\\subsection{SS1}\nss1\n\\section{S2}\ns2\n"
+           "\\chapter{C2}\nend"
+        << "pre,C1(c1,S1(s1,SS1(ss1)),S2(s2)),C2(end)";
+    QTest::newRow("subsection before the first section")
+        << "x\\subsection{A}a\n\\section{B}b\n\\subsubsection{C}c" << "x,A(a),B(b,C(c))";
+    QTest::newRow("includes at top level and in a section")
+        << "\\input{one}\nafter one\n\\section{S}s\n\\include{two}\nafter two"
+        << "_,one,after one,S(s,two,after two)";
+    QTest::newRow("same kind twice") << "\\section{A}a\n\\section{B}b" << "_,A(a),B(b)";
+    QTest::newRow("no command") << "just text\n" << "just text";
+    QTest::newRow("part over everything")
+        << "\\subsubsection{D}d\n\\part{P}p\n\\chapter{C}c\n\\subsubsection{E}e" << "_,D(d),P(p,C(c,E(e)))";
+}
+
+void TestRestructuring::nestsByRank()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, expected);
+    const Node root = restructured(text);
+    QCOMPARE(shape(root), expected);
+    QCOMPARE(root->nodeDataWithChildren(), text);
+    checkConsistent(root);
+}
+
+// A section that stopped being one (an edit turns it into a text node): its children,
+// include nodes among them, stand after it in their order and text is joined.
+void TestRestructuring::textNodeGivesUpItsChildrenInOrder()
+{
+    const QString text = "pre\n\\section{S}s\n\\subsection{T}t\n\\input{i}\nrest\n\\section{U}u";
+    const Node root = restructured(text);
+    QCOMPARE(shape(root), "pre,S(s,T(t,i,rest)),U(u)");
+    const Node section = root->objectInChildrenAtIndex(1);
+    section->setNodeType(QSNodeType::Text);
+    section->setNodeName(QStringLiteral("textnode"));
+    section->correctPositionsInTree();
+    const Node subsection = root->objectInChildrenAtIndex(3);
+    subsection->setNodeType(QSNodeType::Text);
+    subsection->setNodeName(QStringLiteral("textnode"));
+    subsection->correctPositionsInTree();
+    root->correctPositionsInTree();
+    QCOMPARE(root->nodeDataWithChildren(), text);
+    QCOMPARE(shape(root), "pre\\section{S}s\\subsection{T}t,i,rest,U(u)");
+    checkConsistent(root);
+}
+
+void TestRestructuring::structuralOperations()
+{
+    const Node root = restructured("a\n\\section{S}s\n\\input{inc}\nb");
+    QCOMPARE(shape(root), "a,S(s,inc,b)");
+    const Node section = root->objectInChildrenAtIndex(1);
+    const Node include = section->objectInChildrenAtIndex(1);
+    const Node first = root->objectInChildrenAtIndex(0);
+
+    // addChild of a child of the same parent does not move it.
+    root->addChild(first);
+    QCOMPARE(root->objectInChildrenAtIndex(0), first);
+
+    // Replacing the last child with three nodes and the replaced node's children.
+    const Node x = textNode("x", nullptr), y = textNode("y", nullptr), z = textNode("z", nullptr);
+    root->replaceChildNode(section, {x, y, z}, true);
+    QCOMPARE(shape(root), "a,x,y,z,s,inc,b");
+    QCOMPARE(include->parent(), root);
+    QCOMPARE(section->countOfChildren(), 3); // the replaced node keeps its list
+    QCOMPARE(section->parent(), root);
+
+    // An include node's child (another file's tree) is never carried over.
+    const Node included = textNode("other file", nullptr);
+    include->setChildren({included});
+    root->replaceChildNode(include, {textNode("w", nullptr)}, true);
+    QCOMPARE(shape(root), "a,x,y,z,s,w,b");
+    QTest::ignoreMessage(QtWarningMsg, "replaceChildNode: not found");
+    root->replaceChildNode(include, {}, true);
+
+    // Removing with the children kept puts them in the removed node's place.
+    const Node holder = textNode("h", root);
+    root->insertObject(holder, 1);
+    holder->setChildren({textNode("1", holder), textNode("2", holder)});
+    root->removeChild(holder, true);
+    QCOMPARE(shape(root), "a,1,2,x,y,z,s,w,b");
+    root->removeChild(holder, false); // not a child: nothing
+    QCOMPARE(root->countOfChildren(), 9);
+
+    // The right sibling of a non-child, or of the last child, goes to the end.
+    const Node end = textNode("e", nullptr);
+    root->setRightSiblingForChild(holder, end);
+    QCOMPARE(root->children().last(), end);
+    const Node moved = root->objectInChildrenAtIndex(1);
+    root->setRightSiblingForChild(root->objectInChildrenAtIndex(4), moved);
+    QCOMPARE(shape(root), "a,2,x,y,1,z,s,w,b,e");
+    QCOMPARE(root->countOfChildren(), 10);
+
+    // Neighbouring text nodes are joined by the left one; the right one goes.
+    root->objectInChildrenAtIndex(0)->correctPosition();
+    QCOMPARE(shape(root), "a2xy1zswbe");
+    QCOMPARE(root->countOfChildren(), 1);
+}
+
+// For random documents, the restructured tree holds exactly the text and is consistent.
+void TestRestructuring::randomDocumentsKeepTheirText()
+{
+    const QStringList pieces = {
+        "\\part{P}\n", "\\chapter{C}\n", "\\section{S}\n", "\\subsection*{SS}\n", "\\subsubsection{SSS}\n",
+        "\\input{i}\n", "\\include{j}\n", "prose ", "\n", "% \\section{c}\n", "}{", "\\section\n",
+    };
+    QRandomGenerator random(4242);
+    for (int round = 0; round < 300; ++round) {
+        QString text = QStringLiteral("");
+        for (int i = random.bounded(0, 60); i > 0; --i)
+            text += pieces.at(random.bounded(pieces.size()));
+        const Node root = restructured(text);
+        QCOMPARE(root->nodeDataWithChildren(), text);
+        checkConsistent(root);
+        // Offsets found for every position lead back to the character there.
+        for (qint32 offset = 1; offset <= text.size(); offset += 7) {
+            const std::optional<QSLocationRecord> found = root->nodeAtLocation(offset, 0);
+            QVERIFY(found);
+            QCOMPARE(found->nodeLocationInFile, found->object->nodeLocation());
+            QCOMPARE(found->object->nodeData().at(offset - found->nodeLocationInFile - 1),
+                     text.at(offset - 1));
+        }
+    }
+}
+
+QTEST_GUILESS_MAIN(TestRestructuring)
+#include "tst_restructuring.moc"
