@@ -5,8 +5,10 @@
 
 class QSFile;
 
-// What the file pool needs of a document window. The pool calls these on the UI
-// thread. A document tells the pool that it lets go of its root file
+// What the file pool needs of a document window. willCloseFile and
+// setIsDocumentEdited are called on the UI thread; fileOpened on any thread, with
+// the document-model lock held, so a document changes its root file only under
+// that lock. A document tells the pool that it lets go of its root file
 // (reAssignFile) before it is destroyed.
 class QSDocument : public QObject
 {

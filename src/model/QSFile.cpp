@@ -71,26 +71,20 @@ QString QSFile::directory() const
     return text.left(slash + 1);
 }
 
+// A file that cannot be read (gone from disk, or not decodable in the chosen
+// encoding) keeps the tree and text it has: they may hold the user's only copy.
+// A file read for the first time then has no tree, which tells the caller.
 bool QSFile::readFile()
 {
-    if (!_isUntitled && !QFile::exists(pathText())) {
-        _treeRootNode = nullptr;
-        return false;
-    }
     if (_isUntitled || !hasFileChanged())
         return false;
-
     QFile file(pathText());
-    if (!file.open(QIODevice::ReadOnly)) {
-        _treeRootNode = nullptr;
+    if (!file.open(QIODevice::ReadOnly))
         return false;
-    }
     const std::optional<QString> text =
         TextEncoding::decode(file.readAll(), UserDefaults::standardUserDefaults().integerForKey(QSFileEncoding));
-    if (!text) {
-        _treeRootNode = nullptr;
+    if (!text)
         return false;
-    }
     const std::shared_ptr<QSSectionNode> oldTree = _treeRootNode;
     setTreeRootNode(buildTree(*text));
     changeAttributesToUpdatedVersion();

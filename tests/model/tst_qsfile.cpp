@@ -87,10 +87,15 @@ void TestQSFile::readsAndRereadsOnlyWhenChangedOnDisk()
     QCOMPARE(file->undoManager().amountOfUndosInUndoStack(), 1);
     QVERIFY(file->hasContentChangedSinceLastSave(false)); // the unsaved edit still counts
 
+    // Gone from disk, or no longer decodable: what is in memory stays.
+    const std::shared_ptr<QSSectionNode> current = file->treeRootNode();
+    folder.write("main.tex", "\xFF\xFE not UTF-8");
+    QCOMPARE(file->readFile(), false);
     QVERIFY(QFile::remove(path));
     QVERIFY(file->hasFileChanged());
     QCOMPARE(file->readFile(), false);
-    QVERIFY(!file->treeRootNode());
+    QCOMPARE(file->treeRootNode(), current);
+    QCOMPARE(file->content(), QStringLiteral("B\\section{Été}D"));
 }
 
 void TestQSFile::missingEmptyAndUndecodableFiles()

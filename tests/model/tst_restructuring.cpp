@@ -137,6 +137,12 @@ void TestRestructuring::structuralOperations()
     QCOMPARE(section->countOfChildren(), 3); // the replaced node keeps its list
     QCOMPARE(section->parent(), root);
 
+    // Without the flag the replaced node's children are not carried over.
+    const Node last = root->children().last();
+    last->setChildren({textNode("dropped", last)});
+    root->replaceChildNode(last, {textNode("b", nullptr)}, false);
+    QCOMPARE(shape(root), "a,x,y,z,s,inc,b");
+
     // An include node's child (another file's tree) is never carried over.
     const Node included = textNode("other file", nullptr);
     include->setChildren({included});
