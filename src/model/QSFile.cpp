@@ -100,10 +100,9 @@ bool QSFile::readFile()
 // old tree now hold the new one, so that no outline goes on showing a stale tree.
 void QSFile::replaceOldTree(const std::shared_ptr<QSSectionNode> &oldTree)
 {
-    if (QSFilePool *pool = QSFilePool::sharedFilePool()) {
-        std::lock_guard lock(pool->documentModelLock());
+    std::lock_guard lock(QSFilePool::documentModelLock());
+    if (QSFilePool *pool = QSFilePool::sharedFilePool())
         pool->releaseIncludesOfTree(oldTree, this);
-    }
     for (QSFile *parent : filesWhichIncludeThisFile()) {
         if (!parent->treeRootNode())
             continue;

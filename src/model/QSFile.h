@@ -32,7 +32,7 @@ public:
                                                                      const QString &title);
     ~QSFile();
 
-    QString content() const { return _content; }
+    const QString &content() const { return _content; }
     void setContent(const QString &content) { _content = content; }
     std::shared_ptr<QSSectionNode> treeRootNode() const { return _treeRootNode; }
     void setTreeRootNode(const std::shared_ptr<QSSectionNode> &node);
@@ -54,7 +54,12 @@ public:
     bool hasFileChanged() const;
     bool changeAttributesToUpdatedVersion();
     bool hasContentChangedSinceLastSave(bool lookAtIncludedFiles) const;
-    void contentDidChange(const QString &editorText) { _content = editorText; }
+    // The editor's text changed: the removed characters at the location gave way to
+    // the added text. Keeps content equal to the editor's text without copying it.
+    void contentDidChange(qsizetype location, qsizetype removedLength, const QString &added)
+    {
+        _content.replace(location, removedLength, added);
+    }
 
     // Both saves write atomically in the "FileEncoding" encoding and write nothing
     // when the text holds a character that encoding cannot represent.

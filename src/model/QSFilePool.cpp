@@ -30,6 +30,12 @@ QSFilePool *QSFilePool::sharedFilePool()
     return sharedPool;
 }
 
+std::recursive_mutex &QSFilePool::documentModelLock()
+{
+    static std::recursive_mutex lock;
+    return lock;
+}
+
 // "ch/../main.tex" and "main.tex" are one file and must be one QSFile.
 QString QSFilePool::poolKey(const QUrl &location)
 {
@@ -48,13 +54,13 @@ QList<std::shared_ptr<QSFile>> QSFilePool::fileList(QSFile *file)
 
 std::shared_ptr<QSFile> QSFilePool::fileObjectForPath(const QUrl &location) const
 {
-    std::lock_guard lock(_documentModelLock);
+    std::lock_guard lock(documentModelLock());
     return _filesAndContent.value(poolKey(location));
 }
 
 std::shared_ptr<QSFile> QSFilePool::readFile(const QUrl &location)
 {
-    std::lock_guard lock(_documentModelLock);
+    std::lock_guard lock(documentModelLock());
     const QString key = poolKey(location);
     if (const std::shared_ptr<QSFile> held = _filesAndContent.value(key)) {
         held->readFile();
@@ -76,7 +82,7 @@ std::shared_ptr<QSFile> QSFilePool::readFile(const QUrl &location)
 std::shared_ptr<QSFile> QSFilePool::createFileFromTemplateString(const QString &templateString,
                                                                  const QString &title)
 {
-    std::lock_guard lock(_documentModelLock);
+    std::lock_guard lock(documentModelLock());
     if (const std::shared_ptr<QSFile> held = _filesAndContent.value(title)) {
         held->readFile();
     } else {
@@ -89,25 +95,25 @@ std::shared_ptr<QSFile> QSFilePool::createFileFromTemplateString(const QString &
 
 void QSFilePool::increaseOpenCountForFile(const QUrl &location)
 {
-    std::lock_guard lock(_documentModelLock);
+    std::lock_guard lock(documentModelLock());
     _filesOpenCount[poolKey(location)] += 1;
 }
 
 void QSFilePool::decreaseOpenCountForFile(const QUrl &location)
 {
-    std::lock_guard lock(_documentModelLock);
+    std::lock_guard lock(documentModelLock());
     _filesOpenCount[poolKey(location)] -= 1;
 }
 
 qint32 QSFilePool::openCountForFile(const QUrl &location) const
 {
-    std::lock_guard lock(_documentModelLock);
+    std::lock_guard lock(documentModelLock());
     return _filesOpenCount.value(poolKey(location));
 }
 
 bool QSFilePool::closeFile(const QUrl &location)
 {
-    std::lock_guard lock(_documentModelLock);
+    std::lock_guard lock(documentModelLock());
     const std::shared_ptr<QSFile> file = _filesAndContent.value(poolKey(location));
     if (!file) {
         qsLog(QStringLiteral("closeFile: f was nil"));
@@ -132,7 +138,7 @@ void QSFilePool::release(const std::shared_ptr<QSFile> &file)
 void QSFilePool::releaseIncludesOfTree(const std::shared_ptr<QSSectionNode> &tree,
                                        QSFile *includingFile)
 {
-    std::lock_guard lock(_documentModelLock);
+    std::lock_guard lock(documentModelLock());
     const std::shared_ptr<QSSectionNode> currentTree = includingFile->treeRootNode();
     for (const std::shared_ptr<QSSectionNode> &include : tree->includeNodes()) {
         if (include->children().isEmpty())
@@ -141,23 +147,16 @@ void QSFilePool::releaseIncludesOfTree(const std::shared_ptr<QSSectionNode> &tre
         if (!included || _filesAndContent.value(poolKey(included->path())) != included)
             continue;
         release(included);
-        // The edge goes only when no include node of the file's current tree still
-        // holds the included file.
-        bool stillIncluded = false;
-        if (currentTree && currentTree != tree) {
-            for (const std::shared_ptr<QSSectionNode> &other : currentTree->includeNodes()) {
-                if (!other->children().isEmpty() && other->children().first()->nodeFile() == included)
-                    stillIncluded = true;
-            }
-        }
-        if (!stillIncluded)
+        if (currentTree == tree)
             fileIsNotIncludedIn(included, includingFile->shared_from_this());
+        else
+            removeIncludeEdgeUnlessStillIncluded(included, includingFile->shared_from_this());
     }
 }
 
 void QSFilePool::informDocumentAboutFileClosing(const std::shared_ptr<QSFile> &file)
 {
-    std::lock_guard lock(_documentModelLock);
+    std::lock_guard lock(documentModelLock());
     QSDocument *document = _keyDocument;
     if (!document || !document->fileOpened())
         return;
@@ -171,13 +170,13 @@ void QSFilePool::informDocumentAboutFileClosing(const std::shared_ptr<QSFile> &f
 
 void QSFilePool::assignFile(const std::shared_ptr<QSFile> &file, QSDocument *document)
 {
-    std::lock_guard lock(_documentModelLock);
+    std::lock_guard lock(documentModelLock());
     _filesAndDocuments.insert(poolKey(file->path()), document);
 }
 
 void QSFilePool::reAssignFile(const std::shared_ptr<QSFile> &file, QSDocument *document)
 {
-    std::lock_guard lock(_documentModelLock);
+    std::lock_guard lock(documentModelLock());
     if (file && !file->path().isEmpty())
         _filesAndDocuments.remove(poolKey(file->path()));
     if (_keyDocument == document)
@@ -186,20 +185,20 @@ void QSFilePool::reAssignFile(const std::shared_ptr<QSFile> &file, QSDocument *d
 
 void QSFilePool::setKeyDocument(QSDocument *document)
 {
-    std::lock_guard lock(_documentModelLock);
+    std::lock_guard lock(documentModelLock());
     _keyDocument = document;
 }
 
 QSDocument *QSFilePool::keyDocument() const
 {
-    std::lock_guard lock(_documentModelLock);
+    std::lock_guard lock(documentModelLock());
     return _keyDocument;
 }
 
 void QSFilePool::fileIsIncludedIn(const std::shared_ptr<QSFile> &included,
                                   const std::shared_ptr<QSFile> &including)
 {
-    std::lock_guard lock(_documentModelLock);
+    std::lock_guard lock(documentModelLock());
     including->addChild(included.get());
     included->addParent(including.get());
 }
@@ -207,14 +206,27 @@ void QSFilePool::fileIsIncludedIn(const std::shared_ptr<QSFile> &included,
 void QSFilePool::fileIsNotIncludedIn(const std::shared_ptr<QSFile> &included,
                                      const std::shared_ptr<QSFile> &including)
 {
-    std::lock_guard lock(_documentModelLock);
+    std::lock_guard lock(documentModelLock());
     including->removeChild(included.get());
     included->removeParent(including.get());
 }
 
+void QSFilePool::removeIncludeEdgeUnlessStillIncluded(const std::shared_ptr<QSFile> &included,
+                                                      const std::shared_ptr<QSFile> &including)
+{
+    std::lock_guard lock(documentModelLock());
+    if (const std::shared_ptr<QSSectionNode> tree = including->treeRootNode()) {
+        for (const std::shared_ptr<QSSectionNode> &include : tree->includeNodes()) {
+            if (!include->children().isEmpty() && include->children().first()->nodeFile() == included)
+                return;
+        }
+    }
+    fileIsNotIncludedIn(included, including);
+}
+
 void QSFilePool::changesWasMadeToFile(QSFile *file, QSSectionNode *)
 {
-    std::lock_guard lock(_documentModelLock);
+    std::lock_guard lock(documentModelLock());
     // Walk the include graph upwards, breadth first, each file once.
     QList<QSFile *> work{file};
     QList<QSFile *> visited{file};
@@ -241,7 +253,7 @@ void QSFilePool::changesWasMadeToFile(QSFile *file, QSSectionNode *)
 std::shared_ptr<QSFile> QSFilePool::saveFileWithPath(const QString &key, const QUrl &location,
                                                      QStringList *failedPaths)
 {
-    std::lock_guard lock(_documentModelLock);
+    std::lock_guard lock(documentModelLock());
     const std::shared_ptr<QSFile> file = _filesAndContent.value(key);
     if (!file)
         return nullptr;
@@ -289,7 +301,7 @@ std::shared_ptr<QSFile> QSFilePool::saveFileWithPath(const QString &key, const Q
 
 bool QSFilePool::hasFilesInDocumentChanged(const std::shared_ptr<QSFile> &file) const
 {
-    std::lock_guard lock(_documentModelLock);
+    std::lock_guard lock(documentModelLock());
     if (file->isUntitled())
         return false;
     for (const std::shared_ptr<QSFile> &each : fileList(file.get())) {
@@ -301,7 +313,7 @@ bool QSFilePool::hasFilesInDocumentChanged(const std::shared_ptr<QSFile> &file) 
 
 void QSFilePool::updateFilesInDocument(const QUrl &location)
 {
-    std::lock_guard lock(_documentModelLock);
+    std::lock_guard lock(documentModelLock());
     if (const std::shared_ptr<QSFile> file = _filesAndContent.value(poolKey(location))) {
         for (const std::shared_ptr<QSFile> &each : fileList(file.get()))
             each->readFile();
@@ -310,7 +322,7 @@ void QSFilePool::updateFilesInDocument(const QUrl &location)
 
 void QSFilePool::changeAttributesToUpdatedVersion(const QUrl &location)
 {
-    std::lock_guard lock(_documentModelLock);
+    std::lock_guard lock(documentModelLock());
     if (const std::shared_ptr<QSFile> file = _filesAndContent.value(poolKey(location))) {
         for (const std::shared_ptr<QSFile> &each : fileList(file.get()))
             each->changeAttributesToUpdatedVersion();

@@ -32,7 +32,8 @@ public:
     ~QSFilePool();
     static QSFilePool *sharedFilePool();
 
-    std::recursive_mutex &documentModelLock() const { return _documentModelLock; }
+    // Guards the pool's maps and the structure of every file's tree.
+    static std::recursive_mutex &documentModelLock();
 
     std::shared_ptr<QSFile> fileObjectForPath(const QUrl &location) const;
     // Opens the file for one more holder; none when it is missing or cannot be decoded.
@@ -57,6 +58,10 @@ public:
                           const std::shared_ptr<QSFile> &including);
     void fileIsNotIncludedIn(const std::shared_ptr<QSFile> &included,
                              const std::shared_ptr<QSFile> &including);
+    // Removes the include edge unless an include node of the including file's tree
+    // still holds the included file, so that the graph always matches the trees.
+    void removeIncludeEdgeUnlessStillIncluded(const std::shared_ptr<QSFile> &included,
+                                              const std::shared_ptr<QSFile> &including);
 
     // Recomputes the edited marker of every document that shows the file or a file
     // that includes it at any depth.
@@ -87,5 +92,4 @@ private:
     // Paths whose file is being created; an include of one of them closes an
     // include cycle and is left unresolved.
     QSet<QString> _filesBeingRead; // guarded by the document-model lock
-    mutable std::recursive_mutex _documentModelLock;
 };

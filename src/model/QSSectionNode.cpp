@@ -407,6 +407,53 @@ void QSSectionNode::setRightSiblingForChild(const Ptr &child, const Ptr &newRigh
     newRightChild->_parent = weak_from_this();
 }
 
+void QSSectionNode::editNodeData(const QString &text, qint32 location, qint32 length,
+                                 const QString &changeType)
+{
+    std::lock_guard lock(_nodeLock);
+    const QString oldText = _nodeData;
+    if (location < 0 || location > oldText.size())
+        return;
+    QString newText = oldText.left(location) + text;
+    if (changeType == QLatin1String("add"))
+        newText += oldText.mid(location);
+    else if (qint64(location) + length < oldText.size())
+        newText += oldText.mid(location + length);
+    setNodeData(newText);
+
+    const List nodes = buildChildrenArrayFromData(newText).value_or(List());
+    const std::shared_ptr<QSFile> file = nodeFile();
+    QSFilePool *pool = QSFilePool::sharedFilePool();
+    std::shared_ptr<QSFile> released;
+    if (isFileIncludeNode() && file && !file->isUntitled()) {
+        // The include command changed: the old link goes, even when the new text
+        // names the same file (the new include node has opened it again).
+        released = _children.isEmpty() ? nullptr : _children.first()->nodeFile();
+        _children.clear();
+        updateChildrenWithoutTextNodes();
+        if (released && pool) {
+            if (!nodes.isEmpty())
+                qsLog(QStringLiteral("close file"));
+            pool->informDocumentAboutFileClosing(released);
+        }
+    }
+
+    const Ptr self = shared_from_this();
+    if (nodes.isEmpty()) {
+        _nodeType = QSNodeType::Text;
+        _nodeName = QStringLiteral("textnode");
+    } else if (const Ptr parentNode = parent()) {
+        parentNode->replaceChildNode(self, nodes, true);
+        parentNode->correctPositionsInTree();
+    }
+    correctPositionsInTree();
+    // Only now are the new nodes in the tree: an include of the same file keeps the edge.
+    if (released && pool)
+        pool->removeIncludeEdgeUnlessStillIncluded(released, file);
+    if (pool && file)
+        pool->changesWasMadeToFile(file.get(), this);
+}
+
 void QSSectionNode::correctPosition()
 {
     while (applyFirstRestructuringRule()) {

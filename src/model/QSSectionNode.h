@@ -128,6 +128,10 @@ public:
     void correctPosition();
     void correctPositionsInTree();
 
+    // Applies one edit to this node's own text ("add", "remove" or "replace" at a
+    // location within it), parses the new text and lets the tree follow.
+    void editNodeData(const QString &text, qint32 location, qint32 length, const QString &changeType);
+
     // The include nodes of this subtree in document order, not entering included files.
     List includeNodes();
 

@@ -1,0 +1,59 @@
+#pragma once
+
+#include "model/ChangeRecord.h"
+
+#include <QList>
+#include <QObject>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+class QSFile;
+class QSSectionNode;
+
+// The edit worker: applies the change records of every text view to the file
+// trees, strictly in the order the edits were made, on its own thread. It wakes as
+// soon as a record arrives, takes every waiting record in one pass, and re-nests
+// each touched file once per pass. The UI thread then learns which files' trees
+// changed.
+class ChangesQueue : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit ChangesQueue(QObject *parent = nullptr);
+    ~ChangesQueue() override;
+    static ChangesQueue *sharedQueue();
+
+    // Called on the UI thread; never waits for the worker's pass.
+    virtual void addChangeToQueue(ChangeRecord record);
+    // Blocks until every record added so far has been applied. Anything that reads
+    // a tree as the file's text (saving, searching) waits for this first.
+    void waitUntilIdle();
+
+signals:
+    // On the UI thread, once for each file whose tree changed since the last notice.
+    void treeDidChange(std::shared_ptr<QSFile> file);
+
+private:
+    void main();
+    void applyRecord(ChangeRecord &record);
+    void postNotices(const QList<std::shared_ptr<QSFile>> &files);
+    void deliverNotices();
+
+    std::mutex _inboxLock;
+    std::condition_variable _inboxChanged;
+    QList<ChangeRecord> _changesQueue; // guarded by _inboxLock
+    bool _passInProgress = false;      // guarded by _inboxLock
+    bool _stopping = false;            // guarded by _inboxLock
+
+    // The worker's own.
+    QList<ChangeRecord> _tmpQueue;
+    QList<std::shared_ptr<QSSectionNode>> _filesEdited;
+
+    std::mutex _noticeLock;
+    QList<std::weak_ptr<QSFile>> _pendingNotices; // guarded by _noticeLock
+
+    std::thread _worker;
+};

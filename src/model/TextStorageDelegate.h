@@ -1,0 +1,59 @@
+#pragma once
+
+#include "model/QSRange.h"
+
+#include <QObject>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <memory>
+
+class QSFile;
+class QSUndoManager;
+
+// Sits between a document window's text view and the file the view shows: loads
+// the file's text into the view, keeps the file's text and remembered selection in
+// step with the view, gives the view the file's own undo history, and turns every
+// edit of the view's text into a change record for the edit worker.
+//
+// Lives on the UI thread, as long as its window.
+class TextStorageDelegate : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit TextStorageDelegate(QPlainTextEdit *textView, QObject *parent = nullptr);
+    ~TextStorageDelegate() override;
+
+    void setSelectedFile(const std::shared_ptr<QSFile> &file);
+    std::shared_ptr<QSFile> selectedFile() const { return _selectedFile.lock(); }
+    void reloadTextView();
+
+    QPlainTextEdit *textView() const { return _textView; }
+    // The undo history the view's Undo and Redo act on: the selected file's own.
+    QSUndoManager *undoManagerForTextView() const;
+
+    qint32 toSubtractFromLocation() const { return _toSubtractFromLocation; }
+    void setToSubtractFromLocation(qint32 offset) { _toSubtractFromLocation = offset; }
+    bool isChangingVisibleNodeInTextView() const { return _isChangingVisibleNodeInTextView; }
+    void setIsChangingVisibleNodeInTextView(bool changing)
+    {
+        _isChangingVisibleNodeInTextView = changing;
+    }
+
+signals:
+    // The text in this range needs colouring: the whole text after a reload, the
+    // lines around an edit after each edit.
+    void rangeNeedsHighlighting(QSRange range);
+
+private:
+    void textStorageDidProcessEditing(int position, int charsRemoved, int charsAdded);
+    void textViewDidChangeSelection();
+    void recordEdit(const std::shared_ptr<QSFile> &file, qint32 location, const QString &removed,
+                    const QString &added);
+    QString textInView(qint32 location, qint32 length) const;
+
+    std::weak_ptr<QSFile> _selectedFile;
+    QPointer<QPlainTextEdit> _textView;
+    bool _isChangingVisibleNodeInTextView = false;
+    qint32 _toSubtractFromLocation = 0;
+};

@@ -1,0 +1,287 @@
+#include "TestSupport.h"
+#include "model/ChangesQueue.h"
+#include "model/QSDocument.h"
+#include "model/QSFile.h"
+#include "model/QSFilePool.h"
+#include "model/QSSectionNode.h"
+#include "model/QSUndoManager.h"
+#include "model/TextStorageDelegate.h"
+
+#include <QPlainTextEdit>
+#include <QSignalSpy>
+
+using Node = QSSectionNode::Ptr;
+
+namespace {
+
+// The real queue, keeping a copy of each record it is given.
+class RecordingQueue : public ChangesQueue
+{
+public:
+    void addChangeToQueue(ChangeRecord record) override
+    {
+        records << QStringLiteral("%1 %2,%3 \"%4\"")
+                       .arg(record.action)
+                       .arg(record.range.location)
+                       .arg(record.range.length)
+                       .arg(record.whatChanged);
+        ChangesQueue::addChangeToQueue(std::move(record));
+    }
+    QStringList records;
+};
+
+// A document that lets go of a file at once when asked to close it.
+class ClosingDocument : public QSDocument
+{
+public:
+    std::shared_ptr<QSFile> fileOpened() const override { return root; }
+    void willCloseFile(const std::shared_ptr<QSFile> &file) override
+    {
+        QSFilePool::sharedFilePool()->closeFile(file->path());
+    }
+    void setIsDocumentEdited(bool) override {}
+    std::shared_ptr<QSFile> root;
+};
+
+// The tree in one line: text nodes by their text without line feeds, commands by
+// name with their children in brackets.
+QString shape(const Node &node)
+{
+    QStringList parts;
+    for (const Node &child : node->children()) {
+        QString part = child->isTextNode() ? child->nodeData().remove(u'\n') : child->nodeName();
+        if (part.isEmpty())
+            part = QStringLiteral("_");
+        if (!child->isTextNode() && !child->isFileIncludeNode() && child->countOfChildren() > 0)
+            part += u'(' + shape(child) + u')';
+        parts << part;
+    }
+    return parts.join(u',');
+}
+
+ChangeRecord record(const Node &root, const char *action, quint32 location, quint32 length,
+                    const QString &text = {})
+{
+    return ChangeRecord{QString::fromLatin1(action), QSRange{location, length}, text, root};
+}
+
+} // namespace
+
+class TestEditPipeline : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void recordsEveryKindOfEditAndItsUndoStep();
+    void treeFollowsEdits_data();
+    void treeFollowsEdits();
+    void editsOfIncludeLinesKeepCountsAndEdges();
+    void notifiesTheUiThreadOncePerFile();
+};
+
+void TestEditPipeline::recordsEveryKindOfEditAndItsUndoStep()
+{
+    TestFolder folder;
+    QSFilePool pool;
+    RecordingQueue queue;
+    const std::shared_ptr<QSFile> file =
+        pool.readFile(QUrl::fromLocalFile(folder.write("a.tex", "0123456789abcdefghijklmnop\n")));
+    const std::shared_ptr<QSFile> other =
+        pool.readFile(QUrl::fromLocalFile(folder.write("b.tex", "other file")));
+    QPlainTextEdit view;
+    TextStorageDelegate delegate(&view);
+    QSignalSpy colouring(&delegate, &TextStorageDelegate::rangeNeedsHighlighting);
+    delegate.setSelectedFile(file);
+    QCOMPARE(view.toPlainText(), file->content());
+    QVERIFY(queue.records.isEmpty()); // loading the text is not an edit
+    QCOMPARE(colouring.takeFirst().at(0).value<QSRange>(), (QSRange{0, 27}));
+
+    QTextCursor cursor(view.document());
+    cursor.setPosition(10);
+    view.setTextCursor(cursor);
+    QTest::keyClicks(&view, "X");
+    cursor.setPosition(10);
+    cursor.setPosition(15, QTextCursor::KeepAnchor);
+    view.setTextCursor(cursor);
+    QTest::keyClicks(&view, "Y");
+    cursor.setPosition(10);
+    cursor.setPosition(15, QTextCursor::KeepAnchor);
+    cursor.insertText("PQR");
+    cursor.setPosition(10);
+    cursor.setPosition(14, QTextCursor::KeepAnchor);
+    view.setTextCursor(cursor);
+    QTest::keyClick(&view, Qt::Key_Delete);
+    QCOMPARE(queue.records, QStringList({"add 10,1 \"X\"", "replace 10,5 \"Y\"", "replace 10,5 \"PQR\"",
+                                         "remove 10,4 \"\""}));
+    QCOMPARE(view.toPlainText(), QStringLiteral("0123456789jklmnop\n"));
+    QCOMPARE(colouring.last().at(0).value<QSRange>(), (QSRange{0, 17}));
+
+    queue.waitUntilIdle();
+    QCOMPARE(file->content(), view.toPlainText());
+    QCOMPARE(file->treeRootNode()->nodeDataWithChildren(), view.toPlainText());
+
+    // Every edit is its own undo step, replayed through the view and the tree.
+    QSUndoManager &undo = file->undoManager();
+    QCOMPARE(undo.amountOfUndosInUndoStack(), 4);
+    undo.undo();
+    undo.undo();
+    QCOMPARE(undo.amountOfUndosInUndoStack(), 2);
+    QCOMPARE(view.toPlainText(), QStringLiteral("0123456789Yefghijklmnop\n"));
+    undo.redo();
+    queue.waitUntilIdle();
+    QCOMPARE(file->treeRootNode()->nodeDataWithChildren(), QStringLiteral("0123456789PQRijklmnop\n"));
+    QCOMPARE(queue.records.last(), QStringLiteral("replace 10,5 \"PQR\""));
+
+    // Switching files switches text, selection and history, and switching back restores them.
+    cursor.setPosition(3);
+    cursor.setPosition(6, QTextCursor::KeepAnchor);
+    view.setTextCursor(cursor);
+    delegate.setSelectedFile(other);
+    QCOMPARE(view.toPlainText(), QStringLiteral("other file"));
+    QCOMPARE(delegate.undoManagerForTextView(), &other->undoManager());
+    QVERIFY(!other->undoManager().canUndo());
+    delegate.setSelectedFile(file);
+    QCOMPARE(view.textCursor().selectionStart(), 3);
+    QCOMPARE(view.textCursor().selectionEnd(), 6);
+    QCOMPARE(file->currentSelection(), (QSRange{3, 3}));
+    QVERIFY(file->undoManager().canUndo());
+
+    // A remembered selection past the end of the text is not applied.
+    other->setCurrentSelection(QSRange{50, 2});
+    delegate.setSelectedFile(other);
+    QCOMPARE(other->currentSelection(), (QSRange{50, 2}));
+}
+
+void TestEditPipeline::treeFollowsEdits_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QList<ChangeRecord>>("edits");
+    QTest::addColumn<QString>("expected");
+    const auto edits = [](std::initializer_list<ChangeRecord> list) { return QList<ChangeRecord>(list); };
+    const QString sections = "pre\n\\chapter{C}\nc\n\\section{S1}\ns1\n\\subsection{SS}\nss\n\\section{S2}\ns2\n";
+    QTest::newRow("typing in text") << sections << edits({record(nullptr, "add", 1, 1, "x")})
+                                    << "pxre,C(c,S1(s1,SS(ss)),S2(s2))";
+    QTest::newRow("typing after a closing brace")
+        << sections << edits({record(nullptr, "add", 15, 1, "x")}) << "pre,C(xc,S1(s1,SS(ss)),S2(s2))";
+    QTest::newRow("typing before a backslash")
+        << sections << edits({record(nullptr, "add", 4, 1, "x")}) << "prex,C(c,S1(s1,SS(ss)),S2(s2))";
+    QTest::newRow("subsection becomes chapter")
+        << sections << edits({record(nullptr, "replace", 35, 10, "chapter")})
+        << "pre,C(c,S1(s1)),SS(ss,S2(s2))";
+    QTest::newRow("closing the brace of a new section")
+        << sections + "\\section{New\nmore\n"
+        << edits({record(nullptr, "add", 81, 1, "}")}) << "pre,C(c,S1(s1,SS(ss)),S2(s2),New(more))";
+    QTest::newRow("removing a letter of a section with children")
+        << sections << edits({record(nullptr, "remove", 20, 1)})
+        << "pre,C(c,\\sction{S1},s1,SS(ss),S2(s2))";
+    QTest::newRow("section becomes subsection after a section")
+        << sections << edits({record(nullptr, "replace", 54, 7, "subsection")})
+        << "pre,C(c,S1(s1,SS(ss),_,S2(s2)))";
+    QTest::newRow("removal across sections")
+        << sections << edits({record(nullptr, "remove", 2, 50)}) << "pr,S2(s2)";
+    QTest::newRow("removal of everything") << sections << edits({record(nullptr, "remove", 0, 69)}) << "_";
+    QTest::newRow("appending at the end of a node, and past it")
+        << "a\n\\section{S}" << edits({record(nullptr, "add", 13, 1, "!"), record(nullptr, "add", 20, 1, "?")})
+        << "a,S(!)";
+    QTest::newRow("many keystrokes in one pass")
+        << "x\n" << edits({record(nullptr, "add", 1, 1, "\\"), record(nullptr, "add", 2, 1, "p"),
+                           record(nullptr, "add", 3, 1, "a"), record(nullptr, "add", 4, 1, "r"),
+                           record(nullptr, "add", 5, 1, "t"), record(nullptr, "add", 6, 1, "{"),
+                           record(nullptr, "add", 7, 1, "P"), record(nullptr, "add", 8, 1, "}")})
+        << "x,P(_)";
+}
+
+void TestEditPipeline::treeFollowsEdits()
+{
+    QFETCH(QString, text);
+    QFETCH(QList<ChangeRecord>, edits);
+    QFETCH(QString, expected);
+    QSFilePool pool;
+    ChangesQueue queue;
+    const std::shared_ptr<QSFile> file = pool.createFileFromTemplateString(text, "Untitled");
+    QString edited = text;
+    {
+        // Hold the model lock so that every record lands in one pass.
+        std::lock_guard lock(QSFilePool::documentModelLock());
+        for (ChangeRecord edit : edits) {
+            edit.objectToChange = file->treeRootNode();
+            const qsizetype at = edit.range.location;
+            if (at <= edited.size()) {
+                if (edit.action == "add")
+                    edited.insert(at, edit.whatChanged);
+                else
+                    edited.replace(at, edit.range.length, edit.whatChanged);
+            }
+            queue.addChangeToQueue(edit);
+        }
+    }
+    queue.waitUntilIdle();
+    std::lock_guard lock(QSFilePool::documentModelLock());
+    QCOMPARE(file->treeRootNode()->nodeDataWithChildren(), edited);
+    QCOMPARE(shape(file->treeRootNode()), expected);
+}
+
+void TestEditPipeline::editsOfIncludeLinesKeepCountsAndEdges()
+{
+    TestFolder folder;
+    QSFilePool pool;
+    ChangesQueue queue;
+    folder.write("one.tex", "one");
+    folder.write("two.tex", "two");
+    const std::shared_ptr<QSFile> main =
+        pool.readFile(QUrl::fromLocalFile(folder.write("main.tex", "\\input{one}\n\\section{S}\n\\input{two}\nend")));
+    ClosingDocument document;
+    document.root = main;
+    pool.setKeyDocument(&document);
+    const QUrl one = QUrl::fromLocalFile(folder.path("one.tex"));
+    const QUrl two = QUrl::fromLocalFile(folder.path("two.tex"));
+    const std::shared_ptr<QSFile> oneFile = pool.fileObjectForPath(one);
+
+    // Typing after \input{one} re-reads the command; it still names one.tex.
+    QTest::ignoreMessage(QtWarningMsg, "close file");
+    queue.addChangeToQueue(record(main->treeRootNode(), "add", 11, 1, " "));
+    queue.waitUntilIdle();
+    QCoreApplication::processEvents();
+    QCOMPARE(pool.openCountForFile(one), 1);
+    QCOMPARE(main->filesWhichThisFileIncludes(), QList<QSFile *>({oneFile.get(), pool.fileObjectForPath(two).get()}));
+    QCOMPARE(oneFile->filesWhichIncludeThisFile(), QList<QSFile *>({main.get()}));
+
+    // Breaking the command lets the file go.
+    queue.addChangeToQueue(record(main->treeRootNode(), "remove", 10, 1));
+    queue.waitUntilIdle();
+    QCoreApplication::processEvents();
+    QVERIFY(!pool.fileObjectForPath(one));
+    QCOMPARE(main->filesWhichThisFileIncludes(), QList<QSFile *>({pool.fileObjectForPath(two).get()}));
+
+    // A removal that takes a whole include line with it lets that file go too.
+    const qint32 at = qint32(main->treeRootNode()->nodeDataWithChildren().indexOf("\\input{two}"));
+    queue.addChangeToQueue(record(main->treeRootNode(), "remove", quint32(at - 1), 12));
+    queue.waitUntilIdle();
+    QCoreApplication::processEvents();
+    QVERIFY(!pool.fileObjectForPath(two));
+    QVERIFY(main->filesWhichThisFileIncludes().isEmpty());
+    QCOMPARE(main->treeRootNode()->nodeDataWithChildren(), QStringLiteral("\\input{one \n\\section{S}\nend"));
+}
+
+void TestEditPipeline::notifiesTheUiThreadOncePerFile()
+{
+    QSFilePool pool;
+    ChangesQueue queue;
+    QSignalSpy notices(&queue, &ChangesQueue::treeDidChange);
+    const std::shared_ptr<QSFile> a = pool.createFileFromTemplateString("a", "A");
+    const std::shared_ptr<QSFile> b = pool.createFileFromTemplateString("b", "B");
+    for (int i = 0; i < 5; ++i) {
+        queue.addChangeToQueue(record(a->treeRootNode(), "add", 0, 1, "x"));
+        queue.waitUntilIdle();
+    }
+    queue.addChangeToQueue(record(b->treeRootNode(), "add", 0, 1, "y"));
+    queue.waitUntilIdle();
+    QCOMPARE(notices.size(), 0); // delivered on the UI thread's event loop
+    QTRY_COMPARE(notices.size(), 2);
+    QCOMPARE(notices.at(0).at(0).value<std::shared_ptr<QSFile>>(), a);
+    QCOMPARE(notices.at(1).at(0).value<std::shared_ptr<QSFile>>(), b);
+    QCOMPARE(a->treeRootNode()->nodeDataWithChildren(), QStringLiteral("xxxxxa"));
+}
+
+QTEST_MAIN(TestEditPipeline)
+#include "tst_editpipeline.moc"
