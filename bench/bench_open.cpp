@@ -19,14 +19,16 @@ const QString &largeFilePath()
     static QTemporaryDir dir;
     static const QString path = [] {
         const QString filePath = dir.filePath(QStringLiteral("large.tex"));
-        UserDefaults::standardUserDefaults().useSettingsFile(dir.filePath(QStringLiteral("settings.ini")));
+        UserDefaults::standardUserDefaults().useSettingsFile(
+            dir.filePath(QStringLiteral("settings.ini")));
         QByteArray text = "\\documentclass{book}\n\\begin{document}\n";
         const QByteArray paragraph =
             "Sätze über das Verhalten von $f(x) = \\sum_{k=0}^n a_k x^k$ folgen aus dem Lemma. "
             "% a comment with \\section{not real}? it counts all the same\n";
         const char *commands[] = {"chapter", "section", "subsection", "subsubsection"};
         for (int i = 0; i < 10000; ++i) {
-            text += QByteArray("\\") + commands[i % 4] + "{Heading " + QByteArray::number(i) + "}\n";
+            text +=
+                QByteArray("\\") + commands[i % 4] + "{Heading " + QByteArray::number(i) + "}\n";
             while (text.size() < qsizetype(i + 1) * 500)
                 text += paragraph;
         }
@@ -50,13 +52,14 @@ void BM_OpenLargeFile(benchmark::State &state)
 
 void BM_FloorReadDecodeScan(benchmark::State &state)
 {
-    const QRegularExpression pattern(
-        QStringLiteral(R"re(((\\(part|chapter|((sub){0,2}section)|input|include)(\*)?)\{(.*)\}))re"));
+    const QRegularExpression pattern(QStringLiteral(
+        R"re(((\\(part|chapter|((sub){0,2}section)|input|include)(\*)?)\{(.*)\}))re"));
     for (auto _ : state) {
         QFile file(largeFilePath());
         if (!file.open(QIODevice::ReadOnly))
             state.SkipWithError("cannot read");
-        const std::optional<QString> text = TextEncoding::decode(file.readAll(), TextEncoding::UTF8);
+        const std::optional<QString> text =
+            TextEncoding::decode(file.readAll(), TextEncoding::UTF8);
         qsizetype matches = 0;
         for (auto it = pattern.globalMatch(*text); it.hasNext(); it.next())
             ++matches;

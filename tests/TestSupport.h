@@ -13,10 +13,11 @@
 // settings file inside it so that no test touches the user's own settings.
 class TestFolder
 {
-public:
+  public:
     TestFolder()
     {
-        UserDefaults::standardUserDefaults().useSettingsFile(_dir.filePath(QStringLiteral("settings.ini")));
+        UserDefaults::standardUserDefaults().useSettingsFile(
+            _dir.filePath(QStringLiteral("settings.ini")));
     }
 
     QString path(const QString &name) const { return _dir.filePath(name); }
@@ -37,6 +38,6 @@ public:
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
     }
 
-private:
+  private:
     QTemporaryDir _dir;
 };

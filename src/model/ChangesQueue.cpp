@@ -95,11 +95,75 @@ void ChangesQueue::main()
     }
 }
 
+// The outline pattern matches within one line and runs to the line's last closing
+// brace, so what an edit makes of a line depends on the whole line, which may lie
+// in several nodes ("\\section{A}" and the " b}" typed after it). The edit is
+// widened to the whole lines it touches, so that those lines are parsed again as
+// a whole, exactly as reading the file would parse them.
+void ChangesQueue::extendToWholeLines(ChangeRecord &record)
+{
+    const std::shared_ptr<QSSectionNode> root = record.objectToChange;
+    const qint32 location = qint32(record.range.location);
+    const qint32 oldLength =
+        record.action == QLatin1String("add") ? 0 : qint32(record.range.length);
+    const std::optional<QSLocationRecord> start = root->nodeAtLocation(location, 0);
+    const std::optional<QSLocationRecord> end = root->nodeAtLocation(location + oldLength, 0);
+    if (!start || !end)
+        return;
+
+    // Back to the line feed before the edit.
+    QString text = start->object->nodeData().left(location - start->nodeLocationInFile);
+    QString before;
+    qint32 lineStart = start->nodeLocationInFile;
+    for (std::shared_ptr<QSSectionNode> node = start->object;;) {
+        const qsizetype feed = text.lastIndexOf(QLatin1Char('\n'));
+        if (feed >= 0) {
+            before.prepend(text.mid(feed + 1));
+            lineStart += qint32(feed + 1);
+            break;
+        }
+        before.prepend(text);
+        node = node->traverseLeft();
+        if (!node) {
+            lineStart = 0;
+            break;
+        }
+        text = node->nodeData();
+        lineStart -= qint32(text.size());
+    }
+
+    // On to the line feed after it.
+    qint32 from = location + oldLength - end->nodeLocationInFile;
+    qint32 position = end->nodeLocationInFile;
+    QString after;
+    qint32 lineEnd = -1;
+    for (std::shared_ptr<QSSectionNode> node = end->object; node;
+         node = node->nextInDocumentOrder()) {
+        text = node->nodeData();
+        const qsizetype feed = text.indexOf(QLatin1Char('\n'), from);
+        if (feed >= 0) {
+            after += text.mid(from, feed - from);
+            lineEnd = position + qint32(feed);
+            break;
+        }
+        after += text.mid(from);
+        position += qint32(text.size());
+        from = 0;
+    }
+    if (lineEnd < 0)
+        lineEnd = position;
+
+    record.whatChanged = before + record.whatChanged + after;
+    record.range = QSRange{quint32(lineStart), quint32(lineEnd - lineStart)};
+    record.action = QStringLiteral("replace");
+}
+
 void ChangesQueue::applyRecord(ChangeRecord &record)
 {
     const std::shared_ptr<QSSectionNode> root = record.objectToChange;
     if (!root)
         return;
+    extendToWholeLines(record);
     const qint32 location = qint32(record.range.location);
     const qint32 length = qint32(record.range.length);
     const std::optional<QSLocationRecord> start = root->nodeAtLocation(location, 0);
@@ -111,7 +175,8 @@ void ChangesQueue::applyRecord(ChangeRecord &record)
     if (record.action != QLatin1String("add")) {
         const std::optional<QSLocationRecord> end = root->nodeAtLocation(location + length, 0);
         if (end && end->object != start->object) {
-            const QString rest = end->object->nodeData().mid(location + length - end->nodeLocationInFile);
+            const QString rest =
+                end->object->nodeData().mid(location + length - end->nodeLocationInFile);
             QSSectionNode::List leaving;
             for (std::shared_ptr<QSSectionNode> node = end->object; node && node != start->object;
                  node = node->traverseLeft()) {
@@ -140,10 +205,32 @@ void ChangesQueue::applyRecord(ChangeRecord &record)
 
     start->object->editNodeData(record.whatChanged, location - start->nodeLocationInFile, length,
                                 record.action);
-    if (const std::shared_ptr<QSSectionNode> fileNode = start->object->fileNodeInWhichItIsStored()) {
-        if (!_filesEdited.contains(fileNode))
-            _filesEdited.append(fileNode);
+    renestAround(root, location, qint32(record.whatChanged.size()));
+    if (!_filesEdited.contains(root))
+        _filesEdited.append(root);
+}
+
+// The nodes that an edit removed or turned into text leave their children where
+// they stood, and a section before them may now be where those belong. Every
+// level that holds the edited text or the text right after it is restructured
+// again, deepest first; the file node's level follows at the end of the pass.
+void ChangesQueue::renestAround(const std::shared_ptr<QSSectionNode> &root, qint32 location,
+                                qint32 length)
+{
+    QSSectionNode::List levels;
+    for (qint32 offset : {location, location + length + 1}) {
+        const std::optional<QSLocationRecord> found = root->nodeAtLocation(offset, 0);
+        if (!found)
+            continue;
+        int depth = 0;
+        for (std::shared_ptr<QSSectionNode> node = found->object->parent(); node && node != root;
+             node = node->parent(), ++depth) {
+            if (!levels.contains(node))
+                levels.insert(qMin(qsizetype(depth), levels.size()), node);
+        }
     }
+    for (const std::shared_ptr<QSSectionNode> &level : std::as_const(levels))
+        level->correctPositionsInTree();
 }
 
 // Notices for files whose notice the UI thread has not taken yet are not repeated.
@@ -156,10 +243,9 @@ void ChangesQueue::postNotices(const QList<std::shared_ptr<QSFile>> &files)
         std::lock_guard lock(_noticeLock);
         wasEmpty = _pendingNotices.isEmpty();
         for (const std::shared_ptr<QSFile> &file : files) {
-            const bool pending = std::any_of(_pendingNotices.cbegin(), _pendingNotices.cend(),
-                                             [&](const std::weak_ptr<QSFile> &each) {
-                                                 return each.lock() == file;
-                                             });
+            const bool pending =
+                std::any_of(_pendingNotices.cbegin(), _pendingNotices.cend(),
+                            [&](const std::weak_ptr<QSFile> &each) { return each.lock() == file; });
             if (!pending)
                 _pendingNotices.append(file);
         }

@@ -21,7 +21,7 @@ class ChangesQueue : public QObject
 {
     Q_OBJECT
 
-public:
+  public:
     explicit ChangesQueue(QObject *parent = nullptr);
     ~ChangesQueue() override;
     static ChangesQueue *sharedQueue();
@@ -32,13 +32,16 @@ public:
     // a tree as the file's text (saving, searching) waits for this first.
     void waitUntilIdle();
 
-signals:
+  signals:
     // On the UI thread, once for each file whose tree changed since the last notice.
     void treeDidChange(std::shared_ptr<QSFile> file);
 
-private:
+  private:
     void main();
     void applyRecord(ChangeRecord &record);
+    static void extendToWholeLines(ChangeRecord &record);
+    static void renestAround(const std::shared_ptr<QSSectionNode> &root, qint32 location,
+                             qint32 length);
     void postNotices(const QList<std::shared_ptr<QSFile>> &files);
     void deliverNotices();
 

@@ -14,7 +14,7 @@ class QSDocument : public QObject
 {
     Q_OBJECT
 
-public:
+  public:
     using QObject::QObject;
 
     // The document's root file.

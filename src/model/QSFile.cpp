@@ -14,8 +14,7 @@ QSFile::QSFile(const QUrl &path, bool isUntitled)
     : _path(path)
     , _undoManager(std::make_unique<QSUndoManager>())
     , _isUntitled(isUntitled)
-{
-}
+{}
 
 QSFile::~QSFile() = default;
 
@@ -27,7 +26,7 @@ std::shared_ptr<QSFile> QSFile::initWithFilePath(const QUrl &path)
 }
 
 std::shared_ptr<QSFile> QSFile::initUntitledFileWithTemplateString(const QString &templateString,
-                                                                  const QString &title)
+                                                                   const QString &title)
 {
     std::shared_ptr<QSFile> file(new QSFile(QUrl::fromLocalFile(title), true));
     file->_content = templateString;
@@ -81,8 +80,8 @@ bool QSFile::readFile()
     QFile file(pathText());
     if (!file.open(QIODevice::ReadOnly))
         return false;
-    const std::optional<QString> text =
-        TextEncoding::decode(file.readAll(), UserDefaults::standardUserDefaults().integerForKey(QSFileEncoding));
+    const std::optional<QString> text = TextEncoding::decode(
+        file.readAll(), UserDefaults::standardUserDefaults().integerForKey(QSFileEncoding));
     if (!text)
         return false;
     const std::shared_ptr<QSSectionNode> oldTree = _treeRootNode;
@@ -106,7 +105,8 @@ void QSFile::replaceOldTree(const std::shared_ptr<QSSectionNode> &oldTree)
     for (QSFile *parent : filesWhichIncludeThisFile()) {
         if (!parent->treeRootNode())
             continue;
-        for (const std::shared_ptr<QSSectionNode> &include : parent->treeRootNode()->includeNodes()) {
+        for (const std::shared_ptr<QSSectionNode> &include :
+             parent->treeRootNode()->includeNodes()) {
             if (include->children() == QSSectionNode::List{oldTree})
                 include->setChildren({_treeRootNode});
         }
@@ -188,8 +188,8 @@ bool QSFile::saveFileToURL(const QUrl &location)
 // write leaves the file on disk as it was.
 bool QSFile::writeText(const QString &text, const QString &path)
 {
-    const std::optional<QByteArray> bytes =
-        TextEncoding::encode(text, UserDefaults::standardUserDefaults().integerForKey(QSFileEncoding));
+    const std::optional<QByteArray> bytes = TextEncoding::encode(
+        text, UserDefaults::standardUserDefaults().integerForKey(QSFileEncoding));
     if (!bytes)
         return false;
     QSaveFile file(path);
@@ -251,7 +251,8 @@ void QSFile::addParent(QSFile *file)
     if (filesWhichIncludeThisFile().contains(file))
         return;
     _filesWhichIncludeThisFile.append(file->weak_from_this());
-    if (std::optional<QString> relative = relativeIncludePath(directory(), name(), file->directory()))
+    if (std::optional<QString> relative =
+            relativeIncludePath(directory(), name(), file->directory()))
         _relativeIncludePathsToThisFile.insert(*relative);
 }
 
@@ -263,7 +264,8 @@ void QSFile::removeParent(QSFile *file)
     const QString directoryPath = directory();
     if (!QS_ASSERT(!directoryPath.isEmpty(), "directoryPath was nil"))
         return;
-    if (std::optional<QString> relative = relativeIncludePath(directoryPath, name(), file->directory()))
+    if (std::optional<QString> relative =
+            relativeIncludePath(directoryPath, name(), file->directory()))
         _relativeIncludePathsToThisFile.remove(*relative);
 }
 

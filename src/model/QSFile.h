@@ -24,12 +24,12 @@ class QSUndoManager;
 // document-model lock.
 class QSFile : public std::enable_shared_from_this<QSFile>
 {
-public:
+  public:
     // A file at a location, read at once; a treeRootNode of none means it could not be read.
     static std::shared_ptr<QSFile> initWithFilePath(const QUrl &path);
     // A file that lives only in memory until it is first saved, made from a template.
     static std::shared_ptr<QSFile> initUntitledFileWithTemplateString(const QString &templateString,
-                                                                     const QString &title);
+                                                                      const QString &title);
     ~QSFile();
 
     const QString &content() const { return _content; }
@@ -76,7 +76,10 @@ public:
     // Appends every file reachable through the included files, depth first, each once.
     void addAllIncludedFilesToArray(QList<QSFile *> *files) const;
     QList<QSFile *> filesWhichIncludeThisFile() const { return living(_filesWhichIncludeThisFile); }
-    QList<QSFile *> filesWhichThisFileIncludes() const { return living(_filesWhichThisFileIncludes); }
+    QList<QSFile *> filesWhichThisFileIncludes() const
+    {
+        return living(_filesWhichThisFileIncludes);
+    }
     const QSet<QString> &relativeIncludePathsToThisFile() const
     {
         return _relativeIncludePathsToThisFile;
@@ -95,7 +98,7 @@ public:
     void addCompileErrorOrWarning(const std::shared_ptr<ErrorWarningNode> &diagnostic);
     void clearCompileAndWarnings() { _compileErrorsAndWarnings.clear(); }
 
-private:
+  private:
     QSFile(const QUrl &path, bool isUntitled);
     std::shared_ptr<QSSectionNode> buildTree(const QString &text);
     void replaceOldTree(const std::shared_ptr<QSSectionNode> &oldTree);

@@ -86,7 +86,8 @@ std::shared_ptr<QSFile> QSFilePool::createFileFromTemplateString(const QString &
     if (const std::shared_ptr<QSFile> held = _filesAndContent.value(title)) {
         held->readFile();
     } else {
-        _filesAndContent.insert(title, QSFile::initUntitledFileWithTemplateString(templateString, title));
+        _filesAndContent.insert(title,
+                                QSFile::initUntitledFileWithTemplateString(templateString, title));
         _filesOpenCount.insert(title, 0);
     }
     _filesOpenCount[title] += 1;
@@ -217,7 +218,8 @@ void QSFilePool::removeIncludeEdgeUnlessStillIncluded(const std::shared_ptr<QSFi
     std::lock_guard lock(documentModelLock());
     if (const std::shared_ptr<QSSectionNode> tree = including->treeRootNode()) {
         for (const std::shared_ptr<QSSectionNode> &include : tree->includeNodes()) {
-            if (!include->children().isEmpty() && include->children().first()->nodeFile() == included)
+            if (!include->children().isEmpty()
+                && include->children().first()->nodeFile() == included)
                 return;
         }
     }

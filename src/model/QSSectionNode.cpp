@@ -16,8 +16,8 @@ namespace {
 const QRegularExpression &outlinePattern()
 {
     static const QRegularExpression pattern = [] {
-        QRegularExpression expression(
-            QStringLiteral(R"re(((\\(part|chapter|((sub){0,2}section)|input|include)(\*)?)\{(.*)\}))re"));
+        QRegularExpression expression(QStringLiteral(
+            R"re(((\\(part|chapter|((sub){0,2}section)|input|include)(\*)?)\{(.*)\}))re"));
         expression.optimize();
         return expression;
     }();
@@ -28,9 +28,9 @@ const QRegularExpression &outlinePattern()
 // keeping one copy per node.
 QString sharedNodeType(QStringView word)
 {
-    for (const QString &type : {QSNodeType::Part, QSNodeType::Chapter, QSNodeType::Section,
-                                QSNodeType::Subsection, QSNodeType::Subsubsection,
-                                QSNodeType::Input, QSNodeType::Include}) {
+    for (const QString &type :
+         {QSNodeType::Part, QSNodeType::Chapter, QSNodeType::Section, QSNodeType::Subsection,
+          QSNodeType::Subsubsection, QSNodeType::Input, QSNodeType::Include}) {
         if (word == type)
             return type;
     }
@@ -47,15 +47,13 @@ QString slice(const QString &text, qsizetype from, qsizetype to)
 
 QSSectionNode::QSSectionNode()
     : _nodeName(QStringLiteral("untitled"))
-{
-}
+{}
 
 QSSectionNode::~QSSectionNode() = default;
 
 QSSectionNode::Ptr QSSectionNode::initWithData(const QString &data, const QString &type,
                                                const QString &name,
-                                               const std::weak_ptr<QSFile> &file,
-                                               const Ptr &parent,
+                                               const std::weak_ptr<QSFile> &file, const Ptr &parent,
                                                const std::weak_ptr<QSFile> &rootFile)
 {
     auto node = std::make_shared<QSSectionNode>();
@@ -75,8 +73,8 @@ QSSectionNode::Ptr QSSectionNode::initWithData(const QString &data, const QStrin
 
     List children = node->buildChildrenArrayFromData(data).value_or(List());
     if (type == QSNodeType::File && children.isEmpty()) {
-        children.append(initWithData(data, QSNodeType::Text, QStringLiteral("textnode"), file,
-                                     node, rootFile));
+        children.append(
+            initWithData(data, QSNodeType::Text, QStringLiteral("textnode"), file, node, rootFile));
     }
     node->setChildren(children);
     return node;
@@ -266,6 +264,17 @@ QSSectionNode::Ptr QSSectionNode::fileNodeInWhichItIsStored()
     return nullptr;
 }
 
+QSSectionNode::Ptr QSSectionNode::nextInDocumentOrder()
+{
+    if (!isFileIncludeNode() && !_children.isEmpty())
+        return _children.first();
+    for (Ptr node = shared_from_this(); node && !node->isFileNode(); node = node->parent()) {
+        if (Ptr right = node->rightSibling())
+            return right;
+    }
+    return nullptr;
+}
+
 qint32 QSSectionNode::nodeLocation() const
 {
     qint32 sum = 0;
@@ -294,7 +303,7 @@ std::optional<QSLocationRecord> QSSectionNode::nodeAtLocation(qint32 location, q
         }
         if (std::optional<QSLocationRecord> found = child->nodeAtLocation(location, start))
             return found;
-        const qint32 length = qint32(child->nodeDataWithChildren().size());
+        const qint32 length = child->lengthWithChildren();
         location -= length;
         start += length;
     }
@@ -306,6 +315,15 @@ QString QSSectionNode::nodeDataWithChildren() const
     QString text;
     appendNodeDataWithChildren(text);
     return text;
+}
+
+qint32 QSSectionNode::lengthWithChildren() const
+{
+    qint32 length = qint32(nodeData().size());
+    for (const Ptr &child : _children)
+        length += child->isFileIncludeNode() ? qint32(child->nodeData().size())
+                                             : child->lengthWithChildren();
+    return length;
 }
 
 void QSSectionNode::appendNodeDataWithChildren(QString &text) const
@@ -321,9 +339,9 @@ void QSSectionNode::appendNodeDataWithChildren(QString &text) const
 
 const QList<QString> &QSSectionNode::sectionTypes()
 {
-    static const QList<QString> types = {QSNodeType::Text,    QSNodeType::Subsubsection,
+    static const QList<QString> types = {QSNodeType::Text,       QSNodeType::Subsubsection,
                                          QSNodeType::Subsection, QSNodeType::Section,
-                                         QSNodeType::Chapter, QSNodeType::Part};
+                                         QSNodeType::Chapter,    QSNodeType::Part};
     return types;
 }
 
@@ -469,12 +487,15 @@ bool QSSectionNode::applyFirstRestructuringRule()
     const Ptr right = parentNode ? parentNode->rightSiblingOfChild(this) : nullptr;
 
     // Absorb: take in the next node when this one outranks it, or when it is an
-    // include node and this one is a command.
+    // include node and this one is a command. The node taken in then finds its own
+    // place among its new siblings: after an edit it may belong deeper still.
     if (!isFileNode() && !isFileIncludeNode() && right) {
         const bool greater = right->isOfGreaterPowerThan(*this);
         const bool same = right->isOfSameTypeAs(*this);
-        if ((!greater && !same) || ((greater || same) && !isTextNode() && right->isFileIncludeNode())) {
+        if ((!greater && !same)
+            || ((greater || same) && !isTextNode() && right->isFileIncludeNode())) {
             addChild(right);
+            right->correctPosition();
             return true;
         }
     }
@@ -484,10 +505,9 @@ bool QSSectionNode::applyFirstRestructuringRule()
     // their place in the text.
     if (parentNode && !parentNode->isFileNode() && !isFileNode()) {
         if (const Ptr grandparent = parentNode->parent()) {
-            const bool lifts = isFileIncludeNode()
-                                   ? parentNode->isTextNode()
-                                   : !parentNode->isOfGreaterPowerThan(*this)
-                                         || parentNode->isOfSameTypeAs(*this);
+            const bool lifts = isFileIncludeNode() ? parentNode->isTextNode()
+                                                   : !parentNode->isOfGreaterPowerThan(*this)
+                                                         || parentNode->isOfSameTypeAs(*this);
             if (lifts) {
                 grandparent->setRightSiblingForChild(parentNode, self);
                 return true;
@@ -506,10 +526,14 @@ bool QSSectionNode::applyFirstRestructuringRule()
         return true;
     }
 
-    // Descend: a command sinks into the section before it when that one outranks it.
+    // Descend: a node sinks into the section before it when that one outranks it.
+    // Text and include lines always belong to the section before them; a fresh parse
+    // never leaves them beside one, but an edit that removes or moves nodes can.
     const Ptr left = parentNode ? parentNode->leftSiblingOfChild(this) : nullptr;
-    if (!isTextNode() && left && left->isOfGreaterPowerThan(*this) && !left->isOfSameTypeAs(*this)
-        && !left->isFileIncludeNode() && !left->isFileNode()) {
+    if (!isFileNode() && left && !left->isFileIncludeNode() && !left->isFileNode()
+        && !left->isTextNode()
+        && ((left->isOfGreaterPowerThan(*this) && !left->isOfSameTypeAs(*this))
+            || isFileIncludeNode())) {
         left->addChild(self);
         return true;
     }

@@ -40,7 +40,7 @@ struct QSLocationRecord
 // worker holds while it changes a tree and readers hold while they walk one.
 class QSSectionNode : public std::enable_shared_from_this<QSSectionNode>
 {
-public:
+  public:
     using Ptr = std::shared_ptr<QSSectionNode>;
     using List = QList<Ptr>;
 
@@ -48,7 +48,7 @@ public:
     // thread that changed the children.
     class Observer
     {
-    public:
+      public:
         virtual ~Observer() = default;
         virtual void childrenWithoutTextNodesWillChange(QSSectionNode *node) = 0;
         virtual void childrenWithoutTextNodesDidChange(QSSectionNode *node) = 0;
@@ -106,10 +106,14 @@ public:
     Ptr rightMostChild();
     Ptr traverseLeft() const;
     Ptr fileNodeInWhichItIsStored();
+    // The node after this one in document order (not entering included files), or none.
+    Ptr nextInDocumentOrder();
 
     qint32 nodeLocation() const;
     std::optional<QSLocationRecord> nodeAtLocation(qint32 location, qint32 start);
     QString nodeDataWithChildren() const;
+    // The length of nodeDataWithChildren, without building the text.
+    qint32 lengthWithChildren() const;
 
     static const QList<QString> &sectionTypes();
     bool isOfGreaterPowerThan(const QSSectionNode &node) const;
@@ -123,14 +127,16 @@ public:
     // document order of all text.
     void addChild(const Ptr &child);
     void removeChild(const Ptr &child, bool keepChildrenOfChild);
-    void replaceChildNode(const Ptr &child, List nodes, bool makeChildrenOfChildNodeSiblingsOfNewNodes);
+    void replaceChildNode(const Ptr &child, List nodes,
+                          bool makeChildrenOfChildNodeSiblingsOfNewNodes);
     void setRightSiblingForChild(const Ptr &child, const Ptr &newRightChild);
     void correctPosition();
     void correctPositionsInTree();
 
     // Applies one edit to this node's own text ("add", "remove" or "replace" at a
     // location within it), parses the new text and lets the tree follow.
-    void editNodeData(const QString &text, qint32 location, qint32 length, const QString &changeType);
+    void editNodeData(const QString &text, qint32 location, qint32 length,
+                      const QString &changeType);
 
     // The include nodes of this subtree in document order, not entering included files.
     List includeNodes();
@@ -138,7 +144,7 @@ public:
     // Logs the subtree, one line per node: depth dashes, the type, " : ", the name.
     void printStructure(int depth) const;
 
-private:
+  private:
     void appendNodeDataWithChildren(QString &text) const;
     void resolveInclude();
     bool applyFirstRestructuringRule();

@@ -18,19 +18,18 @@ namespace {
 // whose change notices then reach the tree like any other edit.
 class TextEditStep : public QUndoCommand
 {
-public:
+  public:
     TextEditStep(QPlainTextEdit *view, qint32 location, QString removed, QString added)
         : _view(view)
         , _location(location)
         , _removed(std::move(removed))
         , _added(std::move(added))
-    {
-    }
+    {}
 
     void undo() override { replace(_added, _removed); }
     void redo() override { replace(_removed, _added); }
 
-private:
+  private:
     void replace(const QString &from, const QString &to)
     {
         if (!_view)
@@ -189,7 +188,8 @@ void TextStorageDelegate::recordEdit(const std::shared_ptr<QSFile> &file, qint32
 
     // The lines around the edit: from the line feed before it to the one after it.
     const QString &text = file->content();
-    const qint32 from = location > 0 ? qint32(text.lastIndexOf(QLatin1Char('\n'), location - 1)) + 1 : 0;
+    const qint32 from =
+        location > 0 ? qint32(text.lastIndexOf(QLatin1Char('\n'), location - 1)) + 1 : 0;
     qint32 to = qint32(text.indexOf(QLatin1Char('\n'), location + added.size()));
     if (to < 0)
         to = qint32(text.size());

@@ -6,7 +6,7 @@
 namespace {
 std::mutex handlerMutex;
 QSAssertionHandler currentHandler; // guarded by handlerMutex
-}
+} // namespace
 
 QSAssertionHandler qsSetAssertionHandler(QSAssertionHandler handler)
 {

@@ -5,7 +5,8 @@
 
 std::optional<FileAttributes> FileAttributes::ofFileAtPath(const QString &path)
 {
-    struct stat status {};
+    struct stat status
+    {};
     if (path.isEmpty() || ::stat(QFile::encodeName(path).constData(), &status) != 0)
         return std::nullopt;
     return FileAttributes{qint64(status.st_mtim.tv_sec) * 1000000000 + status.st_mtim.tv_nsec,

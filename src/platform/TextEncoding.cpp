@@ -16,7 +16,8 @@ const char *characterSetOf(int number)
 }
 
 // QString's code units in memory order.
-constexpr const char *utf16 = QSysInfo::ByteOrder == QSysInfo::LittleEndian ? "UTF-16LE" : "UTF-16BE";
+constexpr const char *utf16 =
+    QSysInfo::ByteOrder == QSysInfo::LittleEndian ? "UTF-16LE" : "UTF-16BE";
 
 // Converts all of the input or fails: glibc's converters stop at the first byte
 // sequence or character that has no counterpart, including the bytes that the

@@ -10,11 +10,9 @@ UserDefaults &UserDefaults::standardUserDefaults()
 
 UserDefaults::UserDefaults()
     : _settings(std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope,
-                                            QStringLiteral("Quillset"),
-                                            QStringLiteral("Quillset")))
+                                            QStringLiteral("Quillset"), QStringLiteral("Quillset")))
     , _registered(registeredDefaultsTable())
-{
-}
+{}
 
 UserDefaults::~UserDefaults() = default;
 
@@ -39,14 +37,13 @@ QVariantMap UserDefaults::registeredDefaultsTable()
     return {
         {QStringLiteral("SmartDropDefinitions"),
          QVariantMap{{QStringLiteral("pdf"), QStringLiteral("test")}}},
-        {QSFontInfo,
-         QVariantMap{{QStringLiteral("font"), font}, {QStringLiteral("sectionfonts"), sectionFonts}}},
-        {QSWindowInfo,
-         QVariantMap{{QStringLiteral("shouldCenter"), true},
-                     {QStringLiteral("width"), 700},
-                     {QStringLiteral("height"), 500},
-                     {QStringLiteral("locationX"), 100},
-                     {QStringLiteral("locationY"), 100}}},
+        {QSFontInfo, QVariantMap{{QStringLiteral("font"), font},
+                                 {QStringLiteral("sectionfonts"), sectionFonts}}},
+        {QSWindowInfo, QVariantMap{{QStringLiteral("shouldCenter"), true},
+                                   {QStringLiteral("width"), 700},
+                                   {QStringLiteral("height"), 500},
+                                   {QStringLiteral("locationX"), 100},
+                                   {QStringLiteral("locationY"), 100}}},
         {QSConsoleInfo,
          QVariantMap{{QStringLiteral("height"), 200}, {QStringLiteral("whenToShow"), 0}}},
         {QSPDFViewInfo,

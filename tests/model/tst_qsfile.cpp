@@ -11,16 +11,15 @@ namespace {
 // An edit of a plain string, registered the way the text view registers its edits.
 class AppendStep : public QUndoCommand
 {
-public:
+  public:
     AppendStep(QString &text, QString added)
         : _text(text)
         , _added(std::move(added))
-    {
-    }
+    {}
     void undo() override { _text.chop(_added.size()); }
     void redo() override { _text += _added; }
 
-private:
+  private:
     QString &_text;
     QString _added;
 };
@@ -42,7 +41,7 @@ class TestQSFile : public QObject
 {
     Q_OBJECT
 
-private slots:
+  private slots:
     void readsAndRereadsOnlyWhenChangedOnDisk();
     void missingEmptyAndUndecodableFiles();
     void undoCounter();
@@ -101,7 +100,8 @@ void TestQSFile::readsAndRereadsOnlyWhenChangedOnDisk()
 void TestQSFile::missingEmptyAndUndecodableFiles()
 {
     TestFolder folder;
-    QVERIFY(!QSFile::initWithFilePath(QUrl::fromLocalFile(folder.path("none.tex")))->treeRootNode());
+    QVERIFY(
+        !QSFile::initWithFilePath(QUrl::fromLocalFile(folder.path("none.tex")))->treeRootNode());
 
     const auto empty = QSFile::initWithFilePath(QUrl::fromLocalFile(folder.write("empty.tex", "")));
     QVERIFY(empty->treeRootNode());
@@ -112,7 +112,8 @@ void TestQSFile::missingEmptyAndUndecodableFiles()
     QVERIFY(!onlyChild->nodeData().isNull());
 
     // Latin-1 bytes are not UTF-8; with the encoding set to Latin-1 they read.
-    const QUrl latin1 = QUrl::fromLocalFile(folder.write("latin1.tex", "Gr\xFC\xDF" "e"));
+    const QUrl latin1 = QUrl::fromLocalFile(folder.write("latin1.tex", "Gr\xFC\xDF"
+                                                                       "e"));
     QVERIFY(!QSFile::initWithFilePath(latin1)->treeRootNode());
     UserDefaults::standardUserDefaults().setObject(5, QSFileEncoding);
     const auto reread = QSFile::initWithFilePath(latin1);
@@ -187,13 +188,32 @@ void TestQSFile::pathDerivedValues_data()
     QTest::addColumn<QString>("directory");
     QTest::addColumn<QString>("pdf");
     QTest::addColumn<QString>("pdfsync");
-    QTest::newRow("tex file") << "/p/main.tex" << "main.tex" << "/p/" << "/p/main.pdf" << "/p/main.pdfsync";
-    QTest::newRow("no extension") << "/p/main" << "main" << "/p/" << "" << "";
+    QTest::newRow("tex file") << "/p/main.tex"
+                              << "main.tex"
+                              << "/p/"
+                              << "/p/main.pdf"
+                              << "/p/main.pdfsync";
+    QTest::newRow("no extension") << "/p/main"
+                                  << "main"
+                                  << "/p/"
+                                  << ""
+                                  << "";
     // A dot in a folder name is not the file's extension.
-    QTest::newRow("dotted folder") << "/a.b/file" << "file" << "/a.b/" << "" << "";
-    QTest::newRow("two dots") << "/p/thesis.v2.tex" << "thesis.v2.tex" << "/p/" << "/p/thesis.v2.pdf"
+    QTest::newRow("dotted folder") << "/a.b/file"
+                                   << "file"
+                                   << "/a.b/"
+                                   << ""
+                                   << "";
+    QTest::newRow("two dots") << "/p/thesis.v2.tex"
+                              << "thesis.v2.tex"
+                              << "/p/"
+                              << "/p/thesis.v2.pdf"
                               << "/p/thesis.v2.pdfsync";
-    QTest::newRow("root folder") << "/x.tex" << "x.tex" << "/" << "/x.pdf" << "/x.pdfsync";
+    QTest::newRow("root folder") << "/x.tex"
+                                 << "x.tex"
+                                 << "/"
+                                 << "/x.pdf"
+                                 << "/x.pdfsync";
 }
 
 void TestQSFile::pathDerivedValues()
@@ -273,12 +293,14 @@ void TestQSFile::saveFileWritesContentInTheChosenEncoding()
     const auto file = QSFile::initWithFilePath(QUrl::fromLocalFile(path));
     file->setContent(QStringLiteral("Grüße €"));
     QVERIFY(file->saveFile());
-    QCOMPARE(TestFolder::read(path), QByteArray("Gr\xC3\xBC\xC3\x9F" "e \xE2\x82\xAC"));
+    QCOMPARE(TestFolder::read(path), QByteArray("Gr\xC3\xBC\xC3\x9F"
+                                                "e \xE2\x82\xAC"));
     QVERIFY(!file->hasFileChanged());
 
     UserDefaults::standardUserDefaults().setObject(12, QSFileEncoding);
     QVERIFY(file->saveFile());
-    QCOMPARE(TestFolder::read(path), QByteArray("Gr\xFC\xDF" "e \x80"));
+    QCOMPARE(TestFolder::read(path), QByteArray("Gr\xFC\xDF"
+                                                "e \x80"));
 
     // Saving a titled file elsewhere writes a copy of the tree's text there and keeps
     // watching its own path.

@@ -14,11 +14,10 @@ namespace {
 
 class FakeDocument : public QSDocument
 {
-public:
+  public:
     explicit FakeDocument(std::shared_ptr<QSFile> root = nullptr)
         : root(std::move(root))
-    {
-    }
+    {}
     std::shared_ptr<QSFile> fileOpened() const override { return root; }
     void willCloseFile(const std::shared_ptr<QSFile> &file) override { closing << file.get(); }
     void setIsDocumentEdited(bool edited) override
@@ -50,7 +49,7 @@ class TestQSFilePool : public QObject
 {
     Q_OBJECT
 
-private slots:
+  private slots:
     void countsHoldersAndLetsGo();
     void includedFilesFollowTheirHolders();
     void untitledDocumentsShareTheirTitle();
@@ -128,7 +127,8 @@ void TestQSFilePool::untitledDocumentsShareTheirTitle()
     QSFilePool pool;
     const std::shared_ptr<QSFile> first = pool.createFileFromTemplateString("template", "Untitled");
     first->setContent(QStringLiteral("edited"));
-    const std::shared_ptr<QSFile> second = pool.createFileFromTemplateString("other template", "Untitled");
+    const std::shared_ptr<QSFile> second =
+        pool.createFileFromTemplateString("other template", "Untitled");
     QCOMPARE(second, first);
     QCOMPARE(second->content(), QStringLiteral("edited"));
     QCOMPARE(pool.openCountForFile(QUrl::fromLocalFile("Untitled")), 2);
@@ -154,14 +154,17 @@ void TestQSFilePool::savesUntitledToNewAndHeldPaths()
     QCOMPARE(pool.fileObjectForPath(url(folder, "new.tex")), fresh);
     QCOMPARE(pool.openCountForFile(url(folder, "new.tex")), 1);
     QVERIFY(!pool.fileObjectForPath(QUrl::fromLocalFile("Untitled")));
-    QCOMPARE(TestFolder::read(folder.path("new.tex")), QByteArray("Gr\xC3\xBC\xC3\x9F" "e"));
+    QCOMPARE(TestFolder::read(folder.path("new.tex")), QByteArray("Gr\xC3\xBC\xC3\x9F"
+                                                                  "e"));
     QCOMPARE(document.marks, QList<bool>({false}));
 
     // A path that is held already: that file takes the text and the document goes on with it.
-    const std::shared_ptr<QSFile> second = pool.createFileFromTemplateString("\\section{New}", "Untitled_2");
+    const std::shared_ptr<QSFile> second =
+        pool.createFileFromTemplateString("\\section{New}", "Untitled_2");
     FakeDocument secondDocument;
     pool.assignFile(second, &secondDocument);
-    const std::shared_ptr<QSFile> adopted = pool.saveFileWithPath("Untitled_2", url(folder, "new.tex"));
+    const std::shared_ptr<QSFile> adopted =
+        pool.saveFileWithPath("Untitled_2", url(folder, "new.tex"));
     QCOMPARE(adopted, fresh);
     QCOMPARE(adopted->content(), QStringLiteral("\\section{New}"));
     QCOMPARE(adopted->treeRootNode()->nodeDataWithChildren(), QStringLiteral("\\section{New}"));
@@ -328,8 +331,12 @@ void TestQSFilePool::randomDocumentsOpenAndCloseCleanly()
             QByteArray text = "% " + name.toUtf8() + "\n";
             for (int i = random.bounded(0, 6); i > 0; --i) {
                 const QString target = names.at(random.bounded(names.size()));
-                const QString relative = name.startsWith("sub/") ? (target.startsWith("sub/") ? target.mid(4) : "../" + target) : target;
-                text += (random.bounded(2) ? "\\section{x}\n\\input{" : "\\include{") + relative.toUtf8() + "}\n";
+                const QString relative =
+                    name.startsWith("sub/")
+                        ? (target.startsWith("sub/") ? target.mid(4) : "../" + target)
+                        : target;
+                text += (random.bounded(2) ? "\\section{x}\n\\input{" : "\\include{")
+                        + relative.toUtf8() + "}\n";
             }
             texts.insert(name, text);
             folder.write(name, text);

@@ -35,7 +35,7 @@ QStringList commands(const Node &root)
 
 class RecordingObserver : public QSSectionNode::Observer
 {
-public:
+  public:
     void childrenWithoutTextNodesWillChange(QSSectionNode *node) override
     {
         events << QStringLiteral("will %1").arg(node->childrenWithoutTextNodes().size());
@@ -53,7 +53,7 @@ class TestQSSectionNode : public QObject
 {
     Q_OBJECT
 
-private slots:
+  private slots:
     void offsetsAndLookups_data();
     void offsetsAndLookups();
     void rankingTable_data();
@@ -117,17 +117,28 @@ void TestQSSectionNode::rankingTable_data()
     QTest::addColumn<QString>("asked");
     QTest::addColumn<QString>("argument");
     QTest::addColumn<bool>("result");
-    QTest::newRow("section/subsection") << "section" << "subsection" << true;
-    QTest::newRow("section/section") << "section" << "section" << true;
-    QTest::newRow("subsection/section") << "subsection" << "section" << false;
-    QTest::newRow("section/text") << "section" << "text" << true;
-    QTest::newRow("text/text") << "text" << "text" << true;
-    QTest::newRow("include/section") << "include" << "section" << true;
-    QTest::newRow("section/input") << "section" << "input" << false;
-    QTest::newRow("input/include") << "input" << "include" << false;
-    QTest::newRow("File/text") << "File" << "text" << true;
-    QTest::newRow("part/chapter") << "part" << "chapter" << true;
-    QTest::newRow("subsubsection/part") << "subsubsection" << "part" << false;
+    QTest::newRow("section/subsection") << "section"
+                                        << "subsection" << true;
+    QTest::newRow("section/section") << "section"
+                                     << "section" << true;
+    QTest::newRow("subsection/section") << "subsection"
+                                        << "section" << false;
+    QTest::newRow("section/text") << "section"
+                                  << "text" << true;
+    QTest::newRow("text/text") << "text"
+                               << "text" << true;
+    QTest::newRow("include/section") << "include"
+                                     << "section" << true;
+    QTest::newRow("section/input") << "section"
+                                   << "input" << false;
+    QTest::newRow("input/include") << "input"
+                                   << "include" << false;
+    QTest::newRow("File/text") << "File"
+                               << "text" << true;
+    QTest::newRow("part/chapter") << "part"
+                                  << "chapter" << true;
+    QTest::newRow("subsubsection/part") << "subsubsection"
+                                        << "part" << false;
 }
 
 void TestQSSectionNode::rankingTable()
@@ -163,7 +174,8 @@ void TestQSSectionNode::neighboursWalksAndChangeNotices()
         moved->setParent(section);
     }
     section->removeObserver(&observer);
-    QCOMPARE(observer.events, QStringList({"will 0", "did 0", "will 0", "did 1", "will 1", "did 1"}));
+    QCOMPARE(observer.events,
+             QStringList({"will 0", "did 0", "will 0", "did 1", "will 1", "did 1"}));
     QCOMPARE(section->childrenWithoutTextNodes(), QSSectionNode::List({subsection}));
     QCOMPARE(root->childrenWithoutTextNodes(), QSSectionNode::List({section}));
 
@@ -182,7 +194,8 @@ void TestQSSectionNode::neighboursWalksAndChangeNotices()
     QCOMPARE(root->traverseLeft(), nullptr);
     QCOMPARE(tail->fileNodeInWhichItIsStored(), root);
     QCOMPARE(tail->nodeLocation(), 5 + 11 + 5 + 14);
-    QCOMPARE(root->nodeDataWithChildren(), QStringLiteral("intro\\section{S}body\n\\subsection{T}tail"));
+    QCOMPARE(root->nodeDataWithChildren(),
+             QStringLiteral("intro\\section{S}body\n\\subsection{T}tail"));
 
     // A node taken out keeps its parent and so still finds its file node.
     section->removeObjectFromChildrenAtIndex(2);
@@ -204,9 +217,10 @@ void TestQSSectionNode::parsesTheSevenCommands_data()
     QTest::newRow("capitalised") << "\\Section{x}" << QStringList();
     QTest::newRow("paragraph") << "\\paragraph{x}" << QStringList();
     QTest::newRow("three subs") << "\\subsubsubsection{x}" << QStringList();
-    QTest::newRow("greedy to the last brace")
-        << "\\section{Intro} \\label{sec:intro}\nnext" << QStringList({"section:Intro} \\label{sec:intro"});
-    QTest::newRow("two commands on a line") << "\\chapter{A} \\section{B}" << QStringList({"chapter:A} \\section{B"});
+    QTest::newRow("greedy to the last brace") << "\\section{Intro} \\label{sec:intro}\nnext"
+                                              << QStringList({"section:Intro} \\label{sec:intro"});
+    QTest::newRow("two commands on a line")
+        << "\\chapter{A} \\section{B}" << QStringList({"chapter:A} \\section{B"});
     QTest::newRow("brace on the next line") << "\\section{A\n}" << QStringList();
     QTest::newRow("brace missing") << "\\section{A" << QStringList();
     QTest::newRow("commented out") << "% \\section{Old}" << QStringList({"section:Old"});
@@ -237,9 +251,25 @@ void TestQSSectionNode::parsesTheSevenCommands()
 void TestQSSectionNode::parsedTreeGivesBackTheText()
 {
     const QStringList pieces = {
-        "\\section{A}", "\\subsection*{B b}", "\\chapter{C} % note}", "\\input{ch/one}",
-        "\\include{two}", "\\part{Ü}", "\\subsubsection{", "}", "{", "\\section", "\n", "\r\n",
-        " prose ", "% \\section{commented}", "\\\\", "\\label{x}", "ß😀", "\\section[s]{t}", "$x^2$",
+        "\\section{A}",
+        "\\subsection*{B b}",
+        "\\chapter{C} % note}",
+        "\\input{ch/one}",
+        "\\include{two}",
+        "\\part{Ü}",
+        "\\subsubsection{",
+        "}",
+        "{",
+        "\\section",
+        "\n",
+        "\r\n",
+        " prose ",
+        "% \\section{commented}",
+        "\\\\",
+        "\\label{x}",
+        "ß😀",
+        "\\section[s]{t}",
+        "$x^2$",
     };
     QRandomGenerator random(20261206);
     for (int round = 0; round < 400; ++round) {
@@ -273,8 +303,9 @@ void TestQSSectionNode::resolvesIncludesRelativeToTheIncludingFile()
     const std::shared_ptr<QSFile> main = pool.readFile(mainUrl);
     QVERIFY(main);
     const Node root = main->treeRootNode();
-    QCOMPARE(commands(root), QStringList({"input:chapters/one.tex", "include:a.TEX.tex", "input:.tex.tex",
-                                          "input:other.tex", "include:chapters/one.tex"}));
+    QCOMPARE(commands(root),
+             QStringList({"input:chapters/one.tex", "include:a.TEX.tex", "input:.tex.tex",
+                          "input:other.tex", "include:chapters/one.tex"}));
 
     const QUrl oneUrl = QUrl::fromLocalFile(folder.path("chapters/one.tex"));
     const std::shared_ptr<QSFile> one = pool.fileObjectForPath(oneUrl);
@@ -307,7 +338,8 @@ void TestQSSectionNode::resolvesIncludesRelativeToTheIncludingFile()
     QCOMPARE(untitledInclude->countOfChildren(), 0);
     QCOMPARE(pool.openCountForFile(QUrl::fromLocalFile(folder.path("other.tex"))), 1);
     folder.write("broken.tex", "\\input{missing}\n\\input{./chapters/../other}");
-    const std::shared_ptr<QSFile> broken = pool.readFile(QUrl::fromLocalFile(folder.path("broken.tex")));
+    const std::shared_ptr<QSFile> broken =
+        pool.readFile(QUrl::fromLocalFile(folder.path("broken.tex")));
     QCOMPARE(broken->treeRootNode()->objectInChildrenAtIndex(1)->countOfChildren(), 0);
     QCOMPARE(pool.openCountForFile(QUrl::fromLocalFile(folder.path("other.tex"))), 2);
 }
@@ -347,7 +379,8 @@ void TestQSSectionNode::logsMissingTextAndStructure()
     QCOMPARE(root->buildChildrenArrayFromData(QString()), std::nullopt);
     QCOMPARE(root->buildChildrenArrayFromData(QStringLiteral("plain"))->size(), 0);
 
-    for (const char *line : {"File : Untitled", "-text : textnode", "-section : S", "--text : textnode"})
+    for (const char *line :
+         {"File : Untitled", "-text : textnode", "-section : S", "--text : textnode"})
         QTest::ignoreMessage(QtWarningMsg, line);
     root->printStructure(0);
 }

@@ -17,7 +17,8 @@ Node restructured(const QString &text)
 
 Node textNode(const QString &text, const Node &parent)
 {
-    return QSSectionNode::initWithData(text, QSNodeType::Text, QStringLiteral("textnode"), {}, parent, {});
+    return QSSectionNode::initWithData(text, QSNodeType::Text, QStringLiteral("textnode"), {},
+                                       parent, {});
 }
 
 // The tree in one line: text nodes by their text without line feeds ("_" when
@@ -59,7 +60,7 @@ class TestRestructuring : public QObject
 {
     Q_OBJECT
 
-private slots:
+  private slots:
     void nestsByRank_data();
     void nestsByRank();
     void textNodeGivesUpItsChildrenInOrder();
@@ -76,14 +77,18 @@ void TestRestructuring::nestsByRank_data()
            "\\chapter{C2}\nend"
         << "pre,C1(c1,S1(s1,SS1(ss1)),S2(s2)),C2(end)";
     QTest::newRow("subsection before the first section")
-        << "x\\subsection{A}a\n\\section{B}b\n\\subsubsection{C}c" << "x,A(a),B(b,C(c))";
+        << "x\\subsection{A}a\n\\section{B}b\n\\subsubsection{C}c"
+        << "x,A(a),B(b,C(c))";
     QTest::newRow("includes at top level and in a section")
         << "\\input{one}\nafter one\n\\section{S}s\n\\include{two}\nafter two"
         << "_,one,after one,S(s,two,after two)";
-    QTest::newRow("same kind twice") << "\\section{A}a\n\\section{B}b" << "_,A(a),B(b)";
-    QTest::newRow("no command") << "just text\n" << "just text";
+    QTest::newRow("same kind twice") << "\\section{A}a\n\\section{B}b"
+                                     << "_,A(a),B(b)";
+    QTest::newRow("no command") << "just text\n"
+                                << "just text";
     QTest::newRow("part over everything")
-        << "\\subsubsection{D}d\n\\part{P}p\n\\chapter{C}c\n\\subsubsection{E}e" << "_,D(d),P(p,C(c,E(e)))";
+        << "\\subsubsection{D}d\n\\part{P}p\n\\chapter{C}c\n\\subsubsection{E}e"
+        << "_,D(d),P(p,C(c,E(e)))";
 }
 
 void TestRestructuring::nestsByRank()
@@ -179,8 +184,18 @@ void TestRestructuring::structuralOperations()
 void TestRestructuring::randomDocumentsKeepTheirText()
 {
     const QStringList pieces = {
-        "\\part{P}\n", "\\chapter{C}\n", "\\section{S}\n", "\\subsection*{SS}\n", "\\subsubsection{SSS}\n",
-        "\\input{i}\n", "\\include{j}\n", "prose ", "\n", "% \\section{c}\n", "}{", "\\section\n",
+        "\\part{P}\n",
+        "\\chapter{C}\n",
+        "\\section{S}\n",
+        "\\subsection*{SS}\n",
+        "\\subsubsection{SSS}\n",
+        "\\input{i}\n",
+        "\\include{j}\n",
+        "prose ",
+        "\n",
+        "% \\section{c}\n",
+        "}{",
+        "\\section\n",
     };
     QRandomGenerator random(4242);
     for (int round = 0; round < 300; ++round) {

@@ -9,7 +9,7 @@ class TestPlatform : public QObject
 {
     Q_OBJECT
 
-private slots:
+  private slots:
     void roundTripsEveryEncoding_data();
     void roundTripsEveryEncoding();
     void refusesInvalidBytes_data();
@@ -55,7 +55,9 @@ void TestPlatform::refusesInvalidBytes_data()
     QTest::newRow("UTF-8 truncated at end") << 4 << QByteArray("euro \xE2\x82");
     QTest::newRow("UTF-8 overlong") << 4 << QByteArray("\xC0\x80");
     QTest::newRow("UTF-8 encoded surrogate") << 4 << QByteArray("\xED\xA0\x80");
-    QTest::newRow("UTF-8 Latin-1 bytes") << 4 << QByteArray("Gr\xFC\xDF" "e");
+    QTest::newRow("UTF-8 Latin-1 bytes") << 4
+                                         << QByteArray("Gr\xFC\xDF"
+                                                       "e");
     QTest::newRow("cp1252 0x81") << 12 << QByteArray("a\x81z");
     QTest::newRow("cp1252 0x9D") << 12 << QByteArray("\x9D");
     QTest::newRow("cp1251 0x98") << 11 << QByteArray("\xCF\x98");
@@ -74,7 +76,8 @@ void TestPlatform::refusesUnrepresentableCharacters_data()
 {
     QTest::addColumn<int>("number");
     QTest::addColumn<QString>("text");
-    QTest::newRow("UTF-8 lone surrogate") << 4 << QStringLiteral("a") + QChar(0xD800) + QStringLiteral("b");
+    QTest::newRow("UTF-8 lone surrogate")
+        << 4 << QStringLiteral("a") + QChar(0xD800) + QStringLiteral("b");
     QTest::newRow("ISO-Latin1 euro") << 5 << QStringLiteral("price: 5 €");
     QTest::newRow("ISO-Latin2 euro") << 9 << QStringLiteral("€");
     QTest::newRow("Cyrillic umlaut") << 11 << QStringLiteral("Привет ü");
@@ -134,7 +137,8 @@ void TestPlatform::registeredDefaultsAndUserValues()
     QCOMPARE(defaults.integerForKey(QSFileEncoding), 12);
     QSettings stored(folder.path(QStringLiteral("settings.ini")), QSettings::IniFormat);
     QCOMPARE(stored.value(QSFileEncoding).toInt(), 12);
-    QCOMPARE(stored.value(QSOutlineViewInfo).toMap().value(QStringLiteral("width")).toDouble(), 312.5);
+    QCOMPARE(stored.value(QSOutlineViewInfo).toMap().value(QStringLiteral("width")).toDouble(),
+             312.5);
     QVERIFY(!stored.contains(QSWindowInfo));
     defaults.removeObjectForKey(QSFileEncoding);
     QCOMPARE(defaults.integerForKey(QSFileEncoding), 4);

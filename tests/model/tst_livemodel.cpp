@@ -1,0 +1,236 @@
+// The outline is a live model of the text: random edit scripts, typed through the
+// real text view and applied by the real edit worker, must leave every tree holding
+// exactly the view's text and nesting exactly as a fresh parse of that text would.
+#include "TestSupport.h"
+#include "model/ChangesQueue.h"
+#include "model/QSDocument.h"
+#include "model/QSFile.h"
+#include "model/QSFilePool.h"
+#include "model/QSSectionNode.h"
+#include "model/QSUndoManager.h"
+#include "model/TextStorageDelegate.h"
+
+#include <QPlainTextEdit>
+#include <QRandomGenerator>
+
+using Node = QSSectionNode::Ptr;
+
+namespace {
+
+class ClosingDocument : public QSDocument
+{
+  public:
+    std::shared_ptr<QSFile> fileOpened() const override { return root; }
+    void willCloseFile(const std::shared_ptr<QSFile> &file) override
+    {
+        QSFilePool::sharedFilePool()->closeFile(file->path());
+    }
+    void setIsDocumentEdited(bool) override {}
+    std::shared_ptr<QSFile> root;
+};
+
+// The nesting of section and include nodes, and where running text lies ("~"),
+// however it is split into text nodes.
+QString outline(const Node &node)
+{
+    QStringList parts;
+    for (const Node &child : node->children()) {
+        if (child->isTextNode()) {
+            if (!child->nodeData().isEmpty() && (parts.isEmpty() || parts.last() != "~"))
+                parts << QStringLiteral("~");
+            continue;
+        }
+        QString part = child->nodeType() + u':'
+                       + (child->isFileIncludeNode() ? child->nodeData() : child->nodeName());
+        if (!child->isFileIncludeNode())
+            part += u'(' + outline(child) + u')';
+        parts << part;
+    }
+    return parts.join(u' ');
+}
+
+QString freshOutline(const QString &text)
+{
+    const Node root = QSSectionNode::initWithData(text, QSNodeType::File, QStringLiteral("fresh"),
+                                                  {}, nullptr, {});
+    root->correctPositionsInTree();
+    return outline(root);
+}
+
+const QStringList commandWords = {"part",       "chapter",       "section",
+                                  "subsection", "subsubsection", "section*"};
+const QStringList blocks = {
+    "\n\\section{Pasted}\ntext\n\\subsection{Below}\nmore\n",
+    "\\chapter{Big}\n\\subsubsection{Small}\n",
+    "\n\\input{ch/one}\n",
+    "\\include{two}\n\\section{After include}\n",
+    "plain words, no commands ",
+    "\\subsection{A} \\label{x}\n",
+};
+
+class Script
+{
+  public:
+    Script(QPlainTextEdit &view, TextStorageDelegate &delegate, quint32 seed)
+        : _view(view)
+        , _delegate(delegate)
+        , _random(seed)
+    {}
+
+    // Carries out one random edit and says what it was.
+    QString step(const QList<std::shared_ptr<QSFile>> &files)
+    {
+        const int length = int(_view.toPlainText().size());
+        const int at = int(_random.bounded(length + 1));
+        switch (_random.bounded(12)) {
+        case 0:
+        case 1:
+            return type(at, QString(QStringLiteral("ab \n\\{}%*").at(_random.bounded(9))));
+        case 2:
+        case 3:
+            return length > 0 ? remove(qMin(at, length - 1), 1) : type(at, "x");
+        case 4: {
+            const QString word = commandWords.at(_random.bounded(commandWords.size()));
+            QString log = QStringLiteral("type \\%1{...} at %2").arg(word).arg(at);
+            const QString command =
+                u'\\' + word + QStringLiteral("{T") + QString::number(at) + u'}';
+            // Half the time the worker is held off, so that all the keystrokes land in one pass.
+            std::unique_lock batch(QSFilePool::documentModelLock(), std::defer_lock);
+            if (_random.bounded(2))
+                batch.lock();
+            for (int i = 0; i < command.size(); ++i)
+                type(at + i, command.mid(i, 1));
+            return log;
+        }
+        case 5: {
+            const QString text = _view.toPlainText();
+            const int brace = int(text.indexOf(QRegularExpression(QStringLiteral("[{}]")), at));
+            return brace >= 0 ? remove(brace, 1) : type(at, "}");
+        }
+        case 6:
+            return type(at, blocks.at(_random.bounded(blocks.size())));
+        case 7:
+            return remove(qMin(at, length),
+                          qMin(int(_random.bounded(300)), length - qMin(at, length)));
+        case 8:
+            return replace(at, qMin(int(_random.bounded(40)), length - at),
+                           blocks.at(_random.bounded(blocks.size())));
+        case 9:
+            _delegate.undoManagerForTextView()->undo();
+            return QStringLiteral("undo");
+        case 10:
+            _delegate.undoManagerForTextView()->redo();
+            return QStringLiteral("redo");
+        default: {
+            const std::shared_ptr<QSFile> file = files.at(_random.bounded(files.size()));
+            _delegate.setSelectedFile(file);
+            return QStringLiteral("show ") + file->name();
+        }
+        }
+    }
+
+  private:
+    QString type(int at, const QString &text)
+    {
+        QTextCursor cursor(_view.document());
+        cursor.setPosition(at);
+        cursor.insertText(text);
+        return QStringLiteral("type %1 at %2").arg(text, QString::number(at));
+    }
+    QString remove(int at, int count)
+    {
+        QTextCursor cursor(_view.document());
+        cursor.setPosition(at);
+        cursor.setPosition(at + count, QTextCursor::KeepAnchor);
+        cursor.removeSelectedText();
+        return QStringLiteral("remove %1 at %2").arg(count).arg(at);
+    }
+    QString replace(int at, int count, const QString &text)
+    {
+        QTextCursor cursor(_view.document());
+        cursor.setPosition(at);
+        cursor.setPosition(at + count, QTextCursor::KeepAnchor);
+        cursor.insertText(text);
+        return QStringLiteral("replace %1 at %2 with %3").arg(count).arg(at).arg(text);
+    }
+
+    QPlainTextEdit &_view;
+    TextStorageDelegate &_delegate;
+    QRandomGenerator _random;
+};
+
+} // namespace
+
+class TestLiveModel : public QObject
+{
+    Q_OBJECT
+
+  private slots:
+    void randomEditScriptsKeepTheOutlineLive();
+};
+
+void TestLiveModel::randomEditScriptsKeepTheOutlineLive()
+{
+    const int edits = qEnvironmentVariableIsSet("QUILLSET_SOAK_EDITS")
+                          ? qEnvironmentVariableIntValue("QUILLSET_SOAK_EDITS")
+                          : 3000;
+    const int scripts = 6;
+    for (int script = 0; script < scripts; ++script) {
+        TestFolder folder;
+        QSFilePool pool;
+        ChangesQueue queue;
+        folder.write("ch/one.tex", "\\section{One}\none text\n\\subsection{One A}\nmore\n");
+        folder.write("two.tex", "two \\chapter{Two}\n\\section{Two A}\ntwo text\n");
+        const std::shared_ptr<QSFile> main = pool.readFile(QUrl::fromLocalFile(folder.write(
+            "main.tex",
+            "\\documentclass{book}\n\\begin{document}\n\\chapter{Intro}\nintro\n"
+            "\\section{Start}\nstart \\input{ch/one}\n\\section{Middle}\n\\include{two}\n"
+            "\\subsection{Deep}\ndeep\n\\subsubsection{Deeper}\n\\chapter{End}\nend\n"
+            "\\end{document}\n")));
+        ClosingDocument document;
+        document.root = main;
+        pool.setKeyDocument(&document);
+
+        QPlainTextEdit view;
+        TextStorageDelegate delegate(&view);
+        delegate.setSelectedFile(main);
+        Script random(view, delegate, quint32(1000 + script));
+        QStringList log;
+        for (int i = 0; i < edits / scripts; ++i) {
+            const QList<std::shared_ptr<QSFile>> files = QSFilePool::fileList(main.get());
+            log << random.step(files);
+            queue.waitUntilIdle();
+            QCoreApplication::processEvents(); // include lines let go of their files here
+            if (!delegate.selectedFile()
+                || pool.fileObjectForPath(delegate.selectedFile()->path())
+                       != delegate.selectedFile()) {
+                delegate.setSelectedFile(main);
+                log << QStringLiteral("show main.tex");
+            }
+
+            std::lock_guard lock(QSFilePool::documentModelLock());
+            const std::shared_ptr<QSFile> shown = delegate.selectedFile();
+            const QString text = view.toPlainText();
+            const QString context =
+                QStringLiteral("script %1, edit %2: %3")
+                    .arg(script)
+                    .arg(i)
+                    .arg(log.mid(qMax(0, log.size() - 4)).join(QStringLiteral(" | ")));
+            QVERIFY2(shown->content() == text, qPrintable(context));
+            QVERIFY2(shown->treeRootNode()->nodeDataWithChildren() == text, qPrintable(context));
+            const QString live = outline(shown->treeRootNode());
+            const QString fresh = freshOutline(text);
+            QVERIFY2(live == fresh, qPrintable(context + "\nlive:  " + live + "\nfresh: " + fresh));
+        }
+
+        // Every open the document's include lines made is given back on close.
+        pool.reAssignFile(main, &document);
+        QVERIFY(pool.closeFile(main->path()));
+        for (const char *name : {"main.tex", "ch/one.tex", "two.tex"})
+            QVERIFY2(!pool.fileObjectForPath(QUrl::fromLocalFile(folder.path(name))),
+                     qPrintable(name));
+    }
+}
+
+QTEST_MAIN(TestLiveModel)
+#include "tst_livemodel.moc"
