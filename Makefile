@@ -1,9 +1,12 @@
 # The commands the README gives. Every target installs what is missing first.
 BUILD_DIR ?= build
 SANITIZE_DIR ?= build-sanitize
+TSAN_DIR ?= build-tsan
 JOBS ?= 2
+# The tests in which several threads share the document model.
+THREADED_TESTS = tst_editstress tst_editpipeline tst_livemodel tst_qsfilepool
 
-.PHONY: deps configure build test test-sanitize bench clean
+.PHONY: deps configure build test test-sanitize test-tsan soak bench clean
 
 deps:
 	scripts/install-deps
@@ -14,20 +17,31 @@ configure: deps
 build: configure
 	cmake --build $(BUILD_DIR) -j $(JOBS)
 
-# The tests run twice: as built for users, and under AddressSanitizer and
-# UndefinedBehaviorSanitizer, which turn memory and undefined-behaviour faults into failures.
+# The tests run as built for users, then under AddressSanitizer and
+# UndefinedBehaviorSanitizer, which turn memory and undefined-behaviour faults into
+# failures, and the threaded ones under ThreadSanitizer.
 test: build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
 	$(MAKE) test-sanitize
+	$(MAKE) test-tsan
 
 test-sanitize: deps
 	cmake -S . -B $(SANITIZE_DIR) -DCMAKE_BUILD_TYPE=Debug -DQUILLSET_SANITIZE=ON
 	cmake --build $(SANITIZE_DIR) -j $(JOBS)
 	cd $(SANITIZE_DIR) && ctest --output-on-failure -j $(JOBS)
 
+test-tsan: deps
+	cmake -S . -B $(TSAN_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLSET_TSAN=ON
+	cmake --build $(TSAN_DIR) -j $(JOBS) --target $(THREADED_TESTS)
+	cd $(TSAN_DIR) && ctest --output-on-failure -R '^($(subst $() ,|,$(THREADED_TESTS)))$$'
+
+# 100,000 random edits through the text view and the edit worker.
+soak: build
+	QT_QPA_PLATFORM=offscreen QUILLSET_SOAK_EDITS=100000 $(BUILD_DIR)/tests/tst_livemodel
+
 bench: configure
 	cmake --build $(BUILD_DIR) -j $(JOBS) --target quillset_bench
 	$(BUILD_DIR)/bench/quillset_bench
 
 clean:
-	rm -rf $(BUILD_DIR) $(SANITIZE_DIR)
+	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(TSAN_DIR)

@@ -111,24 +111,28 @@ void ChangesQueue::extendToWholeLines(ChangeRecord &record)
     if (!start || !end)
         return;
 
-    // Back to the line feed before the edit.
-    QString text = start->object->nodeData().left(location - start->nodeLocationInFile);
+    // Back to the line feed before the edit. Texts are looked at, not copied: a text
+    // node may hold a whole book.
+    QString text = start->object->nodeData();
+    qsizetype searchEnd = location - start->nodeLocationInFile;
     QString before;
     qint32 lineStart = start->nodeLocationInFile;
     for (std::shared_ptr<QSSectionNode> node = start->object;;) {
-        const qsizetype feed = text.lastIndexOf(QLatin1Char('\n'));
+        const QStringView part = QStringView(text).left(searchEnd);
+        const qsizetype feed = part.lastIndexOf(QLatin1Char('\n'));
         if (feed >= 0) {
-            before.prepend(text.mid(feed + 1));
+            before.prepend(part.mid(feed + 1));
             lineStart += qint32(feed + 1);
             break;
         }
-        before.prepend(text);
+        before.prepend(part);
         node = node->traverseLeft();
         if (!node) {
             lineStart = 0;
             break;
         }
         text = node->nodeData();
+        searchEnd = text.size();
         lineStart -= qint32(text.size());
     }
 
@@ -142,11 +146,11 @@ void ChangesQueue::extendToWholeLines(ChangeRecord &record)
         text = node->nodeData();
         const qsizetype feed = text.indexOf(QLatin1Char('\n'), from);
         if (feed >= 0) {
-            after += text.mid(from, feed - from);
+            after += QStringView(text).mid(from, feed - from);
             lineEnd = position + qint32(feed);
             break;
         }
-        after += text.mid(from);
+        after += QStringView(text).mid(from);
         position += qint32(text.size());
         from = 0;
     }

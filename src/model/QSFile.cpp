@@ -38,7 +38,7 @@ std::shared_ptr<QSSectionNode> QSFile::buildTree(const QString &text)
 {
     const std::shared_ptr<QSSectionNode> root = QSSectionNode::initWithData(
         text, QSNodeType::File, name(), weak_from_this(), nullptr, weak_from_this());
-    root->correctPositionsInTree();
+    root->nestParsedChildren();
     return root;
 }
 

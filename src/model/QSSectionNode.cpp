@@ -5,6 +5,7 @@
 #include "platform/Log.h"
 
 #include <QDir>
+#include <QHash>
 #include <QRegularExpression>
 #include <QUrl>
 #include <algorithm>
@@ -57,7 +58,7 @@ QSSectionNode::Ptr QSSectionNode::initWithData(const QString &data, const QStrin
                                                const std::weak_ptr<QSFile> &rootFile)
 {
     auto node = std::make_shared<QSSectionNode>();
-    node->_nodeType = type;
+    node->setNodeType(type);
     node->_nodeFile = file;
     node->_parent = parent;
     node->_nodeName = name;
@@ -149,6 +150,7 @@ void QSSectionNode::setChildren(const List &children)
 
 void QSSectionNode::updateChildrenWithoutTextNodes()
 {
+    invalidateLengthWithChildren();
     for (Observer *observer : _observers)
         observer->childrenWithoutTextNodesWillChange(this);
     _childrenWithoutTextNodesIsStale = true;
@@ -181,6 +183,7 @@ void QSSectionNode::setNodeData(const QString &data)
     if (data.isNull() == _nodeData.isNull() && data == _nodeData)
         return;
     _nodeData = data;
+    invalidateLengthWithChildren();
 }
 
 void QSSectionNode::addObserver(Observer *observer)
@@ -206,13 +209,18 @@ void QSSectionNode::removeObjectFromChildrenAtIndex(qsizetype index)
     updateChildrenWithoutTextNodes();
 }
 
-// Searches from the end: restructuring works from the last child to the first, so
-// the node it asks about is usually near the end of a long list.
+// Each node remembers where it was last found among its parent's children, so
+// that walking a long list of siblings does not search it again at every step.
 qsizetype QSSectionNode::indexOfChild(const QSSectionNode *child) const
 {
+    const qsizetype hint = child->_indexInParentHint;
+    if (hint < _children.size() && _children.at(hint).get() == child)
+        return hint;
     for (qsizetype i = _children.size() - 1; i >= 0; --i) {
-        if (_children.at(i).get() == child)
+        if (_children.at(i).get() == child) {
+            child->_indexInParentHint = i;
             return i;
+        }
     }
     return -1;
 }
@@ -286,24 +294,26 @@ qint32 QSSectionNode::nodeLocation() const
 std::optional<QSLocationRecord> QSSectionNode::nodeAtLocation(qint32 location, qint32 start)
 {
     if (!isFileNode()) {
-        const qint32 length = qint32(nodeData().size());
+        const qint32 length = ownLength();
         if (location <= length)
             return QSLocationRecord{shared_from_this(), start};
         location -= length;
         start += length;
     }
+    // A subtree answers exactly when the offset lies within its text (its first
+    // node answers offset 0), so the subtrees before it are skipped by their length.
     for (const Ptr &child : std::as_const(_children)) {
         if (child->isFileIncludeNode()) {
-            const qint32 length = qint32(child->nodeData().size());
+            const qint32 length = child->ownLength();
             if (location <= length)
                 return QSLocationRecord{child, start};
             location -= length;
             start += length;
             continue;
         }
-        if (std::optional<QSLocationRecord> found = child->nodeAtLocation(location, start))
-            return found;
         const qint32 length = child->lengthWithChildren();
+        if (location <= length)
+            return child->nodeAtLocation(location, start);
         location -= length;
         start += length;
     }
@@ -319,11 +329,20 @@ QString QSSectionNode::nodeDataWithChildren() const
 
 qint32 QSSectionNode::lengthWithChildren() const
 {
-    qint32 length = qint32(nodeData().size());
-    for (const Ptr &child : _children)
-        length += child->isFileIncludeNode() ? qint32(child->nodeData().size())
-                                             : child->lengthWithChildren();
-    return length;
+    if (_lengthWithChildren < 0) {
+        qint32 length = ownLength();
+        for (const Ptr &child : _children)
+            length += child->isFileIncludeNode() ? child->ownLength() : child->lengthWithChildren();
+        _lengthWithChildren = length;
+    }
+    return _lengthWithChildren;
+}
+
+void QSSectionNode::invalidateLengthWithChildren()
+{
+    _lengthWithChildren = -1;
+    for (Ptr node = parent(); node; node = node->parent())
+        node->_lengthWithChildren = -1;
 }
 
 void QSSectionNode::appendNodeDataWithChildren(QString &text) const
@@ -429,18 +448,24 @@ void QSSectionNode::editNodeData(const QString &text, qint32 location, qint32 le
                                  const QString &changeType)
 {
     std::lock_guard lock(_nodeLock);
-    const QString oldText = _nodeData;
-    if (location < 0 || location > oldText.size())
+    if (location < 0 || location > _nodeData.size())
         return;
-    QString newText = oldText.left(location) + text;
-    if (changeType == QLatin1String("add"))
-        newText += oldText.mid(location);
-    else if (qint64(location) + length < oldText.size())
-        newText += oldText.mid(location + length);
-    setNodeData(newText);
+    const qsizetype removed = changeType == QLatin1String("add")
+                                  ? 0
+                                  : qMin(qint64(length), qint64(_nodeData.size()) - location);
+    _nodeData.replace(location, removed, text);
+    invalidateLengthWithChildren();
 
-    const List nodes = buildChildrenArrayFromData(newText).value_or(List());
     const std::shared_ptr<QSFile> file = nodeFile();
+    // Text that was plain stays plain unless a command appeared on the lines the
+    // edit touched: then nothing else changes, however long the text is.
+    if (isTextNode() && _children.isEmpty() && !holdsCommandAround(location, text.size())) {
+        if (QSFilePool *pool = QSFilePool::sharedFilePool(); pool && file)
+            pool->changesWasMadeToFile(file.get(), this);
+        return;
+    }
+
+    const List nodes = buildChildrenArrayFromData(_nodeData).value_or(List());
     QSFilePool *pool = QSFilePool::sharedFilePool();
     std::shared_ptr<QSFile> released;
     if (isFileIncludeNode() && file && !file->isUntitled()) {
@@ -458,7 +483,7 @@ void QSSectionNode::editNodeData(const QString &text, qint32 location, qint32 le
 
     const Ptr self = shared_from_this();
     if (nodes.isEmpty()) {
-        _nodeType = QSNodeType::Text;
+        setNodeType(QSNodeType::Text);
         _nodeName = QStringLiteral("textnode");
     } else if (const Ptr parentNode = parent()) {
         parentNode->replaceChildNode(self, nodes, true);
@@ -470,6 +495,18 @@ void QSSectionNode::editNodeData(const QString &text, qint32 location, qint32 le
         pool->removeIncludeEdgeUnlessStillIncluded(released, file);
     if (pool && file)
         pool->changesWasMadeToFile(file.get(), this);
+}
+
+bool QSSectionNode::holdsCommandAround(qsizetype location, qsizetype length) const
+{
+    const qsizetype lineStart =
+        location > 0 ? _nodeData.lastIndexOf(QLatin1Char('\n'), location - 1) + 1 : 0;
+    qsizetype lineEnd = _nodeData.indexOf(QLatin1Char('\n'), location + length);
+    if (lineEnd < 0)
+        lineEnd = _nodeData.size();
+    return outlinePattern()
+        .match(QStringView(_nodeData).mid(lineStart, lineEnd - lineStart))
+        .hasMatch();
 }
 
 void QSSectionNode::correctPosition()
@@ -550,6 +587,35 @@ void QSSectionNode::correctPositionsInTree()
     }
 }
 
+// Each section holds what follows it up to the next section that ranks as high:
+// every node goes to the nearest open section that outranks it, and a section
+// closes the open sections that do not outrank it.
+void QSSectionNode::nestParsedChildren()
+{
+    const QList<QString> &ranks = sectionTypes();
+    const auto rankOf = [&ranks](const QSSectionNode &node) {
+        return node._kind == Kind::Other ? ranks.indexOf(node._nodeType) : -1;
+    };
+    QList<std::pair<QSSectionNode *, qsizetype>> open{{this, ranks.size()}};
+    QHash<QSSectionNode *, List> nested;
+    const List flat = std::exchange(_children, List());
+    for (const Ptr &node : flat) {
+        const qsizetype rank = rankOf(*node);
+        if (rank >= 0) {
+            while (open.size() > 1 && open.last().second <= rank)
+                open.removeLast();
+        }
+        QSSectionNode *holder = open.last().first;
+        node->_parent = holder == this ? weak_from_this() : holder->weak_from_this();
+        (holder == this ? _children : nested[holder]).append(node);
+        if (rank >= 0)
+            open.append({node.get(), rank});
+    }
+    for (auto it = nested.begin(); it != nested.end(); ++it)
+        it.key()->setChildren(it.value());
+    updateChildrenWithoutTextNodes();
+}
+
 QSSectionNode::List QSSectionNode::includeNodes()
 {
     List found;
@@ -562,9 +628,20 @@ QSSectionNode::List QSSectionNode::includeNodes()
     return found;
 }
 
-bool QSSectionNode::isFileIncludeNode() const
+void QSSectionNode::setNodeType(const QString &type)
 {
-    return _nodeType == QSNodeType::Input || _nodeType == QSNodeType::Include;
+    _nodeType = type;
+    if (type == QSNodeType::File)
+        _kind = Kind::File;
+    else if (type == QSNodeType::Text)
+        _kind = Kind::Text;
+    else if (type == QSNodeType::Input || type == QSNodeType::Include)
+        _kind = Kind::Include;
+    else
+        _kind = Kind::Other;
+    // Whether a node is an include node decides what it adds to its parent's length.
+    if (const Ptr parentNode = parent())
+        parentNode->invalidateLengthWithChildren();
 }
 
 void QSSectionNode::printStructure(int depth) const

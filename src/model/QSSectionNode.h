@@ -73,7 +73,7 @@ class QSSectionNode : public std::enable_shared_from_this<QSSectionNode>
     QString nodeName() const { return _nodeName; }
     void setNodeName(const QString &name) { _nodeName = name; }
     QString nodeType() const { return _nodeType; }
-    void setNodeType(const QString &type) { _nodeType = type; }
+    void setNodeType(const QString &type);
     std::shared_ptr<QSFile> nodeFile() const { return _nodeFile.lock(); }
     void setNodeFile(const std::weak_ptr<QSFile> &file) { _nodeFile = file; }
     std::shared_ptr<QSFile> rootFile() const { return _rootFile.lock(); }
@@ -118,9 +118,9 @@ class QSSectionNode : public std::enable_shared_from_this<QSSectionNode>
     static const QList<QString> &sectionTypes();
     bool isOfGreaterPowerThan(const QSSectionNode &node) const;
     bool isOfSameTypeAs(const QSSectionNode &node) const { return _nodeType == node._nodeType; }
-    bool isFileNode() const { return _nodeType == QSNodeType::File; }
-    bool isTextNode() const { return _nodeType == QSNodeType::Text; }
-    bool isFileIncludeNode() const;
+    bool isFileNode() const { return _kind == Kind::File; }
+    bool isTextNode() const { return _kind == Kind::Text; }
+    bool isFileIncludeNode() const { return _kind == Kind::Include; }
     bool isDraggable() const { return true; }
 
     // Restructuring: nests sections by rank and joins neighbouring text, keeping the
@@ -132,6 +132,10 @@ class QSSectionNode : public std::enable_shared_from_this<QSSectionNode>
     void setRightSiblingForChild(const Ptr &child, const Ptr &newRightChild);
     void correctPosition();
     void correctPositionsInTree();
+    // Nests the flat children that parsing made, in one pass over them: the same
+    // tree that correctPositionsInTree makes of them, without moving nodes one by
+    // one through long lists.
+    void nestParsedChildren();
 
     // Applies one edit to this node's own text ("add", "remove" or "replace" at a
     // location within it), parses the new text and lets the tree follow.
@@ -148,6 +152,11 @@ class QSSectionNode : public std::enable_shared_from_this<QSSectionNode>
     void appendNodeDataWithChildren(QString &text) const;
     void resolveInclude();
     bool applyFirstRestructuringRule();
+    bool holdsCommandAround(qsizetype location, qsizetype length) const;
+    // The length of the node's own text, read without the node lock: for walks that
+    // hold the document-model lock, under which all edits are made.
+    qint32 ownLength() const { return qint32(_nodeData.size()); }
+    void invalidateLengthWithChildren();
     qsizetype indexOfChild(const QSSectionNode *child) const;
 
     std::weak_ptr<QSSectionNode> _parent;
@@ -155,10 +164,18 @@ class QSSectionNode : public std::enable_shared_from_this<QSSectionNode>
     List _children;
     QString _nodeData; // guarded by _nodeLock
     QString _nodeType;
+    // The sort of node, kept with nodeType so that the many type tests of a walk
+    // compare no strings.
+    enum class Kind { Other, File, Text, Include };
+    Kind _kind = Kind::Other;
     std::weak_ptr<QSFile> _nodeFile;
     std::weak_ptr<QSFile> _rootFile;
     mutable List _childrenWithoutTextNodes;
     mutable bool _childrenWithoutTextNodesIsStale = false;
     std::vector<Observer *> _observers;
+    // Caches for long documents, guarded like the structure: the length of
+    // nodeDataWithChildren (-1 when unknown) and the last index in the parent's children.
+    mutable qint32 _lengthWithChildren = -1;
+    mutable qsizetype _indexInParentHint = 0;
     mutable std::recursive_mutex _nodeLock;
 };

@@ -7,20 +7,52 @@
 
 namespace {
 
-// Work for the UI thread goes through this queue rather than inside Qt's event
-// queue alone, so that what a worker hands over is visibly ordered by a lock.
-std::mutex queueMutex;
-std::vector<std::function<void()>> queue; // guarded by queueMutex
-
-void runQueued()
+// Work for the UI thread waits in this queue, guarded by a standard mutex, so that
+// what a worker hands over is ordered by a lock that ThreadSanitizer can see; Qt's
+// event queue only carries the wake-up.
+class UiThreadQueue : public QObject
 {
-    std::vector<std::function<void()>> work;
+    Q_OBJECT
+
+  public:
+    void post(std::function<void()> function)
     {
-        std::lock_guard lock(queueMutex);
-        work.swap(queue);
+        bool wasEmpty = false;
+        {
+            std::lock_guard lock(_mutex);
+            wasEmpty = _work.empty();
+            _work.push_back(std::move(function));
+        }
+        // Queued: the caller is a worker and must not wait for the UI thread.
+        if (wasEmpty)
+            QMetaObject::invokeMethod(this, "run", Qt::QueuedConnection);
     }
-    for (std::function<void()> &function : work)
-        function();
+
+  public slots:
+    void run()
+    {
+        std::vector<std::function<void()>> work;
+        {
+            std::lock_guard lock(_mutex);
+            work.swap(_work);
+        }
+        for (std::function<void()> &function : work)
+            function();
+    }
+
+  private:
+    std::mutex _mutex;
+    std::vector<std::function<void()>> _work; // guarded by _mutex
+};
+
+UiThreadQueue &uiThreadQueue(QCoreApplication *application)
+{
+    static UiThreadQueue *queue = [application] {
+        auto *created = new UiThreadQueue;
+        created->moveToThread(application->thread());
+        return created;
+    }();
+    return *queue;
 }
 
 } // namespace
@@ -32,13 +64,7 @@ void runOnUiThread(std::function<void()> function)
         function();
         return;
     }
-    bool wasEmpty = false;
-    {
-        std::lock_guard lock(queueMutex);
-        wasEmpty = queue.empty();
-        queue.push_back(std::move(function));
-    }
-    // Queued: the caller is a worker and must not wait for the UI thread.
-    if (wasEmpty)
-        QMetaObject::invokeMethod(application, &runQueued, Qt::QueuedConnection);
+    uiThreadQueue(application).post(std::move(function));
 }
+
+#include "UiThread.moc"

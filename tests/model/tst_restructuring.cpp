@@ -180,7 +180,8 @@ void TestRestructuring::structuralOperations()
     QCOMPARE(root->countOfChildren(), 1);
 }
 
-// For random documents, the restructured tree holds exactly the text and is consistent.
+// For random documents, the restructured tree holds exactly the text, is consistent,
+// and is the same whether nested in one pass or rule by rule.
 void TestRestructuring::randomDocumentsKeepTheirText()
 {
     const QStringList pieces = {
@@ -205,6 +206,11 @@ void TestRestructuring::randomDocumentsKeepTheirText()
         const Node root = restructured(text);
         QCOMPARE(root->nodeDataWithChildren(), text);
         checkConsistent(root);
+        // Opening a file nests in one pass; the rules, node by node, make the same tree.
+        const Node byRules =
+            QSSectionNode::initWithData(text, QSNodeType::File, "Untitled", {}, nullptr, {});
+        byRules->correctPositionsInTree();
+        QCOMPARE(shape(byRules), shape(root));
         // Offsets found for every position lead back to the character there.
         for (qint32 offset = 1; offset <= text.size(); offset += 7) {
             const std::optional<QSLocationRecord> found = root->nodeAtLocation(offset, 0);

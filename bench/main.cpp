@@ -1,0 +1,11 @@
+#include <QCoreApplication>
+#include <benchmark/benchmark.h>
+
+int main(int argc, char **argv)
+{
+    QCoreApplication application(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
