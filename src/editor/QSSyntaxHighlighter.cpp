@@ -1,0 +1,148 @@
+#include "editor/QSSyntaxHighlighter.h"
+
+#include "platform/Log.h"
+#include "platform/UserDefaults.h"
+
+#include <QFontDatabase>
+#include <QPlainTextEdit>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTextLayout>
+
+namespace {
+
+QSSyntaxHighlighter *sharedHighlighter = nullptr;
+
+bool isLineTerminator(QChar c)
+{
+    return c == u'\n' || c == u'\r' || c == QChar(0x0085) || c == QChar::LineSeparator
+           || c == QChar::ParagraphSeparator;
+}
+
+bool isBracket(QChar c)
+{
+    return c == u'{' || c == u'[' || c == u'(' || c == u')' || c == u']' || c == u'}';
+}
+
+QTextCharFormat formatOf(QSSyntaxHighlighter::TokenKind kind)
+{
+    QTextCharFormat format;
+    switch (kind) {
+    case QSSyntaxHighlighter::TokenKind::ControlSequence:
+        format.setForeground(QColor::fromRgbF(0, 0, 1));
+        break;
+    case QSSyntaxHighlighter::TokenKind::Comment:
+        format.setForeground(QColor::fromRgbF(2.0f / 3, 2.0f / 3, 2.0f / 3));
+        break;
+    case QSSyntaxHighlighter::TokenKind::Bracket:
+        format.setForeground(QColor::fromRgbF(0.5, 0, 0.5));
+        break;
+    }
+    return format;
+}
+
+// The runs of a block's text, which may hold several lines (a CR or a line
+// separator ends a line inside a block).
+QList<QTextLayout::FormatRange> formatRangesOfBlock(const QString &text)
+{
+    QList<QTextLayout::FormatRange> ranges;
+    qsizetype lineStart = 0;
+    while (lineStart < text.size()) {
+        qsizetype lineEnd = lineStart;
+        while (lineEnd < text.size() && !isLineTerminator(text.at(lineEnd)))
+            ++lineEnd;
+        if (lineEnd < text.size())
+            lineEnd += text.at(lineEnd) == u'\r' && lineEnd + 1 < text.size()
+                               && text.at(lineEnd + 1) == u'\n'
+                           ? 2
+                           : 1;
+        const QStringView line = QStringView(text).mid(lineStart, lineEnd - lineStart);
+        for (const QSSyntaxHighlighter::ColouredRun &run :
+             QSSyntaxHighlighter::colouredRunsOfLine(line))
+            ranges.append({int(lineStart + run.start), int(run.length), formatOf(run.kind)});
+        lineStart = lineEnd;
+    }
+    return ranges;
+}
+
+} // namespace
+
+QSSyntaxHighlighter::QSSyntaxHighlighter()
+    : _fontInfo(UserDefaults::standardUserDefaults().dictionaryForKey(QSFontInfo))
+{
+    if (!sharedHighlighter)
+        sharedHighlighter = this;
+}
+
+QSSyntaxHighlighter::~QSSyntaxHighlighter()
+{
+    if (sharedHighlighter == this)
+        sharedHighlighter = nullptr;
+}
+
+QSSyntaxHighlighter *QSSyntaxHighlighter::sharedSyntaxHightlighter()
+{
+    return sharedHighlighter;
+}
+
+QList<QSSyntaxHighlighter::ColouredRun> QSSyntaxHighlighter::colouredRunsOfLine(QStringView line)
+{
+    QList<ColouredRun> runs;
+    const qsizetype lineEnd = line.size();
+    qsizetype i = 0;
+    while (i < lineEnd) {
+        const QChar c = line.at(i);
+        if (c == u'\\') {
+            // Only a space or a bracket ends a control sequence; else the line's end does.
+            qsizetype stop = i + 1;
+            while (stop < lineEnd && line.at(stop) != u' ' && !isBracket(line.at(stop)))
+                ++stop;
+            runs.append({i, stop - i, TokenKind::ControlSequence});
+            i = stop;
+        } else if (c == u'%') {
+            runs.append({i, lineEnd - i, TokenKind::Comment});
+            i = lineEnd;
+        } else if (isBracket(c)) {
+            runs.append({i, 1, TokenKind::Bracket});
+            ++i;
+        } else {
+            ++i;
+        }
+    }
+    return runs;
+}
+
+void QSSyntaxHighlighter::highlightTextView(QPlainTextEdit *textView, QSRange range) const
+{
+    QTextDocument *document = textView->document();
+    const qint64 length = document->characterCount() - 1;
+    if (qint64(range.location) + range.length > length) {
+        qsLog(QStringLiteral("highlightTextView: range out of bound"));
+        return;
+    }
+    // Whole lines, from the one that holds the start to the one that holds the last
+    // character; each is coloured anew, so what lies outside the range comes out as a
+    // fresh colouring of the line would have it.
+    const QTextBlock last =
+        document->findBlock(int(range.location + (range.length > 0 ? range.length - 1 : 0)));
+    for (QTextBlock block = document->findBlock(int(range.location)); block.isValid();
+         block = block.next()) {
+        block.layout()->setFormats(formatRangesOfBlock(block.text()));
+        document->markContentsDirty(block.position(), block.length());
+        if (block == last)
+            break;
+    }
+}
+
+QFont QSSyntaxHighlighter::font() const
+{
+    const QVariantMap font = _fontInfo.value(QStringLiteral("font")).toMap();
+    const QString family = font.value(QStringLiteral("fonttype")).toString();
+    const qreal size = qreal(font.value(QStringLiteral("fontsize")).toInt());
+    QFont chosen = QFontDatabase::hasFamily(family)
+                       ? QFont(family)
+                       : QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    if (size > 0)
+        chosen.setPointSizeF(size);
+    return chosen;
+}

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "model/QSRange.h"
+
+#include <QFont>
+#include <QList>
+#include <QStringView>
+#include <QVariantMap>
+
+class QPlainTextEdit;
+
+// Colours LaTeX source in a text view: control sequences blue, comments light grey,
+// the six brackets purple, everything else black. The rules look at one line at a
+// time, so an edit re-colours only the lines it touches. One for the whole program.
+class QSSyntaxHighlighter
+{
+  public:
+    enum class TokenKind { ControlSequence, Comment, Bracket };
+    struct ColouredRun
+    {
+        qsizetype start;
+        qsizetype length;
+        TokenKind kind;
+        bool operator==(const ColouredRun &) const = default;
+    };
+
+    // Reads "FontInfo" once; the first one made is the shared one.
+    QSSyntaxHighlighter();
+    ~QSSyntaxHighlighter();
+    static QSSyntaxHighlighter *sharedSyntaxHightlighter();
+
+    // The tokens of one line of text, its terminator included.
+    static QList<ColouredRun> colouredRunsOfLine(QStringView line);
+
+    // Re-colours the whole lines that the range touches in the view's text.
+    void highlightTextView(QPlainTextEdit *textView, QSRange range) const;
+
+    // The font that "FontInfo" names, or the system's fixed-pitch font at that size
+    // when no installed font has the name.
+    QFont font() const;
+
+  private:
+    QVariantMap _fontInfo;
+};

@@ -1,0 +1,182 @@
+#include "editor/QSTextView.h"
+
+#include "editor/QSSyntaxHighlighter.h"
+
+#include <QPainter>
+#include <QTextBlock>
+#include <QTextLayout>
+#include <QTimer>
+
+namespace {
+// How long the find indicator stays over a match.
+constexpr int findIndicatorMilliseconds = 600;
+} // namespace
+
+QSTextView::QSTextView(QWidget *parent)
+    : QPlainTextEdit(parent)
+    , _findIndicatorTimer(new QTimer(this))
+{
+    // A light page whatever the desktop theme, so that the four colours stay readable.
+    QPalette page = palette();
+    page.setColor(QPalette::Base, Qt::white);
+    page.setColor(QPalette::Text, Qt::black);
+    setPalette(page);
+    if (const QSSyntaxHighlighter *highlighter = QSSyntaxHighlighter::sharedSyntaxHightlighter())
+        setFont(highlighter->font());
+    setLineWrapMode(QPlainTextEdit::WidgetWidth);
+
+    _findIndicatorTimer->setSingleShot(true);
+    _findIndicatorTimer->setInterval(findIndicatorMilliseconds);
+    connect(_findIndicatorTimer, &QTimer::timeout, this, [this] {
+        _findIndicatorRange = QSRange{QSNotFound, 0};
+        setExtraSelections({});
+    });
+    connect(this, &QPlainTextEdit::cursorPositionChanged, this,
+            &QSTextView::updateInsertionPointState);
+    connect(this, &QPlainTextEdit::selectionChanged, this, &QSTextView::updateInsertionPointState);
+    drawLineHighlighter();
+}
+
+void QSTextView::updateInsertionPointState()
+{
+    drawLineHighlighter();
+    _searchOffset = qint32(textCursor().selectionStart());
+}
+
+void QSTextView::drawLineHighlighter()
+{
+    const qint32 location = qint32(textCursor().selectionStart());
+    const qint32 length = qint32(document()->characterCount() - 1);
+    if (location > length)
+        return;
+    qint32 glyph = 0;
+    qreal shift = 0;
+    if (location > 0 && location == length
+        && document()->characterAt(length - 1) == QChar::ParagraphSeparator) {
+        // On the empty last line after a final line feed: one line below that feed.
+        glyph = location - 1;
+        shift = 14;
+    } else if (location > 0) {
+        glyph = location == length ? location - 1 : location;
+    }
+    if (glyph < length) {
+        const QTextBlock block = document()->findBlock(glyph);
+        const QTextLine line = block.layout()->lineForTextPosition(glyph - block.position());
+        if (line.isValid()) {
+            const QRectF blockRect = blockBoundingGeometry(block);
+            const QRectF lineRect = line.rect().translated(blockRect.topLeft());
+            _lineHighlightRect =
+                QRectF(0, lineRect.y() - 2 + shift, blockRect.width(), lineRect.height() + 5);
+        }
+    } else if (location == 0) {
+        _lineHighlightRect = QRectF(0, -2, width(), 17);
+    }
+    viewport()->update();
+}
+
+// The bar goes under the text, in a colour light enough to read the line through.
+void QSTextView::paintEvent(QPaintEvent *event)
+{
+    {
+        QPainter painter(viewport());
+        painter.fillRect(_lineHighlightRect.translated(contentOffset()), QColor(0, 0, 0, 24));
+    }
+    QPlainTextEdit::paintEvent(event);
+}
+
+// The bar spans the view's width, which changes with the window.
+void QSTextView::resizeEvent(QResizeEvent *event)
+{
+    QPlainTextEdit::resizeEvent(event);
+    drawLineHighlighter();
+}
+
+QSRange QSTextView::selectNextRangeOfString(const QString &key, qint32 position, bool lookBackwards)
+{
+    const QString text = toPlainText();
+    const qsizetype found =
+        lookBackwards ? QStringView(text).left(position).lastIndexOf(key, -1, Qt::CaseInsensitive)
+                      : text.indexOf(key, position, Qt::CaseInsensitive);
+    if (found < 0 || key.isEmpty())
+        return QSRange{QSNotFound, 0};
+    QTextCursor cursor(document());
+    cursor.setPosition(int(found));
+    cursor.setPosition(int(found + key.size()), QTextCursor::KeepAnchor);
+    setTextCursor(cursor);
+    ensureCursorVisible();
+    return QSRange{quint32(found), quint32(key.size())};
+}
+
+void QSTextView::selectAndHighlightNextRangeOfString(const QString &key)
+{
+    if (key.isEmpty())
+        return;
+    if (key == _searchKey && _lastSearchDirectionWasBackwards)
+        _searchOffset += qint32(_searchKey.size());
+    else if (key != _searchKey)
+        _searchKey = key;
+    const qint32 length = qint32(document()->characterCount() - 1);
+    if (quint32(_searchOffset) > quint32(length))
+        _searchOffset = 0;
+    QSRange found = selectNextRangeOfString(_searchKey, _searchOffset, false);
+    if (found.location == QSNotFound)
+        found = selectNextRangeOfString(_searchKey, 0, false);
+    if (found.location == QSNotFound) {
+        // Past the text, so that the next step starts again from the beginning.
+        _searchOffset = length + 1;
+        _lastSearchDirectionWasBackwards = false;
+        return;
+    }
+    _searchOffset = qint32(found.location + _searchKey.size());
+    showFindIndicator(found);
+    _lastSearchDirectionWasBackwards = false;
+}
+
+void QSTextView::selectAndHighlightPreviousRangeOfString(const QString &key)
+{
+    if (key.isEmpty())
+        return;
+    if (key == _searchKey && !_lastSearchDirectionWasBackwards)
+        _searchOffset -= qint32(_searchKey.size());
+    else if (key != _searchKey)
+        _searchKey = key;
+    const qint32 length = qint32(document()->characterCount() - 1);
+    if (_searchOffset < 0 || _searchOffset > length)
+        _searchOffset = 0;
+    QSRange found = selectNextRangeOfString(_searchKey, _searchOffset, true);
+    if (found.location == QSNotFound) {
+        found = selectNextRangeOfString(_searchKey, length, true);
+        if (found.location == QSNotFound) {
+            // Past the text, so that the next step starts again from the beginning.
+            _searchOffset = length + 1;
+            _lastSearchDirectionWasBackwards = true;
+            return;
+        }
+    }
+    _searchOffset = qint32(found.location);
+    showFindIndicator(found);
+    _lastSearchDirectionWasBackwards = true;
+}
+
+void QSTextView::replaceSelectedRangeWith(const QString &replacement, bool findNext)
+{
+    if (replacement.isNull() || !textCursor().hasSelection())
+        return;
+    QTextCursor cursor = textCursor();
+    cursor.insertText(replacement);
+    setTextCursor(cursor);
+    if (findNext)
+        selectAndHighlightNextRangeOfString(_searchKey);
+}
+
+void QSTextView::showFindIndicator(QSRange range)
+{
+    QTextEdit::ExtraSelection indicator;
+    indicator.cursor = QTextCursor(document());
+    indicator.cursor.setPosition(int(range.location));
+    indicator.cursor.setPosition(int(range.location + range.length), QTextCursor::KeepAnchor);
+    indicator.format.setBackground(QColor(255, 230, 0));
+    setExtraSelections({indicator});
+    _findIndicatorRange = range;
+    _findIndicatorTimer->start();
+}

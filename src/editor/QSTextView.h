@@ -1,0 +1,57 @@
+#pragma once
+
+#include "model/QSRange.h"
+
+#include <QPlainTextEdit>
+#include <QRectF>
+
+class QTimer;
+
+// The editor's text view: a plain-text view that marks the line holding the
+// insertion point and carries out the find strip's find and replace steps, with
+// wrap-around. The document window's view (DropTextView) adds file drops and the
+// jump to the PDF.
+class QSTextView : public QPlainTextEdit
+{
+    Q_OBJECT
+
+  public:
+    explicit QSTextView(QWidget *parent = nullptr);
+
+    QString searchKey() const { return _searchKey; }
+    void setSearchKey(const QString &key) { _searchKey = key; }
+    qint32 searchOffset() const { return _searchOffset; }
+
+    // One search step: selects and reveals the next occurrence of the key from the
+    // position, forwards or backwards, ignoring case. (QSNotFound, 0) when none.
+    QSRange selectNextRangeOfString(const QString &key, qint32 position, bool lookBackwards);
+    QSRange selectNextRangeOfString(const QString &key, bool lookBackwards)
+    {
+        return selectNextRangeOfString(key, 0, lookBackwards);
+    }
+    void selectAndHighlightNextRangeOfString(const QString &key);
+    void selectAndHighlightPreviousRangeOfString(const QString &key);
+    // Replaces the selection as if typed (undoable, seen by the outline), then finds next.
+    void replaceSelectedRangeWith(const QString &replacement, bool findNext);
+
+    // The current-line bar in document coordinates (x from the left, y down the text).
+    QRectF lineHighlightRect() const { return _lineHighlightRect; }
+    // The range of the find indicator while it shows, else (QSNotFound, 0).
+    QSRange findIndicatorRange() const { return _findIndicatorRange; }
+
+  protected:
+    void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+
+  private:
+    void updateInsertionPointState();
+    void drawLineHighlighter();
+    void showFindIndicator(QSRange range);
+
+    QString _searchKey;
+    bool _lastSearchDirectionWasBackwards = false;
+    qint32 _searchOffset = 0;
+    QRectF _lineHighlightRect;
+    QSRange _findIndicatorRange{QSNotFound, 0};
+    QTimer *_findIndicatorTimer;
+};

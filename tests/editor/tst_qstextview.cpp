@@ -1,0 +1,184 @@
+#include "TestSupport.h"
+#include "editor/QSSyntaxHighlighter.h"
+#include "editor/QSTextView.h"
+#include "model/ChangesQueue.h"
+#include "model/QSFile.h"
+#include "model/QSFilePool.h"
+#include "model/QSSectionNode.h"
+#include "model/QSUndoManager.h"
+#include "model/TextStorageDelegate.h"
+
+#include <QTextBlock>
+#include <QTextLayout>
+
+namespace {
+
+QSRange selection(const QSTextView &view)
+{
+    const QTextCursor cursor = view.textCursor();
+    return QSRange{quint32(cursor.selectionStart()),
+                   quint32(cursor.selectionEnd() - cursor.selectionStart())};
+}
+
+void placeCursor(QSTextView &view, int position)
+{
+    QTextCursor cursor(view.document());
+    cursor.setPosition(position);
+    view.setTextCursor(cursor);
+}
+
+} // namespace
+
+class TestQSTextView : public QObject
+{
+    Q_OBJECT
+
+  private slots:
+    void findSteps_data();
+    void findSteps();
+    void replaceReachesTheTreeAndCanBeUndone();
+    void currentLineBar();
+};
+
+// A script of find steps: "n" finds next, "p" finds previous; each step's selection.
+void TestQSTextView::findSteps_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("cursor");
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("steps");
+    QTest::addColumn<QList<quint32>>("selected");
+    const quint32 none = QSNotFound;
+    QTest::newRow("wraps from the end") << "abc abc" << 7 << "abc"
+                                        << "n" << QList<quint32>{0};
+    QTest::newRow("match at the last character") << "xx ab" << 0 << "ab"
+                                                 << "n" << QList<quint32>{3};
+    QTest::newRow("single occurrence again and again") << "one word here" << 0 << "word"
+                                                       << "nnn" << QList<quint32>{4, 4, 4};
+    QTest::newRow("next then previous") << "a1 a2 a3" << 0 << "a"
+                                        << "nnp" << QList<quint32>{0, 3, 0};
+    QTest::newRow("next then previous wraps to the last") << "a1 a2 a3" << 0 << "a"
+                                                          << "np" << QList<quint32>{0, 6};
+    QTest::newRow("previous then next") << "a1 a2 a3" << 8 << "a"
+                                        << "ppn" << QList<quint32>{6, 3, 6};
+    QTest::newRow("previous again after a wrap") << "a1 a2 a3" << 0 << "a"
+                                                 << "ppp" << QList<quint32>{6, 3, 0};
+    QTest::newRow("other letter case") << "Hello World" << 0 << "wORLD"
+                                       << "n" << QList<quint32>{6};
+    QTest::newRow("overlapping occurrences are skipped") << "aaaa" << 0 << "aa"
+                                                         << "nnn" << QList<quint32>{0, 2, 0};
+    QTest::newRow("not there") << "abc" << 1 << "zz"
+                               << "np" << QList<quint32>{1, 1};
+    QTest::newRow("empty key") << "abc" << 2 << ""
+                               << "np" << QList<quint32>{2, 2};
+    Q_UNUSED(none);
+}
+
+void TestQSTextView::findSteps()
+{
+    QFETCH(QString, text);
+    QFETCH(int, cursor);
+    QFETCH(QString, key);
+    QFETCH(QString, steps);
+    QFETCH(QList<quint32>, selected);
+    QSTextView view;
+    view.setPlainText(text);
+    placeCursor(view, cursor);
+    for (qsizetype i = 0; i < steps.size(); ++i) {
+        if (steps.at(i) == u'n')
+            view.selectAndHighlightNextRangeOfString(key);
+        else
+            view.selectAndHighlightPreviousRangeOfString(key);
+        QCOMPARE(selection(view).location, selected.at(i));
+        if (text.contains(key, Qt::CaseInsensitive) && !key.isEmpty()) {
+            QCOMPARE(selection(view).length, quint32(key.size()));
+            QCOMPARE(view.findIndicatorRange(), selection(view));
+        }
+    }
+    QCOMPARE(view.searchKey(), key.isEmpty() ? QString() : key);
+}
+
+void TestQSTextView::replaceReachesTheTreeAndCanBeUndone()
+{
+    TestFolder folder;
+    QSFilePool pool;
+    ChangesQueue queue;
+    const std::shared_ptr<QSFile> file = pool.readFile(
+        QUrl::fromLocalFile(folder.write("a.tex", "\\section{Cat}\nA cat, a Cat.\n")));
+    QSSyntaxHighlighter highlighter;
+    QSTextView view;
+    TextStorageDelegate delegate(&view);
+    // Colouring changes formats, which must never count as edits.
+    connect(&delegate, &TextStorageDelegate::rangeNeedsHighlighting, &view,
+            [&](QSRange range) { highlighter.highlightTextView(&view, range); });
+    delegate.setSelectedFile(file);
+    QCOMPARE(view.document()->firstBlock().layout()->formats().size(), 3);
+
+    placeCursor(view, 2);
+    view.replaceSelectedRangeWith("dog", true); // nothing selected: nothing happens
+    QCOMPARE(view.toPlainText(), file->content());
+    QCOMPARE(file->undoManager().amountOfUndosInUndoStack(), 0);
+
+    view.selectAndHighlightNextRangeOfString("cat"); // \section{Cat}
+    view.replaceSelectedRangeWith("Dog", true);
+    QCOMPARE(selection(view), (QSRange{16, 3}));
+    view.replaceSelectedRangeWith("dog", true);
+    // A selection that is not a match is replaced all the same.
+    QTextCursor cursor(view.document());
+    cursor.setPosition(14);
+    cursor.setPosition(15, QTextCursor::KeepAnchor);
+    view.setTextCursor(cursor);
+    view.replaceSelectedRangeWith("The", true);
+    QCOMPARE(view.toPlainText(), QStringLiteral("\\section{Dog}\nThe dog, a Cat.\n"));
+    QCOMPARE(selection(view), (QSRange{25, 3}));
+    QCOMPARE(file->undoManager().amountOfUndosInUndoStack(), 3);
+    QCOMPARE(view.document()->firstBlock().layout()->formats().size(), 3);
+
+    queue.waitUntilIdle();
+    {
+        std::lock_guard lock(QSFilePool::documentModelLock());
+        QCOMPARE(file->treeRootNode()->nodeDataWithChildren(), view.toPlainText());
+        QCOMPARE(file->treeRootNode()->childrenWithoutTextNodes().first()->nodeName(),
+                 QStringLiteral("Dog"));
+    }
+    file->undoManager().undo();
+    file->undoManager().undo();
+    file->undoManager().undo();
+    QCOMPARE(view.toPlainText(), QStringLiteral("\\section{Cat}\nA cat, a Cat.\n"));
+    queue.waitUntilIdle();
+    std::lock_guard lock(QSFilePool::documentModelLock());
+    QCOMPARE(file->treeRootNode()->childrenWithoutTextNodes().first()->nodeName(),
+             QStringLiteral("Cat"));
+}
+
+void TestQSTextView::currentLineBar()
+{
+    QSTextView view;
+    view.resize(400, 300);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    QCOMPARE(view.lineHighlightRect(), QRectF(0, -2, view.width(), 17));
+
+    view.setPlainText("first line\nsecond line\n");
+    const qreal lineHeight = view.document()->firstBlock().layout()->lineAt(0).height();
+    placeCursor(view, 3);
+    const qreal firstY = view.lineHighlightRect().y();
+    placeCursor(view, 13);
+    const qreal secondY = view.lineHighlightRect().y();
+    QCOMPARE(secondY - firstY, lineHeight);
+    QCOMPARE(view.lineHighlightRect().x(), 0.0);
+    QVERIFY(view.lineHighlightRect().width() > 0);
+    QCOMPARE(view.lineHighlightRect().height(),
+             view.document()->firstBlock().layout()->lineAt(0).rect().height() + 5);
+
+    // On the empty line after the final line feed: 14 below the line of that feed.
+    placeCursor(view, 23);
+    QCOMPARE(view.lineHighlightRect().y(), secondY + 14);
+
+    // The search offset follows the insertion point.
+    placeCursor(view, 5);
+    QCOMPARE(view.searchOffset(), 5);
+}
+
+QTEST_MAIN(TestQSTextView)
+#include "tst_qstextview.moc"
