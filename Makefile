@@ -6,7 +6,7 @@ JOBS ?= 2
 # The tests in which several threads share the document model.
 THREADED_TESTS = tst_editstress tst_editpipeline tst_livemodel tst_qsfilepool
 
-.PHONY: deps configure build test test-sanitize test-tsan soak bench clean
+.PHONY: deps configure build run test test-sanitize test-tsan soak bench clean
 
 deps:
 	scripts/install-deps
@@ -16,6 +16,10 @@ configure: deps
 
 build: configure
 	cmake --build $(BUILD_DIR) -j $(JOBS)
+
+# Opens the example thesis. Without a display: xvfb-run make run
+run: build
+	$(BUILD_DIR)/quillset examples/thesis/thesis.tex
 
 # The tests run as built for users, then under AddressSanitizer and
 # UndefinedBehaviorSanitizer, which turn memory and undefined-behaviour faults into

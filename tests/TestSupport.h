@@ -13,7 +13,7 @@
 // settings file inside it so that no test touches the user's own settings.
 class TestFolder
 {
-  public:
+public:
     TestFolder()
     {
         UserDefaults::standardUserDefaults().useSettingsFile(
@@ -38,6 +38,6 @@ class TestFolder
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
     }
 
-  private:
+private:
     QTemporaryDir _dir;
 };

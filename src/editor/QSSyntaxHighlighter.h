@@ -14,7 +14,7 @@ class QPlainTextEdit;
 // time, so an edit re-colours only the lines it touches. One for the whole program.
 class QSSyntaxHighlighter
 {
-  public:
+public:
     enum class TokenKind { ControlSequence, Comment, Bracket };
     struct ColouredRun
     {
@@ -39,6 +39,6 @@ class QSSyntaxHighlighter
     // when no installed font has the name.
     QFont font() const;
 
-  private:
+private:
     QVariantMap _fontInfo;
 };

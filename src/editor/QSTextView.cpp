@@ -2,6 +2,7 @@
 
 #include "editor/QSSyntaxHighlighter.h"
 
+#include <QKeyEvent>
 #include <QPainter>
 #include <QTextBlock>
 #include <QTextLayout>
@@ -82,6 +83,20 @@ void QSTextView::paintEvent(QPaintEvent *event)
         painter.fillRect(_lineHighlightRect.translated(contentOffset()), QColor(0, 0, 0, 24));
     }
     QPlainTextEdit::paintEvent(event);
+}
+
+// Undo and Redo belong to the file shown, whose history the window's actions
+// use; the view's own (switched off) must not take their keys.
+bool QSTextView::event(QEvent *event)
+{
+    if (event->type() == QEvent::ShortcutOverride) {
+        auto *key = static_cast<QKeyEvent *>(event);
+        if (key->matches(QKeySequence::Undo) || key->matches(QKeySequence::Redo)) {
+            event->ignore();
+            return true;
+        }
+    }
+    return QPlainTextEdit::event(event);
 }
 
 // The bar spans the view's width, which changes with the window.

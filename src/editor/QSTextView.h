@@ -15,7 +15,7 @@ class QSTextView : public QPlainTextEdit
 {
     Q_OBJECT
 
-  public:
+public:
     explicit QSTextView(QWidget *parent = nullptr);
 
     QString searchKey() const { return _searchKey; }
@@ -39,11 +39,12 @@ class QSTextView : public QPlainTextEdit
     // The range of the find indicator while it shows, else (QSNotFound, 0).
     QSRange findIndicatorRange() const { return _findIndicatorRange; }
 
-  protected:
+protected:
+    bool event(QEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
 
-  private:
+private:
     void updateInsertionPointState();
     void drawLineHighlighter();
     void showFindIndicator(QSRange range);

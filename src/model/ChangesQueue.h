@@ -21,7 +21,7 @@ class ChangesQueue : public QObject
 {
     Q_OBJECT
 
-  public:
+public:
     explicit ChangesQueue(QObject *parent = nullptr);
     ~ChangesQueue() override;
     static ChangesQueue *sharedQueue();
@@ -32,11 +32,11 @@ class ChangesQueue : public QObject
     // a tree as the file's text (saving, searching) waits for this first.
     void waitUntilIdle();
 
-  signals:
+signals:
     // On the UI thread, once for each file whose tree changed since the last notice.
     void treeDidChange(std::shared_ptr<QSFile> file);
 
-  private:
+private:
     void main();
     void applyRecord(ChangeRecord &record);
     static void extendToWholeLines(ChangeRecord &record);

@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QObject>
+#include "platform/Document.h"
+
 #include <memory>
 
 class QSFile;
@@ -10,12 +11,12 @@ class QSFile;
 // the document-model lock held, so a document changes its root file only under
 // that lock. A document tells the pool that it lets go of its root file
 // (reAssignFile) before it is destroyed.
-class QSDocument : public QObject
+class QSDocument : public Document
 {
     Q_OBJECT
 
-  public:
-    using QObject::QObject;
+public:
+    using Document::Document;
 
     // The document's root file.
     virtual std::shared_ptr<QSFile> fileOpened() const = 0;

@@ -24,7 +24,7 @@ class QSUndoManager;
 // document-model lock.
 class QSFile : public std::enable_shared_from_this<QSFile>
 {
-  public:
+public:
     // A file at a location, read at once; a treeRootNode of none means it could not be read.
     static std::shared_ptr<QSFile> initWithFilePath(const QUrl &path);
     // A file that lives only in memory until it is first saved, made from a template.
@@ -98,7 +98,7 @@ class QSFile : public std::enable_shared_from_this<QSFile>
     void addCompileErrorOrWarning(const std::shared_ptr<ErrorWarningNode> &diagnostic);
     void clearCompileAndWarnings() { _compileErrorsAndWarnings.clear(); }
 
-  private:
+private:
     QSFile(const QUrl &path, bool isUntitled);
     std::shared_ptr<QSSectionNode> buildTree(const QString &text);
     void replaceOldTree(const std::shared_ptr<QSSectionNode> &oldTree);

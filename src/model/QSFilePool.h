@@ -27,7 +27,7 @@ class QUrl;
 // documents are made on the UI thread.
 class QSFilePool
 {
-  public:
+public:
     QSFilePool();
     ~QSFilePool();
     static QSFilePool *sharedFilePool();
@@ -82,7 +82,7 @@ class QSFilePool
     static QList<std::shared_ptr<QSFile>> fileList(QSFile *file);
     static QString poolKey(const QUrl &location);
 
-  private:
+private:
     void release(const std::shared_ptr<QSFile> &file);
 
     QHash<QString, std::shared_ptr<QSFile>> _filesAndContent; // guarded by the document-model lock

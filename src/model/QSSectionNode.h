@@ -40,7 +40,7 @@ struct QSLocationRecord
 // worker holds while it changes a tree and readers hold while they walk one.
 class QSSectionNode : public std::enable_shared_from_this<QSSectionNode>
 {
-  public:
+public:
     using Ptr = std::shared_ptr<QSSectionNode>;
     using List = QList<Ptr>;
 
@@ -48,7 +48,7 @@ class QSSectionNode : public std::enable_shared_from_this<QSSectionNode>
     // thread that changed the children.
     class Observer
     {
-      public:
+    public:
         virtual ~Observer() = default;
         virtual void childrenWithoutTextNodesWillChange(QSSectionNode *node) = 0;
         virtual void childrenWithoutTextNodesDidChange(QSSectionNode *node) = 0;
@@ -148,7 +148,7 @@ class QSSectionNode : public std::enable_shared_from_this<QSSectionNode>
     // Logs the subtree, one line per node: depth dashes, the type, " : ", the name.
     void printStructure(int depth) const;
 
-  private:
+private:
     void appendNodeDataWithChildren(QString &text) const;
     void resolveInclude();
     bool applyFirstRestructuringRule();

@@ -17,7 +17,7 @@ class QUndoCommand;
 // and are not recorded, because each step knows how to redo itself.
 class QSUndoManager
 {
-  public:
+public:
     QSUndoManager();
     ~QSUndoManager();
 
@@ -33,7 +33,7 @@ class QSUndoManager
     // Read by the edit worker as well as the UI thread.
     qint32 amountOfUndosInUndoStack() const { return _amountOfUndosInUndoStack; }
 
-  private:
+private:
     std::vector<std::unique_ptr<QUndoCommand>> _steps;
     size_t _nextStep = 0; // steps before it can be undone, from it on redone
     bool _isUndoing = false;

@@ -18,7 +18,7 @@ namespace {
 // whose change notices then reach the tree like any other edit.
 class TextEditStep : public QUndoCommand
 {
-  public:
+public:
     TextEditStep(QPlainTextEdit *view, qint32 location, QString removed, QString added)
         : _view(view)
         , _location(location)
@@ -29,7 +29,7 @@ class TextEditStep : public QUndoCommand
     void undo() override { replace(_added, _removed); }
     void redo() override { replace(_removed, _added); }
 
-  private:
+private:
     void replace(const QString &from, const QString &to)
     {
         if (!_view)

@@ -20,7 +20,7 @@ class TextStorageDelegate : public QObject
 {
     Q_OBJECT
 
-  public:
+public:
     explicit TextStorageDelegate(QPlainTextEdit *textView, QObject *parent = nullptr);
     ~TextStorageDelegate() override;
 
@@ -40,12 +40,12 @@ class TextStorageDelegate : public QObject
         _isChangingVisibleNodeInTextView = changing;
     }
 
-  signals:
+signals:
     // The text in this range needs colouring: the whole text after a reload, the
     // lines around an edit after each edit.
     void rangeNeedsHighlighting(QSRange range);
 
-  private:
+private:
     void textStorageDidProcessEditing(int position, int charsRemoved, int charsAdded);
     void textViewDidChangeSelection();
     void recordEdit(const std::shared_ptr<QSFile> &file, qint32 location, const QString &removed,

@@ -8,7 +8,7 @@
 // state it was never meant to reach (a programming error, not bad input).
 class QSInternalInconsistency : public std::logic_error
 {
-  public:
+public:
     using std::logic_error::logic_error;
 };
 

@@ -10,7 +10,7 @@
 // valid in the encoding fails the whole decode instead of being replaced.
 class TextEncoding
 {
-  public:
+public:
     enum Number {
         UTF8 = 4,
         ISOLatin1 = 5,

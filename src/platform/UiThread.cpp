@@ -14,7 +14,7 @@ class UiThreadQueue : public QObject
 {
     Q_OBJECT
 
-  public:
+public:
     void post(std::function<void()> function)
     {
         bool wasEmpty = false;
@@ -28,7 +28,7 @@ class UiThreadQueue : public QObject
             QMetaObject::invokeMethod(this, "run", Qt::QueuedConnection);
     }
 
-  public slots:
+public slots:
     void run()
     {
         std::vector<std::function<void()>> work;
@@ -40,7 +40,7 @@ class UiThreadQueue : public QObject
             function();
     }
 
-  private:
+private:
     std::mutex _mutex;
     std::vector<std::function<void()>> _work; // guarded by _mutex
 };

@@ -25,7 +25,7 @@ inline const QString QSOpenUntitledFileOnLaunch = QStringLiteral("OpenUntitledFi
 // Safe to use from any thread.
 class UserDefaults
 {
-  public:
+public:
     static UserDefaults &standardUserDefaults();
 
     // The program's whole table of registered values.
@@ -49,7 +49,7 @@ class UserDefaults
     // Writes pending changes to disk.
     void synchronize();
 
-  private:
+private:
     UserDefaults();
     ~UserDefaults();
 

@@ -33,7 +33,7 @@ class TestQSSyntaxHighlighter : public QObject
 {
     Q_OBJECT
 
-  private slots:
+private slots:
     void initTestCase() { QTest::failOnWarning(QRegularExpression(".*")); }
     void colourRunsOfALine_data();
     void colourRunsOfALine();

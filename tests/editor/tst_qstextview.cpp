@@ -33,7 +33,7 @@ class TestQSTextView : public QObject
 {
     Q_OBJECT
 
-  private slots:
+private slots:
     void findSteps_data();
     void findSteps();
     void replaceReachesTheTreeAndCanBeUndone();

@@ -1,6 +1,6 @@
+#include "TestDocument.h"
 #include "TestSupport.h"
 #include "model/ChangesQueue.h"
-#include "model/QSDocument.h"
 #include "model/QSFile.h"
 #include "model/QSFilePool.h"
 #include "model/QSSectionNode.h"
@@ -17,7 +17,7 @@ namespace {
 // The real queue, keeping a copy of each record it is given.
 class RecordingQueue : public ChangesQueue
 {
-  public:
+public:
     void addChangeToQueue(ChangeRecord record) override
     {
         records << QStringLiteral("%1 %2,%3 \"%4\"")
@@ -28,19 +28,6 @@ class RecordingQueue : public ChangesQueue
         ChangesQueue::addChangeToQueue(std::move(record));
     }
     QStringList records;
-};
-
-// A document that lets go of a file at once when asked to close it.
-class ClosingDocument : public QSDocument
-{
-  public:
-    std::shared_ptr<QSFile> fileOpened() const override { return root; }
-    void willCloseFile(const std::shared_ptr<QSFile> &file) override
-    {
-        QSFilePool::sharedFilePool()->closeFile(file->path());
-    }
-    void setIsDocumentEdited(bool) override {}
-    std::shared_ptr<QSFile> root;
 };
 
 // The tree in one line: text nodes by their text without line feeds, commands by
@@ -71,7 +58,7 @@ class TestEditPipeline : public QObject
 {
     Q_OBJECT
 
-  private slots:
+private slots:
     void recordsEveryKindOfEditAndItsUndoStep();
     void treeFollowsEdits_data();
     void treeFollowsEdits();
@@ -239,8 +226,7 @@ void TestEditPipeline::editsOfIncludeLinesKeepCountsAndEdges()
     folder.write("two.tex", "two");
     const std::shared_ptr<QSFile> main = pool.readFile(QUrl::fromLocalFile(
         folder.write("main.tex", "\\input{one}\n\\section{S}\n\\input{two}\nend")));
-    ClosingDocument document;
-    document.root = main;
+    TestDocument document(main);
     pool.setKeyDocument(&document);
     const QUrl one = QUrl::fromLocalFile(folder.path("one.tex"));
     const QUrl two = QUrl::fromLocalFile(folder.path("two.tex"));

@@ -31,7 +31,7 @@ class TestEditStress : public QObject
 {
     Q_OBJECT
 
-  private slots:
+private slots:
     void typingWhileTheWorkerEditsAndOthersRead();
 };
 

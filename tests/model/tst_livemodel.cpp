@@ -1,9 +1,9 @@
 // The outline is a live model of the text: random edit scripts, typed through the
 // real text view and applied by the real edit worker, must leave every tree holding
 // exactly the view's text and nesting exactly as a fresh parse of that text would.
+#include "TestDocument.h"
 #include "TestSupport.h"
 #include "model/ChangesQueue.h"
-#include "model/QSDocument.h"
 #include "model/QSFile.h"
 #include "model/QSFilePool.h"
 #include "model/QSSectionNode.h"
@@ -16,18 +16,6 @@
 using Node = QSSectionNode::Ptr;
 
 namespace {
-
-class ClosingDocument : public QSDocument
-{
-  public:
-    std::shared_ptr<QSFile> fileOpened() const override { return root; }
-    void willCloseFile(const std::shared_ptr<QSFile> &file) override
-    {
-        QSFilePool::sharedFilePool()->closeFile(file->path());
-    }
-    void setIsDocumentEdited(bool) override {}
-    std::shared_ptr<QSFile> root;
-};
 
 // The nesting of section and include nodes, and where running text lies ("~"),
 // however it is split into text nodes.
@@ -70,7 +58,7 @@ const QStringList blocks = {
 
 class Script
 {
-  public:
+public:
     Script(QPlainTextEdit &view, TextStorageDelegate &delegate, quint32 seed)
         : _view(view)
         , _delegate(delegate)
@@ -129,7 +117,7 @@ class Script
         }
     }
 
-  private:
+private:
     QString type(int at, const QString &text)
     {
         QTextCursor cursor(_view.document());
@@ -165,7 +153,7 @@ class TestLiveModel : public QObject
 {
     Q_OBJECT
 
-  private slots:
+private slots:
     void randomEditScriptsKeepTheOutlineLive();
 };
 
@@ -187,8 +175,7 @@ void TestLiveModel::randomEditScriptsKeepTheOutlineLive()
             "\\section{Start}\nstart \\input{ch/one}\n\\section{Middle}\n\\include{two}\n"
             "\\subsection{Deep}\ndeep\n\\subsubsection{Deeper}\n\\chapter{End}\nend\n"
             "\\end{document}\n")));
-        ClosingDocument document;
-        document.root = main;
+        TestDocument document(main);
         pool.setKeyDocument(&document);
 
         QPlainTextEdit view;

@@ -11,7 +11,7 @@ namespace {
 // An edit of a plain string, registered the way the text view registers its edits.
 class AppendStep : public QUndoCommand
 {
-  public:
+public:
     AppendStep(QString &text, QString added)
         : _text(text)
         , _added(std::move(added))
@@ -19,7 +19,7 @@ class AppendStep : public QUndoCommand
     void undo() override { _text.chop(_added.size()); }
     void redo() override { _text += _added; }
 
-  private:
+private:
     QString &_text;
     QString _added;
 };
@@ -41,7 +41,7 @@ class TestQSFile : public QObject
 {
     Q_OBJECT
 
-  private slots:
+private slots:
     void readsAndRereadsOnlyWhenChangedOnDisk();
     void missingEmptyAndUndecodableFiles();
     void undoCounter();

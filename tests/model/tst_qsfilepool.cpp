@@ -1,5 +1,5 @@
+#include "TestDocument.h"
 #include "TestSupport.h"
-#include "model/QSDocument.h"
 #include "model/QSFile.h"
 #include "model/QSFilePool.h"
 #include "model/QSSectionNode.h"
@@ -11,26 +11,6 @@
 #include <thread>
 
 namespace {
-
-class FakeDocument : public QSDocument
-{
-  public:
-    explicit FakeDocument(std::shared_ptr<QSFile> root = nullptr)
-        : root(std::move(root))
-    {}
-    std::shared_ptr<QSFile> fileOpened() const override { return root; }
-    void willCloseFile(const std::shared_ptr<QSFile> &file) override { closing << file.get(); }
-    void setIsDocumentEdited(bool edited) override
-    {
-        marks << edited;
-        markThread = QThread::currentThread();
-    }
-
-    std::shared_ptr<QSFile> root;
-    QList<QSFile *> closing;
-    QList<bool> marks;
-    QThread *markThread = nullptr;
-};
 
 // One undo step on a file, as the text view registers an edit.
 void markEdited(QSFile &file)
@@ -49,7 +29,7 @@ class TestQSFilePool : public QObject
 {
     Q_OBJECT
 
-  private slots:
+private slots:
     void countsHoldersAndLetsGo();
     void includedFilesFollowTheirHolders();
     void untitledDocumentsShareTheirTitle();
@@ -139,7 +119,7 @@ void TestQSFilePool::savesUntitledToNewAndHeldPaths()
 {
     TestFolder folder;
     QSFilePool pool;
-    FakeDocument document;
+    TestDocument document(nullptr, false);
     const std::shared_ptr<QSFile> fresh = pool.createFileFromTemplateString("Grüße", "Untitled");
     pool.assignFile(fresh, &document);
     markEdited(*fresh);
@@ -161,7 +141,7 @@ void TestQSFilePool::savesUntitledToNewAndHeldPaths()
     // A path that is held already: that file takes the text and the document goes on with it.
     const std::shared_ptr<QSFile> second =
         pool.createFileFromTemplateString("\\section{New}", "Untitled_2");
-    FakeDocument secondDocument;
+    TestDocument secondDocument(nullptr, false);
     pool.assignFile(second, &secondDocument);
     const std::shared_ptr<QSFile> adopted =
         pool.saveFileWithPath("Untitled_2", url(folder, "new.tex"));
@@ -190,7 +170,7 @@ void TestQSFilePool::savesTitledDocumentWithItsIncludedFiles()
     folder.write("main.tex", "main \\input{ch/one}");
     folder.write("ch/one.tex", "one");
     const std::shared_ptr<QSFile> main = pool.readFile(url(folder, "main.tex"));
-    FakeDocument document(main);
+    TestDocument document(main, false);
     pool.assignFile(main, &document);
     const std::shared_ptr<QSFile> one = pool.fileObjectForPath(url(folder, "ch/one.tex"));
     one->setContent(QStringLiteral("one, edited"));
@@ -276,16 +256,16 @@ void TestQSFilePool::editedMarksWalkUpTheIncludeGraph()
     folder.write("b.tex", "\\input{c}");
     folder.write("c.tex", "c");
     folder.write("d.tex", "unrelated");
-    FakeDocument a(pool.readFile(url(folder, "a.tex")));
-    FakeDocument b(pool.readFile(url(folder, "b.tex")));
-    FakeDocument c(pool.readFile(url(folder, "c.tex")));
-    FakeDocument d(pool.readFile(url(folder, "d.tex")));
-    for (FakeDocument *document : {&a, &b, &c, &d})
+    TestDocument a(pool.readFile(url(folder, "a.tex")), false);
+    TestDocument b(pool.readFile(url(folder, "b.tex")), false);
+    TestDocument c(pool.readFile(url(folder, "c.tex")), false);
+    TestDocument d(pool.readFile(url(folder, "d.tex")), false);
+    for (TestDocument *document : {&a, &b, &c, &d})
         pool.assignFile(document->root, document);
 
     markEdited(*c.root);
     pool.changesWasMadeToFile(c.root.get());
-    for (FakeDocument *document : {&a, &b, &c})
+    for (TestDocument *document : {&a, &b, &c})
         QCOMPARE(document->marks, QList<bool>({true}));
     QVERIFY(d.marks.isEmpty());
 
@@ -306,7 +286,7 @@ void TestQSFilePool::asksTheKeyDocumentToCloseItsFile()
     folder.write("main.tex", "\\input{b}");
     folder.write("b.tex", "b");
     folder.write("other.tex", "other");
-    FakeDocument document(pool.readFile(url(folder, "main.tex")));
+    TestDocument document(pool.readFile(url(folder, "main.tex")), false);
     const std::shared_ptr<QSFile> b = pool.fileObjectForPath(url(folder, "b.tex"));
     const std::shared_ptr<QSFile> other = pool.readFile(url(folder, "other.tex"));
 

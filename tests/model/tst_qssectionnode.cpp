@@ -35,7 +35,7 @@ QStringList commands(const Node &root)
 
 class RecordingObserver : public QSSectionNode::Observer
 {
-  public:
+public:
     void childrenWithoutTextNodesWillChange(QSSectionNode *node) override
     {
         events << QStringLiteral("will %1").arg(node->childrenWithoutTextNodes().size());
@@ -53,7 +53,7 @@ class TestQSSectionNode : public QObject
 {
     Q_OBJECT
 
-  private slots:
+private slots:
     void offsetsAndLookups_data();
     void offsetsAndLookups();
     void rankingTable_data();

@@ -60,7 +60,7 @@ class TestRestructuring : public QObject
 {
     Q_OBJECT
 
-  private slots:
+private slots:
     void nestsByRank_data();
     void nestsByRank();
     void textNodeGivesUpItsChildrenInOrder();

@@ -9,7 +9,7 @@ class TestPlatform : public QObject
 {
     Q_OBJECT
 
-  private slots:
+private slots:
     void roundTripsEveryEncoding_data();
     void roundTripsEveryEncoding();
     void refusesInvalidBytes_data();

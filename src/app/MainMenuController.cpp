@@ -1,0 +1,128 @@
+#include "app/MainMenuController.h"
+
+#include "app/MyDocument.h"
+#include "platform/DocumentController.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QFileDialog>
+#include <QMenuBar>
+#include <QWidget>
+
+namespace {
+
+MainMenuController *sharedController = nullptr;
+
+MyDocument *currentDocument()
+{
+    DocumentController *documents = DocumentController::sharedDocumentController();
+    return documents ? qobject_cast<MyDocument *>(documents->currentDocument()) : nullptr;
+}
+
+} // namespace
+
+MainMenuController::MainMenuController(QObject *parent)
+    : QObject(parent)
+{
+    sharedController = this;
+    _newItem = new QAction(tr("&New"), this);
+    _newItem->setShortcut(QKeySequence::New);
+    connect(_newItem, &QAction::triggered, this, [] {
+        if (DocumentController *documents = DocumentController::sharedDocumentController())
+            documents->newDocument();
+    });
+    _openItem = new QAction(tr("&Open..."), this);
+    _openItem->setShortcut(QKeySequence::Open);
+    connect(_openItem, &QAction::triggered, this, [] {
+        MyDocument *document = currentDocument();
+        const QStringList paths =
+            QFileDialog::getOpenFileNames(document ? document->window() : nullptr, tr("Open"),
+                                          QString(), tr("LaTeX files (*.tex);;All files (*)"));
+        for (const QString &path : paths)
+            DocumentController::sharedDocumentController()->openDocument(path);
+    });
+    _saveItem = action(tr("&Save"), QKeySequence::Save,
+                       [](MyDocument *document) { document->saveDocument(); });
+    _saveAsItem = action(tr("Save &As..."), QKeySequence::SaveAs,
+                         [](MyDocument *document) { document->saveDocumentAs(); });
+    _closeItem = new QAction(tr("&Close"), this);
+    _closeItem->setShortcut(QKeySequence::Close);
+    connect(_closeItem, &QAction::triggered, this, [] {
+        if (MyDocument *document = currentDocument())
+            document->window()->close();
+    });
+    _quitItem = new QAction(tr("&Quit"), this);
+    _quitItem->setShortcut(QKeySequence::Quit);
+    _quitItem->setMenuRole(QAction::QuitRole);
+    connect(_quitItem, &QAction::triggered, qApp, &QApplication::closeAllWindows);
+    _undoItem = action(tr("&Undo"), QKeySequence::Undo, &MyDocument::undo);
+    _redoItem = action(tr("&Redo"), QKeySequence::Redo, &MyDocument::redo);
+    _compileItem = action(tr("&Compile"), QKeySequence(Qt::Key_F5), &MyDocument::compileDocument);
+    _printStateItem =
+        action(tr("Print Outline Structure"), QKeySequence(), &MyDocument::printState);
+    _showFindAndReplacePanelItem =
+        action(tr("&Find..."), QKeySequence::Find, &MyDocument::showFindAndReplace);
+    _hideFindAndReplacePanelItem =
+        action(tr("Hide Find"), QKeySequence(), &MyDocument::hideFindAndReplace);
+    _nextFindResultItem =
+        action(tr("Find &Next"), QKeySequence::FindNext, &MyDocument::nextFindResult);
+    _previousFindResultItem =
+        action(tr("Find &Previous"), QKeySequence::FindPrevious, &MyDocument::previousFindResult);
+    _printDocumentItem = action(tr("&Print..."), QKeySequence::Print, &MyDocument::printDocument);
+    _showConsoleItem = action(tr("Show Console"), QKeySequence(), &MyDocument::showConsoleView);
+    _hideConsoleItem = action(tr("Hide Console"), QKeySequence(), &MyDocument::hideConsoleView);
+    _showPDFItem = action(tr("Show PDF"), QKeySequence(), &MyDocument::showPDFView);
+    _hidePDFItem = action(tr("Hide PDF"), QKeySequence(), &MyDocument::hidePDFView);
+    _hideConsoleItem->setVisible(false);
+    _hidePDFItem->setVisible(false);
+    _hideFindAndReplacePanelItem->setVisible(false);
+}
+
+MainMenuController::~MainMenuController()
+{
+    if (sharedController == this)
+        sharedController = nullptr;
+}
+
+MainMenuController *MainMenuController::sharedMainMenuController()
+{
+    return sharedController;
+}
+
+QAction *MainMenuController::action(const QString &text, const QKeySequence &shortcut,
+                                    std::function<void(MyDocument *)> act)
+{
+    auto *item = new QAction(text, this);
+    item->setShortcut(shortcut);
+    connect(item, &QAction::triggered, this, [act] {
+        if (MyDocument *document = currentDocument())
+            act(document);
+    });
+    return item;
+}
+
+void MainMenuController::populateMenuBar(QMenuBar *menuBar) const
+{
+    QMenu *file = menuBar->addMenu(tr("&File"));
+    file->addActions({_newItem, _openItem});
+    file->addSeparator();
+    file->addActions({_saveItem, _saveAsItem});
+    file->addSeparator();
+    file->addAction(_printDocumentItem);
+    file->addSeparator();
+    file->addActions({_closeItem, _quitItem});
+
+    QMenu *edit = menuBar->addMenu(tr("&Edit"));
+    edit->addActions({_undoItem, _redoItem});
+    edit->addSeparator();
+    edit->addActions({_showFindAndReplacePanelItem, _hideFindAndReplacePanelItem,
+                      _nextFindResultItem, _previousFindResultItem});
+
+    QMenu *view = menuBar->addMenu(tr("&View"));
+    view->addActions({_showConsoleItem, _hideConsoleItem, _showPDFItem, _hidePDFItem});
+    view->addSeparator();
+    view->addAction(_printStateItem);
+
+    QMenu *typeset = menuBar->addMenu(tr("&Typeset"));
+    typeset->addAction(_compileItem);
+}

@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QObject>
+#include <functional>
+
+class MyDocument;
+class QAction;
+class QMenuBar;
+
+// The main menu: its actions are shared by every document window's menu bar and
+// act on the current document. It holds the nine items that others show, hide or
+// keep in step (the show/hide pairs of the console and the PDF pane).
+class MainMenuController : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit MainMenuController(QObject *parent = nullptr);
+    ~MainMenuController() override;
+    static MainMenuController *sharedMainMenuController();
+
+    // Fills a document window's menu bar with the shared actions.
+    void populateMenuBar(QMenuBar *menuBar) const;
+
+    QAction *showFindAndReplacePanelItem() const { return _showFindAndReplacePanelItem; }
+    QAction *hideFindAndReplacePanelItem() const { return _hideFindAndReplacePanelItem; }
+    QAction *nextFindResultItem() const { return _nextFindResultItem; }
+    QAction *previousFindResultItem() const { return _previousFindResultItem; }
+    QAction *printDocumentItem() const { return _printDocumentItem; }
+    QAction *showConsoleItem() const { return _showConsoleItem; }
+    QAction *hideConsoleItem() const { return _hideConsoleItem; }
+    QAction *showPDFItem() const { return _showPDFItem; }
+    QAction *hidePDFItem() const { return _hidePDFItem; }
+    QAction *compileItem() const { return _compileItem; }
+
+private:
+    QAction *action(const QString &text, const QKeySequence &shortcut,
+                    std::function<void(MyDocument *)> act);
+
+    QAction *_newItem;
+    QAction *_openItem;
+    QAction *_saveItem;
+    QAction *_saveAsItem;
+    QAction *_closeItem;
+    QAction *_quitItem;
+    QAction *_undoItem;
+    QAction *_redoItem;
+    QAction *_compileItem;
+    QAction *_printStateItem;
+    QAction *_showFindAndReplacePanelItem;
+    QAction *_hideFindAndReplacePanelItem;
+    QAction *_nextFindResultItem;
+    QAction *_previousFindResultItem;
+    QAction *_printDocumentItem;
+    QAction *_showConsoleItem;
+    QAction *_hideConsoleItem;
+    QAction *_showPDFItem;
+    QAction *_hidePDFItem;
+};

@@ -1,0 +1,519 @@
+#include "app/MyDocument.h"
+
+#include "app/AppController.h"
+#include "app/ImageAndTextCell.h"
+#include "app/MainMenuController.h"
+#include "app/OutlineViewDataSource.h"
+#include "app/QSOutlineViewReloaderThread.h"
+#include "editor/QSSyntaxHighlighter.h"
+#include "editor/QSTextView.h"
+#include "model/ChangesQueue.h"
+#include "model/QSFile.h"
+#include "model/QSFilePool.h"
+#include "model/QSSectionNode.h"
+#include "model/QSUndoManager.h"
+#include "model/TextStorageDelegate.h"
+#include "platform/Assertions.h"
+#include "platform/DocumentController.h"
+#include "platform/UserDefaults.h"
+#include "ui_MyDocument.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QFileDialog>
+#include <QMainWindow>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QScreen>
+#include <QSplitter>
+#include <QStandardPaths>
+#include <QToolBar>
+#include <QTreeView>
+
+MyDocument::MyDocument(QObject *parent)
+    : QSDocument(parent)
+{}
+
+MyDocument::~MyDocument()
+{
+    delete _curWindow;
+}
+
+bool MyDocument::readFromURL(const QUrl &location, QString *errorMessage)
+{
+    _curPath = QSFilePool::poolKey(location);
+    _fileOpened = QSFilePool::sharedFilePool()->readFile(location);
+    if (_fileOpened)
+        return true;
+    if (errorMessage) {
+        *errorMessage =
+            tr("Error reading the file \"%1\".\n\nThis might have something to do with the "
+               "file-encoding. Try changing the file encoding settings in preferences.")
+                .arg(location.toLocalFile());
+    }
+    return false;
+}
+
+void MyDocument::makeWindow()
+{
+    _curWindow = new QMainWindow;
+    _ui = std::make_unique<Ui::MyDocument>();
+    _ui->setupUi(_curWindow);
+    _curWindow->setAttribute(Qt::WA_DeleteOnClose, false);
+    _curWindow->installEventFilter(this);
+    if (MainMenuController *menu = MainMenuController::sharedMainMenuController())
+        menu->populateMenuBar(_curWindow->menuBar());
+    awakeFromNib();
+}
+
+QWidget *MyDocument::window() const
+{
+    return _curWindow;
+}
+
+QSTextView *MyDocument::textView() const
+{
+    return _ui ? _ui->textView : nullptr;
+}
+
+QTreeView *MyDocument::outlineView() const
+{
+    return _ui ? _ui->outlineView : nullptr;
+}
+
+QSplitter *MyDocument::splitViewBetweenOutlineAndText() const
+{
+    return _ui ? _ui->splitViewBetweenOutlineAndText : nullptr;
+}
+
+std::shared_ptr<QSFile> MyDocument::fileOpened() const
+{
+    return _fileOpened;
+}
+
+void MyDocument::awakeFromNib()
+{
+    QSFilePool *pool = QSFilePool::sharedFilePool();
+    if (!_fileOpened) {
+        // A new document: held in the pool under its title, spaces made "_".
+        _curPath = displayName().replace(u' ', u'_');
+        _fileOpened = pool->createFileFromTemplateString(
+            UserDefaults::standardUserDefaults().stringForKey(QSUntitledFileTemplate), _curPath);
+        QS_ASSERT(_fileOpened, "MyDocument:awakeFromNib: file read from filePool was nil");
+    }
+
+    // The find strip, console and PDF pane are filled by their controllers; until
+    // then their areas stay empty and out of the way.
+    _ui->findAndReplaceCustomView->hide();
+    _ui->consoleViewArea->hide();
+    _ui->pdfViewArea->hide();
+
+    QSTextView *text = _ui->textView;
+    text->setTextInteractionFlags(Qt::TextEditorInteraction);
+    _textStorageDelegate = new TextStorageDelegate(text, this);
+    connect(_textStorageDelegate, &TextStorageDelegate::rangeNeedsHighlighting, text,
+            [text](QSRange range) {
+                if (const QSSyntaxHighlighter *highlighter =
+                        QSSyntaxHighlighter::sharedSyntaxHightlighter())
+                    highlighter->highlightTextView(text, range);
+            });
+
+    // The outline keeps its width when the window is resized; the text side grows.
+    QSplitter *outer = _ui->splitViewBetweenOutlineAndText;
+    outer->setStretchFactor(0, 0);
+    outer->setStretchFactor(1, 1);
+    connect(outer, &QSplitter::splitterMoved, this, &MyDocument::outlineViewColumnDidResize);
+    _ui->splitViewBetweenTextAndStatus->setStretchFactor(0, 1);
+    _ui->splitViewBetweenTextAndStatus->setStretchFactor(1, 0);
+
+    // The toolbar's first item is as wide as the outline.
+    _toolbarFirstItem = new QWidget(_ui->toolbar);
+    _ui->toolbar->addWidget(_toolbarFirstItem);
+
+    _pdfShown = false;
+    syncPanelMenuItems();
+    setWindowFrameFromDefaults();
+
+    pool->assignFile(_fileOpened, this);
+    _outlineViewDataSource = new OutlineViewDataSource(_fileOpened->treeRootNode(), this);
+    QTreeView *outline = _ui->outlineView;
+    outline->setModel(_outlineViewDataSource);
+    outline->setItemDelegate(new ImageAndTextCell(outline));
+    outline->expandAll();
+    connect(outline->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &MyDocument::outlineViewSelectionDidChange);
+    if (ChangesQueue *queue = ChangesQueue::sharedQueue())
+        connect(queue, &ChangesQueue::treeDidChange, this, &MyDocument::treeDidChange);
+    if (QSOutlineViewReloaderThread *reloader =
+            QSOutlineViewReloaderThread::sharedOutlineViewReloader())
+        reloader->setShouldReloadOutlines(true);
+
+    const double outlineWidth = UserDefaults::standardUserDefaults()
+                                    .dictionaryForKey(QSOutlineViewInfo)
+                                    .value("width")
+                                    .toDouble();
+    outer->setSizes({int(outlineWidth), qMax(1, _curWindow->width() - int(outlineWidth))});
+    _toolbarFirstItem->setFixedWidth(int(outlineWidth));
+
+    _textStorageDelegate->setSelectedFile(_fileOpened);
+    updateWindowTitle();
+}
+
+void MyDocument::setWindowFrameFromDefaults()
+{
+    const QVariantMap info = UserDefaults::standardUserDefaults().dictionaryForKey(QSWindowInfo);
+    const int x = info.value("locationX").toInt();
+    const int y = info.value("locationY").toInt();
+    _curWindow->resize(info.value("width").toInt(), info.value("height").toInt());
+    _curWindow->move(x, y);
+    if (info.value("shouldCenter").toBool() || x < 0 || y < 0) {
+        const QScreen *screen =
+            _curWindow->screen() ? _curWindow->screen() : QGuiApplication::primaryScreen();
+        if (screen) {
+            QRect frame = _curWindow->frameGeometry();
+            frame.moveCenter(screen->availableGeometry().center());
+            _curWindow->move(frame.topLeft());
+        }
+    }
+}
+
+void MyDocument::storeWindowFrame() const
+{
+    UserDefaults::standardUserDefaults().setObject(QVariantMap{{"width", _curWindow->width()},
+                                                               {"height", _curWindow->height()},
+                                                               {"locationX", _curWindow->x()},
+                                                               {"locationY", _curWindow->y()},
+                                                               {"shouldCenter", false}},
+                                                   QSWindowInfo);
+}
+
+void MyDocument::updateWindowTitle()
+{
+    const QString name =
+        _fileOpened && !_fileOpened->isUntitled() ? _fileOpened->name() : displayName();
+    _curWindow->setWindowTitle(name + QStringLiteral("[*] \u2014 Quillset"));
+    _curWindow->setWindowModified(_isDocumentEdited);
+}
+
+void MyDocument::outlineViewSelectionDidChange()
+{
+    const QModelIndexList selected = _ui->outlineView->selectionModel()->selectedIndexes();
+    if (selected.isEmpty() || _ui->outlineView->model() != _outlineViewDataSource)
+        return;
+    const std::shared_ptr<QSSectionNode> node =
+        _outlineViewDataSource->nodeForIndex(selected.first());
+    if (!node)
+        return;
+    std::shared_ptr<QSFile> file;
+    qint32 location = 0;
+    {
+        std::lock_guard lock(QSFilePool::documentModelLock());
+        file = node->nodeFile();
+        if (!node->isFileNode())
+            location = node->nodeLocation();
+    }
+    if (!file)
+        return;
+    _textStorageDelegate->setSelectedFile(file);
+    _ui->textView->setFocus();
+    if (!node->isFileNode())
+        selectRange(QSRange{quint32(location), 0}, file);
+}
+
+void MyDocument::selectRange(QSRange range, const std::shared_ptr<QSFile> &file)
+{
+    if (file != _textStorageDelegate->selectedFile()) {
+        QTreeView *outline = _ui->outlineView;
+        const QModelIndex row = _outlineViewDataSource->indexForNode(file->treeRootNode().get());
+        if (row.isValid()) {
+            outline->scrollTo(row);
+            outline->selectionModel()->select(row, QItemSelectionModel::ClearAndSelect);
+        } else {
+            _textStorageDelegate->setSelectedFile(file);
+        }
+    }
+    QSTextView *text = _ui->textView;
+    if (qint64(range.location) + range.length > text->document()->characterCount() - 1)
+        return;
+    QTextCursor cursor(text->document());
+    cursor.setPosition(int(range.location));
+    cursor.setPosition(int(range.location + range.length), QTextCursor::KeepAnchor);
+    text->setTextCursor(cursor);
+    text->ensureCursorVisible();
+}
+
+void MyDocument::setDataSource(QAbstractItemModel *dataSource)
+{
+    QTreeView *outline = _ui->outlineView;
+    if (outline->model() == (dataSource ? dataSource : _outlineViewDataSource))
+        return;
+    QSOutlineViewReloaderThread *reloader =
+        QSOutlineViewReloaderThread::sharedOutlineViewReloader();
+    if (reloader)
+        reloader->setShouldReloadOutlines(false);
+    outline->setModel(dataSource ? dataSource : _outlineViewDataSource);
+    if (!dataSource) {
+        connect(outline->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+                &MyDocument::outlineViewSelectionDidChange);
+        outline->expandAll();
+    }
+    if (reloader)
+        reloader->setShouldReloadOutlines(true);
+}
+
+void MyDocument::reloadOutline(const std::shared_ptr<QSSectionNode> &node)
+{
+    if (!_outlineViewDataSource)
+        return;
+    _outlineViewDataSource->reloadFromTree();
+    if (!node)
+        _ui->outlineView->expandAll();
+}
+
+void MyDocument::treeDidChange(const std::shared_ptr<QSFile> &file)
+{
+    if (_fileOpened && QSFilePool::fileList(_fileOpened.get()).contains(file))
+        _outlineViewDataSource->reloadFromTree();
+}
+
+void MyDocument::outlineViewColumnDidResize()
+{
+    const int width = _ui->outlineView->width();
+    _toolbarFirstItem->setFixedWidth(width);
+    UserDefaults::standardUserDefaults().setObject(QVariantMap{{"width", double(width)}},
+                                                   QSOutlineViewInfo);
+}
+
+void MyDocument::setIsDocumentEdited(bool edited)
+{
+    _isDocumentEdited = edited;
+    if (_curWindow)
+        _curWindow->setWindowModified(edited);
+}
+
+bool MyDocument::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == _curWindow) {
+        if (event->type() == QEvent::WindowActivate) {
+            windowDidBecomeKey();
+        } else if (event->type() == QEvent::Close) {
+            DocumentController *documents = DocumentController::sharedDocumentController();
+            if (documents && !documents->shouldCloseDocument(this)) {
+                event->ignore();
+                return true;
+            }
+            windowWillClose();
+            if (documents)
+                documents->removeDocument(this);
+        }
+    }
+    return QSDocument::eventFilter(watched, event);
+}
+
+void MyDocument::windowDidBecomeKey()
+{
+    QSFilePool *pool = QSFilePool::sharedFilePool();
+    pool->setKeyDocument(this);
+    if (DocumentController *documents = DocumentController::sharedDocumentController())
+        documents->setCurrentDocument(this);
+    syncPanelMenuItems();
+    // A root file that changed on disk is read again, unless that would throw away
+    // edits not yet saved.
+    if (_fileOpened && !_curPath.isEmpty() && !_isDocumentEdited
+        && pool->hasFilesInDocumentChanged(_fileOpened)) {
+        bool reread = false;
+        {
+            std::lock_guard lock(QSFilePool::documentModelLock());
+            reread = _fileOpened->readFile();
+        }
+        if (reread) {
+            _outlineViewDataSource->setRootItem(_fileOpened->treeRootNode());
+            if (_textStorageDelegate->selectedFile() == _fileOpened)
+                _textStorageDelegate->reloadTextView();
+        }
+    }
+}
+
+void MyDocument::windowWillClose()
+{
+    QSFilePool *pool = QSFilePool::sharedFilePool();
+    if (_fileOpened) {
+        pool->closeFile(_fileOpened->path());
+        pool->reAssignFile(_fileOpened, this);
+    }
+    storeWindowFrame();
+}
+
+void MyDocument::willCloseFile(const std::shared_ptr<QSFile> &file)
+{
+    QSFilePool *pool = QSFilePool::sharedFilePool();
+    // Files with edits of their own that only this include held are kept until
+    // the user can decide about them; the others are let go at once.
+    const QList<std::shared_ptr<QSFile>> files = QSFilePool::fileList(file.get());
+    const bool unsaved =
+        std::any_of(files.cbegin(), files.cend(), [pool](const std::shared_ptr<QSFile> &each) {
+            return each->hasContentChangedSinceLastSave(false)
+                   && pool->openCountForFile(each->path()) < 2;
+        });
+    if (!unsaved)
+        pool->closeFile(file->path());
+}
+
+bool MyDocument::saveDocument()
+{
+    if (!_fileOpened || _fileOpened->isUntitled())
+        return saveDocumentAs();
+    return saveDocumentToURL(_fileOpened->path());
+}
+
+bool MyDocument::saveDocumentAs()
+{
+    const QString path = QFileDialog::getSaveFileName(
+        _curWindow, tr("Save As"),
+        QStandardPaths::writableLocation(QStandardPaths::HomeLocation) + QStringLiteral("/.tex"),
+        tr("LaTeX files (*.tex)"));
+    if (path.isEmpty())
+        return false;
+    return saveDocumentToURL(QUrl::fromLocalFile(path));
+}
+
+bool MyDocument::saveDocumentToURL(const QUrl &location)
+{
+    QS_ASSERT(location.isValid(), "url was nil");
+    // The root file is written from its tree: every edit must have reached it.
+    if (ChangesQueue *queue = ChangesQueue::sharedQueue())
+        queue->waitUntilIdle();
+    QStringList failed;
+    std::shared_ptr<QSFile> saved;
+    {
+        std::lock_guard lock(QSFilePool::documentModelLock());
+        saved = QSFilePool::sharedFilePool()->saveFileWithPath(_curPath, location, &failed);
+    }
+    if (saved && saved != _fileOpened) {
+        _fileOpened = saved;
+        _textStorageDelegate->setSelectedFile(saved);
+        _outlineViewDataSource->setRootItem(saved->treeRootNode());
+    }
+    if (!failed.isEmpty()) {
+        QMessageBox::warning(_curWindow, tr("The document could not be saved"),
+                             tr("These files could not be written:\n%1").arg(failed.join(u'\n')));
+        return false;
+    }
+    _curPath = QSFilePool::poolKey(location);
+    setProperty("filePath", _curPath);
+    updateWindowTitle();
+    return true;
+}
+
+void MyDocument::compileDocument()
+{
+    if (!_fileOpened)
+        return;
+    saveDocument();
+}
+
+// The console, PDF pane and find strip act through their controllers; a window
+// without one of them leaves its actions disabled and does nothing.
+void MyDocument::printDocument()
+{
+    if (!_pdfViewController)
+        return;
+}
+
+void MyDocument::showConsoleView()
+{
+    if (!_consoleViewController)
+        return;
+}
+
+void MyDocument::hideConsoleView()
+{
+    if (!_consoleViewController)
+        return;
+}
+
+void MyDocument::showPDFView()
+{
+    if (!_pdfViewController)
+        return;
+}
+
+void MyDocument::hidePDFView()
+{
+    if (!_pdfViewController)
+        return;
+}
+
+void MyDocument::reloadPDF()
+{
+    if (!_pdfViewController)
+        return;
+}
+
+void MyDocument::fileWasTransformedToPdfWithoutErrors()
+{
+    reloadPDF();
+}
+
+void MyDocument::showFindAndReplace()
+{
+    if (!_findAndReplaceCustomViewController)
+        return;
+}
+
+void MyDocument::hideFindAndReplace()
+{
+    if (!_findAndReplaceCustomViewController)
+        return;
+}
+
+void MyDocument::nextFindResult()
+{
+    if (!_findAndReplaceCustomViewController)
+        return;
+}
+
+void MyDocument::previousFindResult()
+{
+    if (!_findAndReplaceCustomViewController)
+        return;
+}
+
+// The show/hide pairs show the action that applies to this window's panes.
+void MyDocument::syncPanelMenuItems() const
+{
+    if (MainMenuController *menu = MainMenuController::sharedMainMenuController()) {
+        menu->showPDFItem()->setVisible(!_pdfShown);
+        menu->hidePDFItem()->setVisible(_pdfShown);
+        menu->showConsoleItem()->setVisible(!_consoleShown);
+        menu->hideConsoleItem()->setVisible(_consoleShown);
+        for (QAction *item : {menu->showPDFItem(), menu->hidePDFItem(), menu->printDocumentItem()})
+            item->setEnabled(_pdfViewController);
+        for (QAction *item : {menu->showConsoleItem(), menu->hideConsoleItem()})
+            item->setEnabled(_consoleViewController);
+        for (QAction *item :
+             {menu->showFindAndReplacePanelItem(), menu->hideFindAndReplacePanelItem(),
+              menu->nextFindResultItem(), menu->previousFindResultItem()}) {
+            item->setEnabled(_findAndReplaceCustomViewController);
+        }
+    }
+}
+
+void MyDocument::printState()
+{
+    std::lock_guard lock(QSFilePool::documentModelLock());
+    if (_fileOpened && _fileOpened->treeRootNode())
+        _fileOpened->treeRootNode()->printStructure(0);
+}
+
+void MyDocument::undo()
+{
+    if (QSUndoManager *undoManager = _textStorageDelegate->undoManagerForTextView())
+        undoManager->undo();
+}
+
+void MyDocument::redo()
+{
+    if (QSUndoManager *undoManager = _textStorageDelegate->undoManagerForTextView())
+        undoManager->redo();
+}

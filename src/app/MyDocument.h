@@ -1,0 +1,117 @@
+#pragma once
+
+#include "model/QSDocument.h"
+#include "model/QSRange.h"
+
+#include <QPointer>
+#include <QStringList>
+#include <memory>
+
+class ConsoleViewController;
+class FindAndReplaceViewController;
+class OutlineViewDataSource;
+class QSPDFViewController;
+class QAbstractItemModel;
+class QMainWindow;
+class QSFile;
+class QSSectionNode;
+class QSTextView;
+class QSplitter;
+class QTreeView;
+class QUrl;
+class TextStorageDelegate;
+namespace Ui {
+class MyDocument;
+}
+
+// One document window: the outline of the document's sections and files on the
+// left, the text of one of its files in the middle, the PDF pane beside it, the
+// console under it and the find strip above it. Keeps the outline, the text view
+// and the panes in step and carries the window's actions.
+class MyDocument : public QSDocument
+{
+    Q_OBJECT
+
+public:
+    explicit MyDocument(QObject *parent = nullptr);
+    ~MyDocument() override;
+
+    // Opening: reads the root file through the pool before the window is made;
+    // false (with the reason for the user) when it cannot be read.
+    bool readFromURL(const QUrl &location, QString *errorMessage);
+    // Makes the window and sets it up; a document not read from disk gets an
+    // untitled root file made from the template.
+    void makeWindow();
+
+    // QSDocument and Document
+    std::shared_ptr<QSFile> fileOpened() const override;
+    void willCloseFile(const std::shared_ptr<QSFile> &file) override;
+    void setIsDocumentEdited(bool edited) override;
+    bool isDocumentEdited() const override { return _isDocumentEdited; }
+    bool saveDocument() override;
+    QWidget *window() const override;
+
+    bool saveDocumentAs();
+    bool saveDocumentToURL(const QUrl &location);
+
+    // Shows the file and selects the range in it.
+    void selectRange(QSRange range, const std::shared_ptr<QSFile> &file);
+    // Lets another model (the find results) take the outline; none gives it back.
+    void setDataSource(QAbstractItemModel *dataSource);
+    // Brings the outline up to date: the whole of it, or the rows of one node.
+    void reloadOutline(const std::shared_ptr<QSSectionNode> &node = nullptr);
+    void reloadPDF();
+    void fileWasTransformedToPdfWithoutErrors();
+
+    QString curPath() const { return _curPath; }
+    QSTextView *textView() const;
+    QTreeView *outlineView() const;
+    OutlineViewDataSource *outlineViewDataSource() const { return _outlineViewDataSource; }
+    TextStorageDelegate *textStorageDelegate() const { return _textStorageDelegate; }
+    QSplitter *splitViewBetweenOutlineAndText() const;
+
+    // Window actions.
+    void compileDocument();
+    void printDocument();
+    void showConsoleView();
+    void hideConsoleView();
+    void showPDFView();
+    void hidePDFView();
+    void showFindAndReplace();
+    void hideFindAndReplace();
+    void nextFindResult();
+    void previousFindResult();
+    void printState();
+    void undo();
+    void redo();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void awakeFromNib();
+    void outlineViewSelectionDidChange();
+    void outlineViewColumnDidResize();
+    void windowDidBecomeKey();
+    void windowWillClose();
+    void treeDidChange(const std::shared_ptr<QSFile> &file);
+    void setWindowFrameFromDefaults();
+    void storeWindowFrame() const;
+    void updateWindowTitle();
+    void syncPanelMenuItems() const;
+
+    std::unique_ptr<Ui::MyDocument> _ui;
+    QMainWindow *_curWindow = nullptr;
+    std::shared_ptr<QSFile> _fileOpened;
+    QString _curPath;
+    bool _isDocumentEdited = false;
+    bool _pdfShown = false;
+    bool _consoleShown = false;
+    TextStorageDelegate *_textStorageDelegate = nullptr;
+    // The panes' controllers, made with the window once they exist.
+    ConsoleViewController *_consoleViewController = nullptr;
+    QSPDFViewController *_pdfViewController = nullptr;
+    FindAndReplaceViewController *_findAndReplaceCustomViewController = nullptr;
+    OutlineViewDataSource *_outlineViewDataSource = nullptr;
+    QWidget *_toolbarFirstItem = nullptr;
+};

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QAbstractItemModel>
+#include <memory>
+#include <vector>
+
+class QSSectionNode;
+
+// The outline of a document as an item model: one top-level row for the root
+// file, under each node its sections and included files (text nodes and includes
+// whose file was not found are not shown; an include shows the included file's
+// root). The model keeps its own picture of the tree and brings it up to date on
+// the UI thread with as few row changes as it can, so that expanded and selected
+// rows stay as they are wherever their nodes are still there.
+class OutlineViewDataSource : public QAbstractItemModel
+{
+    Q_OBJECT
+
+public:
+    explicit OutlineViewDataSource(std::shared_ptr<QSSectionNode> rootItem,
+                                   QObject *parent = nullptr);
+    ~OutlineViewDataSource() override;
+
+    // A new root node (the root file was read again or replaced).
+    void setRootItem(std::shared_ptr<QSSectionNode> rootItem);
+    std::shared_ptr<QSSectionNode> rootItem() const;
+    // Brings the rows up to date with the trees; takes the document-model lock.
+    void reloadFromTree();
+
+    std::shared_ptr<QSSectionNode> nodeForIndex(const QModelIndex &index) const;
+    // The first row that shows the node, or an invalid index.
+    QModelIndex indexForNode(const QSSectionNode *node) const;
+
+    // What a row shows of a name: 26 characters or more become the first 15, "..."
+    // and the last 7.
+    static QString shownName(const QString &name);
+
+    QModelIndex index(int row, int column, const QModelIndex &parent = {}) const override;
+    QModelIndex parent(const QModelIndex &index) const override;
+    int rowCount(const QModelIndex &parent = {}) const override;
+    int columnCount(const QModelIndex &parent = {}) const override;
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+    bool hasChildren(const QModelIndex &parent = {}) const override;
+
+private:
+    struct Item;
+    Item *itemForIndex(const QModelIndex &index) const;
+    QModelIndex indexForItem(Item *item) const;
+    void sync(Item *item);
+    std::unique_ptr<Item> makeItem(const std::shared_ptr<QSSectionNode> &node, Item *parent) const;
+
+    std::unique_ptr<Item> _invisibleRoot;
+    std::shared_ptr<QSSectionNode> _rootItem;
+};

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+class QWidget;
+
+// A document of the application: one window, a display name, an edited state and
+// a way to save. The document controller keeps them.
+class Document : public QObject
+{
+    Q_OBJECT
+
+public:
+    using QObject::QObject;
+
+    QString displayName() const { return _displayName; }
+    void setDisplayName(const QString &name) { _displayName = name; }
+
+    virtual QWidget *window() const = 0;
+    virtual bool isDocumentEdited() const = 0;
+    // Saves the document; false when the user cancelled or it could not be written.
+    virtual bool saveDocument() = 0;
+
+private:
+    QString _displayName;
+};

@@ -1,0 +1,131 @@
+#include "platform/DocumentController.h"
+
+#include "platform/Document.h"
+
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QWidget>
+
+namespace {
+
+DocumentController *sharedController = nullptr;
+
+DocumentController::SaveAnswer askWithMessageBox(Document *document)
+{
+    QMessageBox box(document->window());
+    box.setIcon(QMessageBox::Warning);
+    box.setWindowModality(Qt::WindowModal);
+    box.setText(QObject::tr("Do you want to save the changes you made in \"%1\"?")
+                    .arg(document->displayName()));
+    box.setInformativeText(QObject::tr("Your changes will be lost if you don't save them."));
+    QPushButton *save = box.addButton(QMessageBox::Save);
+    QPushButton *dontSave = box.addButton(QObject::tr("Don't Save"), QMessageBox::DestructiveRole);
+    box.addButton(QMessageBox::Cancel);
+    box.setDefaultButton(save);
+    box.exec();
+    if (box.clickedButton() == save)
+        return DocumentController::SaveAnswer::Save;
+    if (box.clickedButton() == dontSave)
+        return DocumentController::SaveAnswer::DontSave;
+    return DocumentController::SaveAnswer::Cancel;
+}
+
+} // namespace
+
+DocumentController::DocumentController(QObject *parent)
+    : QObject(parent)
+    , _question(&askWithMessageBox)
+{
+    if (!sharedController)
+        sharedController = this;
+}
+
+DocumentController::~DocumentController()
+{
+    if (sharedController == this)
+        sharedController = nullptr;
+}
+
+DocumentController *DocumentController::sharedDocumentController()
+{
+    return sharedController;
+}
+
+QString DocumentController::untitledDisplayName() const
+{
+    for (int number = 1;; ++number) {
+        const QString name = number == 1 ? tr("Untitled") : tr("Untitled %1").arg(number);
+        const bool taken =
+            std::any_of(_documents.cbegin(), _documents.cend(),
+                        [&](const Document *document) { return document->displayName() == name; });
+        if (!taken)
+            return name;
+    }
+}
+
+Document *DocumentController::newDocument()
+{
+    Document *document = _factory ? _factory(QString(), untitledDisplayName()) : nullptr;
+    if (document)
+        addDocument(document);
+    return document;
+}
+
+Document *DocumentController::openDocument(const QString &path)
+{
+    const QString canonical = QFileInfo(path).absoluteFilePath();
+    for (Document *document : std::as_const(_documents)) {
+        if (document->property("filePath").toString() == canonical && document->window()) {
+            document->window()->raise();
+            document->window()->activateWindow();
+            return document;
+        }
+    }
+    Document *document = _factory ? _factory(canonical, QFileInfo(canonical).fileName()) : nullptr;
+    if (document) {
+        document->setProperty("filePath", canonical);
+        addDocument(document);
+    }
+    return document;
+}
+
+void DocumentController::addDocument(Document *document)
+{
+    document->setParent(this);
+    _documents.append(document);
+    _currentDocument = document;
+}
+
+Document *DocumentController::currentDocument() const
+{
+    return _currentDocument;
+}
+
+void DocumentController::setCurrentDocument(Document *document)
+{
+    _currentDocument = document;
+}
+
+bool DocumentController::shouldCloseDocument(Document *document)
+{
+    if (!document->isDocumentEdited())
+        return true;
+    switch (_question(document)) {
+    case SaveAnswer::Save:
+        return document->saveDocument();
+    case SaveAnswer::DontSave:
+        return true;
+    case SaveAnswer::Cancel:
+        return false;
+    }
+    return false;
+}
+
+void DocumentController::removeDocument(Document *document)
+{
+    _documents.removeAll(document);
+    if (_currentDocument == document)
+        _currentDocument = _documents.isEmpty() ? nullptr : _documents.last();
+    document->deleteLater();
+}

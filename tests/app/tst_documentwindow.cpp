@@ -1,0 +1,350 @@
+#include "TestSupport.h"
+#include "app/AppController.h"
+#include "app/ImageAndTextCell.h"
+#include "app/MainMenuController.h"
+#include "app/MyDocument.h"
+#include "app/OutlineViewDataSource.h"
+#include "app/QSOutlineViewReloaderThread.h"
+#include "editor/QSSyntaxHighlighter.h"
+#include "editor/QSTextView.h"
+#include "model/ChangesQueue.h"
+#include "model/QSFile.h"
+#include "model/QSFilePool.h"
+#include "model/QSSectionNode.h"
+#include "model/TextStorageDelegate.h"
+#include "platform/DocumentController.h"
+
+#include <QAbstractItemModelTester>
+#include <QAction>
+#include <QDirIterator>
+#include <QKeyEvent>
+#include <QMainWindow>
+#include <QSignalSpy>
+#include <QSplitter>
+#include <QTreeView>
+
+namespace {
+
+// The outline as one line: each row's name, its children in brackets.
+QString outline(const QAbstractItemModel *model, const QModelIndex &parent = {})
+{
+    QStringList rows;
+    for (int row = 0; row < model->rowCount(parent); ++row) {
+        const QModelIndex index = model->index(row, 0, parent);
+        QString text = index.data().toString();
+        if (model->rowCount(index) > 0)
+            text += u'(' + outline(model, index) + u')';
+        rows << text;
+    }
+    return rows.join(u' ');
+}
+
+QModelIndex rowNamed(const QAbstractItemModel *model, const QString &name,
+                     const QModelIndex &parent = {})
+{
+    for (int row = 0; row < model->rowCount(parent); ++row) {
+        const QModelIndex index = model->index(row, 0, parent);
+        if (index.data().toString() == name)
+            return index;
+        if (const QModelIndex found = rowNamed(model, name, index); found.isValid())
+            return found;
+    }
+    return {};
+}
+
+void copyExample(const TestFolder &folder)
+{
+    QDirIterator files(QStringLiteral(QUILLSET_SOURCE_DIR "/examples/thesis"), QDir::Files,
+                       QDirIterator::Subdirectories);
+    while (files.hasNext()) {
+        const QString path = files.next();
+        folder.write(
+            QDir(QStringLiteral(QUILLSET_SOURCE_DIR "/examples/thesis")).relativeFilePath(path),
+            TestFolder::read(path));
+    }
+}
+
+// Types the text as key presses, one edit per character as a person's typing.
+void type(QWidget *widget, const QString &text)
+{
+    for (const QChar character : text) {
+        if (character == u'\n') {
+            QTest::keyClick(widget, Qt::Key_Return);
+            continue;
+        }
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(character));
+        QKeyEvent release(QEvent::KeyRelease, Qt::Key_unknown, Qt::NoModifier, QString(character));
+        QApplication::sendEvent(widget, &press);
+        QApplication::sendEvent(widget, &release);
+    }
+}
+
+// Lets the edit worker apply what was typed and the UI thread take its notices.
+void settle()
+{
+    ChangesQueue::sharedQueue()->waitUntilIdle();
+    QCoreApplication::processEvents();
+}
+
+} // namespace
+
+class TestDocumentWindow : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void startsWithTheSingletonsAndAnUntitledDocument();
+    void windowFrameComesFromAndGoesToTheDefaults();
+    void outlineShowsTheExampleAndFollowsTyping();
+    void selectingRowsShowsFilesAndPlacesTheCaret();
+    void outlineKeepsItsWidth();
+    void reloaderDropsRequestsWhileSwitchedOff();
+    void cellGeometryAndShortenedNames();
+
+private:
+    MyDocument *open(const QString &path = {});
+
+    std::unique_ptr<TestFolder> _folder;
+    std::unique_ptr<AppController> _app;
+    std::unique_ptr<MainMenuController> _menu;
+    std::unique_ptr<DocumentController> _documents;
+};
+
+void TestDocumentWindow::init()
+{
+    _folder = std::make_unique<TestFolder>();
+    _app = std::make_unique<AppController>();
+    _menu = std::make_unique<MainMenuController>();
+    _documents = std::make_unique<DocumentController>();
+    _documents->setDocumentFactory(
+        [](const QString &path, const QString &displayName) -> Document * {
+            auto *document = new MyDocument;
+            document->setDisplayName(displayName);
+            if (!path.isEmpty() && !document->readFromURL(QUrl::fromLocalFile(path), nullptr)) {
+                delete document;
+                return nullptr;
+            }
+            document->makeWindow();
+            document->window()->show();
+            return document;
+        });
+    _documents->setSaveQuestion(
+        [](Document *) { return DocumentController::SaveAnswer::DontSave; });
+}
+
+void TestDocumentWindow::cleanup()
+{
+    QApplication::closeAllWindows();
+    QCoreApplication::processEvents();
+    _documents.reset();
+    _menu.reset();
+    _app.reset();
+    _folder.reset();
+}
+
+MyDocument *TestDocumentWindow::open(const QString &path)
+{
+    auto *document = qobject_cast<MyDocument *>(path.isEmpty() ? _documents->newDocument()
+                                                               : _documents->openDocument(path));
+    if (document && !QTest::qWaitForWindowExposed(document->window()))
+        qWarning("window not exposed");
+    return document;
+}
+
+void TestDocumentWindow::startsWithTheSingletonsAndAnUntitledDocument()
+{
+    QCOMPARE(QSFilePool::sharedFilePool(), _app->appFilePool());
+    QCOMPARE(ChangesQueue::sharedQueue(), _app->appChangesQueue());
+    QCOMPARE(QSSyntaxHighlighter::sharedSyntaxHightlighter(), _app->syntaxHighlighter());
+    QCOMPARE(QSOutlineViewReloaderThread::sharedOutlineViewReloader(), _app->outlineViewReloader());
+    QCOMPARE(MainMenuController::sharedMainMenuController(), _menu.get());
+    for (const char *key : {"error", "warning", "part", "chapter", "section", "subsection",
+                            "subsubsection", "quillsetFile"}) {
+        QVERIFY2(!_app->outlineIconForType(key).pixmap(16, 16).isNull(), key);
+    }
+    for (const char *key : {"text", "File", "include", "input"})
+        QVERIFY(_app->outlineIconForType(key).isNull());
+
+    QVERIFY(_app->applicationShouldOpenUntitledFile());
+    UserDefaults::standardUserDefaults().setObject(false, QSOpenUntitledFileOnLaunch);
+    QVERIFY(!_app->applicationShouldOpenUntitledFile());
+
+    MyDocument *first = open();
+    MyDocument *second = open();
+    QCOMPARE(first->displayName(), QStringLiteral("Untitled"));
+    QCOMPARE(second->displayName(), QStringLiteral("Untitled 2"));
+    QCOMPARE(second->curPath(), QStringLiteral("Untitled_2"));
+    QCOMPARE(QSFilePool::sharedFilePool()->fileObjectForPath(QUrl::fromLocalFile("Untitled_2")),
+             second->fileOpened());
+    QCOMPARE(second->textView()->toPlainText(),
+             UserDefaults::standardUserDefaults().stringForKey(QSUntitledFileTemplate));
+    QVERIFY(second->window()->windowTitle().startsWith(QStringLiteral("Untitled 2")));
+    // A document with no PDF pane yet offers to show it, not to hide it.
+    QVERIFY(_menu->showPDFItem()->isVisible());
+    QVERIFY(!_menu->hidePDFItem()->isVisible());
+}
+
+void TestDocumentWindow::windowFrameComesFromAndGoesToTheDefaults()
+{
+    MyDocument *document = open();
+    QWidget *window = document->window();
+    QCOMPARE(window->size(), QSize(700, 500));
+    const QRect screen = window->screen()->availableGeometry();
+    QVERIFY(qAbs(window->frameGeometry().center().x() - screen.center().x()) <= 4);
+
+    window->resize(640, 420);
+    window->move(30, 40);
+    const QPoint stored = window->pos();
+    window->close();
+    QCoreApplication::processEvents();
+    const QVariantMap info = UserDefaults::standardUserDefaults().dictionaryForKey(QSWindowInfo);
+    QCOMPARE(info.value("width").toInt(), 640);
+    QCOMPARE(info.value("height").toInt(), 420);
+    QCOMPARE(info.value("shouldCenter").toBool(), false);
+    QVERIFY(!QSFilePool::sharedFilePool()->fileObjectForPath(QUrl::fromLocalFile("Untitled")));
+
+    MyDocument *reopened = open();
+    QCOMPARE(reopened->window()->size(), QSize(640, 420));
+    QCOMPARE(reopened->window()->pos(), stored);
+    reopened->window()->close();
+
+    // A stored frame at negative coordinates is centred instead.
+    UserDefaults::standardUserDefaults().setObject(QVariantMap{{"locationX", -50},
+                                                               {"locationY", 10},
+                                                               {"width", 600},
+                                                               {"height", 400},
+                                                               {"shouldCenter", false}},
+                                                   QSWindowInfo);
+    MyDocument *centred = open();
+    QVERIFY(qAbs(centred->window()->frameGeometry().center().x() - screen.center().x()) <= 4);
+}
+
+void TestDocumentWindow::outlineShowsTheExampleAndFollowsTyping()
+{
+    copyExample(*_folder);
+    MyDocument *document = open(_folder->path("thesis.tex"));
+    QVERIFY(document);
+    QAbstractItemModel *model = document->outlineView()->model();
+    QAbstractItemModelTester tester(model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    QCOMPARE(
+        outline(model),
+        QStringLiteral("thesis.tex(introduction.tex(Introduction(Motivation Questions(Scope))) "
+                       "methods.tex(Methods(Sampling(Instruments(Calibration)) Model)) "
+                       "results.tex(Results(Temperature Salinity)) "
+                       "Conclusion(Outlook(appendix.tex(Field Data(Pool Dimensions)))))"));
+
+    // Type a section into the conclusion, letter by letter, with its row selected.
+    const QModelIndex conclusion = rowNamed(model, "Conclusion");
+    document->outlineView()->selectionModel()->select(conclusion,
+                                                      QItemSelectionModel::ClearAndSelect);
+    const QPersistentModelIndex selected(conclusion);
+    QSTextView *text = document->textView();
+    QTextCursor cursor = text->document()->find("The pools behave");
+    cursor.setPosition(cursor.selectionStart());
+    text->setTextCursor(cursor);
+    type(text, "\\section{New}\n");
+    settle();
+    QCOMPARE(outline(model).mid(outline(model).indexOf("Conclusion")),
+             QStringLiteral("Conclusion(New Outlook(appendix.tex(Field Data(Pool Dimensions)))))"));
+    QVERIFY(selected.isValid());
+    QCOMPARE(selected.data().toString(), QStringLiteral("Conclusion"));
+    QVERIFY(document->outlineView()->isExpanded(rowNamed(model, "Outlook")));
+
+    // Deleting it takes it away again.
+    for (int i = 0; i < 14; ++i)
+        QTest::keyClick(text, Qt::Key_Backspace);
+    settle();
+    QCOMPARE(outline(model).mid(outline(model).indexOf("Conclusion")),
+             QStringLiteral("Conclusion(Outlook(appendix.tex(Field Data(Pool Dimensions)))))"));
+    QCOMPARE(text->toPlainText(), document->fileOpened()->content());
+}
+
+void TestDocumentWindow::selectingRowsShowsFilesAndPlacesTheCaret()
+{
+    copyExample(*_folder);
+    MyDocument *document = open(_folder->path("thesis.tex"));
+    QTreeView *outlineView = document->outlineView();
+    QAbstractItemModel *model = outlineView->model();
+
+    outlineView->selectionModel()->select(rowNamed(model, "Questions"),
+                                          QItemSelectionModel::ClearAndSelect);
+    const QString introduction = TestFolder::read(_folder->path("chapters/introduction.tex"));
+    QCOMPARE(document->textView()->toPlainText().toUtf8(), introduction);
+    QCOMPARE(document->textView()->textCursor().position(),
+             introduction.indexOf("\\section{Questions}"));
+
+    outlineView->selectionModel()->select(rowNamed(model, "methods.tex"),
+                                          QItemSelectionModel::ClearAndSelect);
+    QCOMPARE(document->textStorageDelegate()->selectedFile()->name(),
+             QStringLiteral("methods.tex"));
+
+    // Selecting a range in another file shows that file first.
+    const std::shared_ptr<QSFile> results = QSFilePool::sharedFilePool()->fileObjectForPath(
+        QUrl::fromLocalFile(_folder->path("chapters/results.tex")));
+    document->selectRange(QSRange{10, 7}, results);
+    QCOMPARE(document->textStorageDelegate()->selectedFile(), results);
+    QCOMPARE(document->textView()->textCursor().selectedText(), results->content().mid(10, 7));
+    document->selectRange(QSRange{10000, 1}, document->fileOpened());
+    QCOMPARE(document->textStorageDelegate()->selectedFile(), document->fileOpened());
+}
+
+void TestDocumentWindow::outlineKeepsItsWidth()
+{
+    MyDocument *document = open();
+    QTreeView *outlineView = document->outlineView();
+    QCOMPARE(outlineView->width(), 200);
+    document->window()->resize(900, 500);
+    QCoreApplication::processEvents();
+    QCOMPARE(outlineView->width(), 200);
+
+    // Dragging the divider stores the new width.
+    QSplitterHandle *handle = document->splitViewBetweenOutlineAndText()->handle(1);
+    const QPoint grip(handle->width() / 2, handle->height() / 2);
+    QTest::mousePress(handle, Qt::LeftButton, {}, grip);
+    QTest::mouseMove(handle, grip + QPoint(60, 0));
+    QTest::mouseRelease(handle, Qt::LeftButton, {}, grip + QPoint(60, 0));
+    const double stored = UserDefaults::standardUserDefaults()
+                              .dictionaryForKey(QSOutlineViewInfo)
+                              .value("width")
+                              .toDouble();
+    QCOMPARE(stored, double(outlineView->width()));
+    QVERIFY(stored > 200);
+}
+
+void TestDocumentWindow::reloaderDropsRequestsWhileSwitchedOff()
+{
+    MyDocument *document = open();
+    QSOutlineViewReloaderThread *reloader = _app->outlineViewReloader();
+    QSignalSpy resets(document->outlineView()->model(), &QAbstractItemModel::dataChanged);
+    const std::shared_ptr<QSSectionNode> root = document->fileOpened()->treeRootNode();
+
+    reloader->setShouldReloadOutlines(false);
+    root->setNodeName("Renamed while off");
+    reloader->addToReloadQueue(document, nullptr);
+    QTest::qWait(50);
+    reloader->setShouldReloadOutlines(true);
+    QTest::qWait(50);
+    QCOMPARE(resets.size(), 0);
+
+    reloader->addToReloadQueue(document, nullptr);
+    QTRY_COMPARE(resets.size(), 1);
+    QCOMPARE(document->outlineView()->model()->index(0, 0).data().toString(),
+             QStringLiteral("Renamed while off"));
+}
+
+void TestDocumentWindow::cellGeometryAndShortenedNames()
+{
+    QCOMPARE(ImageAndTextCell::titleRectForBounds(QRect(0, 0, 100, 20), true),
+             QRect(21, 2, 81, 16));
+    QCOMPARE(ImageAndTextCell::titleRectForBounds(QRect(0, 0, 100, 20), false),
+             QRect(5, 2, 97, 16));
+    QCOMPARE(OutlineViewDataSource::shownName("abcdefghijklmnopqrstuvwxy"),
+             QStringLiteral("abcdefghijklmnopqrstuvwxy"));
+    QCOMPARE(OutlineViewDataSource::shownName("abcdefghijklmnopqrstuvwxyz"),
+             QStringLiteral("abcdefghijklmno...tuvwxyz"));
+}
+
+QTEST_MAIN(TestDocumentWindow)
+#include "tst_documentwindow.moc"
