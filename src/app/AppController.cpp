@@ -1,6 +1,7 @@
 #include "app/AppController.h"
 
 #include "app/QSOutlineViewReloaderThread.h"
+#include "app/QSPreferenceWindowController.h"
 #include "editor/QSSyntaxHighlighter.h"
 #include "model/ChangesQueue.h"
 #include "model/QSFilePool.h"
@@ -51,6 +52,13 @@ AppController *AppController::sharedAppController()
 bool AppController::applicationShouldOpenUntitledFile() const
 {
     return UserDefaults::standardUserDefaults().boolForKey(QSOpenUntitledFileOnLaunch);
+}
+
+void AppController::showPreferencePanel()
+{
+    if (!_preferenceController)
+        _preferenceController = std::make_unique<QSPreferenceWindowController>();
+    _preferenceController->showWindow();
 }
 
 QIcon AppController::outlineIconForType(const QString &type) const

@@ -8,6 +8,7 @@
 class ChangesQueue;
 class QSFilePool;
 class QSOutlineViewReloaderThread;
+class QSPreferenceWindowController;
 class QSSyntaxHighlighter;
 class QWidget;
 
@@ -26,6 +27,12 @@ public:
     static AppController *sharedAppController();
 
     bool applicationShouldOpenUntitledFile() const;
+    // Shows the preferences window, made on first use and kept.
+    void showPreferencePanel();
+    QSPreferenceWindowController *preferenceController() const
+    {
+        return _preferenceController.get();
+    }
     QIcon outlineIconForType(const QString &type) const;
 
     QSFilePool *appFilePool() const { return _appFilePool.get(); }
@@ -34,6 +41,7 @@ public:
     QSOutlineViewReloaderThread *outlineViewReloader() const { return _outlineViewReloader.get(); }
 
 private:
+    std::unique_ptr<QSPreferenceWindowController> _preferenceController;
     std::unique_ptr<QSFilePool> _appFilePool;
     std::unique_ptr<ChangesQueue> _appChangesQueue;
     std::unique_ptr<QSSyntaxHighlighter> _syntaxHighlighter;

@@ -1,5 +1,6 @@
 #include "app/MainMenuController.h"
 
+#include "app/AppController.h"
 #include "app/MyDocument.h"
 #include "platform/DocumentController.h"
 
@@ -55,6 +56,13 @@ MainMenuController::MainMenuController(QObject *parent)
     _quitItem->setShortcut(QKeySequence::Quit);
     _quitItem->setMenuRole(QAction::QuitRole);
     connect(_quitItem, &QAction::triggered, qApp, &QApplication::closeAllWindows);
+    _preferencesItem = new QAction(tr("Pr&eferences..."), this);
+    _preferencesItem->setShortcut(QKeySequence(tr("Ctrl+,")));
+    _preferencesItem->setMenuRole(QAction::PreferencesRole);
+    connect(_preferencesItem, &QAction::triggered, this, [] {
+        if (AppController *app = AppController::sharedAppController())
+            app->showPreferencePanel();
+    });
     _undoItem = action(tr("&Undo"), QKeySequence::Undo, &MyDocument::undo);
     _redoItem = action(tr("&Redo"), QKeySequence::Redo, &MyDocument::redo);
     _compileItem = action(tr("&Compile"), QKeySequence(Qt::Key_F5), &MyDocument::compileDocument);

@@ -43,6 +43,7 @@ private:
     QAction *_saveAsItem;
     QAction *_closeItem;
     QAction *_quitItem;
+    QAction *_preferencesItem;
     QAction *_undoItem;
     QAction *_redoItem;
     QAction *_compileItem;

@@ -1,0 +1,43 @@
+#include "app/QSGeneralPreferencesViewController.h"
+
+#include "platform/SoftwareUpdater.h"
+#include "platform/TextEncoding.h"
+#include "platform/UserDefaults.h"
+#include "ui_QSGeneralPreferencesView.h"
+
+QSGeneralPreferencesViewController::QSGeneralPreferencesViewController(QWidget *parent)
+    : QSPreferencesMainViewController(parent)
+    , _ui(std::make_unique<Ui::QSGeneralPreferencesView>())
+{
+    _ui->setupUi(this);
+    setWindowTitle(tr("Quillset general preferences"));
+    for (const TextEncoding::Choice &choice : TextEncoding::choices())
+        _ui->o_fileEncodingComboBox->addItem(choice.label);
+    _ui->o_fileEncodingComboBox->setCurrentText(
+        TextEncoding::label(UserDefaults::standardUserDefaults().integerForKey(QSFileEncoding)));
+    SoftwareUpdater &updater = SoftwareUpdater::sharedUpdater();
+    _ui->o_enableSoftwareUpdatesOnStartupButton->setChecked(
+        updater.automaticallyChecksForUpdates());
+    _ui->o_enableSendingOfSystemProfileWhenUpdating->setChecked(updater.sendsSystemProfile());
+    connect(_ui->checkNowButton, &QPushButton::clicked, this,
+            &QSGeneralPreferencesViewController::checkForUpdates);
+}
+
+QSGeneralPreferencesViewController::~QSGeneralPreferencesViewController() = default;
+
+void QSGeneralPreferencesViewController::savePreferences()
+{
+    for (const TextEncoding::Choice &choice : TextEncoding::choices()) {
+        if (choice.label == _ui->o_fileEncodingComboBox->currentText())
+            UserDefaults::standardUserDefaults().setObject(choice.number, QSFileEncoding);
+    }
+    SoftwareUpdater &updater = SoftwareUpdater::sharedUpdater();
+    updater.setAutomaticallyChecksForUpdates(
+        _ui->o_enableSoftwareUpdatesOnStartupButton->isChecked());
+    updater.setSendsSystemProfile(_ui->o_enableSendingOfSystemProfileWhenUpdating->isChecked());
+}
+
+void QSGeneralPreferencesViewController::checkForUpdates()
+{
+    SoftwareUpdater::sharedUpdater().checkForUpdates(this);
+}

@@ -1,0 +1,9 @@
+#include "app/QSPreferencesMainViewController.h"
+
+#include "platform/Log.h"
+
+void QSPreferencesMainViewController::savePreferences()
+{
+    qsLog(
+        QStringLiteral("savePreferences not implemented for viewController: %1").arg(objectName()));
+}

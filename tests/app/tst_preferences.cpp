@@ -1,0 +1,117 @@
+#include "TestSupport.h"
+#include "app/AppController.h"
+#include "app/QSGeneralPreferencesViewController.h"
+#include "app/QSLatexEnginePreferencesViewController.h"
+#include "app/QSPreferenceWindowController.h"
+#include "app/QSTemplatePreferencesViewController.h"
+#include "platform/Assertions.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QPlainTextEdit>
+
+class TestPreferences : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void oneWindowThatResizesToItsPanes();
+    void panesReadAndWriteTheirSettings();
+    void engineWarningFollowsTheFolder();
+};
+
+void TestPreferences::oneWindowThatResizesToItsPanes()
+{
+    TestFolder folder;
+    AppController app;
+    app.showPreferencePanel();
+    QSPreferenceWindowController *controller = app.preferenceController();
+    app.showPreferencePanel();
+    QCOMPARE(app.preferenceController(), controller);
+    QMainWindow *window = controller->window();
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+    QCOMPARE(controller->indexOfLastShownView(), 0);
+
+    const QRect before = window->geometry();
+    const QSize generalSize = controller->pane(0)->size();
+    const QSize templateSize = controller->pane(1)->size();
+    controller->displayPreferenceAtIndex(1);
+    const QRect after = window->geometry();
+    QCOMPARE(after.top(), before.top());
+    QVERIFY(qAbs(after.center().x() - before.center().x()) <= 1);
+    QCOMPARE(after.width() - before.width(), templateSize.width() - generalSize.width());
+    QCOMPARE(after.height() - before.height(), templateSize.height() - generalSize.height());
+    controller->displayPreferenceAtIndex(1);
+    QCOMPARE(window->geometry(), after);
+
+    QStringList failures;
+    qsSetAssertionHandler(
+        [&](const char *description, const char *, const char *, int) { failures << description; });
+    controller->displayPreferenceAtIndex(3);
+    qsSetAssertionHandler({});
+    QCOMPARE(failures.first(),
+             QStringLiteral("index given was bigger than the amount of preferenceviewcontrollers"));
+    QCOMPARE(controller->indexOfLastShownView(), 1);
+}
+
+void TestPreferences::panesReadAndWriteTheirSettings()
+{
+    TestFolder folder;
+    UserDefaults &defaults = UserDefaults::standardUserDefaults();
+    defaults.setObject(30, QSFileEncoding);
+    QSPreferenceWindowController controller;
+    auto *encoding = controller.pane(0)->findChild<QComboBox *>("o_fileEncodingComboBox");
+    QCOMPARE(encoding->currentText(), QStringLiteral("Mac OS Roman"));
+    QCOMPARE(encoding->count(), 7);
+    encoding->setCurrentText("Windows latin2");
+    // A pane never shown is saved too.
+    controller.pane(1)
+        ->findChild<QPlainTextEdit *>("o_templateTextView")
+        ->setPlainText("\\documentclass{book}");
+    controller.window()->show();
+    controller.window()->close();
+    QCOMPARE(defaults.integerForKey(QSFileEncoding), 15);
+    QCOMPARE(defaults.stringForKey(QSUntitledFileTemplate),
+             QStringLiteral("\\documentclass{book}"));
+    QCOMPARE(defaults.stringForKey(QSSelectedEngineExec), QStringLiteral("pdflatex"));
+
+    // A text that names no encoding leaves the stored one alone.
+    encoding->setCurrentText("EBCDIC");
+    controller.window()->show();
+    controller.window()->close();
+    QCOMPARE(defaults.integerForKey(QSFileEncoding), 15);
+}
+
+void TestPreferences::engineWarningFollowsTheFolder()
+{
+    TestFolder folder;
+    const QString engines = folder.path("engines");
+    folder.write("engines/pdflatex", "#!/bin/sh\n");
+    UserDefaults &defaults = UserDefaults::standardUserDefaults();
+    defaults.setObject(engines + "/", QSTexEngineDirectoryPath);
+    QSLatexEnginePreferencesViewController pane;
+    QCOMPARE(pane.whichEngineIsSelected(), QStringLiteral("pdflatex"));
+    QVERIFY(!pane.isEngineNotFoundWarningShown());
+
+    // Without the final "/" the folder and the engine's name run together.
+    auto *field = pane.findChild<QLineEdit *>("o_engineDirectoryPathTextField");
+    field->clear();
+    QTest::keyClicks(field, engines);
+    QVERIFY(pane.isEngineNotFoundWarningShown());
+    QTest::keyClicks(field, "/");
+    QVERIFY(!pane.isEngineNotFoundWarningShown());
+
+    // A name in other letter case selects nothing.
+    pane.selectEngineWithName("PDFLaTeX");
+    QCOMPARE(pane.whichEngineIsSelected(), QString());
+    pane.selectEngineWithName("xelatex");
+    QCOMPARE(pane.whichEngineIsSelected(), QStringLiteral("xelatex"));
+    QVERIFY(pane.isEngineNotFoundWarningShown());
+    pane.savePreferences();
+    QCOMPARE(defaults.stringForKey(QSSelectedEngineExec), QStringLiteral("xelatex"));
+    QCOMPARE(defaults.stringForKey(QSTexEngineDirectoryPath), engines + "/");
+}
+
+QTEST_MAIN(TestPreferences)
+#include "tst_preferences.moc"
