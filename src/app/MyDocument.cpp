@@ -5,6 +5,7 @@
 #include "app/MainMenuController.h"
 #include "app/OutlineViewDataSource.h"
 #include "app/QSOutlineViewReloaderThread.h"
+#include "app/SaveChangesController.h"
 #include "editor/QSSyntaxHighlighter.h"
 #include "editor/QSTextView.h"
 #include "model/ChangesQueue.h"
@@ -21,9 +22,12 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QFileSystemWatcher>
 #include <QMainWindow>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QScreen>
 #include <QSplitter>
 #include <QStandardPaths>
@@ -47,9 +51,9 @@ bool MyDocument::readFromURL(const QUrl &location, QString *errorMessage)
         return true;
     if (errorMessage) {
         *errorMessage =
-            tr("Error reading the file \"%1\".\n\nThis might have something to do with the "
-               "file-encoding. Try changing the file encoding settings in preferences.")
-                .arg(location.toLocalFile());
+            tr("\"%1\" could not be opened.").arg(location.toLocalFile()) + QStringLiteral("\n\n")
+            + tr("This might have something to do with the file-encoding") + QStringLiteral("\n")
+            + tr("Try changing the file encoding settings in preferences");
     }
     return false;
 }
@@ -157,6 +161,7 @@ void MyDocument::awakeFromNib()
 
     _textStorageDelegate->setSelectedFile(_fileOpened);
     updateWindowTitle();
+    watchFiles();
 }
 
 void MyDocument::setWindowFrameFromDefaults()
@@ -272,8 +277,19 @@ void MyDocument::reloadOutline(const std::shared_ptr<QSSectionNode> &node)
 
 void MyDocument::treeDidChange(const std::shared_ptr<QSFile> &file)
 {
-    if (_fileOpened && QSFilePool::fileList(_fileOpened.get()).contains(file))
-        _outlineViewDataSource->reloadFromTree();
+    bool ours = false;
+    {
+        std::lock_guard lock(QSFilePool::documentModelLock());
+        ours = _fileOpened && QSFilePool::fileList(_fileOpened.get()).contains(file);
+    }
+    if (ours) {
+        if (_outlineViewDataSource->rootItem() != _fileOpened->treeRootNode())
+            _outlineViewDataSource->setRootItem(_fileOpened->treeRootNode());
+        else
+            _outlineViewDataSource->reloadFromTree();
+        _textStorageDelegate->reloadTextViewIfFileWasReadAgain();
+        watchFiles();
+    }
 }
 
 void MyDocument::outlineViewColumnDidResize()
@@ -312,25 +328,115 @@ bool MyDocument::eventFilter(QObject *watched, QEvent *event)
 
 void MyDocument::windowDidBecomeKey()
 {
-    QSFilePool *pool = QSFilePool::sharedFilePool();
-    pool->setKeyDocument(this);
+    QSFilePool::sharedFilePool()->setKeyDocument(this);
     if (DocumentController *documents = DocumentController::sharedDocumentController())
         documents->setCurrentDocument(this);
     syncPanelMenuItems();
-    // A root file that changed on disk is read again, unless that would throw away
-    // edits not yet saved.
-    if (_fileOpened && !_curPath.isEmpty() && !_isDocumentEdited
-        && pool->hasFilesInDocumentChanged(_fileOpened)) {
-        bool reread = false;
-        {
-            std::lock_guard lock(QSFilePool::documentModelLock());
-            reread = _fileOpened->readFile();
+    checkFilesOnDisk();
+}
+
+// Files of the document that changed on disk: one without unsaved edits is read
+// again at once; for one with unsaved edits the user decides which version wins,
+// since either way something would be lost.
+void MyDocument::checkFilesOnDisk()
+{
+    if (!_fileOpened || _fileOpened->isUntitled() || _askingAboutChangesOnDisk)
+        return;
+    QSFilePool *pool = QSFilePool::sharedFilePool();
+    bool reread = false;
+    QStringList conflicting;
+    {
+        std::lock_guard lock(QSFilePool::documentModelLock());
+        if (!pool->hasFilesInDocumentChanged(_fileOpened))
+            return;
+        for (const std::shared_ptr<QSFile> &file : QSFilePool::fileList(_fileOpened.get())) {
+            if (!file->hasFileChanged())
+                continue;
+            if (file->hasContentChangedSinceLastSave(false))
+                conflicting << file->name();
+            else
+                reread = file->readFile() || reread;
         }
-        if (reread) {
-            _outlineViewDataSource->setRootItem(_fileOpened->treeRootNode());
-            if (_textStorageDelegate->selectedFile() == _fileOpened)
-                _textStorageDelegate->reloadTextView();
+    }
+    if (reread)
+        filesWereReadAgain();
+    if (conflicting.isEmpty())
+        return;
+    _askingAboutChangesOnDisk = true;
+    auto *sheet = new QMessageBox(
+        QMessageBox::Warning, tr("Files changed on disk"),
+        tr("These files were changed by another program, and they have changes here "
+           "that are not saved:\n%1\n\nWhich version do you want to keep?")
+            .arg(conflicting.join(u'\n')),
+        QMessageBox::NoButton, _curWindow);
+    QPushButton *useNew =
+        sheet->addButton(tr("Use the Version on Disk"), QMessageBox::DestructiveRole);
+    sheet->addButton(tr("Keep My Version"), QMessageBox::AcceptRole);
+    sheet->setObjectName(QStringLiteral("filesInDocumentHasChangedSheet"));
+    sheet->setAttribute(Qt::WA_DeleteOnClose);
+    sheet->setWindowModality(Qt::WindowModal);
+    connect(sheet, &QMessageBox::buttonClicked, this, [this, useNew](QAbstractButton *button) {
+        _askingAboutChangesOnDisk = false;
+        if (button == useNew)
+            useNewFilesWhenFilesChanged();
+        else
+            useCurrentFilesWhenFilesChanged();
+    });
+    sheet->open();
+}
+
+void MyDocument::useNewFilesWhenFilesChanged()
+{
+    {
+        std::lock_guard lock(QSFilePool::documentModelLock());
+        QSFilePool::sharedFilePool()->updateFilesInDocument(QUrl::fromLocalFile(_curPath));
+    }
+    filesWereReadAgain();
+}
+
+void MyDocument::useCurrentFilesWhenFilesChanged()
+{
+    std::lock_guard lock(QSFilePool::documentModelLock());
+    QSFilePool::sharedFilePool()->changeAttributesToUpdatedVersion(QUrl::fromLocalFile(_curPath));
+}
+
+// Every window that shows the document's files follows the files read again:
+// its outline and, when it shows one of them, its text.
+void MyDocument::filesWereReadAgain()
+{
+    QList<std::shared_ptr<QSFile>> files;
+    {
+        std::lock_guard lock(QSFilePool::documentModelLock());
+        files = QSFilePool::fileList(_fileOpened.get());
+    }
+    if (ChangesQueue *queue = ChangesQueue::sharedQueue())
+        queue->announceTreeChanges(files);
+}
+
+// Changes on disk are noticed while the window is open, not only when it becomes
+// active. Saving replaces a file, so the paths are watched anew after each change.
+void MyDocument::watchFiles()
+{
+    if (!_fileWatcher) {
+        _fileWatcher = new QFileSystemWatcher(this);
+        connect(_fileWatcher, &QFileSystemWatcher::fileChanged, this, [this] {
+            watchFiles();
+            checkFilesOnDisk();
+        });
+    }
+    QStringList paths;
+    {
+        std::lock_guard lock(QSFilePool::documentModelLock());
+        if (_fileOpened && !_fileOpened->isUntitled()) {
+            for (const std::shared_ptr<QSFile> &file : QSFilePool::fileList(_fileOpened.get()))
+                paths << file->pathText();
         }
+    }
+    if (!_fileWatcher->files().isEmpty())
+        _fileWatcher->removePaths(_fileWatcher->files());
+    for (const QString &path : std::as_const(paths)) {
+        if (QFileInfo::exists(path))
+            _fileWatcher->addPath(path);
     }
 }
 
@@ -347,16 +453,13 @@ void MyDocument::windowWillClose()
 void MyDocument::willCloseFile(const std::shared_ptr<QSFile> &file)
 {
     QSFilePool *pool = QSFilePool::sharedFilePool();
-    // Files with edits of their own that only this include held are kept until
-    // the user can decide about them; the others are let go at once.
-    const QList<std::shared_ptr<QSFile>> files = QSFilePool::fileList(file.get());
-    const bool unsaved =
-        std::any_of(files.cbegin(), files.cend(), [pool](const std::shared_ptr<QSFile> &each) {
-            return each->hasContentChangedSinceLastSave(false)
-                   && pool->openCountForFile(each->path()) < 2;
-        });
-    if (!unsaved)
+    const QList<std::shared_ptr<QSFile>> unsaved = pool->filesLeavingUnsavedIfClosed(file);
+    if (unsaved.isEmpty()) {
         pool->closeFile(file->path());
+        return;
+    }
+    auto *controller = new SaveChangesController(unsaved, file, _curWindow);
+    controller->open();
 }
 
 bool MyDocument::saveDocument()
@@ -368,13 +471,16 @@ bool MyDocument::saveDocument()
 
 bool MyDocument::saveDocumentAs()
 {
-    const QString path = QFileDialog::getSaveFileName(
-        _curWindow, tr("Save As"),
-        QStandardPaths::writableLocation(QStandardPaths::HomeLocation) + QStringLiteral("/.tex"),
-        tr("LaTeX files (*.tex)"));
-    if (path.isEmpty())
+    QFileDialog panel(_curWindow, tr("Save As"),
+                      QStandardPaths::writableLocation(QStandardPaths::HomeLocation),
+                      tr("LaTeX files (*.tex)"));
+    panel.setWindowModality(Qt::WindowModal);
+    panel.setAcceptMode(QFileDialog::AcceptSave);
+    panel.setDefaultSuffix(QStringLiteral("tex"));
+    panel.selectFile(QStringLiteral(".tex"));
+    if (panel.exec() != QDialog::Accepted || panel.selectedFiles().isEmpty())
         return false;
-    return saveDocumentToURL(QUrl::fromLocalFile(path));
+    return saveDocumentToURL(QUrl::fromLocalFile(panel.selectedFiles().first()));
 }
 
 bool MyDocument::saveDocumentToURL(const QUrl &location)
@@ -384,24 +490,40 @@ bool MyDocument::saveDocumentToURL(const QUrl &location)
     if (ChangesQueue *queue = ChangesQueue::sharedQueue())
         queue->waitUntilIdle();
     QStringList failed;
+    QStringList reasons;
     std::shared_ptr<QSFile> saved;
     {
         std::lock_guard lock(QSFilePool::documentModelLock());
-        saved = QSFilePool::sharedFilePool()->saveFileWithPath(_curPath, location, &failed);
+        saved =
+            QSFilePool::sharedFilePool()->saveFileWithPath(_curPath, location, &failed, &reasons);
     }
     if (saved && saved != _fileOpened) {
+        // The file that was open already took over the text: this window goes on
+        // with it, and the windows that show it follow its new text.
         _fileOpened = saved;
         _textStorageDelegate->setSelectedFile(saved);
         _outlineViewDataSource->setRootItem(saved->treeRootNode());
+        filesWereReadAgain();
     }
     if (!failed.isEmpty()) {
-        QMessageBox::warning(_curWindow, tr("The document could not be saved"),
-                             tr("These files could not be written:\n%1").arg(failed.join(u'\n')));
+        // Nothing was written over these files and their text stays here, edited.
+        QStringList lines;
+        for (qsizetype i = 0; i < failed.size(); ++i)
+            lines << failed.at(i) + QStringLiteral("\n    ") + reasons.value(i);
+        auto *message =
+            new QMessageBox(QMessageBox::Warning, tr("The document could not be saved"),
+                            tr("These files could not be saved:\n%1").arg(lines.join(u'\n')),
+                            QMessageBox::Ok, _curWindow);
+        message->setObjectName(QStringLiteral("saveFailedMessage"));
+        message->setAttribute(Qt::WA_DeleteOnClose);
+        message->setWindowModality(Qt::WindowModal);
+        message->open();
         return false;
     }
     _curPath = QSFilePool::poolKey(location);
     setProperty("filePath", _curPath);
     updateWindowTitle();
+    watchFiles();
     return true;
 }
 

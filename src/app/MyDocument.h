@@ -12,6 +12,7 @@ class FindAndReplaceViewController;
 class OutlineViewDataSource;
 class QSPDFViewController;
 class QAbstractItemModel;
+class QFileSystemWatcher;
 class QMainWindow;
 class QSFile;
 class QSSectionNode;
@@ -93,6 +94,11 @@ private:
     void outlineViewSelectionDidChange();
     void outlineViewColumnDidResize();
     void windowDidBecomeKey();
+    void checkFilesOnDisk();
+    void useNewFilesWhenFilesChanged();
+    void useCurrentFilesWhenFilesChanged();
+    void filesWereReadAgain();
+    void watchFiles();
     void windowWillClose();
     void treeDidChange(const std::shared_ptr<QSFile> &file);
     void setWindowFrameFromDefaults();
@@ -114,4 +120,6 @@ private:
     FindAndReplaceViewController *_findAndReplaceCustomViewController = nullptr;
     OutlineViewDataSource *_outlineViewDataSource = nullptr;
     QWidget *_toolbarFirstItem = nullptr;
+    QFileSystemWatcher *_fileWatcher = nullptr;
+    bool _askingAboutChangesOnDisk = false;
 };

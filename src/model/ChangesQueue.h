@@ -31,6 +31,9 @@ public:
     // Blocks until every record added so far has been applied. Anything that reads
     // a tree as the file's text (saving, searching) waits for this first.
     void waitUntilIdle();
+    // Tells the UI thread, like a pass does, that files got new trees some other way
+    // (read again from disk).
+    void announceTreeChanges(const QList<std::shared_ptr<QSFile>> &files) { postNotices(files); }
 
 signals:
     // On the UI thread, once for each file whose tree changed since the last notice.

@@ -7,6 +7,7 @@
 #include "platform/TextEncoding.h"
 #include "platform/UserDefaults.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QSaveFile>
 
@@ -188,12 +189,21 @@ bool QSFile::saveFileToURL(const QUrl &location)
 // write leaves the file on disk as it was.
 bool QSFile::writeText(const QString &text, const QString &path)
 {
-    const std::optional<QByteArray> bytes = TextEncoding::encode(
-        text, UserDefaults::standardUserDefaults().integerForKey(QSFileEncoding));
-    if (!bytes)
+    const int encoding = UserDefaults::standardUserDefaults().integerForKey(QSFileEncoding);
+    const std::optional<QByteArray> bytes = TextEncoding::encode(text, encoding);
+    if (!bytes) {
+        _lastSaveError =
+            QObject::tr("The text holds a character that the encoding \"%1\" cannot represent.")
+                .arg(TextEncoding::label(encoding));
         return false;
+    }
     QSaveFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(*bytes) == bytes->size() && file.commit();
+    if (file.open(QIODevice::WriteOnly) && file.write(*bytes) == bytes->size() && file.commit()) {
+        _lastSaveError.clear();
+        return true;
+    }
+    _lastSaveError = file.errorString();
+    return false;
 }
 
 // A failed save leaves this file's state as it was.

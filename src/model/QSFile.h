@@ -68,6 +68,8 @@ public:
     // Writes the text to this file's path and reads it back; nothing changes when
     // the write fails. For a file that takes over an untitled document's text.
     bool replaceContentAndSave(const QString &text);
+    // Why the last save failed, for the user; empty after a save that succeeded.
+    QString lastSaveError() const { return _lastSaveError; }
 
     void addChild(QSFile *file);
     void removeChild(QSFile *file);
@@ -102,7 +104,7 @@ private:
     QSFile(const QUrl &path, bool isUntitled);
     std::shared_ptr<QSSectionNode> buildTree(const QString &text);
     void replaceOldTree(const std::shared_ptr<QSSectionNode> &oldTree);
-    static bool writeText(const QString &text, const QString &path);
+    bool writeText(const QString &text, const QString &path);
     bool save(const QString &text, const QString &path);
     std::optional<QString> companionPath(const QString &extension) const;
     bool hasContentChangedSinceLastSave(QList<const QSFile *> &visited) const;
@@ -122,4 +124,5 @@ private:
     QSRange _currentSelection;
     QList<std::shared_ptr<ErrorWarningNode>> _compileErrorsAndWarnings;
     qint32 _undoStackCountAtLastSave = 0;
+    QString _lastSaveError;
 };

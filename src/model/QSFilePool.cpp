@@ -155,6 +155,36 @@ void QSFilePool::releaseIncludesOfTree(const std::shared_ptr<QSSectionNode> &tre
     }
 }
 
+QList<std::shared_ptr<QSFile>>
+QSFilePool::filesLeavingUnsavedIfClosed(const std::shared_ptr<QSFile> &file) const
+{
+    std::lock_guard lock(documentModelLock());
+    // Lets go of the file as closeFile would, on copies of the counts.
+    QHash<QString, qint32> counts = _filesOpenCount;
+    QSet<QSFile *> leaving;
+    QList<std::shared_ptr<QSFile>> pending{file};
+    while (!pending.isEmpty()) {
+        const std::shared_ptr<QSFile> each = pending.takeFirst();
+        const QString key = poolKey(each->path());
+        if (_filesAndContent.value(key) != each || --counts[key] != 0)
+            continue;
+        leaving.insert(each.get());
+        if (each->treeRootNode()) {
+            for (const std::shared_ptr<QSSectionNode> &include :
+                 each->treeRootNode()->includeNodes()) {
+                if (!include->children().isEmpty())
+                    pending.append(include->children().first()->nodeFile());
+            }
+        }
+    }
+    QList<std::shared_ptr<QSFile>> unsaved;
+    for (const std::shared_ptr<QSFile> &each : fileList(file.get())) {
+        if (leaving.contains(each.get()) && each->hasContentChangedSinceLastSave(false))
+            unsaved.append(each);
+    }
+    return unsaved;
+}
+
 void QSFilePool::informDocumentAboutFileClosing(const std::shared_ptr<QSFile> &file)
 {
     std::lock_guard lock(documentModelLock());
@@ -253,22 +283,24 @@ void QSFilePool::changesWasMadeToFile(QSFile *file, QSSectionNode *)
 }
 
 std::shared_ptr<QSFile> QSFilePool::saveFileWithPath(const QString &key, const QUrl &location,
-                                                     QStringList *failedPaths)
+                                                     QStringList *failedPaths, QStringList *reasons)
 {
     std::lock_guard lock(documentModelLock());
     const std::shared_ptr<QSFile> file = _filesAndContent.value(key);
     if (!file)
         return nullptr;
-    const auto failed = [failedPaths](const QString &path) {
+    const auto failed = [failedPaths, reasons](const QString &path, const QSFile &file) {
         if (failedPaths)
             failedPaths->append(path);
+        if (reasons)
+            reasons->append(file.lastSaveError());
     };
 
     if (!file->isUntitled()) {
         for (const std::shared_ptr<QSFile> &each : fileList(file.get())) {
             const bool saved = each == file ? each->saveFileToURL(location) : each->saveFile();
             if (!saved)
-                failed(each == file ? location.toLocalFile() : each->pathText());
+                failed(each == file ? location.toLocalFile() : each->pathText(), *each);
             changesWasMadeToFile(each.get());
         }
         return file;
@@ -281,14 +313,14 @@ std::shared_ptr<QSFile> QSFilePool::saveFileWithPath(const QString &key, const Q
         // The target is open already: it takes over the document's text, and the
         // document goes on with it; the untitled file is let go.
         if (!held->replaceContentAndSave(file->treeRootNode()->nodeDataWithChildren())) {
-            failed(target);
+            failed(target, *held);
             return file;
         }
         result = readFile(location);
         release(file);
     } else {
         if (!file->saveFileToURL(QUrl::fromLocalFile(target))) {
-            failed(target);
+            failed(target, *file);
             return file;
         }
         _filesAndContent.insert(target, _filesAndContent.take(key));

@@ -48,6 +48,11 @@ public:
     // Gives back the opens that the include nodes of a tree that is being dropped held.
     void releaseIncludesOfTree(const std::shared_ptr<QSSectionNode> &tree, QSFile *includingFile);
     void informDocumentAboutFileClosing(const std::shared_ptr<QSFile> &file);
+    // The files with unsaved edits of their own that would leave the pool if one
+    // holder let go of the file: the file itself and those only it holds, in the
+    // order of its file list.
+    QList<std::shared_ptr<QSFile>>
+    filesLeavingUnsavedIfClosed(const std::shared_ptr<QSFile> &file) const;
 
     void assignFile(const std::shared_ptr<QSFile> &file, QSDocument *document);
     void reAssignFile(const std::shared_ptr<QSFile> &file, QSDocument *document);
@@ -67,10 +72,11 @@ public:
     // that includes it at any depth.
     void changesWasMadeToFile(QSFile *file, QSSectionNode *node = nullptr);
     // Saves a document: its root file to the location and every included file to
-    // its own path. Returns the file that now backs the document; the paths of files
-    // that could not be written go to failedPaths.
+    // its own path. Returns the file that now backs the document; for each file that
+    // could not be written, its path goes to failedPaths and why to reasons.
     std::shared_ptr<QSFile> saveFileWithPath(const QString &key, const QUrl &location,
-                                             QStringList *failedPaths = nullptr);
+                                             QStringList *failedPaths = nullptr,
+                                             QStringList *reasons = nullptr);
 
     bool hasFilesInDocumentChanged(const std::shared_ptr<QSFile> &file) const;
     // Re-reads every file of the document that changed on disk.

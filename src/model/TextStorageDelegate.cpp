@@ -79,6 +79,7 @@ void TextStorageDelegate::reloadTextView()
     if (!file || !file->treeRootNode() || !_textView)
         return;
     _isChangingVisibleNodeInTextView = true;
+    _loadedTree = file->treeRootNode();
     _textView->setPlainText(file->content());
     const QSRange selection = file->currentSelection();
     if (qint64(selection.location) + selection.length <= file->content().size()) {
@@ -90,6 +91,13 @@ void TextStorageDelegate::reloadTextView()
     }
     emit rangeNeedsHighlighting(QSRange{0, quint32(file->content().size())});
     _isChangingVisibleNodeInTextView = false;
+}
+
+void TextStorageDelegate::reloadTextViewIfFileWasReadAgain()
+{
+    const std::shared_ptr<QSFile> file = selectedFile();
+    if (file && file->treeRootNode() != _loadedTree.lock())
+        reloadTextView();
 }
 
 QSUndoManager *TextStorageDelegate::undoManagerForTextView() const

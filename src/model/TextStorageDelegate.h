@@ -8,6 +8,7 @@
 #include <memory>
 
 class QSFile;
+class QSSectionNode;
 class QSUndoManager;
 
 // Sits between a document window's text view and the file the view shows: loads
@@ -27,6 +28,8 @@ public:
     void setSelectedFile(const std::shared_ptr<QSFile> &file);
     std::shared_ptr<QSFile> selectedFile() const { return _selectedFile.lock(); }
     void reloadTextView();
+    // Reloads the view when the file shown has a new tree, read again from disk.
+    void reloadTextViewIfFileWasReadAgain();
 
     QPlainTextEdit *textView() const { return _textView; }
     // The undo history the view's Undo and Redo act on: the selected file's own.
@@ -53,6 +56,8 @@ private:
     QString textInView(qint32 location, qint32 length) const;
 
     std::weak_ptr<QSFile> _selectedFile;
+    // The tree of the selected file when its text was loaded into the view.
+    std::weak_ptr<QSSectionNode> _loadedTree;
     QPointer<QPlainTextEdit> _textView;
     bool _isChangingVisibleNodeInTextView = false;
     qint32 _toSubtractFromLocation = 0;

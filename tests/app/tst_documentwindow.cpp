@@ -1,4 +1,4 @@
-#include "TestSupport.h"
+#include "AppFixture.h"
 #include "app/AppController.h"
 #include "app/ImageAndTextCell.h"
 #include "app/MainMenuController.h"
@@ -52,40 +52,6 @@ QModelIndex rowNamed(const QAbstractItemModel *model, const QString &name,
     return {};
 }
 
-void copyExample(const TestFolder &folder)
-{
-    QDirIterator files(QStringLiteral(QUILLSET_SOURCE_DIR "/examples/thesis"), QDir::Files,
-                       QDirIterator::Subdirectories);
-    while (files.hasNext()) {
-        const QString path = files.next();
-        folder.write(
-            QDir(QStringLiteral(QUILLSET_SOURCE_DIR "/examples/thesis")).relativeFilePath(path),
-            TestFolder::read(path));
-    }
-}
-
-// Types the text as key presses, one edit per character as a person's typing.
-void type(QWidget *widget, const QString &text)
-{
-    for (const QChar character : text) {
-        if (character == u'\n') {
-            QTest::keyClick(widget, Qt::Key_Return);
-            continue;
-        }
-        QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(character));
-        QKeyEvent release(QEvent::KeyRelease, Qt::Key_unknown, Qt::NoModifier, QString(character));
-        QApplication::sendEvent(widget, &press);
-        QApplication::sendEvent(widget, &release);
-    }
-}
-
-// Lets the edit worker apply what was typed and the UI thread take its notices.
-void settle()
-{
-    ChangesQueue::sharedQueue()->waitUntilIdle();
-    QCoreApplication::processEvents();
-}
-
 } // namespace
 
 class TestDocumentWindow : public QObject
@@ -104,53 +70,25 @@ private slots:
     void cellGeometryAndShortenedNames();
 
 private:
-    MyDocument *open(const QString &path = {});
+    MyDocument *open(const QString &path = {}) { return _fixture->open(path); }
 
-    std::unique_ptr<TestFolder> _folder;
-    std::unique_ptr<AppController> _app;
-    std::unique_ptr<MainMenuController> _menu;
-    std::unique_ptr<DocumentController> _documents;
+    std::unique_ptr<AppFixture> _fixture;
+    AppController *_app = nullptr;
+    MainMenuController *_menu = nullptr;
+    TestFolder *_folder = nullptr;
 };
 
 void TestDocumentWindow::init()
 {
-    _folder = std::make_unique<TestFolder>();
-    _app = std::make_unique<AppController>();
-    _menu = std::make_unique<MainMenuController>();
-    _documents = std::make_unique<DocumentController>();
-    _documents->setDocumentFactory(
-        [](const QString &path, const QString &displayName) -> Document * {
-            auto *document = new MyDocument;
-            document->setDisplayName(displayName);
-            if (!path.isEmpty() && !document->readFromURL(QUrl::fromLocalFile(path), nullptr)) {
-                delete document;
-                return nullptr;
-            }
-            document->makeWindow();
-            document->window()->show();
-            return document;
-        });
-    _documents->setSaveQuestion(
-        [](Document *) { return DocumentController::SaveAnswer::DontSave; });
+    _fixture = std::make_unique<AppFixture>();
+    _app = &_fixture->app;
+    _menu = &_fixture->menu;
+    _folder = &_fixture->folder;
 }
 
 void TestDocumentWindow::cleanup()
 {
-    QApplication::closeAllWindows();
-    QCoreApplication::processEvents();
-    _documents.reset();
-    _menu.reset();
-    _app.reset();
-    _folder.reset();
-}
-
-MyDocument *TestDocumentWindow::open(const QString &path)
-{
-    auto *document = qobject_cast<MyDocument *>(path.isEmpty() ? _documents->newDocument()
-                                                               : _documents->openDocument(path));
-    if (document && !QTest::qWaitForWindowExposed(document->window()))
-        qWarning("window not exposed");
-    return document;
+    _fixture.reset();
 }
 
 void TestDocumentWindow::startsWithTheSingletonsAndAnUntitledDocument()
@@ -159,7 +97,7 @@ void TestDocumentWindow::startsWithTheSingletonsAndAnUntitledDocument()
     QCOMPARE(ChangesQueue::sharedQueue(), _app->appChangesQueue());
     QCOMPARE(QSSyntaxHighlighter::sharedSyntaxHightlighter(), _app->syntaxHighlighter());
     QCOMPARE(QSOutlineViewReloaderThread::sharedOutlineViewReloader(), _app->outlineViewReloader());
-    QCOMPARE(MainMenuController::sharedMainMenuController(), _menu.get());
+    QCOMPARE(MainMenuController::sharedMainMenuController(), _menu);
     for (const char *key : {"error", "warning", "part", "chapter", "section", "subsection",
                             "subsubsection", "quillsetFile"}) {
         QVERIFY2(!_app->outlineIconForType(key).pixmap(16, 16).isNull(), key);
@@ -223,7 +161,7 @@ void TestDocumentWindow::windowFrameComesFromAndGoesToTheDefaults()
 
 void TestDocumentWindow::outlineShowsTheExampleAndFollowsTyping()
 {
-    copyExample(*_folder);
+    _fixture->copyExample();
     MyDocument *document = open(_folder->path("thesis.tex"));
     QVERIFY(document);
     QAbstractItemModel *model = document->outlineView()->model();
@@ -244,8 +182,8 @@ void TestDocumentWindow::outlineShowsTheExampleAndFollowsTyping()
     QTextCursor cursor = text->document()->find("The pools behave");
     cursor.setPosition(cursor.selectionStart());
     text->setTextCursor(cursor);
-    type(text, "\\section{New}\n");
-    settle();
+    AppFixture::type(text, "\\section{New}\n");
+    AppFixture::settle();
     QCOMPARE(outline(model).mid(outline(model).indexOf("Conclusion")),
              QStringLiteral("Conclusion(New Outlook(appendix.tex(Field Data(Pool Dimensions)))))"));
     QVERIFY(selected.isValid());
@@ -255,7 +193,7 @@ void TestDocumentWindow::outlineShowsTheExampleAndFollowsTyping()
     // Deleting it takes it away again.
     for (int i = 0; i < 14; ++i)
         QTest::keyClick(text, Qt::Key_Backspace);
-    settle();
+    AppFixture::settle();
     QCOMPARE(outline(model).mid(outline(model).indexOf("Conclusion")),
              QStringLiteral("Conclusion(Outlook(appendix.tex(Field Data(Pool Dimensions)))))"));
     QCOMPARE(text->toPlainText(), document->fileOpened()->content());
@@ -263,7 +201,7 @@ void TestDocumentWindow::outlineShowsTheExampleAndFollowsTyping()
 
 void TestDocumentWindow::selectingRowsShowsFilesAndPlacesTheCaret()
 {
-    copyExample(*_folder);
+    _fixture->copyExample();
     MyDocument *document = open(_folder->path("thesis.tex"));
     QTreeView *outlineView = document->outlineView();
     QAbstractItemModel *model = outlineView->model();
