@@ -31,7 +31,7 @@ test: build
 
 test-sanitize: deps
 	cmake -S . -B $(SANITIZE_DIR) -DCMAKE_BUILD_TYPE=Debug -DQUILLSET_SANITIZE=ON
-	cmake --build $(SANITIZE_DIR) -j $(JOBS)
+	cmake --build $(SANITIZE_DIR) -j $(JOBS) --target quillset_tests
 	cd $(SANITIZE_DIR) && ctest --output-on-failure -j $(JOBS)
 
 test-tsan: deps
