@@ -37,6 +37,12 @@ QSOutlineViewReloaderThread *QSOutlineViewReloaderThread::sharedOutlineViewReloa
     return sharedReloader;
 }
 
+qsizetype QSOutlineViewReloaderThread::pendingRequestCount()
+{
+    std::lock_guard lock(_lock);
+    return _reloadItemsInQueue.size();
+}
+
 void QSOutlineViewReloaderThread::addToReloadQueue(MyDocument *document,
                                                    std::shared_ptr<QSSectionNode> node)
 {

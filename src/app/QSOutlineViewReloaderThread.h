@@ -39,6 +39,8 @@ public:
     void setShouldReloadOutlines(bool shouldReload) { _shouldReloadOutlines = shouldReload; }
     bool shouldReloadOutlines() const { return _shouldReloadOutlines; }
     void addToReloadQueue(MyDocument *document, std::shared_ptr<QSSectionNode> node);
+    // Requests not yet taken by the worker.
+    qsizetype pendingRequestCount();
 
 private:
     void main();

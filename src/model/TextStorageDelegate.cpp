@@ -189,10 +189,11 @@ void TextStorageDelegate::recordEdit(const std::shared_ptr<QSFile> &file, qint32
         record.action = QStringLiteral("replace");
         record.range.length = quint32(removed.size());
     }
-    ChangesQueue::sharedQueue()->addChangeToQueue(std::move(record));
-
+    // The step counts before the worker sees the record: the worker works out from
+    // the count whether the document has unsaved changes.
     file->undoManager().registerUndo(
         std::make_unique<TextEditStep>(_textView, location, removed, added));
+    ChangesQueue::sharedQueue()->addChangeToQueue(std::move(record));
 
     // The lines around the edit: from the line feed before it to the one after it.
     const QString &text = file->content();

@@ -261,9 +261,9 @@ void TestDocumentWindow::reloaderDropsRequestsWhileSwitchedOff()
     reloader->setShouldReloadOutlines(false);
     root->setNodeName("Renamed while off");
     reloader->addToReloadQueue(document, nullptr);
-    QTest::qWait(50);
+    QTRY_COMPARE(reloader->pendingRequestCount(), 0);
     reloader->setShouldReloadOutlines(true);
-    QTest::qWait(50);
+    QTest::qWait(20);
     QCOMPARE(resets.size(), 0);
 
     reloader->addToReloadQueue(document, nullptr);
