@@ -8,6 +8,7 @@
 #include <QString>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QUrl>
 
 // A temporary folder for a test's files, with the user defaults pointed at a
 // settings file inside it so that no test touches the user's own settings.
@@ -21,6 +22,7 @@ public:
     }
 
     QString path(const QString &name) const { return _dir.filePath(name); }
+    QUrl url(const QString &name) const { return QUrl::fromLocalFile(path(name)); }
 
     QString write(const QString &name, const QByteArray &bytes) const
     {
@@ -30,6 +32,13 @@ public:
         if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
             qFatal("cannot write test file %s", qPrintable(filePath));
         return filePath;
+    }
+
+    // Several files at once, as pairs of name and content.
+    void write(std::initializer_list<std::pair<QString, QByteArray>> files) const
+    {
+        for (const auto &[name, bytes] : files)
+            write(name, bytes);
     }
 
     static QByteArray read(const QString &filePath)

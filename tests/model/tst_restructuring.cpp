@@ -1,41 +1,9 @@
 #include "TestSupport.h"
-#include "model/QSFile.h"
-#include "model/QSSectionNode.h"
+#include "TreeHelpers.h"
 
 #include <QRandomGenerator>
 
-using Node = QSSectionNode::Ptr;
-
 namespace {
-
-Node restructured(const QString &text)
-{
-    static QList<std::shared_ptr<QSFile>> keepAlive;
-    keepAlive.append(QSFile::initUntitledFileWithTemplateString(text, QStringLiteral("Untitled")));
-    return keepAlive.last()->treeRootNode();
-}
-
-Node textNode(const QString &text, const Node &parent)
-{
-    return QSSectionNode::initWithData(text, QSNodeType::Text, QStringLiteral("textnode"), {},
-                                       parent, {});
-}
-
-// The tree in one line: text nodes by their text without line feeds ("_" when
-// empty), commands by name with their children in brackets.
-QString shape(const Node &node)
-{
-    QStringList parts;
-    for (const Node &child : node->children()) {
-        QString part = child->isTextNode() ? child->nodeData().remove(u'\n') : child->nodeName();
-        if (part.isEmpty())
-            part = QStringLiteral("_");
-        if (!child->isTextNode() && child->countOfChildren() > 0 && !child->isFileIncludeNode())
-            part += u'(' + shape(child) + u')';
-        parts << part;
-    }
-    return parts.join(u',');
-}
 
 // Every child names its holder as parent, no two text nodes stand side by side,
 // and no section holds one that ranks as high as itself.
@@ -95,7 +63,7 @@ void TestRestructuring::nestsByRank()
 {
     QFETCH(QString, text);
     QFETCH(QString, expected);
-    const Node root = restructured(text);
+    const Node root = nestedTree(text);
     QCOMPARE(shape(root), expected);
     QCOMPARE(root->nodeDataWithChildren(), text);
     checkConsistent(root);
@@ -106,16 +74,14 @@ void TestRestructuring::nestsByRank()
 void TestRestructuring::textNodeGivesUpItsChildrenInOrder()
 {
     const QString text = "pre\n\\section{S}s\n\\subsection{T}t\n\\input{i}\nrest\n\\section{U}u";
-    const Node root = restructured(text);
+    const Node root = nestedTree(text);
     QCOMPARE(shape(root), "pre,S(s,T(t,i,rest)),U(u)");
-    const Node section = root->objectInChildrenAtIndex(1);
-    section->setNodeType(QSNodeType::Text);
-    section->setNodeName(QStringLiteral("textnode"));
-    section->correctPositionsInTree();
-    const Node subsection = root->objectInChildrenAtIndex(3);
-    subsection->setNodeType(QSNodeType::Text);
-    subsection->setNodeName(QStringLiteral("textnode"));
-    subsection->correctPositionsInTree();
+    for (int index : {1, 3}) {
+        const Node node = root->objectInChildrenAtIndex(index);
+        node->setNodeType(QSNodeType::Text);
+        node->setNodeName(QStringLiteral("textnode"));
+        node->correctPositionsInTree();
+    }
     root->correctPositionsInTree();
     QCOMPARE(root->nodeDataWithChildren(), text);
     QCOMPARE(shape(root), "pre\\section{S}s\\subsection{T}t,i,rest,U(u)");
@@ -124,7 +90,7 @@ void TestRestructuring::textNodeGivesUpItsChildrenInOrder()
 
 void TestRestructuring::structuralOperations()
 {
-    const Node root = restructured("a\n\\section{S}s\n\\input{inc}\nb");
+    const Node root = nestedTree("a\n\\section{S}s\n\\input{inc}\nb");
     QCOMPARE(shape(root), "a,S(s,inc,b)");
     const Node section = root->objectInChildrenAtIndex(1);
     const Node include = section->objectInChildrenAtIndex(1);
@@ -135,7 +101,7 @@ void TestRestructuring::structuralOperations()
     QCOMPARE(root->objectInChildrenAtIndex(0), first);
 
     // Replacing the last child with three nodes and the replaced node's children.
-    const Node x = textNode("x", nullptr), y = textNode("y", nullptr), z = textNode("z", nullptr);
+    const Node x = textNode("x"), y = textNode("y"), z = textNode("z");
     root->replaceChildNode(section, {x, y, z}, true);
     QCOMPARE(shape(root), "a,x,y,z,s,inc,b");
     QCOMPARE(include->parent(), root);
@@ -145,13 +111,13 @@ void TestRestructuring::structuralOperations()
     // Without the flag the replaced node's children are not carried over.
     const Node last = root->children().last();
     last->setChildren({textNode("dropped", last)});
-    root->replaceChildNode(last, {textNode("b", nullptr)}, false);
+    root->replaceChildNode(last, {textNode("b")}, false);
     QCOMPARE(shape(root), "a,x,y,z,s,inc,b");
 
     // An include node's child (another file's tree) is never carried over.
-    const Node included = textNode("other file", nullptr);
+    const Node included = textNode("other file");
     include->setChildren({included});
-    root->replaceChildNode(include, {textNode("w", nullptr)}, true);
+    root->replaceChildNode(include, {textNode("w")}, true);
     QCOMPARE(shape(root), "a,x,y,z,s,w,b");
     QTest::ignoreMessage(QtWarningMsg, "replaceChildNode: not found");
     root->replaceChildNode(include, {}, true);
@@ -166,7 +132,7 @@ void TestRestructuring::structuralOperations()
     QCOMPARE(root->countOfChildren(), 9);
 
     // The right sibling of a non-child, or of the last child, goes to the end.
-    const Node end = textNode("e", nullptr);
+    const Node end = textNode("e");
     root->setRightSiblingForChild(holder, end);
     QCOMPARE(root->children().last(), end);
     const Node moved = root->objectInChildrenAtIndex(1);
@@ -180,44 +146,46 @@ void TestRestructuring::structuralOperations()
     QCOMPARE(root->countOfChildren(), 1);
 }
 
-// For random documents, the restructured tree holds exactly the text, is consistent,
-// and is the same whether nested in one pass or rule by rule.
+// For random documents, the flat parse and the restructured tree hold exactly the
+// text, the tree is consistent, and it is the same whether nested in one pass or
+// rule by rule.
 void TestRestructuring::randomDocumentsKeepTheirText()
 {
-    const QStringList pieces = {
-        "\\part{P}\n",
-        "\\chapter{C}\n",
-        "\\section{S}\n",
-        "\\subsection*{SS}\n",
-        "\\subsubsection{SSS}\n",
-        "\\input{i}\n",
-        "\\include{j}\n",
-        "prose ",
-        "\n",
-        "% \\section{c}\n",
-        "}{",
-        "\\section\n",
-    };
+    // Pieces of text, parted by "|".
+    const QStringList pieces =
+        QStringLiteral("\\part{P}\n|\\chapter{C}\n|\\section{S}\n|\\subsection*{SS}\n|"
+                       "\\subsubsection{SSS}\n|\\input{i}\n|\\include{j}\n|prose |\n|"
+                       "% \\section{c}\n|}{|\\section\n|\r\n|\\chapter{C} % note}|}|"
+                       "\\section[s]{t}|\\\\|ß😀|\\subsubsection{|\\input{ch/one}|\\part{Ü}|"
+                       "\\section{A}")
+            .split(u'|');
     QRandomGenerator random(4242);
-    for (int round = 0; round < 300; ++round) {
+    for (int round = 0; round < 400; ++round) {
         QString text = QStringLiteral("");
         for (int i = random.bounded(0, 60); i > 0; --i)
             text += pieces.at(random.bounded(pieces.size()));
-        const Node root = restructured(text);
+        const Node root = nestedTree(text);
         QCOMPARE(root->nodeDataWithChildren(), text);
         checkConsistent(root);
-        // Opening a file nests in one pass; the rules, node by node, make the same tree.
-        const Node byRules =
-            QSSectionNode::initWithData(text, QSNodeType::File, "Untitled", {}, nullptr, {});
+        // Opening a file nests in one pass; the rules, node by node, make the same tree
+        // out of the flat parse: text and commands in turn, each node where its text lies.
+        const Node byRules = flatTree(text);
+        QCOMPARE(byRules->nodeDataWithChildren(), text);
+        QCOMPARE(byRules->countOfChildren() % 2, 1);
+        qint32 offset = 0;
+        for (const Node &child : byRules->children()) {
+            QCOMPARE(child->nodeLocation(), offset);
+            offset += qint32(child->nodeData().size());
+        }
         byRules->correctPositionsInTree();
         QCOMPARE(shape(byRules), shape(root));
         // Offsets found for every position lead back to the character there.
-        for (qint32 offset = 1; offset <= text.size(); offset += 7) {
-            const std::optional<QSLocationRecord> found = root->nodeAtLocation(offset, 0);
+        for (qint32 at = 1; at <= text.size(); at += 7) {
+            const std::optional<QSLocationRecord> found = root->nodeAtLocation(at, 0);
             QVERIFY(found);
             QCOMPARE(found->nodeLocationInFile, found->object->nodeLocation());
-            QCOMPARE(found->object->nodeData().at(offset - found->nodeLocationInFile - 1),
-                     text.at(offset - 1));
+            QCOMPARE(found->object->nodeData().at(at - found->nodeLocationInFile - 1),
+                     text.at(at - 1));
         }
     }
 }
