@@ -12,16 +12,13 @@
 namespace {
 
 // The real queue, keeping a copy of each record it is given.
-class RecordingQueue : public ChangesQueue
+struct RecordingQueue : ChangesQueue
 {
-public:
     void addChangeToQueue(ChangeRecord record) override
     {
         records << QStringLiteral("%1 %2,%3 \"%4\"")
-                       .arg(record.action)
-                       .arg(record.range.location)
-                       .arg(record.range.length)
-                       .arg(record.whatChanged);
+                       .arg(record.action, QString::number(record.range.location),
+                            QString::number(record.range.length), record.whatChanged);
         ChangesQueue::addChangeToQueue(std::move(record));
     }
     QStringList records;
@@ -76,10 +73,8 @@ void TestEditPipeline::recordsEveryKindOfEditAndItsUndoStep()
     QTest::keyClicks(&view, "X");
     select(view, 10, 15);
     QTest::keyClicks(&view, "Y");
-    QTextCursor cursor(view.document());
-    cursor.setPosition(10);
-    cursor.setPosition(15, QTextCursor::KeepAnchor);
-    cursor.insertText("PQR");
+    select(view, 10, 15);
+    view.textCursor().insertText("PQR");
     select(view, 10, 14);
     QTest::keyClick(&view, Qt::Key_Delete);
     QCOMPARE(queue.records, QStringList({"add 10,1 \"X\"", "replace 10,5 \"Y\"",

@@ -22,6 +22,23 @@ void checkConsistent(const Node &node)
     }
 }
 
+// Offset 0 is answered by the first node, every other offset by the node that holds
+// the character before it, at that node's own location; past the end, by none.
+void checkLookups(const Node &root, const QString &text)
+{
+    QCOMPARE(root->nodeAtLocation(0, 0)->object, root->objectInChildrenAtIndex(0));
+    QCOMPARE(root->nodeAtLocation(0, 0)->nodeLocationInFile, 0);
+    for (qint32 at = 1; at <= text.size(); ++at) {
+        const std::optional<QSLocationRecord> found = root->nodeAtLocation(at, 0);
+        QVERIFY(found);
+        const qint32 start = found->nodeLocationInFile;
+        QCOMPARE(start, found->object->nodeLocation());
+        QVERIFY(start < at && at <= start + found->object->nodeData().size());
+        QCOMPARE(found->object->nodeData().at(at - start - 1), text.at(at - 1));
+    }
+    QVERIFY(!root->nodeAtLocation(qint32(text.size()) + 1, 0));
+}
+
 } // namespace
 
 class TestRestructuring : public QObject
@@ -45,15 +62,12 @@ void TestRestructuring::nestsByRank_data()
            "\\chapter{C2}\nend"
         << "pre,C1(c1,S1(s1,SS1(ss1)),S2(s2)),C2(end)";
     QTest::newRow("subsection before the first section")
-        << "x\\subsection{A}a\n\\section{B}b\n\\subsubsection{C}c"
-        << "x,A(a),B(b,C(c))";
+        << QString("x\\subsection{A}a\n\\section{B}b\n\\subsubsection{C}c") << "x,A(a),B(b,C(c))";
     QTest::newRow("includes at top level and in a section")
         << "\\input{one}\nafter one\n\\section{S}s\n\\include{two}\nafter two"
         << "_,one,after one,S(s,two,after two)";
-    QTest::newRow("same kind twice") << "\\section{A}a\n\\section{B}b"
-                                     << "_,A(a),B(b)";
-    QTest::newRow("no command") << "just text\n"
-                                << "just text";
+    QTest::newRow("same kind twice") << QString("\\section{A}a\n\\section{B}b") << "_,A(a),B(b)";
+    QTest::newRow("no command") << QString("just text\n") << "just text";
     QTest::newRow("part over everything")
         << "\\subsubsection{D}d\n\\part{P}p\n\\chapter{C}c\n\\subsubsection{E}e"
         << "_,D(d),P(p,C(c,E(e)))";
@@ -147,8 +161,8 @@ void TestRestructuring::structuralOperations()
 }
 
 // For random documents, the flat parse and the restructured tree hold exactly the
-// text, the tree is consistent, and it is the same whether nested in one pass or
-// rule by rule.
+// text and find every offset, the tree is consistent, and it is the same whether
+// nested in one pass or rule by rule.
 void TestRestructuring::randomDocumentsKeepTheirText()
 {
     // Pieces of text, parted by "|".
@@ -167,26 +181,15 @@ void TestRestructuring::randomDocumentsKeepTheirText()
         const Node root = nestedTree(text);
         QCOMPARE(root->nodeDataWithChildren(), text);
         checkConsistent(root);
+        checkLookups(root, text);
         // Opening a file nests in one pass; the rules, node by node, make the same tree
-        // out of the flat parse: text and commands in turn, each node where its text lies.
+        // out of the flat parse, which holds text and commands in turn.
         const Node byRules = flatTree(text);
         QCOMPARE(byRules->nodeDataWithChildren(), text);
         QCOMPARE(byRules->countOfChildren() % 2, 1);
-        qint32 offset = 0;
-        for (const Node &child : byRules->children()) {
-            QCOMPARE(child->nodeLocation(), offset);
-            offset += qint32(child->nodeData().size());
-        }
+        checkLookups(byRules, text);
         byRules->correctPositionsInTree();
         QCOMPARE(shape(byRules), shape(root));
-        // Offsets found for every position lead back to the character there.
-        for (qint32 at = 1; at <= text.size(); at += 7) {
-            const std::optional<QSLocationRecord> found = root->nodeAtLocation(at, 0);
-            QVERIFY(found);
-            QCOMPARE(found->nodeLocationInFile, found->object->nodeLocation());
-            QCOMPARE(found->object->nodeData().at(at - found->nodeLocationInFile - 1),
-                     text.at(at - 1));
-        }
     }
 }
 
