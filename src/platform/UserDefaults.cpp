@@ -51,7 +51,7 @@ QVariantMap UserDefaults::registeredDefaultsTable()
         {QSOutlineViewInfo, QVariantMap{{QStringLiteral("width"), 200}}},
         {QSUntitledFileTemplate, untitledTemplate},
         {QSFileEncoding, 4},
-        {QSTexEngineDirectoryPath, QStringLiteral("/usr/texbin/")},
+        {QSTexEngineDirectoryPath, QStringLiteral("/usr/bin/")},
         {QSSelectedEngineExec, QStringLiteral("pdflatex")},
         {QSOpenUntitledFileOnLaunch, true},
     };

@@ -1,5 +1,6 @@
 #include "TestSupport.h"
 #include "platform/Assertions.h"
+#include "platform/TextDecoder.h"
 #include "platform/TextEncoding.h"
 #include "platform/UserDefaults.h"
 
@@ -15,6 +16,8 @@ private slots:
     void roundTripsEveryEncoding();
     void refusesWhatDoesNotConvert_data();
     void refusesWhatDoesNotConvert();
+    void decodesAStreamInPieces_data();
+    void decodesAStreamInPieces();
     void registeredDefaultsAndUserValues();
     void assertionHandler();
 };
@@ -93,6 +96,40 @@ void TestPlatform::refusesWhatDoesNotConvert()
         QCOMPARE(TextEncoding::decode(bytes, number), std::nullopt);
     if (!text.isEmpty())
         QCOMPARE(TextEncoding::encode(text, number), std::nullopt);
+}
+
+void TestPlatform::decodesAStreamInPieces_data()
+{
+    QTest::addColumn<int>("number");
+    QTest::addColumn<QByteArrayList>("pieces");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("character split in two") << 4
+                                            << QByteArrayList{"a\xE6\x97", "\xA5"
+                                                                           "b"}
+                                            << QStringLiteral("a日b");
+    QTest::newRow("emoji split in three")
+        << 4 << QByteArrayList{"\xF0", "\x9F\x98", "\x80!"} << QStringLiteral("😀!");
+    QTest::newRow("invalid byte") << 4 << QByteArrayList{"ok \xC3\x28 end"}
+                                  << QStringLiteral("ok \uFFFD( end");
+    QTest::newRow("unfinished at the end")
+        << 4 << QByteArrayList{"euro \xE2\x82"} << QStringLiteral("euro \uFFFD");
+    QTest::newRow("cp1252 undefined byte")
+        << 12 << QByteArrayList{"a\x81", "z\x80"} << QStringLiteral("a\uFFFDz€");
+    QTest::newRow("unknown number reads UTF-8")
+        << 7 << QByteArrayList{"\xC3", "\xA9"} << QStringLiteral("é");
+}
+
+// Output of a child process arrives in pieces that need not end between characters.
+void TestPlatform::decodesAStreamInPieces()
+{
+    QFETCH(int, number);
+    QFETCH(QByteArrayList, pieces);
+    QFETCH(QString, text);
+    TextDecoder decoder(number);
+    QString decoded;
+    for (const QByteArray &piece : pieces)
+        decoded += decoder.decode(piece);
+    QCOMPARE(decoded + decoder.finish(), text);
 }
 
 void TestPlatform::registeredDefaultsAndUserValues()
