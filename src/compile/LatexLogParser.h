@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <functional>
+#include <memory>
+
+class ConsoleViewController;
+class ErrorWarningNode;
+class QSFile;
+class QUrl;
+
+// Reads the engine's log after a compile and turns its "-file-line-error" errors
+// and "LaTeX Warning:" lines into diagnostics of the document's files. The log is
+// cut into segments at each file the engine opens ("(./name.tex"); a segment's
+// warnings go to its file, and an error to the file it names.
+class LatexLogParser : public QObject
+{
+    Q_OBJECT
+
+public:
+    struct FileDiagnostics
+    {
+        std::shared_ptr<QSFile> file;
+        QList<std::shared_ptr<ErrorWarningNode>> diagnostics;
+    };
+    // The file held for a path, or none.
+    using FileLookup = std::function<std::shared_ptr<QSFile>(const QString &path)>;
+
+    explicit LatexLogParser(ConsoleViewController *console = nullptr);
+
+    // The diagnostics of a log for every file of it that the lookup knows, in the
+    // order the log first mentions them; relative names are taken from the folder,
+    // which ends in "/". Files without diagnostics are listed too, with none.
+    static QList<FileDiagnostics> parseLogText(const QString &text, const QString &folder,
+                                               const FileLookup &lookup);
+
+    // Compile worker: reads and parses the log with the files of the pool, then hands
+    // the whole result to the UI thread, which shows it through the console. A log
+    // that cannot be read gives no diagnostics.
+    void parseLog(const QUrl &log, bool engineSucceeded);
+
+    // UI thread: the files that got diagnostics in the last parse, each once.
+    const QList<std::shared_ptr<QSFile>> &filesWithErrors() const { return _filesWithErrors; }
+    void setFilesWithErrors(const QList<std::shared_ptr<QSFile>> &files);
+    // UI thread: gives the files their new diagnostics and tells the console.
+    void takeResult(const QList<FileDiagnostics> &result, bool engineSucceeded);
+
+signals:
+    void filesWithErrorsWillChange();
+    void filesWithErrorsDidChange();
+
+private:
+    ConsoleViewController *_consoleViewController; // not owned
+    QList<std::shared_ptr<QSFile>> _filesWithErrors;
+};

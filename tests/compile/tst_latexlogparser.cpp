@@ -1,0 +1,161 @@
+#include "TestSupport.h"
+#include "compile/ErrorWarningNode.h"
+#include "compile/LatexLogParser.h"
+#include "model/QSFile.h"
+#include "model/QSFilePool.h"
+
+#include <QDirIterator>
+#include <QSignalSpy>
+
+namespace {
+
+// The diagnostics of a parse, one line per diagnostic: file, type, line, message.
+QStringList lines(const QList<LatexLogParser::FileDiagnostics> &result,
+                  const std::function<QString(const std::shared_ptr<QSFile> &)> &nameOf)
+{
+    QStringList out;
+    for (const LatexLogParser::FileDiagnostics &entry : result) {
+        for (const std::shared_ptr<ErrorWarningNode> &node : entry.diagnostics) {
+            const QString file = node->file.lock() == entry.file ? nameOf(entry.file)
+                                                                 : QStringLiteral("(other file)");
+            out << QStringList{file, node->type, QString::number(node->lineNumber), node->msg}.join(
+                u'\t');
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+class TestLatexLogParser : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void realLogsGiveTheExpectedDiagnostics_data();
+    void realLogsGiveTheExpectedDiagnostics();
+    void segmentsAndPatterns_data();
+    void segmentsAndPatterns();
+    void resultReachesTheFilesOnTheUiThread();
+};
+
+void TestLatexLogParser::realLogsGiveTheExpectedDiagnostics_data()
+{
+    QTest::addColumn<QString>("fixture");
+    for (const char *name :
+         {"include-error", "missing-dollar", "warnings", "subfolder", "after-include"})
+        QTest::newRow(name) << QString::fromLatin1(name);
+}
+
+// Logs written by pdflatex for the fixtures, parsed with the fixtures' files open
+// in the pool as a document window holds them.
+void TestLatexLogParser::realLogsGiveTheExpectedDiagnostics()
+{
+    QFETCH(QString, fixture);
+    TestFolder folder;
+    const QDir source(QStringLiteral(QUILLSET_SOURCE_DIR "/tests/data/compile/") + fixture);
+    QDirIterator files(source.path(), QDir::Files, QDirIterator::Subdirectories);
+    while (files.hasNext()) {
+        const QString path = files.next();
+        folder.write(source.relativeFilePath(path), TestFolder::read(path));
+    }
+    QSFilePool pool;
+    QVERIFY(pool.readFile(folder.url("main.tex")));
+    const QString root = folder.path(QString()) + u'/';
+    const auto result = LatexLogParser::parseLogText(
+        QString::fromUtf8(TestFolder::read(folder.path("main.log"))), root,
+        [&pool](const QString &path) { return pool.fileObjectForPath(QUrl::fromLocalFile(path)); });
+
+    const QStringList expected = QString::fromUtf8(TestFolder::read(folder.path("expected.tsv")))
+                                     .split(u'\n', Qt::SkipEmptyParts);
+    QCOMPARE(lines(result, [&root](const auto &file) { return file->pathText().mid(root.size()); }),
+             expected);
+}
+
+void TestLatexLogParser::segmentsAndPatterns_data()
+{
+    QTest::addColumn<QString>("log");
+    QTest::addColumn<QStringList>("expected");
+
+    QTest::newRow("error in an included file")
+        << "(./main.tex text (./intro.tex\n./intro.tex:7: Missing $ inserted.\n"
+        << QStringList{"intro.tex\terror\t7\t Missing $ inserted.(on line: 7)"};
+    QTest::newRow("warning with its input line; the rest dropped")
+        << "(./main.tex\nLaTeX Warning: Reference 'fig1' on page 2 undefined on input line 31.\n"
+           "LaTeX Warning: There were undefined references.\n"
+        << QStringList{"main.tex\twarning\t31\t Reference 'fig1' on page 2 undefined on input "
+                       "line 31."};
+    QTest::newRow("errors first, then warnings, each in log order")
+        << "(./main.tex\nLaTeX Warning: Citation on input line 4.\n./main.tex:9: B\n./main.tex:2: "
+           "A\n"
+        << QStringList{"main.tex\terror\t9\t B(on line: 9)", "main.tex\terror\t2\t A(on line: 2)",
+                       "main.tex\twarning\t4\t Citation on input line 4."};
+    QTest::newRow("text before the first file is never read")
+        << "./main.tex:3: early\n(./main.tex\n"
+        << QStringList{};
+    QTest::newRow("errors go to the file they name, in any segment")
+        << "(./main.tex (./other.tex\n./main.tex:5: lost? no: named\n(./unknown.tex\n./main.tex:6: "
+           "x\n"
+        << QStringList{"main.tex\terror\t5\t lost? no: named(on line: 5)",
+                       "main.tex\terror\t6\t x(on line: 6)"};
+    QTest::newRow("a word that is no number gives line 0")
+        << "(./main.tex\n./main.tex:abc: odd\n"
+        << QStringList{"main.tex\terror\t0\t odd(on line: abc)"};
+    QTest::newRow("a file read twice keeps the diagnostics of both readings")
+        << "(./intro.tex\n./intro.tex:1: first\n(./main.tex (./intro.tex\n./intro.tex:2: second\n"
+        << QStringList{"intro.tex\terror\t1\t first(on line: 1)",
+                       "intro.tex\terror\t2\t second(on line: 2)"};
+    QTest::newRow("files in subfolders have their own segments")
+        << "(./main.tex (./chapters/one.tex\nLaTeX Warning: Label on input line 3.\n"
+           "./chapters/one.tex:12: Undefined control sequence.\n"
+        << QStringList{"chapters/one.tex\terror\t12\t Undefined control sequence.(on line: 12)",
+                       "chapters/one.tex\twarning\t3\t Label on input line 3."};
+}
+
+// Hand-written logs for what real ones rarely show; the lookup holds main.tex,
+// intro.tex and chapters/one.tex.
+void TestLatexLogParser::segmentsAndPatterns()
+{
+    QFETCH(QString, log);
+    QFETCH(QStringList, expected);
+    QMap<QString, std::shared_ptr<QSFile>> held;
+    for (const char *name : {"main.tex", "intro.tex", "chapters/one.tex"}) {
+        const QString path = QStringLiteral("/doc/") + QString::fromLatin1(name);
+        held.insert(path, QSFile::initUntitledFileWithTemplateString(QStringLiteral("x"), path));
+    }
+    const auto result = LatexLogParser::parseLogText(
+        log, QStringLiteral("/doc/"), [&held](const QString &path) { return held.value(path); });
+    QCOMPARE(lines(result, [&held](const auto &file) { return held.key(file).mid(5); }), expected);
+}
+
+// The parse runs on a worker; the files get their lists on the UI thread, each
+// file listed once and only with diagnostics. A missing log gives an empty parse.
+void TestLatexLogParser::resultReachesTheFilesOnTheUiThread()
+{
+    TestFolder folder;
+    folder.write({{"main.tex", "\\input{intro}\n"},
+                  {"intro.tex", "a\nb\n"},
+                  {"main.log", "(./main.tex (./intro.tex\n./intro.tex:2: bad\n(./intro.tex\n"}});
+    QSFilePool pool;
+    const std::shared_ptr<QSFile> main = pool.readFile(folder.url("main.tex"));
+    const std::shared_ptr<QSFile> intro = pool.fileObjectForPath(folder.url("intro.tex"));
+    QVERIFY(main && intro);
+    main->addCompileErrorOrWarning(std::make_shared<ErrorWarningNode>());
+
+    LatexLogParser parser;
+    QSignalSpy changed(&parser, &LatexLogParser::filesWithErrorsDidChange);
+    std::thread worker([&] { parser.parseLog(folder.url("main.log"), false); });
+    worker.join();
+    QVERIFY(parser.filesWithErrors().isEmpty());
+    QVERIFY(changed.wait());
+    QCOMPARE(parser.filesWithErrors(), QList<std::shared_ptr<QSFile>>{intro});
+    QCOMPARE(intro->compileErrorsAndWarnings().size(), 1);
+    QCOMPARE(main->compileErrorsAndWarnings().size(), 0);
+
+    parser.parseLog(folder.url("missing.log"), false);
+    QVERIFY(changed.wait());
+    QVERIFY(parser.filesWithErrors().isEmpty());
+}
+
+QTEST_GUILESS_MAIN(TestLatexLogParser)
+#include "tst_latexlogparser.moc"
