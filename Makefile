@@ -4,7 +4,7 @@ SANITIZE_DIR ?= build-sanitize
 TSAN_DIR ?= build-tsan
 JOBS ?= 2
 # The tests in which several threads share the document model.
-THREADED_TESTS = tst_editstress tst_editpipeline tst_livemodel tst_qsfilepool
+THREADED_TESTS = tst_editstress tst_editpipeline tst_livemodel tst_qsfilepool tst_latexlogparser tst_console
 
 .PHONY: deps configure build run test test-sanitize test-tsan soak bench clean
 

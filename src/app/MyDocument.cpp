@@ -6,6 +6,10 @@
 #include "app/OutlineViewDataSource.h"
 #include "app/QSOutlineViewReloaderThread.h"
 #include "app/SaveChangesController.h"
+#include "compile/ConsoleViewController.h"
+#include "compile/LatexCompiler.h"
+#include "compile/StatusSplitViewDelegate.h"
+#include "compile/StatusView.h"
 #include "editor/QSSyntaxHighlighter.h"
 #include "editor/QSTextView.h"
 #include "model/ChangesQueue.h"
@@ -106,10 +110,9 @@ void MyDocument::awakeFromNib()
         QS_ASSERT(_fileOpened, "MyDocument:awakeFromNib: file read from filePool was nil");
     }
 
-    // The find strip, console and PDF pane are filled by their controllers; until
-    // then their areas stay empty and out of the way.
+    // The find strip and PDF pane are filled by their controllers; until then their
+    // areas stay empty and out of the way.
     _ui->findAndReplaceCustomView->hide();
-    _ui->consoleViewArea->hide();
     _ui->pdfViewArea->hide();
 
     QSTextView *text = _ui->textView;
@@ -129,6 +132,10 @@ void MyDocument::awakeFromNib()
     connect(outer, &QSplitter::splitterMoved, this, &MyDocument::outlineViewColumnDidResize);
     _ui->splitViewBetweenTextAndStatus->setStretchFactor(0, 1);
     _ui->splitViewBetweenTextAndStatus->setStretchFactor(1, 0);
+    new StatusSplitViewDelegate(_ui->consoleViewArea);
+    _consoleViewController = new ConsoleViewController(this);
+    _consoleViewController->view()->setParent(_ui->consoleViewArea);
+    _consoleViewController->hideWithoutAnimation();
 
     // The toolbar's first item is as wide as the outline.
     _toolbarFirstItem = new QWidget(_ui->toolbar);
@@ -527,11 +534,16 @@ bool MyDocument::saveDocumentToURL(const QUrl &location)
     return true;
 }
 
+// An untitled document is saved first and compiled at the next request; a save
+// that fails compiles nothing, since the engine would read an older text.
 void MyDocument::compileDocument()
 {
     if (!_fileOpened)
         return;
-    saveDocument();
+    const bool wasUntitled = _fileOpened->isUntitled();
+    if (!saveDocument() || wasUntitled || _fileOpened->isUntitled())
+        return;
+    _consoleViewController->compileFile(_fileOpened);
 }
 
 // The console, PDF pane and find strip act through their controllers; a window
@@ -544,14 +556,12 @@ void MyDocument::printDocument()
 
 void MyDocument::showConsoleView()
 {
-    if (!_consoleViewController)
-        return;
+    _consoleViewController->animatedExpansionToHeight(ConsoleViewController::openHeight);
 }
 
 void MyDocument::hideConsoleView()
 {
-    if (!_consoleViewController)
-        return;
+    _consoleViewController->animatedExpansionToHeight(1);
 }
 
 void MyDocument::showPDFView()
@@ -607,12 +617,10 @@ void MyDocument::syncPanelMenuItems() const
     if (MainMenuController *menu = MainMenuController::sharedMainMenuController()) {
         menu->showPDFItem()->setVisible(!_pdfShown);
         menu->hidePDFItem()->setVisible(_pdfShown);
-        menu->showConsoleItem()->setVisible(!_consoleShown);
-        menu->hideConsoleItem()->setVisible(_consoleShown);
+        menu->showConsoleItem()->setVisible(!_consoleViewController->isShown());
+        menu->hideConsoleItem()->setVisible(_consoleViewController->isShown());
         for (QAction *item : {menu->showPDFItem(), menu->hidePDFItem(), menu->printDocumentItem()})
             item->setEnabled(_pdfViewController);
-        for (QAction *item : {menu->showConsoleItem(), menu->hideConsoleItem()})
-            item->setEnabled(_consoleViewController);
         for (QAction *item :
              {menu->showFindAndReplacePanelItem(), menu->hideFindAndReplacePanelItem(),
               menu->nextFindResultItem(), menu->previousFindResultItem()}) {

@@ -69,6 +69,7 @@ public:
     QTreeView *outlineView() const;
     OutlineViewDataSource *outlineViewDataSource() const { return _outlineViewDataSource; }
     TextStorageDelegate *textStorageDelegate() const { return _textStorageDelegate; }
+    ConsoleViewController *consoleViewController() const { return _consoleViewController; }
     QSplitter *splitViewBetweenOutlineAndText() const;
 
     // Window actions.
@@ -112,10 +113,9 @@ private:
     QString _curPath;
     bool _isDocumentEdited = false;
     bool _pdfShown = false;
-    bool _consoleShown = false;
     TextStorageDelegate *_textStorageDelegate = nullptr;
-    // The panes' controllers, made with the window once they exist.
     ConsoleViewController *_consoleViewController = nullptr;
+    // The panes' controllers, made with the window once they exist.
     QSPDFViewController *_pdfViewController = nullptr;
     FindAndReplaceViewController *_findAndReplaceCustomViewController = nullptr;
     OutlineViewDataSource *_outlineViewDataSource = nullptr;

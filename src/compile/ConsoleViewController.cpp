@@ -1,0 +1,240 @@
+#include "compile/ConsoleViewController.h"
+
+#include "app/MainMenuController.h"
+#include "app/MyDocument.h"
+#include "compile/ErrorOutlineDataSource.h"
+#include "compile/ErrorWarningNode.h"
+#include "compile/LatexCompiler.h"
+#include "compile/LatexLogParser.h"
+#include "compile/StatusView.h"
+#include "editor/QSTextView.h"
+#include "model/QSFile.h"
+#include "platform/UserDefaults.h"
+#include "ui_ConsoleView.h"
+
+#include <QAction>
+#include <QFileInfo>
+#include <QPlainTextEdit>
+#include <QScrollBar>
+#include <QSplitter>
+#include <QTextBlock>
+#include <QTreeView>
+#include <QUrl>
+#include <QVariantAnimation>
+
+namespace {
+
+// An engine that prints without end must not fill the memory: the console keeps
+// the latest lines.
+constexpr int loggerLineLimit = 50000;
+
+} // namespace
+
+ConsoleViewController::ConsoleViewController(MyDocument *document)
+    : QObject(document)
+    , _ui(std::make_unique<Ui::ConsoleView>())
+    , _view(new QWidget)
+    , _latexLogFileParser(new LatexLogParser(this))
+    , _latexCompiler(std::make_unique<LatexCompiler>(this))
+    , _errorOutlineDataSource(new ErrorOutlineDataSource(_latexLogFileParser, this))
+    , _document(document)
+    , _animation(new QVariantAnimation(this))
+{
+    _ui->setupUi(_view);
+    _ui->o_textLogger->setMaximumBlockCount(loggerLineLimit);
+    QTreeView *tree = _ui->o_errorWarningOutline;
+    tree->setModel(_errorOutlineDataSource);
+    connect(tree->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &ConsoleViewController::outlineViewSelectionDidChange);
+    tree->hide();
+    _animation->setDuration(200);
+    connect(_animation, &QVariantAnimation::valueChanged, this,
+            [this](const QVariant &height) { setConsoleHeight(height.toInt()); });
+}
+
+ConsoleViewController::~ConsoleViewController()
+{
+    // The running engine is stopped and its run waited for while everything it
+    // reports to is still here.
+    _latexCompiler.reset();
+    if (_view && !_view->parent())
+        delete _view;
+}
+
+QTreeView *ConsoleViewController::errorWarningOutline() const
+{
+    return _ui->o_errorWarningOutline;
+}
+
+QWidget *ConsoleViewController::textLoggerView() const
+{
+    return _ui->o_textLoggerView;
+}
+
+QPlainTextEdit *ConsoleViewController::textLogger() const
+{
+    return _ui->o_textLogger;
+}
+
+QString ConsoleViewController::enginePath()
+{
+    const UserDefaults &defaults = UserDefaults::standardUserDefaults();
+    return defaults.stringForKey(QSTexEngineDirectoryPath)
+           + defaults.stringForKey(QSSelectedEngineExec);
+}
+
+void ConsoleViewController::compileFile(const std::shared_ptr<QSFile> &file)
+{
+    if (_latexCompiler->isCompiling())
+        return;
+    clearOutputLogger();
+    textLoggerView()->show();
+    errorWarningOutline()->hide();
+    animatedExpansionToHeight(openHeight);
+    auto *area = qobject_cast<StatusView *>(_view->parentWidget());
+    if (QFileInfo::exists(enginePath())) {
+        if (area)
+            area->setStatusToTransforming();
+        _latexCompiler->compileFile(file);
+        return;
+    }
+    // Queued after the clearing above, so the message stays.
+    addStringToOutputLogger(
+        QStringLiteral("tex-engine not found - set the correct path in the preference window"));
+}
+
+void ConsoleViewController::parseLog(const QUrl &log, bool engineSucceeded)
+{
+    _latexLogFileParser->parseLog(log, engineSucceeded);
+}
+
+void ConsoleViewController::addStringToOutputLogger(const QString &text)
+{
+    std::lock_guard lock(_textLoggerLock);
+    QPlainTextEdit *logger = _ui->o_textLogger;
+    // The worker never waits for the UI thread; the text goes in there, at the end.
+    QMetaObject::invokeMethod(
+        logger,
+        [logger, text] {
+            QScrollBar *scroll = logger->verticalScrollBar();
+            const bool following = scroll->value() == scroll->maximum();
+            QTextCursor end(logger->document());
+            end.movePosition(QTextCursor::End);
+            end.insertText(text);
+            if (following)
+                scroll->setValue(scroll->maximum());
+        },
+        Qt::QueuedConnection);
+}
+
+void ConsoleViewController::clearOutputLogger()
+{
+    std::lock_guard lock(_textLoggerLock);
+    QPlainTextEdit *logger = _ui->o_textLogger;
+    QMetaObject::invokeMethod(
+        logger, [logger] { logger->clear(); }, Qt::QueuedConnection);
+}
+
+void ConsoleViewController::updateErrorWarningOutline(bool engineSucceeded)
+{
+    auto *area = qobject_cast<StatusView *>(_view->parentWidget());
+    if (area)
+        area->resetText();
+    QTreeView *tree = errorWarningOutline();
+    if (!_latexLogFileParser->filesWithErrors().isEmpty()) {
+        tree->show();
+        textLoggerView()->hide();
+        tree->expandAll();
+    } else if (engineSucceeded) {
+        animatedExpansionToHeight(0);
+        tree->hide();
+        textLoggerView()->show();
+        if (area)
+            area->setStatusToBeingFine();
+        if (_document)
+            _document->fileWasTransformedToPdfWithoutErrors();
+    } else {
+        // The engine failed on something no file of the document is blamed for (a
+        // missing package, an error in a class file): its own words stay in view.
+        tree->hide();
+        textLoggerView()->show();
+        addStringToOutputLogger(u'\n'
+                                + tr("The compile failed. The engine's output above says why."));
+    }
+    emit errorWarningOutlineUpdated();
+}
+
+void ConsoleViewController::animatedExpansionToHeight(int height)
+{
+    _height = height;
+    syncMenuItems();
+    auto *area = _view->parentWidget();
+    if (!area)
+        return;
+    _animation->stop();
+    _animation->setStartValue(area->height());
+    _animation->setEndValue(height);
+    _animation->start();
+}
+
+void ConsoleViewController::hideWithoutAnimation()
+{
+    _animation->stop();
+    _height = 1;
+    syncMenuItems();
+    setConsoleHeight(1);
+}
+
+// The console area is the lower view of the split view under the text.
+void ConsoleViewController::setConsoleHeight(int height)
+{
+    QWidget *area = _view->parentWidget();
+    auto *splitView = area ? qobject_cast<QSplitter *>(area->parentWidget()) : nullptr;
+    if (!splitView) {
+        if (area)
+            area->resize(area->width(), height);
+        return;
+    }
+    const QList<int> sizes = splitView->sizes();
+    int total = 0;
+    for (int size : sizes)
+        total += size;
+    // Before the window is first laid out the split view shares its height out in
+    // proportion to the sizes given.
+    if (total <= 0)
+        total = QWIDGETSIZE_MAX;
+    splitView->setSizes({qMax(0, total - height), height});
+}
+
+void ConsoleViewController::syncMenuItems() const
+{
+    MainMenuController *menu = MainMenuController::sharedMainMenuController();
+    if (!menu)
+        return;
+    menu->showConsoleItem()->setVisible(_height <= 1);
+    menu->hideConsoleItem()->setVisible(_height > 1);
+}
+
+// A chosen error or warning shows its file with the start of its line selected.
+void ConsoleViewController::outlineViewSelectionDidChange()
+{
+    const QModelIndexList selected = errorWarningOutline()->selectionModel()->selectedIndexes();
+    if (selected.isEmpty() || !_document)
+        return;
+    const std::shared_ptr<ErrorWarningNode> diagnostic =
+        _errorOutlineDataSource->diagnosticForIndex(selected.first());
+    const std::shared_ptr<QSFile> file = diagnostic ? diagnostic->file.lock() : nullptr;
+    if (!file)
+        return;
+    _document->selectRange(QSRange{0, 0}, file);
+    const QTextDocument *text = _document->textView()->document();
+    if (diagnostic->lineNumber <= 1) {
+        const bool hasLineBreak = text->blockCount() > 1;
+        _document->selectRange(QSRange{0, hasLineBreak ? 1u : 0u}, file);
+        return;
+    }
+    // A line past the end selects nothing; the file is still shown.
+    const QTextBlock line = text->findBlockByNumber(diagnostic->lineNumber - 1);
+    if (line.isValid())
+        _document->selectRange(QSRange{quint32(line.position()), 1}, file);
+}

@@ -1,0 +1,84 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QWidget>
+#include <QString>
+#include <memory>
+#include <mutex>
+
+class ErrorOutlineDataSource;
+class LatexCompiler;
+class LatexLogParser;
+class MyDocument;
+class QPlainTextEdit;
+class QSFile;
+class QTreeView;
+class QUrl;
+class QVariantAnimation;
+
+namespace Ui {
+class ConsoleView;
+}
+
+// The console under a document window's text: opens when a compile starts, shows
+// the engine's output live, and afterwards the tree of errors and warnings, or
+// closes again when the compile went well and the PDF is shown. Owns the window's
+// compiler and log parser.
+class ConsoleViewController : public QObject
+{
+    Q_OBJECT
+
+public:
+    static constexpr int openHeight = 100;
+
+    explicit ConsoleViewController(MyDocument *document);
+    ~ConsoleViewController() override;
+
+    // The console's content ("ConsoleView"): the error tree and the output logger.
+    QWidget *view() const { return _view; }
+    QString title() const { return QStringLiteral("ErrorWarningsView"); }
+    QTreeView *errorWarningOutline() const;
+    QWidget *textLoggerView() const;
+    QPlainTextEdit *textLogger() const;
+    LatexCompiler *latexCompiler() const { return _latexCompiler.get(); }
+    LatexLogParser *logParser() const { return _latexLogFileParser; }
+    ErrorOutlineDataSource *errorOutlineDataSource() const { return _errorOutlineDataSource; }
+
+    // The engine the defaults name: the folder and the program, joined as they are.
+    static QString enginePath();
+
+    // UI thread: compiles the file unless a compile is running.
+    void compileFile(const std::shared_ptr<QSFile> &file);
+    // Compile worker: the engine has ended.
+    void parseLog(const QUrl &log, bool engineSucceeded);
+    // Any thread; every piece reaches the logger, in the order given.
+    void addStringToOutputLogger(const QString &text);
+    void clearOutputLogger();
+    // UI thread, after each parse: the error tree, or a closed console and the PDF.
+    void updateErrorWarningOutline(bool engineSucceeded);
+    void animatedExpansionToHeight(int height);
+    void hideWithoutAnimation();
+    // Whether the console is open (the height it is going to is more than 1).
+    bool isShown() const { return _height > 1; }
+
+signals:
+    // The error tree or the closed console of the last compile is in place.
+    void errorWarningOutlineUpdated();
+
+private:
+    void outlineViewSelectionDidChange();
+    void setConsoleHeight(int height);
+    void syncMenuItems() const;
+
+    std::unique_ptr<Ui::ConsoleView> _ui;
+    QPointer<QWidget> _view; // owned until the window takes it
+    LatexLogParser *_latexLogFileParser;
+    std::unique_ptr<LatexCompiler> _latexCompiler;
+    ErrorOutlineDataSource *_errorOutlineDataSource;
+    MyDocument *_document; // not owned; owns this controller
+    // Keeps pieces of output from several threads in one order on their way to the UI thread.
+    std::mutex _textLoggerLock;
+    QVariantAnimation *_animation;
+    int _height = 1;
+};

@@ -1,0 +1,66 @@
+#include "compile/LatexCompileThread.h"
+
+#include "compile/ConsoleViewController.h"
+#include "compile/LatexCompiler.h"
+#include "model/QSFile.h"
+#include "platform/TextDecoder.h"
+#include "platform/UserDefaults.h"
+
+#include <QProcess>
+
+namespace {
+
+// How often a waiting run looks whether the user asked it to stop.
+constexpr int stopCheckMilliseconds = 100;
+
+} // namespace
+
+LatexCompileThread::LatexCompileThread(const std::shared_ptr<QSFile> &file, LatexCompiler *compiler)
+    : _file(file)
+    , _compiler(compiler)
+    , _enginePath(ConsoleViewController::enginePath())
+    , _texPath(file->pathText())
+    , _directory(file->directory())
+    , _name(file->name())
+    , _encoding(UserDefaults::standardUserDefaults().integerForKey(QSFileEncoding))
+{}
+
+void LatexCompileThread::run()
+{
+    std::lock_guard lock(_compiler->lock());
+    ConsoleViewController *console = _compiler->consoleViewController();
+
+    QProcess engine;
+    // Output and errors in one stream, in the order the engine writes them.
+    engine.setProcessChannelMode(QProcess::MergedChannels);
+    // An engine that asks the user for input gets end of input and stops, rather
+    // than waiting forever for an answer nobody can give.
+    engine.setStandardInputFile(QProcess::nullDevice());
+    engine.setWorkingDirectory(_directory);
+    engine.start(_enginePath,
+                 {QStringLiteral("-halt-on-error"), QStringLiteral("-file-line-error"), _name},
+                 QIODevice::ReadOnly);
+    if (!engine.waitForStarted(-1)) {
+        _compiler->failedToStart(engine.errorString());
+        return;
+    }
+
+    TextDecoder decoder(_encoding);
+    while (engine.state() != QProcess::NotRunning) {
+        if (_compiler->stopRequested()) {
+            engine.kill();
+            engine.waitForFinished(-1);
+            break;
+        }
+        if (engine.waitForReadyRead(stopCheckMilliseconds))
+            console->addStringToOutputLogger(decoder.decode(engine.readAll()));
+    }
+    const QString rest = decoder.decode(engine.readAll()) + decoder.finish();
+    if (!rest.isEmpty())
+        console->addStringToOutputLogger(rest);
+
+    const bool succeeded = engine.exitStatus() == QProcess::NormalExit && engine.exitCode() == 0;
+    if (_compiler->stopRequested())
+        console->addStringToOutputLogger(QObject::tr("Compile stopped.") + u'\n');
+    _compiler->doneCompiling(_texPath, succeeded);
+}

@@ -1,0 +1,54 @@
+#include "compile/LatexCompiler.h"
+
+#include "compile/ConsoleViewController.h"
+#include "compile/LatexCompileThread.h"
+#include "model/QSFile.h"
+
+#include <QUrl>
+
+LatexCompiler::LatexCompiler(ConsoleViewController *console)
+    : _consoleViewController(console)
+{}
+
+LatexCompiler::~LatexCompiler()
+{
+    stopCompiling();
+    waitUntilDone();
+}
+
+void LatexCompiler::compileFile(const std::shared_ptr<QSFile> &file)
+{
+    if (_isCompiling)
+        return;
+    _isCompiling = true;
+    _stopRequested = false;
+    _compileQueue.start(new LatexCompileThread(file, this));
+}
+
+void LatexCompiler::stopCompiling()
+{
+    _stopRequested = true;
+}
+
+void LatexCompiler::waitUntilDone()
+{
+    _compileQueue.waitForDone();
+}
+
+void LatexCompiler::doneCompiling(const QString &texPath, bool engineSucceeded)
+{
+    // A new compile may be admitted while this one's log is still being read.
+    _isCompiling = false;
+    QString logPath = texPath;
+    if (logPath.endsWith(QStringLiteral(".tex")))
+        logPath.chop(4);
+    logPath += QStringLiteral(".log");
+    _consoleViewController->parseLog(QUrl::fromLocalFile(logPath), engineSucceeded);
+}
+
+void LatexCompiler::failedToStart(const QString &reason)
+{
+    _isCompiling = false;
+    _consoleViewController->addStringToOutputLogger(
+        tr("The TeX engine could not be started: %1").arg(reason) + u'\n');
+}

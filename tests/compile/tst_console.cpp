@@ -1,0 +1,286 @@
+#include "app/AppFixture.h"
+#include "compile/ConsoleViewController.h"
+#include "compile/ErrorOutlineDataSource.h"
+#include "compile/ErrorWarningNode.h"
+#include "compile/LatexCompiler.h"
+#include "compile/StatusSplitViewDelegate.h"
+#include "editor/QSTextView.h"
+#include "model/QSFile.h"
+#include "model/TextStorageDelegate.h"
+
+#include <QAbstractItemModelTester>
+#include <QAction>
+#include <QFileDialog>
+#include <QTimer>
+#include <QPlainTextEdit>
+#include <QSignalSpy>
+#include <QSplitter>
+#include <QTextBlock>
+#include <QTreeView>
+
+namespace {
+
+constexpr int compileTimeout = 120000;
+
+// The console area: the widget the console's content sits in.
+QWidget *consoleArea(MyDocument *document)
+{
+    return document->consoleViewController()->view()->parentWidget();
+}
+
+// Compiles through the window's action and waits until the console shows the result.
+bool compile(MyDocument *document)
+{
+    QSignalSpy updated(document->consoleViewController(),
+                       &ConsoleViewController::errorWarningOutlineUpdated);
+    MainMenuController::sharedMainMenuController()->compileItem()->trigger();
+    return updated.wait(compileTimeout);
+}
+
+QString logger(MyDocument *document)
+{
+    return document->consoleViewController()->textLogger()->toPlainText();
+}
+
+} // namespace
+
+class TestConsole : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void cleanCompileClosesTheConsole();
+    void errorInAChapterTakesYouToItsLine();
+    void enginesThatFailOrTalk_data();
+    void enginesThatFailOrTalk();
+    void compilingTwiceRunsTheEngineOnce();
+    void untitledDocumentIsSavedFirst();
+    void showHideAndDividerLimits();
+
+private:
+    std::unique_ptr<AppFixture> _fixture;
+};
+
+void TestConsole::init()
+{
+    _fixture = std::make_unique<AppFixture>();
+}
+
+void TestConsole::cleanup()
+{
+    _fixture.reset();
+}
+
+void TestConsole::cleanCompileClosesTheConsole()
+{
+    _fixture->copyExample();
+    MyDocument *document = _fixture->open(_fixture->folder.path("thesis.tex"));
+    QVERIFY(document);
+    ConsoleViewController *console = document->consoleViewController();
+    QCOMPARE(consoleArea(document)->height(), 1);
+
+    QSignalSpy updated(console, &ConsoleViewController::errorWarningOutlineUpdated);
+    MainMenuController::sharedMainMenuController()->compileItem()->trigger();
+    // The console opens while the engine runs and shows its output.
+    QVERIFY(console->isShown());
+    QVERIFY(MainMenuController::sharedMainMenuController()->hideConsoleItem()->isVisible());
+    QVERIFY(updated.wait(compileTimeout));
+
+    QVERIFY2(logger(document).contains("Output written on thesis.pdf"),
+             qPrintable(logger(document)));
+    QVERIFY(QFileInfo::exists(_fixture->folder.path("thesis.pdf")));
+    QVERIFY(console->errorWarningOutline()->isHidden());
+    QVERIFY(!console->latexCompiler()->isCompiling());
+    // Closed to nothing, then kept at one pixel so it can be dragged open.
+    QTRY_COMPARE(consoleArea(document)->height(), 1);
+    QVERIFY(!console->isShown());
+    QVERIFY(MainMenuController::sharedMainMenuController()->showConsoleItem()->isVisible());
+}
+
+void TestConsole::errorInAChapterTakesYouToItsLine()
+{
+    _fixture->copyExample();
+    const QString methods = _fixture->folder.path("chapters/methods.tex");
+    QByteArray text = TestFolder::read(methods);
+    text.replace("Twelve pools", "\\undefinedpools Twelve pools"); // line 4
+    _fixture->folder.write("chapters/methods.tex", text);
+    MyDocument *document = _fixture->open(_fixture->folder.path("thesis.tex"));
+    QVERIFY(document);
+    ConsoleViewController *console = document->consoleViewController();
+    ErrorOutlineDataSource *errors = console->errorOutlineDataSource();
+    QAbstractItemModelTester tester(errors);
+
+    QVERIFY(compile(document));
+    QVERIFY(console->errorWarningOutline()->isVisible());
+    QVERIFY(console->textLoggerView()->isHidden());
+    QTRY_COMPARE(consoleArea(document)->height(), ConsoleViewController::openHeight);
+    QCOMPARE(errors->rowCount(), 1);
+    const QModelIndex fileRow = errors->index(0, 0);
+    QCOMPARE(fileRow.data().toString(), QStringLiteral("methods.tex"));
+    QVERIFY(console->errorWarningOutline()->isExpanded(fileRow));
+    const QModelIndex errorRow = errors->index(0, 0, fileRow);
+    const std::shared_ptr<ErrorWarningNode> error = errors->diagnosticForIndex(errorRow);
+    QCOMPARE(error->type, QStringLiteral("error"));
+    QCOMPARE(error->lineNumber, 4);
+    QCOMPARE(errorRow.data().toString(),
+             QStringLiteral(" Undefined control sequence.(on line: 4)"));
+
+    // Choosing the error shows the chapter with the first character of line 4 selected.
+    console->errorWarningOutline()->selectionModel()->select(errorRow,
+                                                             QItemSelectionModel::ClearAndSelect);
+    QCOMPARE(document->textStorageDelegate()->selectedFile()->name(),
+             QStringLiteral("methods.tex"));
+    const QTextCursor selection = document->textView()->textCursor();
+    QCOMPARE(selection.selectionStart(),
+             document->textView()->document()->findBlockByNumber(3).position());
+    QCOMPARE(selection.selectedText(), QStringLiteral("\\"));
+
+    // Mended in the window, the next compile is clean and closes the console.
+    QTextCursor line = selection;
+    line.movePosition(QTextCursor::EndOfWord, QTextCursor::KeepAnchor);
+    line.removeSelectedText();
+    AppFixture::settle();
+    QVERIFY(compile(document));
+    QVERIFY(console->errorWarningOutline()->isHidden());
+    QTRY_COMPARE(consoleArea(document)->height(), 1);
+    QVERIFY(!TestFolder::read(methods).contains("undefinedpools"));
+}
+
+void TestConsole::enginesThatFailOrTalk_data()
+{
+    QTest::addColumn<QString>("directory"); // "%1" is the test's folder
+    QTest::addColumn<QString>("engine");
+    QTest::addColumn<QByteArray>("script"); // empty: no such file
+    QTest::addColumn<bool>("executable");
+    QTest::addColumn<QString>("output");
+    QTest::addColumn<bool>("staysOpen");
+
+    const QString notFound =
+        QStringLiteral("tex-engine not found - set the correct path in the preference window");
+    QTest::newRow("no engine there") << "%1/"
+                                     << "nosuchtex" << QByteArray() << false << notFound << true;
+    QTest::newRow("folder without its slash")
+        << "/usr/bin"
+        << "pdflatex" << QByteArray() << false << notFound << true;
+    QTest::newRow("engine that cannot run")
+        << "%1/"
+        << "tex" << QByteArray("#!/bin/sh\necho never\n") << false
+        << "The TeX engine could not be started" << true;
+    QTest::newRow("output and errors interleaved, clean")
+        << "%1/"
+        << "tex" << QByteArray("#!/bin/sh\necho out1\necho err1 >&2\necho out2\n") << true
+        << "out1\nerr1\nout2\n"
+        << false;
+    QTest::newRow("failure that names no file")
+        << "%1/"
+        << "tex" << QByteArray("#!/bin/sh\necho \"$@\"\nexit 1\n") << true
+        << "-halt-on-error -file-line-error main.tex\n\nThe compile failed." << true;
+}
+
+// Engines set in the preferences: missing, not runnable, chatty on both streams,
+// failing without a log. The console tells the user, and a new compile can start.
+void TestConsole::enginesThatFailOrTalk()
+{
+    QFETCH(QString, directory);
+    QFETCH(QString, engine);
+    QFETCH(QByteArray, script);
+    QFETCH(bool, executable);
+    QFETCH(QString, output);
+    QFETCH(bool, staysOpen);
+    TestFolder &folder = _fixture->folder;
+    folder.write("main.tex", "\\documentclass{article}\n");
+    if (!script.isEmpty()) {
+        QFile file(folder.write(engine, script));
+        if (executable)
+            QVERIFY(file.setPermissions(file.permissions() | QFileDevice::ExeOwner));
+    }
+    UserDefaults &defaults = UserDefaults::standardUserDefaults();
+    defaults.setObject(QString(directory).replace(QStringLiteral("%1"), folder.path(QString())),
+                       QSTexEngineDirectoryPath);
+    defaults.setObject(engine, QSSelectedEngineExec);
+    MyDocument *document = _fixture->open(folder.path("main.tex"));
+    ConsoleViewController *console = document->consoleViewController();
+
+    QSignalSpy updated(console, &ConsoleViewController::errorWarningOutlineUpdated);
+    document->compileDocument();
+    console->latexCompiler()->waitUntilDone();
+    if (executable)
+        QVERIFY(updated.wait(compileTimeout));
+    QTRY_VERIFY2(logger(document).contains(output), qPrintable(logger(document)));
+    QVERIFY(!console->latexCompiler()->isCompiling());
+    QCOMPARE(console->isShown(), staysOpen);
+    QTRY_COMPARE(consoleArea(document)->height(),
+                 staysOpen ? ConsoleViewController::openHeight : 1);
+}
+
+void TestConsole::compilingTwiceRunsTheEngineOnce()
+{
+    _fixture->folder.write("main.tex",
+                           "\\documentclass{article}\\begin{document}x\\end{document}\n");
+    MyDocument *document = _fixture->open(_fixture->folder.path("main.tex"));
+    ConsoleViewController *console = document->consoleViewController();
+    QSignalSpy updated(console, &ConsoleViewController::errorWarningOutlineUpdated);
+    document->compileDocument();
+    document->compileDocument();
+    QVERIFY(updated.wait(compileTimeout));
+    console->latexCompiler()->waitUntilDone();
+    QCoreApplication::processEvents();
+    QCOMPARE(logger(document).count(QStringLiteral("This is pdfTeX")), 1);
+    QCOMPARE(updated.size(), 1);
+}
+
+// The first compile of a new document asks where to save it; the next one compiles.
+void TestConsole::untitledDocumentIsSavedFirst()
+{
+    MyDocument *document = _fixture->open();
+    ConsoleViewController *console = document->consoleViewController();
+    const QString path = _fixture->folder.path("fresh.tex");
+    QTimer::singleShot(0, [path] {
+        auto *panel = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+        QVERIFY(panel);
+        panel->selectFile(path);
+        QMetaObject::invokeMethod(panel, "accept");
+    });
+    document->compileDocument();
+    QVERIFY(QFileInfo::exists(path));
+    QVERIFY(!console->latexCompiler()->isCompiling());
+    QVERIFY(!console->isShown());
+
+    QVERIFY(compile(document));
+    QVERIFY(QFileInfo::exists(_fixture->folder.path("fresh.log")));
+}
+
+void TestConsole::showHideAndDividerLimits()
+{
+    // Console height = split height - position - divider: at most 100 by dragging.
+    QCOMPARE(StatusSplitViewDelegate::constrainSplitPosition(150, 300.7, 10), 190);
+    QCOMPARE(StatusSplitViewDelegate::constrainSplitPosition(190, 300, 10), 190);
+    QCOMPARE(StatusSplitViewDelegate::constrainSplitPosition(250, 300, 10), 250);
+
+    _fixture->folder.write("main.tex", "x\n");
+    MyDocument *document = _fixture->open(_fixture->folder.path("main.tex"));
+    MainMenuController *menu = MainMenuController::sharedMainMenuController();
+    menu->showConsoleItem()->trigger();
+    QTRY_COMPARE(consoleArea(document)->height(), ConsoleViewController::openHeight);
+    QVERIFY(!menu->showConsoleItem()->isVisible());
+    QVERIFY(menu->hideConsoleItem()->isVisible());
+
+    auto *split = qobject_cast<QSplitter *>(consoleArea(document)->parentWidget());
+    QVERIFY(split);
+    split->setSizes({20, split->height() - 20 - split->handleWidth()});
+    emit split->splitterMoved(20, 1);
+    QCOMPARE(consoleArea(document)->height(), ConsoleViewController::openHeight);
+    split->setSizes({split->height() - 60, 60});
+    emit split->splitterMoved(split->height() - 60 - split->handleWidth(), 1);
+    QCOMPARE(consoleArea(document)->height(), 60);
+
+    menu->hideConsoleItem()->trigger();
+    QTRY_COMPARE(consoleArea(document)->height(), 1);
+    QVERIFY(menu->showConsoleItem()->isVisible());
+    QVERIFY(!menu->hideConsoleItem()->isVisible());
+}
+
+QTEST_MAIN(TestConsole)
+#include "tst_console.moc"
