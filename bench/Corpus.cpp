@@ -49,3 +49,43 @@ const QString &Corpus::largeFilePath()
     }();
     return path;
 }
+
+QStringList Corpus::largeLogFileNames()
+{
+    QStringList names;
+    for (int i = 0; i < 200; ++i)
+        names << QStringLiteral("part%1.tex").arg(i) << QStringLiteral("chapters/ch%1.tex").arg(i);
+    return names;
+}
+
+const QString &Corpus::largeLogPath()
+{
+    static const QString path = [] {
+        const QString logs = QStringLiteral(QUILLSET_SOURCE_DIR "/tests/data/compile/");
+        QList<QByteArray> segments;
+        QByteArray preamble;
+        for (const char *fixture :
+             {"include-error", "missing-dollar", "warnings", "subfolder", "after-include"}) {
+            QFile log(logs + QLatin1String(fixture) + QStringLiteral("/main.log"));
+            if (!log.open(QIODevice::ReadOnly))
+                qFatal("cannot read the fixture log %s", fixture);
+            const QByteArray text = log.readAll();
+            const qsizetype start = text.indexOf("(./main.tex");
+            preamble = text.left(start);
+            segments << text.mid(start);
+        }
+        // Each repetition names other files, as a long document's log does.
+        QByteArray text = preamble;
+        for (int i = 0; text.size() < 50 * 1024 * 1024; ++i) {
+            QByteArray segment = segments.at(i % segments.size());
+            segment.replace("main.tex", "part" + QByteArray::number(i % 200) + ".tex")
+                .replace("intro.tex", "chapters/ch" + QByteArray::number(i % 200) + ".tex")
+                .replace("chapters/one.tex", "notheld" + QByteArray::number(i % 200) + ".tex");
+            text += segment;
+        }
+        const QString filePath = folder().filePath(QStringLiteral("large.log"));
+        write(filePath, text);
+        return filePath;
+    }();
+    return path;
+}
