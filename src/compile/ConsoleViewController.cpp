@@ -54,11 +54,15 @@ ConsoleViewController::ConsoleViewController(MyDocument *document)
 
 ConsoleViewController::~ConsoleViewController()
 {
-    // The running engine is stopped and its run waited for while everything it
-    // reports to is still here.
-    _latexCompiler.reset();
+    stopCompilingAndWait();
     if (_view && !_view->parent())
         delete _view;
+}
+
+void ConsoleViewController::stopCompilingAndWait()
+{
+    _latexCompiler->stopCompiling();
+    _latexCompiler->waitUntilDone();
 }
 
 QTreeView *ConsoleViewController::errorWarningOutline() const
@@ -156,12 +160,17 @@ void ConsoleViewController::updateErrorWarningOutline(bool engineSucceeded)
     } else {
         // The engine failed on something no file of the document is blamed for (a
         // missing package, an error in a class file): its own words stay in view.
-        tree->hide();
-        textLoggerView()->show();
-        addStringToOutputLogger(u'\n'
-                                + tr("The compile failed. The engine's output above says why."));
+        showMessage(tr("The compile failed. The engine's output above says why."));
     }
     emit errorWarningOutlineUpdated();
+}
+
+void ConsoleViewController::showMessage(const QString &message)
+{
+    errorWarningOutline()->hide();
+    textLoggerView()->show();
+    addStringToOutputLogger(u'\n' + message + u'\n');
+    animatedExpansionToHeight(openHeight);
 }
 
 void ConsoleViewController::animatedExpansionToHeight(int height)

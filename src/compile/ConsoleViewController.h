@@ -2,8 +2,8 @@
 
 #include <QObject>
 #include <QPointer>
-#include <QWidget>
 #include <QString>
+#include <QWidget>
 #include <memory>
 #include <mutex>
 
@@ -48,6 +48,8 @@ public:
     // The engine the defaults name: the folder and the program, joined as they are.
     static QString enginePath();
 
+    // Ends a running compile; for a window that closes, before its views go.
+    void stopCompilingAndWait();
     // UI thread: compiles the file unless a compile is running.
     void compileFile(const std::shared_ptr<QSFile> &file);
     // Compile worker: the engine has ended.
@@ -57,6 +59,8 @@ public:
     void clearOutputLogger();
     // UI thread, after each parse: the error tree, or a closed console and the PDF.
     void updateErrorWarningOutline(bool engineSucceeded);
+    // Opens the console on the output logger with a message at its end.
+    void showMessage(const QString &message);
     void animatedExpansionToHeight(int height);
     void hideWithoutAnimation();
     // Whether the console is open (the height it is going to is more than 1).

@@ -29,6 +29,10 @@ void LatexCompileThread::run()
 {
     std::lock_guard lock(_compiler->lock());
     ConsoleViewController *console = _compiler->consoleViewController();
+    if (_compiler->stopRequested()) {
+        _compiler->setIsCompiling(false);
+        return;
+    }
 
     QProcess engine;
     // Output and errors in one stream, in the order the engine writes them.
@@ -46,6 +50,18 @@ void LatexCompileThread::run()
     }
 
     TextDecoder decoder(_encoding);
+    QString heldBack;
+    // A CR LF split between two pieces would show as two line breaks.
+    auto pass = [&](QString text, bool last) {
+        text.prepend(heldBack);
+        heldBack.clear();
+        if (!last && text.endsWith(u'\r')) {
+            heldBack = QStringLiteral("\r");
+            text.chop(1);
+        }
+        if (!text.isEmpty())
+            console->addStringToOutputLogger(text);
+    };
     while (engine.state() != QProcess::NotRunning) {
         if (_compiler->stopRequested()) {
             engine.kill();
@@ -53,11 +69,9 @@ void LatexCompileThread::run()
             break;
         }
         if (engine.waitForReadyRead(stopCheckMilliseconds))
-            console->addStringToOutputLogger(decoder.decode(engine.readAll()));
+            pass(decoder.decode(engine.readAll()), false);
     }
-    const QString rest = decoder.decode(engine.readAll()) + decoder.finish();
-    if (!rest.isEmpty())
-        console->addStringToOutputLogger(rest);
+    pass(decoder.decode(engine.readAll()) + decoder.finish(), true);
 
     const bool succeeded = engine.exitStatus() == QProcess::NormalExit && engine.exitCode() == 0;
     if (_compiler->stopRequested())

@@ -2,6 +2,7 @@
 
 #include "compile/ConsoleViewController.h"
 #include "compile/ErrorWarningNode.h"
+#include "compile/LatexCompiler.h"
 #include "model/QSFile.h"
 #include "model/QSFilePool.h"
 #include "platform/Log.h"
@@ -16,9 +17,10 @@
 namespace {
 
 // The engine names files relative to the compiled file's folder, in subfolders too.
-const QRegularExpression fileOpening(QStringLiteral(R"(\(\./((\w|\s|/)*\.tex))"));
-const QRegularExpression errorLine(QStringLiteral(R"((./((\w|/)*.tex):((\w)*):(.*)))"));
-const QRegularExpression errorFile(QStringLiteral(R"(./((\w|/)*.tex):)"));
+// Names with hyphens ("chapter-1.tex") are as common as the others.
+const QRegularExpression fileOpening(QStringLiteral(R"(\(\./((\w|\s|/|-)*\.tex))"));
+const QRegularExpression errorLine(QStringLiteral(R"((./((\w|/|-)*.tex):((\w)*):(.*)))"));
+const QRegularExpression errorFile(QStringLiteral(R"(./((\w|/|-)*.tex):)"));
 const QRegularExpression errorLineWord(QStringLiteral(R"(:(\w)*:)"));
 const QRegularExpression warningLine(QStringLiteral(R"(LaTeX Warning:((.)*))"));
 const QRegularExpression warningLinePrefix(QStringLiteral(R"((.* line ))"));
@@ -36,6 +38,14 @@ qint32 leadingNumber(QStringView text)
     return qint32(number);
 }
 
+// A log written with CR LF line ends keeps no CR in the messages.
+QString withoutCarriageReturn(QString line)
+{
+    if (line.endsWith(u'\r'))
+        line.chop(1);
+    return line;
+}
+
 std::shared_ptr<ErrorWarningNode> makeNode(const QString &type, qint32 line, const QString &msg,
                                            const std::shared_ptr<QSFile> &file)
 {
@@ -49,10 +59,25 @@ std::shared_ptr<ErrorWarningNode> makeNode(const QString &type, qint32 line, con
 
 } // namespace
 
+// Every window's parser, so that a compile in one window refreshes the error trees
+// of the others that show the same files. UI thread only.
+QList<LatexLogParser *> &LatexLogParser::allParsers()
+{
+    static QList<LatexLogParser *> parsers;
+    return parsers;
+}
+
 LatexLogParser::LatexLogParser(ConsoleViewController *console)
     : QObject(console)
     , _consoleViewController(console)
-{}
+{
+    allParsers().append(this);
+}
+
+LatexLogParser::~LatexLogParser()
+{
+    allParsers().removeOne(this);
+}
 
 QList<LatexLogParser::FileDiagnostics>
 LatexLogParser::parseLogText(const QString &text, const QString &folder, const FileLookup &lookup)
@@ -84,7 +109,7 @@ LatexLogParser::parseLogText(const QString &text, const QString &folder, const F
         const QStringView segment = QStringView(text).mid(starts.at(k), end - starts.at(k));
 
         for (QRegularExpressionMatchIterator it = errorLine.globalMatch(segment); it.hasNext();) {
-            const QString line = it.next().captured(1);
+            const QString line = withoutCarriageReturn(it.next().captured(1));
             const QRegularExpressionMatch named = errorFile.match(line);
             const QRegularExpressionMatch word = errorLineWord.match(line);
             if (!named.hasMatch() || !word.hasMatch())
@@ -107,16 +132,17 @@ LatexLogParser::parseLogText(const QString &text, const QString &folder, const F
             continue;
         FileDiagnostics &segmentFile = result[segmentPlace];
         for (QRegularExpressionMatchIterator it = warningLine.globalMatch(segment); it.hasNext();) {
-            const QString warning = it.next().captured(1);
+            const QString warning = withoutCarriageReturn(it.next().captured(1));
             qsLog("found warning");
             const QRegularExpressionMatch prefix = warningLinePrefix.match(warning);
             if (!prefix.hasMatch())
                 continue;
-            // What follows " line ", without the full stop that ends the sentence.
-            const QStringView rest = QStringView(warning).mid(prefix.capturedEnd(0));
-            segmentFile.diagnostics.append(makeNode(
-                QStringLiteral("warning"), leadingNumber(rest.chopped(rest.isEmpty() ? 0 : 1)),
-                warning, segmentFile.file));
+            // The number after " line ": the full stop that ends the sentence stops it,
+            // and so does the end of a line that the engine wrapped before the stop.
+            segmentFile.diagnostics.append(
+                makeNode(QStringLiteral("warning"),
+                         leadingNumber(QStringView(warning).mid(prefix.capturedEnd(0))), warning,
+                         segmentFile.file));
         }
     }
     return result;
@@ -156,17 +182,30 @@ void LatexLogParser::setFilesWithErrors(const QList<std::shared_ptr<QSFile>> &fi
 
 void LatexLogParser::takeResult(const QList<FileDiagnostics> &result, bool engineSucceeded)
 {
-    QList<std::shared_ptr<QSFile>> files;
-    emit filesWithErrorsWillChange();
+    // A newer compile of this window already runs: its own result will come.
+    if (_consoleViewController && _consoleViewController->latexCompiler()->isCompiling())
+        return;
+    QList<LatexLogParser *> showing{this};
+    for (LatexLogParser *parser : std::as_const(allParsers())) {
+        for (const FileDiagnostics &entry : result) {
+            if (parser != this && parser->_filesWithErrors.contains(entry.file)) {
+                showing << parser;
+                break;
+            }
+        }
+    }
+    for (LatexLogParser *parser : std::as_const(showing))
+        emit parser->filesWithErrorsWillChange();
+    _filesWithErrors.clear();
     for (const FileDiagnostics &entry : result) {
         entry.file->clearCompileAndWarnings();
         for (const std::shared_ptr<ErrorWarningNode> &diagnostic : entry.diagnostics)
             entry.file->addCompileErrorOrWarning(diagnostic);
         if (!entry.diagnostics.isEmpty())
-            files << entry.file;
+            _filesWithErrors << entry.file;
     }
-    _filesWithErrors = files;
-    emit filesWithErrorsDidChange();
+    for (LatexLogParser *parser : std::as_const(showing))
+        emit parser->filesWithErrorsDidChange();
     if (_consoleViewController)
         _consoleViewController->updateErrorWarningOutline(engineSucceeded);
 }

@@ -29,6 +29,7 @@ public:
     using FileLookup = std::function<std::shared_ptr<QSFile>(const QString &path)>;
 
     explicit LatexLogParser(ConsoleViewController *console = nullptr);
+    ~LatexLogParser() override;
 
     // The diagnostics of a log for every file of it that the lookup knows, in the
     // order the log first mentions them; relative names are taken from the folder,
@@ -52,6 +53,8 @@ signals:
     void filesWithErrorsDidChange();
 
 private:
+    static QList<LatexLogParser *> &allParsers();
+
     ConsoleViewController *_consoleViewController; // not owned
     QList<std::shared_ptr<QSFile>> _filesWithErrors;
 };

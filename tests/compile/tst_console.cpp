@@ -11,11 +11,11 @@
 #include <QAbstractItemModelTester>
 #include <QAction>
 #include <QFileDialog>
-#include <QTimer>
 #include <QPlainTextEdit>
 #include <QSignalSpy>
 #include <QSplitter>
 #include <QTextBlock>
+#include <QTimer>
 #include <QTreeView>
 
 namespace {
@@ -56,6 +56,7 @@ private slots:
     void enginesThatFailOrTalk_data();
     void enginesThatFailOrTalk();
     void compilingTwiceRunsTheEngineOnce();
+    void closingTheWindowStopsTheEngine();
     void untitledDocumentIsSavedFirst();
     void showHideAndDividerLimits();
 
@@ -170,9 +171,13 @@ void TestConsole::enginesThatFailOrTalk_data()
         << "The TeX engine could not be started" << true;
     QTest::newRow("output and errors interleaved, clean")
         << "%1/"
-        << "tex" << QByteArray("#!/bin/sh\necho out1\necho err1 >&2\necho out2\n") << true
-        << "out1\nerr1\nout2\n"
-        << false;
+        << "tex"
+        << QByteArray(
+               "#!/bin/sh\necho out1\necho err1 >&2\necho out2\nexec /usr/bin/pdflatex \"$@\"\n")
+        << true << "out1\nerr1\nout2\nThis is pdfTeX" << false;
+    QTest::newRow("clean run without a PDF")
+        << "%1/"
+        << "tex" << QByteArray("#!/bin/sh\n") << true << "main.pdf could not be shown" << true;
     QTest::newRow("failure that names no file")
         << "%1/"
         << "tex" << QByteArray("#!/bin/sh\necho \"$@\"\nexit 1\n") << true
@@ -190,7 +195,7 @@ void TestConsole::enginesThatFailOrTalk()
     QFETCH(QString, output);
     QFETCH(bool, staysOpen);
     TestFolder &folder = _fixture->folder;
-    folder.write("main.tex", "\\documentclass{article}\n");
+    folder.write("main.tex", "\\documentclass{article}\\begin{document}x\\end{document}\n");
     if (!script.isEmpty()) {
         QFile file(folder.write(engine, script));
         if (executable)
@@ -229,6 +234,27 @@ void TestConsole::compilingTwiceRunsTheEngineOnce()
     QCoreApplication::processEvents();
     QCOMPARE(logger(document).count(QStringLiteral("This is pdfTeX")), 1);
     QCOMPARE(updated.size(), 1);
+}
+
+void TestConsole::closingTheWindowStopsTheEngine()
+{
+    TestFolder &folder = _fixture->folder;
+    folder.write("main.tex", "x\n");
+    QFile engine(folder.write(
+        "tex", "#!/bin/sh\necho $$ > pid\nwhile true; do echo tick; sleep 0.02; done\n"));
+    QVERIFY(engine.setPermissions(engine.permissions() | QFileDevice::ExeOwner));
+    UserDefaults::standardUserDefaults().setObject(folder.path(QString()) + u'/',
+                                                   QSTexEngineDirectoryPath);
+    UserDefaults::standardUserDefaults().setObject(QStringLiteral("tex"), QSSelectedEngineExec);
+    MyDocument *document = _fixture->open(folder.path("main.tex"));
+    document->compileDocument();
+    QTRY_VERIFY(logger(document).count(QStringLiteral("tick")) > 3);
+
+    QVERIFY(document->window()->close());
+    QVERIFY(!DocumentController::sharedDocumentController()->documents().contains(document));
+    QCoreApplication::processEvents();
+    const QByteArray pid = TestFolder::read(folder.path("pid")).trimmed();
+    QTRY_VERIFY(!QFileInfo::exists(QStringLiteral("/proc/") + QString::fromLatin1(pid)));
 }
 
 // The first compile of a new document asks where to save it; the next one compiles.

@@ -1,9 +1,11 @@
 #include "TestSupport.h"
+#include "compile/ErrorOutlineDataSource.h"
 #include "compile/ErrorWarningNode.h"
 #include "compile/LatexLogParser.h"
 #include "model/QSFile.h"
 #include "model/QSFilePool.h"
 
+#include <QAbstractItemModelTester>
 #include <QDirIterator>
 #include <QSignalSpy>
 
@@ -105,6 +107,14 @@ void TestLatexLogParser::segmentsAndPatterns_data()
         << "(./intro.tex\n./intro.tex:1: first\n(./main.tex (./intro.tex\n./intro.tex:2: second\n"
         << QStringList{"intro.tex\terror\t1\t first(on line: 1)",
                        "intro.tex\terror\t2\t second(on line: 2)"};
+    QTest::newRow("warning whose full stop the engine wrapped")
+        << "(./main.tex\nLaTeX Warning: Reference `x' on page 1 undefined on input line 12\n.\n"
+        << QStringList{
+               "main.tex\twarning\t12\t Reference `x' on page 1 undefined on input line 12"};
+    QTest::newRow("names with hyphens") << "(./main.tex (./chapter-1.tex\n./chapter-1.tex:3: bad\n"
+                                        << QStringList{"chapter-1.tex\terror\t3\t bad(on line: 3)"};
+    QTest::newRow("CR LF line ends") << "(./main.tex\r\n./main.tex:2: bad\r\n"
+                                     << QStringList{"main.tex\terror\t2\t bad(on line: 2)"};
     QTest::newRow("files in subfolders have their own segments")
         << "(./main.tex (./chapters/one.tex\nLaTeX Warning: Label on input line 3.\n"
            "./chapters/one.tex:12: Undefined control sequence.\n"
@@ -113,13 +123,13 @@ void TestLatexLogParser::segmentsAndPatterns_data()
 }
 
 // Hand-written logs for what real ones rarely show; the lookup holds main.tex,
-// intro.tex and chapters/one.tex.
+// intro.tex, chapters/one.tex and chapter-1.tex.
 void TestLatexLogParser::segmentsAndPatterns()
 {
     QFETCH(QString, log);
     QFETCH(QStringList, expected);
     QMap<QString, std::shared_ptr<QSFile>> held;
-    for (const char *name : {"main.tex", "intro.tex", "chapters/one.tex"}) {
+    for (const char *name : {"main.tex", "intro.tex", "chapters/one.tex", "chapter-1.tex"}) {
         const QString path = QStringLiteral("/doc/") + QString::fromLatin1(name);
         held.insert(path, QSFile::initUntitledFileWithTemplateString(QStringLiteral("x"), path));
     }
@@ -151,6 +161,17 @@ void TestLatexLogParser::resultReachesTheFilesOnTheUiThread()
     QCOMPARE(parser.filesWithErrors(), QList<std::shared_ptr<QSFile>>{intro});
     QCOMPARE(intro->compileErrorsAndWarnings().size(), 1);
     QCOMPARE(main->compileErrorsAndWarnings().size(), 0);
+
+    // Another window's parser that shows intro.tex hears when its diagnostics change.
+    LatexLogParser other;
+    ErrorOutlineDataSource otherRows(&other);
+    QAbstractItemModelTester tester(&otherRows);
+    other.setFilesWithErrors({intro});
+    QCOMPARE(otherRows.rowCount(otherRows.index(0, 0)), 1);
+    QSignalSpy otherReset(&otherRows, &QAbstractItemModel::modelReset);
+    parser.takeResult({{intro, {}}}, true);
+    QCOMPARE(otherReset.size(), 1);
+    QCOMPARE(otherRows.rowCount(otherRows.index(0, 0)), 0);
 
     parser.parseLog(folder.url("missing.log"), false);
     QVERIFY(changed.wait());
