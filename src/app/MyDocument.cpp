@@ -10,14 +10,19 @@
 #include "compile/LatexCompiler.h"
 #include "compile/StatusSplitViewDelegate.h"
 #include "compile/StatusView.h"
+#include "editor/DropTextView.h"
 #include "editor/QSSyntaxHighlighter.h"
-#include "editor/QSTextView.h"
+#include "find/FindAndReplaceViewController.h"
 #include "model/ChangesQueue.h"
 #include "model/QSFile.h"
 #include "model/QSFilePool.h"
 #include "model/QSSectionNode.h"
 #include "model/QSUndoManager.h"
 #include "model/TextStorageDelegate.h"
+#include "pdf/PdfSync.h"
+#include "pdf/QSPDFView.h"
+#include "pdf/QSPDFViewController.h"
+#include "pdf/SyncTexLookup.h"
 #include "platform/Assertions.h"
 #include "platform/DocumentController.h"
 #include "platform/UserDefaults.h"
@@ -25,18 +30,24 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFileSystemWatcher>
 #include <QMainWindow>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPdfDocument>
+#include <QPrintDialog>
+#include <QPrinter>
 #include <QPushButton>
 #include <QScreen>
 #include <QSplitter>
 #include <QStandardPaths>
+#include <QTextBlock>
 #include <QToolBar>
 #include <QTreeView>
+#include <QVBoxLayout>
 
 MyDocument::MyDocument(QObject *parent)
     : QSDocument(parent)
@@ -44,6 +55,9 @@ MyDocument::MyDocument(QObject *parent)
 
 MyDocument::~MyDocument()
 {
+    // A running engine reports to the window's console: it ends first.
+    if (_consoleViewController)
+        _consoleViewController->stopCompilingAndWait();
     delete _curWindow;
 }
 
@@ -110,10 +124,9 @@ void MyDocument::awakeFromNib()
         QS_ASSERT(_fileOpened, "MyDocument:awakeFromNib: file read from filePool was nil");
     }
 
-    // The find strip and PDF pane are filled by their controllers; until then their
-    // areas stay empty and out of the way.
-    _ui->findAndReplaceCustomView->hide();
-    _ui->pdfViewArea->hide();
+    _findAndReplaceCustomViewController = new FindAndReplaceViewController(this);
+    _findAndReplaceCustomViewController->view()->setParent(_ui->findAndReplaceCustomView);
+    _findAndReplaceCustomViewController->hideWithoutAnimation();
 
     QSTextView *text = _ui->textView;
     text->setTextInteractionFlags(Qt::TextEditorInteraction);
@@ -141,7 +154,20 @@ void MyDocument::awakeFromNib()
     _toolbarFirstItem = new QWidget(_ui->toolbar);
     _ui->toolbar->addWidget(_toolbarFirstItem);
 
-    _pdfShown = false;
+    _pdfViewController = new QSPDFViewController(this);
+    auto *pdfLayout = new QVBoxLayout(_ui->pdfViewArea);
+    pdfLayout->setContentsMargins(0, 0, 0, 0);
+    pdfLayout->addWidget(_pdfViewController->view());
+    // Hidden, the pane keeps one pixel: the divider stays there to drag it open.
+    _ui->pdfViewArea->setMinimumWidth(1);
+    _ui->splitViewBetweenTextAndPdf->setStretchFactor(0, 1);
+    _ui->splitViewBetweenTextAndPdf->setStretchFactor(1, 1);
+    if (_fileOpened->doesPdfExist())
+        reloadPDF();
+    else
+        _pdfViewController->hidePDFViewWithAnimation(false);
+    connect(qobject_cast<DropTextView *>(text), &DropTextView::pdfSyncRequested, this,
+            &MyDocument::pdfSyncFromTextViewToPdf);
     syncPanelMenuItems();
     setWindowFrameFromDefaults();
 
@@ -227,6 +253,8 @@ void MyDocument::outlineViewSelectionDidChange()
     if (!file)
         return;
     _textStorageDelegate->setSelectedFile(file);
+    _findAndReplaceCustomViewController->setFileToSearch(file);
+    _findAndReplaceCustomViewController->setSearchOffset(location);
     _ui->textView->setFocus();
     if (!node->isFileNode())
         selectRange(QSRange{quint32(location), 0}, file);
@@ -234,7 +262,10 @@ void MyDocument::outlineViewSelectionDidChange()
 
 void MyDocument::selectRange(QSRange range, const std::shared_ptr<QSFile> &file)
 {
-    if (file != _textStorageDelegate->selectedFile()) {
+    if (file != _textStorageDelegate->selectedFile()
+        && _ui->outlineView->model() != _outlineViewDataSource) {
+        _textStorageDelegate->setSelectedFile(file);
+    } else if (file != _textStorageDelegate->selectedFile()) {
         QTreeView *outline = _ui->outlineView;
         const QModelIndex row = _outlineViewDataSource->indexForNode(file->treeRootNode().get());
         if (row.isValid()) {
@@ -546,12 +577,15 @@ void MyDocument::compileDocument()
     _consoleViewController->compileFile(_fileOpened);
 }
 
-// The console, PDF pane and find strip act through their controllers; a window
-// without one of them leaves its actions disabled and does nothing.
 void MyDocument::printDocument()
 {
-    if (!_pdfViewController)
+    if (!_pdfViewController->pdfDocument())
         return;
+    if (!_printer)
+        _printer = std::make_unique<QPrinter>();
+    QPrintDialog dialog(_printer.get(), _curWindow);
+    if (dialog.exec() == QDialog::Accepted)
+        _pdfViewController->printTo(_printer.get());
 }
 
 void MyDocument::showConsoleView()
@@ -566,20 +600,28 @@ void MyDocument::hideConsoleView()
 
 void MyDocument::showPDFView()
 {
-    if (!_pdfViewController)
-        return;
+    _pdfViewController->showPDFViewWithAnimation(true);
 }
 
 void MyDocument::hidePDFView()
 {
-    if (!_pdfViewController)
-        return;
+    _pdfViewController->hidePDFViewWithAnimation(true);
 }
 
+// A PDF that cannot be read leaves the one shown before, and the console says why.
 void MyDocument::reloadPDF()
 {
-    if (!_pdfViewController)
+    const std::optional<QUrl> pdf = _fileOpened ? _fileOpened->pdfPath() : std::nullopt;
+    if (!pdf)
         return;
+    QString reason;
+    if (!_pdfViewController->setFilePath(pdf->toLocalFile(), &reason)) {
+        _consoleViewController->showMessage(
+            tr("The PDF %1 could not be shown: %2.").arg(pdf->toLocalFile(), reason));
+        return;
+    }
+    if (_pdfViewController->isHidden())
+        _pdfViewController->showPDFViewWithAnimation(false);
 }
 
 void MyDocument::fileWasTransformedToPdfWithoutErrors()
@@ -587,45 +629,116 @@ void MyDocument::fileWasTransformedToPdfWithoutErrors()
     reloadPDF();
 }
 
+bool MyDocument::usesSyncTeX() const
+{
+    const std::optional<QUrl> pdf = _fileOpened->pdfPath();
+    if (!pdf)
+        return false;
+    const QString pdfPath = pdf->toLocalFile();
+    const QFileInfo syncTeX(pdfPath.left(pdfPath.size() - 3) + QStringLiteral("synctex.gz"));
+    if (!syncTeX.exists())
+        return false;
+    const std::optional<QString> pdfSync = _fileOpened->pdfSyncPath();
+    return !_fileOpened->doesPdfSyncExist()
+           || syncTeX.lastModified() > QFileInfo(*pdfSync).lastModified();
+}
+
+void MyDocument::pdfSyncFromTextViewToPdf()
+{
+    const std::shared_ptr<QSFile> shown = _textStorageDelegate->selectedFile();
+    if (!_fileOpened || !shown || _fileOpened->isUntitled())
+        return;
+    QSTextView *text = _ui->textView;
+    const int line =
+        PdfSync::lineNumberAt(text->toPlainText(), text->textCursor().selectionStart());
+    std::optional<int> page;
+    if (usesSyncTeX()) {
+        page = SyncTexLookup::pageForLine(_fileOpened->pdfPath()->toLocalFile(), shown->pathText(),
+                                          line);
+    } else if (const std::optional<QString> sync = _fileOpened->contentOfPdfSync()) {
+        PdfSync::ShownFile facts{shown == _fileOpened, shown->name(), {}};
+        {
+            std::lock_guard lock(QSFilePool::documentModelLock());
+            facts.relativeIncludePaths = shown->relativeIncludePathsToThisFile().values();
+        }
+        page = PdfSync::pageForLine(*sync, facts, line);
+    }
+    if (!page)
+        return;
+    if (_pdfViewController->isHidden())
+        _pdfViewController->showPDFViewWithAnimation(false);
+    _pdfViewController->goToPageNo(*page);
+}
+
+void MyDocument::pdfSyncFromPdfViewToTextView(int page, const QPointF &point)
+{
+    if (!_fileOpened || _fileOpened->isUntitled() || !_pdfViewController->pdfDocument())
+        return;
+    QString path;
+    int line = 0;
+    if (usesSyncTeX()) {
+        const auto source = SyncTexLookup::sourceForPoint(_fileOpened->pdfPath()->toLocalFile(),
+                                                          page, point.x(), point.y());
+        if (!source)
+            return;
+        path = source->path;
+        line = source->line;
+    } else if (const std::optional<QString> sync = _fileOpened->contentOfPdfSync()) {
+        // The sync data measures from the page's lower left corner.
+        const qreal height = _pdfViewController->pdfDocument()->pagePointSize(page - 1).height();
+        const auto source = PdfSync::sourceForPoint(*sync, page, point.x(), height - point.y());
+        if (!source)
+            return;
+        // Names as the engine read them, from the root file's folder, ".tex" implied.
+        path = source->file.isEmpty() ? _fileOpened->pathText()
+                                      : QDir::cleanPath(_fileOpened->directory() + source->file);
+        if (!source->file.isEmpty() && !path.endsWith(QStringLiteral(".tex")))
+            path += QStringLiteral(".tex");
+        line = source->line;
+    }
+    std::shared_ptr<QSFile> file;
+    {
+        std::lock_guard lock(QSFilePool::documentModelLock());
+        file = QSFilePool::sharedFilePool()->fileObjectForPath(QUrl::fromLocalFile(path));
+        if (file && !QSFilePool::fileList(_fileOpened.get()).contains(file))
+            file = nullptr;
+    }
+    if (!file)
+        return;
+    selectRange(QSRange{0, 0}, file);
+    const QTextBlock block = _ui->textView->document()->findBlockByNumber(qMax(line, 1) - 1);
+    if (block.isValid())
+        selectRange(QSRange{quint32(block.position()), quint32(block.length() - 1)}, file);
+}
+
 void MyDocument::showFindAndReplace()
 {
-    if (!_findAndReplaceCustomViewController)
-        return;
+    _findAndReplaceCustomViewController->showFindAndReplace();
 }
 
 void MyDocument::hideFindAndReplace()
 {
-    if (!_findAndReplaceCustomViewController)
-        return;
+    _findAndReplaceCustomViewController->hideFindAndReplace();
 }
 
 void MyDocument::nextFindResult()
 {
-    if (!_findAndReplaceCustomViewController)
-        return;
+    _findAndReplaceCustomViewController->findNext();
 }
 
 void MyDocument::previousFindResult()
 {
-    if (!_findAndReplaceCustomViewController)
-        return;
+    _findAndReplaceCustomViewController->findPrevious();
 }
 
 // The show/hide pairs show the action that applies to this window's panes.
 void MyDocument::syncPanelMenuItems() const
 {
     if (MainMenuController *menu = MainMenuController::sharedMainMenuController()) {
-        menu->showPDFItem()->setVisible(!_pdfShown);
-        menu->hidePDFItem()->setVisible(_pdfShown);
+        menu->showPDFItem()->setVisible(_pdfViewController->isHidden());
+        menu->hidePDFItem()->setVisible(!_pdfViewController->isHidden());
         menu->showConsoleItem()->setVisible(!_consoleViewController->isShown());
         menu->hideConsoleItem()->setVisible(_consoleViewController->isShown());
-        for (QAction *item : {menu->showPDFItem(), menu->hidePDFItem(), menu->printDocumentItem()})
-            item->setEnabled(_pdfViewController);
-        for (QAction *item :
-             {menu->showFindAndReplacePanelItem(), menu->hideFindAndReplacePanelItem(),
-              menu->nextFindResultItem(), menu->previousFindResultItem()}) {
-            item->setEnabled(_findAndReplaceCustomViewController);
-        }
     }
 }
 

@@ -17,6 +17,8 @@ class QMainWindow;
 class QSFile;
 class QSSectionNode;
 class QSTextView;
+class QPointF;
+class QPrinter;
 class QSplitter;
 class QTreeView;
 class QUrl;
@@ -63,6 +65,11 @@ public:
     void reloadOutline(const std::shared_ptr<QSSectionNode> &node = nullptr);
     void reloadPDF();
     void fileWasTransformedToPdfWithoutErrors();
+    // Turns the PDF to the page of the line that holds the insertion point.
+    void pdfSyncFromTextViewToPdf();
+    // Shows the file and line typeset at a point of a 1-based page (PDF points from
+    // the page's upper left corner).
+    void pdfSyncFromPdfViewToTextView(int page, const QPointF &point);
 
     QString curPath() const { return _curPath; }
     QSTextView *textView() const;
@@ -70,6 +77,11 @@ public:
     OutlineViewDataSource *outlineViewDataSource() const { return _outlineViewDataSource; }
     TextStorageDelegate *textStorageDelegate() const { return _textStorageDelegate; }
     ConsoleViewController *consoleViewController() const { return _consoleViewController; }
+    QSPDFViewController *pdfViewController() const { return _pdfViewController; }
+    FindAndReplaceViewController *findAndReplaceViewController() const
+    {
+        return _findAndReplaceCustomViewController;
+    }
     QSplitter *splitViewBetweenOutlineAndText() const;
 
     // Window actions.
@@ -106,16 +118,17 @@ private:
     void storeWindowFrame() const;
     void updateWindowTitle();
     void syncPanelMenuItems() const;
+    // Whether the root file's SyncTeX data is the latest sync data of its compile.
+    bool usesSyncTeX() const;
 
     std::unique_ptr<Ui::MyDocument> _ui;
     QMainWindow *_curWindow = nullptr;
     std::shared_ptr<QSFile> _fileOpened;
     QString _curPath;
     bool _isDocumentEdited = false;
-    bool _pdfShown = false;
+    std::unique_ptr<QPrinter> _printer; // the document's print settings
     TextStorageDelegate *_textStorageDelegate = nullptr;
     ConsoleViewController *_consoleViewController = nullptr;
-    // The panes' controllers, made with the window once they exist.
     QSPDFViewController *_pdfViewController = nullptr;
     FindAndReplaceViewController *_findAndReplaceCustomViewController = nullptr;
     OutlineViewDataSource *_outlineViewDataSource = nullptr;

@@ -21,6 +21,12 @@ public:
     QString searchKey() const { return _searchKey; }
     void setSearchKey(const QString &key) { _searchKey = key; }
     qint32 searchOffset() const { return _searchOffset; }
+    // Where the next forward search step starts.
+    void setSearchOffset(qint32 offset)
+    {
+        _searchOffset = offset;
+        _lastSearchDirectionWasBackwards = false;
+    }
 
     // One search step: selects and reveals the next occurrence of the key from the
     // position, forwards or backwards, ignoring case. (QSNotFound, 0) when none.

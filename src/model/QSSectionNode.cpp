@@ -1,5 +1,6 @@
 #include "model/QSSectionNode.h"
 
+#include "find/FindAndReplace.h"
 #include "model/QSFile.h"
 #include "model/QSFilePool.h"
 #include "platform/Log.h"
@@ -642,6 +643,23 @@ void QSSectionNode::setNodeType(const QString &type)
     // Whether a node is an include node decides what it adds to its parent's length.
     if (const Ptr parentNode = parent())
         parentNode->invalidateLengthWithChildren();
+}
+
+void QSSectionNode::searchForString(const QString &key, FindAndReplace *engine, bool checkChildren,
+                                    qint32 *location)
+{
+    const QString text = nodeData();
+    if (!key.isEmpty() && text.size() >= key.size() && text.contains(key, Qt::CaseInsensitive))
+        engine->SectionNodeMatchesSearch(shared_from_this(), *location);
+    *location += qint32(text.size());
+    if (!checkChildren)
+        return;
+    for (const Ptr &child : std::as_const(_children)) {
+        // An included file's tree hangs under its include node; it is searched as a
+        // file of its own.
+        if (!child->isFileNode())
+            child->searchForString(key, engine, true, location);
+    }
 }
 
 void QSSectionNode::printStructure(int depth) const

@@ -7,6 +7,7 @@
 #include <optional>
 #include <vector>
 
+class FindAndReplace;
 class QSFile;
 class QSSectionNode;
 
@@ -144,6 +145,13 @@ public:
 
     // The include nodes of this subtree in document order, not entering included files.
     List includeNodes();
+
+    // Tests this node's own text for the key, ignoring case, and with checkChildren
+    // its subtree too (not entering included files), reporting each node that holds
+    // it to the engine. The location is where this node's own text begins in its
+    // file; it is moved past the texts searched.
+    void searchForString(const QString &key, FindAndReplace *engine, bool checkChildren,
+                         qint32 *location);
 
     // Logs the subtree, one line per node: depth dashes, the type, " : ", the name.
     void printStructure(int depth) const;

@@ -4,12 +4,14 @@
 #include "app/AppController.h"
 #include "app/MainMenuController.h"
 #include "app/MyDocument.h"
+#include "compile/ConsoleViewController.h"
 #include "model/ChangesQueue.h"
 #include "platform/DocumentController.h"
 
 #include <QApplication>
 #include <QDirIterator>
 #include <QKeyEvent>
+#include <QSignalSpy>
 
 // The application as main starts it, with the user's answers to the close
 // question given by the test, and documents opened into real windows.
@@ -49,15 +51,7 @@ public:
         return document;
     }
 
-    void copyExample() const
-    {
-        const QDir example(QStringLiteral(QUILLSET_SOURCE_DIR "/examples/thesis"));
-        QDirIterator files(example.path(), QDir::Files, QDirIterator::Subdirectories);
-        while (files.hasNext()) {
-            const QString path = files.next();
-            folder.write(example.relativeFilePath(path), TestFolder::read(path));
-        }
-    }
+    void copyExample() const { copyData(QStringLiteral("../../examples/thesis")); }
 
     // Types the text as key presses, one edit per character as a person's typing.
     static void type(QWidget *widget, const QString &text)
@@ -72,6 +66,26 @@ public:
                               QString(character));
             QApplication::sendEvent(widget, &press);
             QApplication::sendEvent(widget, &release);
+        }
+    }
+
+    // Compiles through the window's action and waits until the console shows the result.
+    static bool compile(MyDocument *document)
+    {
+        QSignalSpy updated(document->consoleViewController(),
+                           &ConsoleViewController::errorWarningOutlineUpdated);
+        MainMenuController::sharedMainMenuController()->compileItem()->trigger();
+        return updated.wait(120000);
+    }
+
+    // Copies a folder of tests/data into the test's folder.
+    void copyData(const QString &name) const
+    {
+        const QDir data(QStringLiteral(QUILLSET_SOURCE_DIR "/tests/data/") + name);
+        QDirIterator files(data.path(), QDir::Files, QDirIterator::Subdirectories);
+        while (files.hasNext()) {
+            const QString path = files.next();
+            folder.write(data.relativeFilePath(path), TestFolder::read(path));
         }
     }
 

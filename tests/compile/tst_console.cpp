@@ -20,21 +20,11 @@
 
 namespace {
 
-constexpr int compileTimeout = 120000;
 
 // The console area: the widget the console's content sits in.
 QWidget *consoleArea(MyDocument *document)
 {
     return document->consoleViewController()->view()->parentWidget();
-}
-
-// Compiles through the window's action and waits until the console shows the result.
-bool compile(MyDocument *document)
-{
-    QSignalSpy updated(document->consoleViewController(),
-                       &ConsoleViewController::errorWarningOutlineUpdated);
-    MainMenuController::sharedMainMenuController()->compileItem()->trigger();
-    return updated.wait(compileTimeout);
 }
 
 QString logger(MyDocument *document)
@@ -87,7 +77,7 @@ void TestConsole::cleanCompileClosesTheConsole()
     // The console opens while the engine runs and shows its output.
     QVERIFY(console->isShown());
     QVERIFY(MainMenuController::sharedMainMenuController()->hideConsoleItem()->isVisible());
-    QVERIFY(updated.wait(compileTimeout));
+    QVERIFY(updated.wait(120000));
 
     QVERIFY2(logger(document).contains("Output written on thesis.pdf"),
              qPrintable(logger(document)));
@@ -113,7 +103,7 @@ void TestConsole::errorInAChapterTakesYouToItsLine()
     ErrorOutlineDataSource *errors = console->errorOutlineDataSource();
     QAbstractItemModelTester tester(errors);
 
-    QVERIFY(compile(document));
+    QVERIFY(AppFixture::compile(document));
     QVERIFY(console->errorWarningOutline()->isVisible());
     QVERIFY(console->textLoggerView()->isHidden());
     QTRY_COMPARE(consoleArea(document)->height(), ConsoleViewController::openHeight);
@@ -143,7 +133,7 @@ void TestConsole::errorInAChapterTakesYouToItsLine()
     line.movePosition(QTextCursor::EndOfWord, QTextCursor::KeepAnchor);
     line.removeSelectedText();
     AppFixture::settle();
-    QVERIFY(compile(document));
+    QVERIFY(AppFixture::compile(document));
     QVERIFY(console->errorWarningOutline()->isHidden());
     QTRY_COMPARE(consoleArea(document)->height(), 1);
     QVERIFY(!TestFolder::read(methods).contains("undefinedpools"));
@@ -212,7 +202,7 @@ void TestConsole::enginesThatFailOrTalk()
     document->compileDocument();
     console->latexCompiler()->waitUntilDone();
     if (executable)
-        QVERIFY(updated.wait(compileTimeout));
+        QVERIFY(updated.wait(120000));
     QTRY_VERIFY2(logger(document).contains(output), qPrintable(logger(document)));
     QVERIFY(!console->latexCompiler()->isCompiling());
     QCOMPARE(console->isShown(), staysOpen);
@@ -229,7 +219,7 @@ void TestConsole::compilingTwiceRunsTheEngineOnce()
     QSignalSpy updated(console, &ConsoleViewController::errorWarningOutlineUpdated);
     document->compileDocument();
     document->compileDocument();
-    QVERIFY(updated.wait(compileTimeout));
+    QVERIFY(updated.wait(120000));
     console->latexCompiler()->waitUntilDone();
     QCoreApplication::processEvents();
     QCOMPARE(logger(document).count(QStringLiteral("This is pdfTeX")), 1);
@@ -274,7 +264,7 @@ void TestConsole::untitledDocumentIsSavedFirst()
     QVERIFY(!console->latexCompiler()->isCompiling());
     QVERIFY(!console->isShown());
 
-    QVERIFY(compile(document));
+    QVERIFY(AppFixture::compile(document));
     QVERIFY(QFileInfo::exists(_fixture->folder.path("fresh.log")));
 }
 

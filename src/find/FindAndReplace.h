@@ -1,0 +1,50 @@
+#pragma once
+
+#include "model/QSRange.h"
+
+#include <QHash>
+#include <QList>
+#include <QString>
+#include <memory>
+
+class FindAndReplaceSearchResult;
+class QSFile;
+class QSSectionNode;
+
+// Which outline nodes of a document hold a search key: the root file and every
+// file it includes, each once, searched node by node (a match never spans two
+// nodes), the results in document order. A match in running text is credited to
+// the section or file that holds it.
+class FindAndReplace
+{
+public:
+    explicit FindAndReplace(const std::shared_ptr<QSFile> &file);
+    ~FindAndReplace();
+
+    // Searches the whole document, ignoring case; takes the document-model lock, so
+    // that no edit changes a tree under the search.
+    void findString(const QString &key);
+
+    // Reports from the node search: a node's own text, starting at the location in
+    // its file, holds the key.
+    void SectionNodeMatchesSearch(const std::shared_ptr<QSSectionNode> &node, qint32 location);
+    void sectionNodeNoLongerMatchesSearch(const std::shared_ptr<QSSectionNode> &) {}
+    bool searchKeyWasFoundInFile() const { return !_findResults.isEmpty(); }
+
+    QString searchKey() const { return _searchKey; }
+    void setSearchKey(const QString &key) { _searchKey = key; }
+    std::shared_ptr<QSFile> fileToSearchIn() const { return _fileToSearchIn; }
+    void setFileToSearchIn(const std::shared_ptr<QSFile> &file) { _fileToSearchIn = file; }
+    QList<std::shared_ptr<QSSectionNode>> findResults() const;
+    const QList<std::shared_ptr<FindAndReplaceSearchResult>> &searchResults() const
+    {
+        return _findResults;
+    }
+
+private:
+    QString _searchKey;
+    std::shared_ptr<QSFile> _fileToSearchIn; // the document's root file, shared
+    QList<std::shared_ptr<FindAndReplaceSearchResult>> _findResults;
+    // Each node is listed once, however many of its texts hold the key.
+    QHash<const QSSectionNode *, std::shared_ptr<FindAndReplaceSearchResult>> _resultForNode;
+};

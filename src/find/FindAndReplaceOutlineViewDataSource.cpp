@@ -1,0 +1,61 @@
+#include "find/FindAndReplaceOutlineViewDataSource.h"
+
+#include "app/AppController.h"
+#include "app/OutlineViewDataSource.h"
+#include "model/QSFilePool.h"
+#include "model/QSSectionNode.h"
+
+void FindAndReplaceOutlineViewDataSource::setFindAndReplaceResults(
+    const QList<std::shared_ptr<QSSectionNode>> &results)
+{
+    beginResetModel();
+    _findAndReplaceResults = results;
+    endResetModel();
+}
+
+std::shared_ptr<QSSectionNode>
+FindAndReplaceOutlineViewDataSource::nodeForIndex(const QModelIndex &index) const
+{
+    return index.isValid() ? _findAndReplaceResults.value(index.row()) : nullptr;
+}
+
+QModelIndex FindAndReplaceOutlineViewDataSource::index(int row, int column,
+                                                       const QModelIndex &parent) const
+{
+    return hasIndex(row, column, parent) ? createIndex(row, column) : QModelIndex();
+}
+
+QModelIndex FindAndReplaceOutlineViewDataSource::parent(const QModelIndex &) const
+{
+    return {};
+}
+
+int FindAndReplaceOutlineViewDataSource::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : int(_findAndReplaceResults.size());
+}
+
+int FindAndReplaceOutlineViewDataSource::columnCount(const QModelIndex &) const
+{
+    return 1;
+}
+
+QVariant FindAndReplaceOutlineViewDataSource::data(const QModelIndex &index, int role) const
+{
+    const std::shared_ptr<QSSectionNode> node = nodeForIndex(index);
+    if (!node)
+        return {};
+    if (role == Qt::DisplayRole) {
+        // The edit worker renames nodes as the user types.
+        std::lock_guard lock(QSFilePool::documentModelLock());
+        return OutlineViewDataSource::shownName(node->nodeName());
+    }
+    if (role == Qt::DecorationRole) {
+        const AppController *app = AppController::sharedAppController();
+        if (!app)
+            return {};
+        return app->outlineIconForType(node->isFileNode() ? QStringLiteral("quillsetFile")
+                                                          : node->nodeType());
+    }
+    return {};
+}

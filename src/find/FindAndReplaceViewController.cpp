@@ -1,0 +1,309 @@
+#include "find/FindAndReplaceViewController.h"
+
+#include "app/MyDocument.h"
+#include "editor/QSTextView.h"
+#include "find/FindAndReplace.h"
+#include "find/FindAndReplaceOutlineViewDataSource.h"
+#include "find/FindAndReplaceSearchResult.h"
+#include "find/FindAndReplaceViewBackground.h"
+#include "model/QSFile.h"
+#include "model/QSFilePool.h"
+#include "model/QSSectionNode.h"
+#include "model/TextStorageDelegate.h"
+#include "platform/Assertions.h"
+#include "ui_FindAndReplaceView.h"
+
+#include <QEvent>
+#include <QKeyEvent>
+#include <QShortcut>
+#include <QTextCursor>
+#include <QTreeView>
+#include <QVariantAnimation>
+
+FindAndReplaceViewController::FindAndReplaceViewController(MyDocument *document)
+    : QObject(document)
+    , _ui(std::make_unique<Ui::FindAndReplaceView>())
+    , _view(new FindAndReplaceViewBackground)
+    , _document(document)
+    , _dataSourceForOutlineView(new FindAndReplaceOutlineViewDataSource(this))
+    , _animation(new QVariantAnimation(this))
+{
+    QS_ASSERT(document, "doc is nil in initWithMyDocument of FindAndReplaceViewController");
+    _ui->setupUi(static_cast<FindAndReplaceViewBackground *>(_view.data()));
+    _findAndReplaceObject = std::make_unique<FindAndReplace>(document->fileOpened());
+
+    connect(_ui->o_findTextField, &QLineEdit::textChanged, this,
+            &FindAndReplaceViewController::controlTextDidChange);
+    connect(_ui->o_findTextField, &QLineEdit::returnPressed, this,
+            &FindAndReplaceViewController::findNext);
+    connect(_ui->o_replaceTextField, &QLineEdit::returnPressed, this,
+            &FindAndReplaceViewController::replace);
+    connect(_ui->findNextButton, &QToolButton::clicked, this,
+            &FindAndReplaceViewController::findNext);
+    connect(_ui->findPreviousButton, &QToolButton::clicked, this,
+            &FindAndReplaceViewController::findPrevious);
+    connect(_ui->replaceButton, &QToolButton::clicked, this,
+            &FindAndReplaceViewController::replace);
+    connect(_ui->replaceAllButton, &QToolButton::clicked, this,
+            &FindAndReplaceViewController::replaceAll);
+    connect(_ui->searchFileButton, &QToolButton::clicked, this,
+            &FindAndReplaceViewController::searchFileForString);
+    connect(_ui->closeButton, &QToolButton::clicked, this,
+            &FindAndReplaceViewController::hideFindAndReplace);
+    auto *escape = new QShortcut(QKeySequence(Qt::Key_Escape), _view);
+    escape->setContext(Qt::WidgetWithChildrenShortcut);
+    connect(escape, &QShortcut::activated, this, &FindAndReplaceViewController::hideFindAndReplace);
+    _ui->o_findTextField->installEventFilter(this);
+
+    _animation->setDuration(slideMilliseconds);
+    _animation->setEasingCurve(QEasingCurve::InQuad);
+    connect(_animation, &QVariantAnimation::valueChanged, this,
+            [this](const QVariant &height) { setStripHeight(height.toInt()); });
+    connect(_animation, &QVariantAnimation::finished, this, [this] { _isAnimating = false; });
+}
+
+FindAndReplaceViewController::~FindAndReplaceViewController()
+{
+    if (_view && !_view->parent())
+        delete _view;
+}
+
+QLineEdit *FindAndReplaceViewController::findTextField() const
+{
+    return _ui->o_findTextField;
+}
+
+QLineEdit *FindAndReplaceViewController::replaceTextField() const
+{
+    return _ui->o_replaceTextField;
+}
+
+QLabel *FindAndReplaceViewController::resultLabel() const
+{
+    return _ui->o_resultLabel;
+}
+
+// The window's find area, above the text and PDF; it is as high as the part of
+// the strip that has slid into view.
+QWidget *FindAndReplaceViewController::area() const
+{
+    return _view ? _view->parentWidget() : nullptr;
+}
+
+bool FindAndReplaceViewController::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == area() && event->type() == QEvent::Resize) {
+        // The strip hangs from the area's bottom edge, so it slides in from above.
+        const int height = _view->sizeHint().height();
+        _view->setGeometry(0, area()->height() - height, area()->width(), height);
+    } else if (watched == _ui->o_findTextField && event->type() == QEvent::KeyPress) {
+        auto *key = static_cast<QKeyEvent *>(event);
+        if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)
+            && (key->modifiers() & Qt::ShiftModifier)) {
+            findPrevious();
+            return true;
+        }
+    }
+    return false;
+}
+
+void FindAndReplaceViewController::setStripHeight(int height)
+{
+    QWidget *findArea = area();
+    if (!findArea)
+        return;
+    findArea->installEventFilter(this);
+    findArea->setFixedHeight(height);
+}
+
+// While it slides, the strip counts as where it is going.
+bool FindAndReplaceViewController::isShown() const
+{
+    if (_isAnimating)
+        return _animation->endValue().toInt() > 0;
+    const QWidget *findArea = area();
+    return findArea && findArea->height() > 0;
+}
+
+void FindAndReplaceViewController::hideWithoutAnimation()
+{
+    _animation->stop();
+    _isAnimating = false;
+    setStripHeight(0);
+}
+
+// A toggle during a slide turns the strip back from where it is.
+void FindAndReplaceViewController::animatedToggle()
+{
+    QWidget *findArea = area();
+    if (!findArea)
+        return;
+    const bool show = !isShown();
+    _animation->stop();
+    _animation->setStartValue(findArea->height());
+    _animation->setEndValue(show ? _view->sizeHint().height() : 0);
+    _isAnimating = true;
+    _animation->start();
+}
+
+void FindAndReplaceViewController::showFindAndReplace()
+{
+    if (!isShown())
+        animatedToggle();
+    _ui->o_findTextField->setFocus();
+    _ui->o_findTextField->selectAll();
+}
+
+void FindAndReplaceViewController::hideFindAndReplace()
+{
+    if (!isShown())
+        return;
+    animatedToggle();
+    _dataSourceForOutlineView->setFindAndReplaceResults({});
+    _document->setDataSource(nullptr);
+    _lastFoundLocation = 0;
+    _document->textView()->setFocus();
+}
+
+void FindAndReplaceViewController::closeFindAndReplace()
+{
+    _dataSourceForOutlineView->setFindAndReplaceResults({});
+    _document->setDataSource(nullptr);
+    _lastFoundRange = QSRange{0, 0};
+}
+
+void FindAndReplaceViewController::findNext()
+{
+    if (isShown())
+        _document->textView()->selectAndHighlightNextRangeOfString(_ui->o_findTextField->text());
+}
+
+void FindAndReplaceViewController::findPrevious()
+{
+    if (isShown())
+        _document->textView()->selectAndHighlightPreviousRangeOfString(
+            _ui->o_findTextField->text());
+}
+
+void FindAndReplaceViewController::replace()
+{
+    if (isShown())
+        _document->textView()->replaceSelectedRangeWith(_ui->o_replaceTextField->text().isNull()
+                                                            ? QStringLiteral("")
+                                                            : _ui->o_replaceTextField->text(),
+                                                        true);
+}
+
+void FindAndReplaceViewController::controlTextDidChange()
+{
+    if (_isPerformingSearch)
+        return;
+    _lastFoundRange = QSRange{0, 0};
+    // Typing on searches from the match found so far (or the insertion point), so
+    // that a longer key that still matches there stays there.
+    QSTextView *text = _document->textView();
+    text->setSearchOffset(text->textCursor().selectionStart());
+    findNext();
+}
+
+int FindAndReplaceViewController::replaceAll()
+{
+    const QString key = _ui->o_findTextField->text();
+    if (key.isEmpty())
+        return 0;
+    const QString replacement = _ui->o_replaceTextField->text();
+    TextStorageDelegate *delegate = _document->textStorageDelegate();
+    QSTextView *text = _document->textView();
+    const std::shared_ptr<QSFile> shown = delegate->selectedFile();
+    const int caret = text->textCursor().position();
+    QList<std::shared_ptr<QSFile>> files;
+    {
+        std::lock_guard lock(QSFilePool::documentModelLock());
+        files = QSFilePool::fileList(_document->fileOpened().get());
+    }
+    int replaced = 0;
+    for (const std::shared_ptr<QSFile> &file : std::as_const(files)) {
+        // The file's text is the text view's whenever the view shows it.
+        QList<qsizetype> found;
+        const QString &content = file->content();
+        for (qsizetype at = content.indexOf(key, 0, Qt::CaseInsensitive); at >= 0;
+             at = content.indexOf(key, at + key.size(), Qt::CaseInsensitive))
+            found << at;
+        if (found.isEmpty())
+            continue;
+        // Typed into the view as one edit, it is one undo step and one change for
+        // the outline.
+        delegate->setSelectedFile(file);
+        QTextCursor cursor(text->document());
+        cursor.beginEditBlock();
+        for (auto at = found.crbegin(); at != found.crend(); ++at) {
+            cursor.setPosition(int(*at));
+            cursor.setPosition(int(*at + key.size()), QTextCursor::KeepAnchor);
+            cursor.insertText(replacement);
+        }
+        cursor.endEditBlock();
+        replaced += int(found.size());
+    }
+    delegate->setSelectedFile(shown);
+    QTextCursor back = text->textCursor();
+    back.setPosition(qMin(caret, text->document()->characterCount() - 1));
+    text->setTextCursor(back);
+    _ui->o_resultLabel->setText(tr("%n replaced", nullptr, replaced));
+    return replaced;
+}
+
+void FindAndReplaceViewController::searchFileForString()
+{
+    const QString key = _ui->o_findTextField->text();
+    _findAndReplaceObject->setFileToSearchIn(_document->fileOpened());
+    _findAndReplaceObject->findString(key);
+    const QList<std::shared_ptr<QSSectionNode>> nodes = _findAndReplaceObject->findResults();
+    _dataSourceForOutlineView->setFindAndReplaceResults(nodes);
+    _ui->o_resultLabel->setText(key.isEmpty() ? QString()
+                                              : tr("%n sections", nullptr, int(nodes.size())));
+    _document->setDataSource(_dataSourceForOutlineView);
+    connect(_document->outlineView()->selectionModel(), &QItemSelectionModel::selectionChanged,
+            this, &FindAndReplaceViewController::outlineViewSelectionDidChange,
+            Qt::UniqueConnection);
+}
+
+// A chosen result shows its file with the first occurrence of the key selected.
+void FindAndReplaceViewController::outlineViewSelectionDidChange()
+{
+    if (_document->outlineView()->model() != _dataSourceForOutlineView)
+        return;
+    const QModelIndexList selected = _document->outlineView()->selectionModel()->selectedIndexes();
+    if (selected.isEmpty())
+        return;
+    const std::shared_ptr<QSSectionNode> node =
+        _dataSourceForOutlineView->nodeForIndex(selected.first());
+    const QList<std::shared_ptr<FindAndReplaceSearchResult>> &results =
+        _findAndReplaceObject->searchResults();
+    const qsizetype row = selected.first().row();
+    const std::shared_ptr<QSFile> file = node ? node->nodeFile() : nullptr;
+    if (!file || row >= results.size() || results.at(row)->foundRanges.isEmpty())
+        return;
+    // The text may have changed since the search: the occurrence is looked for again
+    // from where it was.
+    const QString key = _findAndReplaceObject->searchKey();
+    const QSRange first = results.at(row)->foundRanges.first();
+    const QString &content = file->content();
+    qsizetype at =
+        content.indexOf(key, qMin<qsizetype>(first.location, content.size()), Qt::CaseInsensitive);
+    if (at < 0)
+        at = content.indexOf(key, 0, Qt::CaseInsensitive);
+    if (at >= 0)
+        _document->selectRange(QSRange{quint32(at), quint32(key.size())}, file);
+}
+
+void FindAndReplaceViewController::setFileToSearch(const std::shared_ptr<QSFile> &file)
+{
+    _searchOffset = 0;
+    _fileToSearch = file;
+}
+
+void FindAndReplaceViewController::setSearchOffset(qint32 offset)
+{
+    if (offset < _document->textView()->document()->characterCount() - 1)
+        _searchOffset = offset;
+}

@@ -1,0 +1,89 @@
+#pragma once
+
+#include "model/QSRange.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QWidget>
+#include <memory>
+
+class FindAndReplace;
+class FindAndReplaceOutlineViewDataSource;
+class MyDocument;
+class QLabel;
+class QLineEdit;
+class QSFile;
+class QVariantAnimation;
+namespace Ui {
+class FindAndReplaceView;
+}
+
+// The find strip above a document window's text: slides down pushing the text and
+// PDF down, finds and replaces in the text view as the user types, replaces in
+// every file of the document at once, and lists the sections that hold the text
+// in the outline.
+class FindAndReplaceViewController : public QObject
+{
+    Q_OBJECT
+
+public:
+    static constexpr int slideMilliseconds = 200;
+
+    explicit FindAndReplaceViewController(MyDocument *document);
+    ~FindAndReplaceViewController() override;
+
+    QWidget *view() const { return _view; }
+    QString title() const { return QStringLiteral("Find And Replace View"); }
+    QLineEdit *findTextField() const;
+    QLineEdit *replaceTextField() const;
+    QLabel *resultLabel() const;
+    FindAndReplace *findAndReplaceObject() const { return _findAndReplaceObject.get(); }
+    FindAndReplaceOutlineViewDataSource *dataSourceForOutlineView() const
+    {
+        return _dataSourceForOutlineView;
+    }
+
+    bool isShown() const;
+    void hideWithoutAnimation();
+    void animatedToggle();
+    void showFindAndReplace();
+    void hideFindAndReplace();
+    // Gives the outline back without sliding the strip away.
+    void closeFindAndReplace();
+
+    void findNext();
+    void findPrevious();
+    void replace();
+    // Replaces every occurrence in every file of the document, one undoable step per
+    // file; returns how many were replaced.
+    int replaceAll();
+    // Lists the sections of the document that hold the find text in the outline.
+    void searchFileForString();
+
+    void setFileToSearch(const std::shared_ptr<QSFile> &file);
+    void setSearchOffset(qint32 offset);
+    bool isPerformingSearch() const { return _isPerformingSearch; }
+    void setIsPerformingSearch(bool performing) { _isPerformingSearch = performing; }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void controlTextDidChange();
+    void outlineViewSelectionDidChange();
+    void setStripHeight(int height);
+    QWidget *area() const;
+
+    std::unique_ptr<Ui::FindAndReplaceView> _ui;
+    QPointer<QWidget> _view; // owned until the window takes it
+    MyDocument *_document;   // not owned; owns this controller
+    std::unique_ptr<FindAndReplace> _findAndReplaceObject;
+    FindAndReplaceOutlineViewDataSource *_dataSourceForOutlineView;
+    std::shared_ptr<QSFile> _fileToSearch;
+    qint32 _searchOffset = 0;
+    qint32 _lastFoundLocation = 0;
+    QSRange _lastFoundRange{0, 0};
+    bool _isPerformingSearch = false;
+    bool _isAnimating = false;
+    QVariantAnimation *_animation;
+};

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QString>
+#include <optional>
+
+// The same two lookups as PdfSync, through the system's SyncTeX parser, for a
+// document whose author asked the engine for SyncTeX data (\synctex=1). Each call
+// reads the data anew, so the latest compile's is used.
+class SyncTexLookup
+{
+public:
+    struct SourceLine
+    {
+        QString path; // absolute, as the engine recorded it
+        int line = 0;
+    };
+
+    // The 1-based page on which the line of the source file was typeset.
+    static std::optional<int> pageForLine(const QString &pdfPath, const QString &sourcePath,
+                                          int line);
+    // The source line typeset at a point of a 1-based page, given in PDF points
+    // from the page's upper left corner.
+    static std::optional<SourceLine> sourceForPoint(const QString &pdfPath, int page, double x,
+                                                    double y);
+};

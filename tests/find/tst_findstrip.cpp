@@ -1,0 +1,159 @@
+#include "app/AppFixture.h"
+#include "app/OutlineViewDataSource.h"
+#include "editor/QSTextView.h"
+#include "find/FindAndReplaceOutlineViewDataSource.h"
+#include "find/FindAndReplaceViewController.h"
+#include "model/QSFile.h"
+#include "model/QSFilePool.h"
+#include "model/QSSectionNode.h"
+#include "model/TextStorageDelegate.h"
+
+#include <QAbstractItemModelTester>
+#include <QAction>
+#include <QLabel>
+#include <QLineEdit>
+#include <QSplitter>
+#include <QTreeView>
+
+class TestFindStrip : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup() { _fixture.reset(); }
+    void slidesInAndOutPushingTheText();
+    void searchAsYouTypeAndReplace();
+    void searchInDocumentFillsTheOutline();
+    void replaceAllInEveryFileThenUndo();
+
+private:
+    std::unique_ptr<AppFixture> _fixture;
+    MyDocument *_document = nullptr;
+    FindAndReplaceViewController *_strip = nullptr;
+};
+
+void TestFindStrip::init()
+{
+    _fixture = std::make_unique<AppFixture>();
+    _fixture->copyExample();
+    _document = _fixture->open(_fixture->folder.path("thesis.tex"));
+    QVERIFY(_document);
+    QVERIFY(QTest::qWaitForWindowActive(_document->window()));
+    _strip = _document->findAndReplaceViewController();
+}
+
+void TestFindStrip::slidesInAndOutPushingTheText()
+{
+    QWidget *area = _strip->view()->parentWidget();
+    QWidget *textAndPdf = _document->window()->findChild<QSplitter *>("splitViewBetweenTextAndPdf");
+    QVERIFY(!_strip->isShown());
+    QCOMPARE(area->height(), 0);
+    const int top = textAndPdf->y();
+
+    MainMenuController::sharedMainMenuController()->showFindAndReplacePanelItem()->trigger();
+    const int height = _strip->view()->sizeHint().height();
+    QTRY_COMPARE(area->height(), height);
+    QTRY_COMPARE(textAndPdf->y(), top + height);
+    QVERIFY(_strip->findTextField()->hasFocus());
+    QCOMPARE(_strip->view()->geometry(), QRect(0, 0, area->width(), height));
+
+    // Shown already: only the focus moves back to the find field.
+    _document->textView()->setFocus();
+    _strip->showFindAndReplace();
+    QVERIFY(_strip->findTextField()->hasFocus());
+    QCOMPARE(area->height(), height);
+
+    QTest::keyClick(_strip->findTextField(), Qt::Key_Escape);
+    QTRY_COMPARE(area->height(), 0);
+    QTRY_COMPARE(textAndPdf->y(), top);
+    QVERIFY(!_strip->isShown());
+    QVERIFY(_document->textView()->hasFocus());
+}
+
+void TestFindStrip::searchAsYouTypeAndReplace()
+{
+    _strip->showFindAndReplace();
+    QTRY_VERIFY(_strip->isShown());
+    QSTextView *text = _document->textView();
+    const QString before = text->toPlainText();
+    QTest::keyClicks(_strip->findTextField(), "POOL");
+    const int first = int(before.indexOf("pool", 0, Qt::CaseInsensitive));
+    QCOMPARE(text->textCursor().selectionStart(), first);
+    QCOMPARE(text->textCursor().selectedText().toLower(), QStringLiteral("pool"));
+
+    // Replace puts the text in and goes on to the next occurrence.
+    _strip->replaceTextField()->setText("basin");
+    QTest::keyClick(_strip->replaceTextField(), Qt::Key_Return);
+    const int second = int(before.indexOf("pool", first + 4, Qt::CaseInsensitive));
+    QCOMPARE(text->toPlainText().mid(first, 5), QStringLiteral("basin"));
+    QCOMPARE(text->textCursor().selectionStart(), second + 1);
+    AppFixture::settle();
+    QVERIFY(_document->isDocumentEdited());
+
+    // While a search is being performed, typing runs nothing.
+    _strip->setIsPerformingSearch(true);
+    text->moveCursor(QTextCursor::Start);
+    QTest::keyClicks(_strip->findTextField(), "s");
+    QVERIFY(!text->textCursor().hasSelection());
+}
+
+void TestFindStrip::searchInDocumentFillsTheOutline()
+{
+    _strip->showFindAndReplace();
+    _strip->findTextField()->setText("refractometer");
+    _strip->searchFileForString();
+    QTreeView *outline = _document->outlineView();
+    QAbstractItemModelTester tester(_strip->dataSourceForOutlineView());
+    QCOMPARE(outline->model(), _strip->dataSourceForOutlineView());
+    QCOMPARE(outline->model()->rowCount(), 1);
+    QCOMPARE(outline->model()->index(0, 0).data().toString(), QStringLiteral("Instruments"));
+
+    outline->selectionModel()->select(outline->model()->index(0, 0),
+                                      QItemSelectionModel::ClearAndSelect);
+    QCOMPARE(_document->textStorageDelegate()->selectedFile()->name(),
+             QStringLiteral("methods.tex"));
+    QCOMPARE(_document->textView()->textCursor().selectedText(), QStringLiteral("refractometer"));
+
+    _strip->hideFindAndReplace();
+    QCOMPARE(outline->model(), _document->outlineViewDataSource());
+    QVERIFY(_strip->dataSourceForOutlineView()->findAndReplaceResults().isEmpty());
+}
+
+void TestFindStrip::replaceAllInEveryFileThenUndo()
+{
+    QMap<std::shared_ptr<QSFile>, QString> original;
+    int occurrences = 0;
+    for (const std::shared_ptr<QSFile> &file :
+         QSFilePool::fileList(_document->fileOpened().get())) {
+        original.insert(file, file->content());
+        occurrences += int(file->content().count("pool", Qt::CaseInsensitive));
+    }
+    QCOMPARE(original.size(), 5);
+
+    _strip->showFindAndReplace();
+    _strip->setIsPerformingSearch(true);
+    _strip->findTextField()->setText("pool");
+    _strip->replaceTextField()->setText("basin");
+    QCOMPARE(_strip->replaceAll(), occurrences);
+    QCOMPARE(_strip->resultLabel()->text(), QStringLiteral("%1 replaced").arg(occurrences));
+    AppFixture::settle();
+    for (auto it = original.cbegin(); it != original.cend(); ++it) {
+        QVERIFY(!it.key()->content().contains("pool", Qt::CaseInsensitive));
+        std::lock_guard lock(QSFilePool::documentModelLock());
+        QCOMPARE(it.key()->treeRootNode()->nodeDataWithChildren(), it.key()->content());
+    }
+    QCOMPARE(_document->textStorageDelegate()->selectedFile(), _document->fileOpened());
+    QVERIFY(_document->isDocumentEdited());
+
+    // One undo in each file brings back its text.
+    for (auto it = original.cbegin(); it != original.cend(); ++it) {
+        _document->selectRange(QSRange{0, 0}, it.key());
+        _document->undo();
+        AppFixture::settle();
+        QCOMPARE(it.key()->content(), it.value());
+    }
+}
+
+QTEST_MAIN(TestFindStrip)
+#include "tst_findstrip.moc"

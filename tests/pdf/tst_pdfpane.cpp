@@ -1,0 +1,197 @@
+#include "app/AppFixture.h"
+#include "editor/QSTextView.h"
+#include "model/QSFile.h"
+#include "model/QSFilePool.h"
+#include "model/TextStorageDelegate.h"
+#include "pdf/QSPDFView.h"
+#include "pdf/QSPDFViewController.h"
+
+#include <QAction>
+#include <QPdfDocument>
+#include <QPdfPageNavigator>
+#include <QPrinter>
+#include <QScrollBar>
+#include <QSplitter>
+#include <QTextBlock>
+
+namespace {
+
+// Puts the insertion point at the start of a line of a file of the document, then
+// Ctrl-clicks elsewhere in the text: the PDF turns to the page of that line.
+void syncFromLine(MyDocument *document, const QString &name, int line)
+{
+    const auto file = [&] {
+        for (const auto &candidate : QSFilePool::fileList(document->fileOpened().get()))
+            if (candidate->pathText().endsWith(u'/' + name))
+                return candidate;
+        return std::shared_ptr<QSFile>();
+    }();
+    QVERIFY2(file, qPrintable(name));
+    document->selectRange(QSRange{0, 0}, file);
+    QSTextView *text = document->textView();
+    const QTextBlock block = text->document()->findBlockByNumber(line - 1);
+    document->selectRange(QSRange{quint32(block.position()), 0}, file);
+    QTest::mouseClick(text->viewport(), Qt::LeftButton, Qt::ControlModifier, QPoint(5, 5));
+}
+
+// The page the view turned to, when its top is in view; else 0.
+int shownPage(QSPDFView *view)
+{
+    const int page = view->pageNavigator()->currentPage();
+    const int top = view->pageGeometry(page).top() - view->verticalScrollBar()->value();
+    return top >= 0 && top < view->viewport()->height() ? page + 1 : 0;
+}
+
+// Ctrl-clicks the page at a position given as the sync data gives it: scaled points
+// from the page's lower left corner.
+void clickPdfAt(QSPDFView *view, int page, double xScaled, double yScaled)
+{
+    const double perPoint = 65536.0 * 72.27 / 72.0;
+    view->showPage(page - 1);
+    const QSizeF points = view->document()->pagePointSize(page - 1);
+    const QRect geometry = view->pageGeometry(page - 1);
+    const QPointF onPage(xScaled / perPoint * geometry.width() / points.width(),
+                         (points.height() - yScaled / perPoint) * geometry.height()
+                             / points.height());
+    const QPoint scrolled(view->horizontalScrollBar()->value(), view->verticalScrollBar()->value());
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::ControlModifier,
+                      (geometry.topLeft() + onPage).toPoint() - scrolled);
+}
+
+} // namespace
+
+class TestPdfPane : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init() { _fixture = std::make_unique<AppFixture>(); }
+    void cleanup() { _fixture.reset(); }
+    void compileShowsAndReloadsThePdf();
+    void syncBothWaysWithPdfSync();
+    void syncBothWaysWithSyncTeX();
+    void showHideAndPrint();
+
+private:
+    MyDocument *openFixture(bool syncTeX = false)
+    {
+        _fixture->copyData(QStringLiteral("sync"));
+        QFile::remove(_fixture->folder.path("main.pdfsync"));
+        if (syncTeX) {
+            QByteArray root = TestFolder::read(_fixture->folder.path("main.tex"));
+            root.replace("\\usepackage{pdfsync}", "\\synctex=1");
+            _fixture->folder.write("main.tex", root);
+        }
+        return _fixture->open(_fixture->folder.path("main.tex"));
+    }
+
+    std::unique_ptr<AppFixture> _fixture;
+};
+
+void TestPdfPane::compileShowsAndReloadsThePdf()
+{
+    MyDocument *document = openFixture();
+    QSPDFViewController *pdf = document->pdfViewController();
+    MainMenuController *menu = MainMenuController::sharedMainMenuController();
+    QVERIFY(pdf->isHidden());
+    QVERIFY(menu->showPDFItem()->isVisible());
+
+    QVERIFY(AppFixture::compile(document));
+    QVERIFY(!pdf->isHidden());
+    QVERIFY(menu->hidePDFItem()->isVisible());
+    QVERIFY(!menu->showPDFItem()->isVisible());
+    QCOMPARE(pdf->pdfDocument()->pageCount(), 5);
+
+    // A second compile reloads in place: the same part of the document stays in view.
+    QSPDFView *view = pdf->pdfView();
+    QTRY_VERIFY(view->verticalScrollBar()->maximum() > 500);
+    view->verticalScrollBar()->setValue(500);
+    const QPdfDocument *before = pdf->pdfDocument();
+    QVERIFY(AppFixture::compile(document));
+    QVERIFY(pdf->pdfDocument() != before);
+    QCOMPARE(view->verticalScrollBar()->value(), 500);
+
+    // A PDF that can no longer be read leaves the last one shown and says why.
+    _fixture->folder.write("main.pdf", "not a PDF");
+    document->reloadPDF();
+    QCOMPARE(pdf->pdfDocument()->pageCount(), 5);
+    QVERIFY(document->consoleViewController()->isShown());
+    QTRY_VERIFY(document->consoleViewController()->textLogger()->toPlainText().contains(
+        "main.pdf could not be shown"));
+}
+
+void TestPdfPane::syncBothWaysWithPdfSync()
+{
+    MyDocument *document = openFixture();
+    QVERIFY(AppFixture::compile(document));
+    QSPDFView *view = document->pdfViewController()->pdfView();
+    const struct
+    {
+        const char *file;
+        int line;
+        int page;
+    } lines[] = {{"main.tex", 15, 3},
+                 {"one.tex", 2, 2},
+                 {"nested.tex", 4, 5},
+                 {"appendix.tex", 2, 4},
+                 {"main.tex", 5, 1}};
+    for (const auto &line : lines) {
+        syncFromLine(document, QString::fromLatin1(line.file), line.line);
+        QCOMPARE(shownPage(view), line.page);
+    }
+
+    // The record of nested.tex's first line, on page 4, and of the chapter's second.
+    clickPdfAt(view, 4, 8799518, 44294085);
+    QCOMPARE(document->textStorageDelegate()->selectedFile()->name(), QStringLiteral("nested.tex"));
+    QCOMPARE(document->textView()->textCursor().selectedText(),
+             QStringLiteral("A nested file inside the appendix."));
+    clickPdfAt(view, 2, 8799518, 42036283);
+    QCOMPARE(document->textStorageDelegate()->selectedFile()->name(), QStringLiteral("one.tex"));
+    QVERIFY(document->textView()->textCursor().selectedText().startsWith("The chapter's first"));
+}
+
+void TestPdfPane::syncBothWaysWithSyncTeX()
+{
+    MyDocument *document = openFixture(true);
+    QVERIFY(AppFixture::compile(document));
+    QVERIFY(QFileInfo::exists(_fixture->folder.path("main.synctex.gz")));
+    QVERIFY(!QFileInfo::exists(_fixture->folder.path("main.pdfsync")));
+    QSPDFView *view = document->pdfViewController()->pdfView();
+    syncFromLine(document, QStringLiteral("nested.tex"), 4);
+    QCOMPARE(shownPage(view), 5);
+    syncFromLine(document, QStringLiteral("main.tex"), 9);
+    QCOMPARE(shownPage(view), 2);
+
+    clickPdfAt(view, 2, 8799518 + 65536 * 20, 42036283);
+    QCOMPARE(document->textStorageDelegate()->selectedFile()->name(), QStringLiteral("one.tex"));
+}
+
+void TestPdfPane::showHideAndPrint()
+{
+    MyDocument *document = openFixture();
+    QVERIFY(AppFixture::compile(document));
+    QSPDFViewController *pdf = document->pdfViewController();
+    MainMenuController *menu = MainMenuController::sharedMainMenuController();
+    menu->hidePDFItem()->trigger();
+    QVERIFY(menu->showPDFItem()->isVisible());
+    QTRY_VERIFY(pdf->isHidden());
+    QCOMPARE(pdf->view()->parentWidget()->width(), 1);
+    menu->showPDFItem()->trigger();
+    const int half = pdf->view()->parentWidget()->parentWidget()->width() / 2;
+    QTRY_COMPARE(pdf->view()->parentWidget()->width(), half);
+    QVERIFY(menu->hidePDFItem()->isVisible());
+
+    // Printed on landscape paper, each portrait page is turned to fill it.
+    QPrinter printer;
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(_fixture->folder.path("printed.pdf"));
+    printer.setPageOrientation(QPageLayout::Landscape);
+    pdf->printTo(&printer);
+    QPdfDocument printed;
+    printed.load(_fixture->folder.path("printed.pdf"));
+    QCOMPARE(printed.pageCount(), 5);
+    QVERIFY(printed.pagePointSize(0).width() > printed.pagePointSize(0).height());
+}
+
+QTEST_MAIN(TestPdfPane)
+#include "tst_pdfpane.moc"

@@ -1,0 +1,145 @@
+#include "TestSupport.h"
+#include "pdf/PdfSync.h"
+
+class TestPdfSync : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void pagesOfTheFixtureLines();
+    void textToPdfCases_data();
+    void textToPdfCases();
+    void pdfToTextFindsTheNearestRecord();
+    void lineNumbers();
+};
+
+namespace {
+
+QString fixtureSync()
+{
+    return QString::fromUtf8(
+        TestFolder::read(QStringLiteral(QUILLSET_SOURCE_DIR "/tests/data/sync/main.pdfsync")));
+}
+
+// What the window knows of a fixture file: the root, or an included file with its
+// path from the root's folder.
+PdfSync::ShownFile shownFile(const QString &path)
+{
+    if (path == QStringLiteral("main.tex"))
+        return {};
+    return {false, path.section(u'/', -1), {path}};
+}
+
+} // namespace
+
+// The sync file pdflatex wrote for the fixture: a root over three pages, a chapter
+// in a subfolder, an \include and an \input nested in it.
+void TestPdfSync::pagesOfTheFixtureLines()
+{
+    const QString sync = fixtureSync();
+    const QStringList expected =
+        QString::fromUtf8(
+            TestFolder::read(QStringLiteral(QUILLSET_SOURCE_DIR "/tests/data/sync/expected.tsv")))
+            .split(u'\n', Qt::SkipEmptyParts);
+    QVERIFY(expected.size() >= 9);
+    for (const QString &row : expected) {
+        const QStringList fields = row.split(u'\t');
+        const std::optional<int> page =
+            PdfSync::pageForLine(sync, shownFile(fields.at(0)), fields.at(1).toInt());
+        QVERIFY2(page, qPrintable(row));
+        QCOMPARE(*page, fields.at(2).toInt());
+    }
+}
+
+void TestPdfSync::textToPdfCases_data()
+{
+    QTest::addColumn<QString>("sync");
+    QTest::addColumn<QString>("name"); // empty: the root file
+    QTest::addColumn<QStringList>("includePaths");
+    QTest::addColumn<int>("line");
+    QTest::addColumn<int>("page"); // 0: no jump
+
+    QTest::newRow("root record") << "l 7 12\ns 3\np 7 100 200\n"
+                                 << "" << QStringList() << 12 << 3;
+    QTest::newRow("line number not closed at its end")
+        << "l 9 15\nl 3 1\ns 2\np 9 1 1\ns 4\np 3 1 1\n"
+        << "" << QStringList() << 1 << 2;
+    QTest::newRow("root record after an unclosed (") << "(chapter1\nl 4 8\ns 1\np 4 1 1\n"
+                                                     << "" << QStringList() << 8 << 0;
+    QTest::newRow("block with the name and .tex")
+        << "l 1 3\n(chapter1.tex\nl 5 3\n)\ns 1\np 1 1 1\ns 2\np 5 1 1\n"
+        << "chapter1.tex" << QStringList() << 3 << 2;
+    QTest::newRow("block with the bare name") << "(chapter1\nl 5 3\n)\ns 2\np 5 1 1\n"
+                                              << "chapter1.tex" << QStringList() << 3 << 2;
+    QTest::newRow("block opening with ./ is found by neither lookup")
+        << "(./chapter1.tex\nl 5 3\n)\ns 2\np 5 1 1\n"
+        << "chapter1.tex" << QStringList{"chapter1.tex"} << 3 << 0;
+    QTest::newRow("subfolder through the include path")
+        << "(ch/one\nl 5 3\n)\ns 2\np 5 1 1\n"
+        << "one.tex" << QStringList{"ch/one.tex"} << 3 << 2;
+    QTest::newRow("subfolder path with .tex") << "(ch/one.tex\nl 5 3\n)\ns 2\np 5 1 1\n"
+                                              << "one.tex" << QStringList{"ch/one.tex"} << 3 << 2;
+    QTest::newRow("nested block cut out")
+        << "(intro\n(nested\nl 1 5\n)\nl 2 5\n)\ns 1\np 1 1 1\ns 2\np 2 1 1\n"
+        << "intro.tex" << QStringList() << 5 << 2;
+    QTest::newRow("page of the first position record") << "l 8 3\ns 1\np 8 1 1\ns 2\np 8 1 1\n"
+                                                       << "" << QStringList() << 3 << 1;
+    QTest::newRow("no position record") << "l 8 3\ns 1\n"
+                                        << "" << QStringList() << 3 << 0;
+    QTest::newRow("no page before the record") << "l 8 3\np 8 1 1\n"
+                                               << "" << QStringList() << 3 << 0;
+    QTest::newRow("name that is no pattern") << "(a(b\nl 5 3\n)\n"
+                                             << "a(b.tex" << QStringList() << 3 << 0;
+}
+
+void TestPdfSync::textToPdfCases()
+{
+    QFETCH(QString, sync);
+    QFETCH(QString, name);
+    QFETCH(QStringList, includePaths);
+    QFETCH(int, line);
+    QFETCH(int, page);
+    const PdfSync::ShownFile shown{name.isEmpty(), name, includePaths};
+    QCOMPARE(PdfSync::pageForLine(sync, shown, line).value_or(0), page);
+}
+
+// A click at a record's position names that record's file and line.
+void TestPdfSync::pdfToTextFindsTheNearestRecord()
+{
+    const QString sync = fixtureSync();
+    const double perPoint = 65536.0 * 72.27 / 72.0;
+    struct Case
+    {
+        int page;
+        double x, y; // scaled points, as the sync data gives them
+        QString file;
+        int line;
+    };
+    const Case cases[] = {
+        {1, 8799518, 45080517, QString(), 5},                  // p 3: root line 5
+        {2, 8799518 + 3e6, 42036283 - 2e5, "chapters/one", 2}, // beside p 21
+        {4, 8799518, 44294085, "nested", 1},                   // p 52
+        {4, 8799518, 45080517, "appendix.tex", 2},             // p 51
+        {5, 8799518, 45729504, "appendix.tex", 6},             // p 64
+    };
+    for (const Case &c : cases) {
+        const std::optional<PdfSync::SourceLine> source =
+            PdfSync::sourceForPoint(sync, c.page, c.x / perPoint, c.y / perPoint);
+        QVERIFY(source);
+        QCOMPARE(source->file, c.file);
+        QCOMPARE(source->line, c.line);
+    }
+    QVERIFY(!PdfSync::sourceForPoint(sync, 9, 100, 100));
+}
+
+void TestPdfSync::lineNumbers()
+{
+    const QString text = QStringLiteral("a\nb\r\nc\rd\u2028e\u2029f\u0085g");
+    const int expected[] = {1, 1, 2, 2, 2, 3, 3, 4, 4, 5, 5, 6, 6, 7, 7};
+    for (qsizetype i = 0; i <= text.size(); ++i)
+        QCOMPARE(PdfSync::lineNumberAt(text, i), expected[i]);
+    QCOMPARE(PdfSync::lineNumberAt(QString(), 0), 1);
+}
+
+QTEST_GUILESS_MAIN(TestPdfSync)
+#include "tst_pdfsync.moc"
