@@ -3,6 +3,7 @@
 #include "app/QSOutlineViewReloaderThread.h"
 #include "app/QSPreferenceWindowController.h"
 #include "editor/QSSyntaxHighlighter.h"
+#include "editor/SmartDrop.h"
 #include "model/ChangesQueue.h"
 #include "model/QSFilePool.h"
 #include "platform/UserDefaults.h"
@@ -23,6 +24,7 @@ AppController::AppController(QObject *parent)
     initResources();
     _appFilePool = std::make_unique<QSFilePool>();
     _appChangesQueue = std::make_unique<ChangesQueue>();
+    SmartDrop::sharedSmartDrop();
     _syntaxHighlighter = std::make_unique<QSSyntaxHighlighter>();
     _outlineViewReloader = std::make_unique<QSOutlineViewReloaderThread>();
     // Icons are loaded when first drawn.

@@ -2,6 +2,7 @@
 
 #include "app/QSGeneralPreferencesViewController.h"
 #include "app/QSLatexEnginePreferencesViewController.h"
+#include "app/QSSmartDropPreferencesViewController.h"
 #include "app/QSTemplatePreferencesViewController.h"
 #include "platform/Assertions.h"
 #include "platform/UserDefaults.h"
@@ -20,9 +21,9 @@ QSPreferenceWindowController::QSPreferenceWindowController(QObject *parent)
 {
     _ui->setupUi(_window);
     _window->installEventFilter(this);
-    _preferenceViewControllers = {new QSGeneralPreferencesViewController,
-                                  new QSTemplatePreferencesViewController,
-                                  new QSLatexEnginePreferencesViewController};
+    _preferenceViewControllers = {
+        new QSGeneralPreferencesViewController, new QSTemplatePreferencesViewController,
+        new QSLatexEnginePreferencesViewController, new QSSmartDropPreferencesViewController};
     auto *items = new QActionGroup(this);
     for (qsizetype index = 0; index < _preferenceViewControllers.size(); ++index) {
         QSPreferencesMainViewController *pane = _preferenceViewControllers.at(index);

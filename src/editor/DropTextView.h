@@ -1,19 +1,49 @@
 #pragma once
 
 #include "editor/QSTextView.h"
+#include "editor/SmartDropMouseCursorViewController.h"
 
-// The document window's text view. A Ctrl-click (without Alt) asks for the PDF
-// page of the line that holds the insertion point, before the click moves it.
+#include <QPoint>
+#include <QPointer>
+#include <optional>
+
+// The document window's text view. A file dropped into it becomes the snippet
+// defined for its type (SmartDrop), typed in at the drop position; a file type
+// without one opens a sheet. A Ctrl-click (without Alt) asks for the PDF page of
+// the line that holds the insertion point, before the click moves it.
 class DropTextView : public QSTextView
 {
     Q_OBJECT
 
 public:
-    using QSTextView::QSTextView;
+    explicit DropTextView(QWidget *parent = nullptr);
+
+    QString lastDraggedFilePath() const { return _lastDraggedFilePath; }
+    void setLastDraggedFilePath(const QString &path) { _lastDraggedFilePath = path; }
+    QSRange lastDraggedRange() const { return _lastDraggedRange; }
+    std::optional<QString> toInsert() const { return _toInsert; }
+    SmartDropMouseCursorViewController *mousePointerView() const { return _mousePointerView; }
+
+    // Types the path of the last dropped file in at the place of the drop.
+    void insertLastDraggedFilePath();
 
 signals:
     void pdfSyncRequested();
 
 protected:
     void mousePressEvent(QMouseEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dragMoveEvent(QDragMoveEvent *event) override;
+    void dragLeaveEvent(QDragLeaveEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
+
+private:
+    // Inserts the text as if typed at the range: undoable and seen by the outline.
+    void typeIn(const QString &text, QSRange range);
+
+    std::optional<QString> _toInsert;
+    QPointer<SmartDropMouseCursorViewController> _mousePointerView;
+    QPoint _oldMouseLocation;
+    QString _lastDraggedFilePath;
+    QSRange _lastDraggedRange{0, 0};
 };

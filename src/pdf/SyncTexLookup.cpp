@@ -1,5 +1,6 @@
 #include "pdf/SyncTexLookup.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <memory>
@@ -13,10 +14,25 @@ struct ScannerDeleter
 };
 using Scanner = std::unique_ptr<synctex_scanner_t, ScannerDeleter>;
 
-Scanner openScanner(const QString &pdfPath)
+// The parser library keeps a buffer of every scanner it makes after the scanner is
+// freed, so one scanner is kept per PDF until its compile writes new data.
+synctex_scanner_p scannerFor(const QString &pdfPath)
 {
-    const QByteArray path = QFile::encodeName(pdfPath);
-    return Scanner(synctex_scanner_new_with_output_file(path.constData(), nullptr, 1));
+    struct Kept
+    {
+        QString pdfPath;
+        QDateTime modified;
+        Scanner scanner;
+    };
+    static Kept kept;
+    const QString dataPath = pdfPath.left(pdfPath.size() - 3) + QStringLiteral("synctex.gz");
+    const QDateTime modified = QFileInfo(dataPath).lastModified();
+    if (!kept.scanner || kept.pdfPath != pdfPath || kept.modified != modified) {
+        const QByteArray path = QFile::encodeName(pdfPath);
+        kept = Kept{pdfPath, modified,
+                    Scanner(synctex_scanner_new_with_output_file(path.constData(), nullptr, 1))};
+    }
+    return kept.scanner.get();
 }
 
 } // namespace
@@ -24,13 +40,13 @@ Scanner openScanner(const QString &pdfPath)
 std::optional<int> SyncTexLookup::pageForLine(const QString &pdfPath, const QString &sourcePath,
                                               int line)
 {
-    const Scanner scanner = openScanner(pdfPath);
+    synctex_scanner_p scanner = scannerFor(pdfPath);
     if (!scanner)
         return std::nullopt;
     const QByteArray source = QFile::encodeName(QDir::cleanPath(sourcePath));
-    if (synctex_display_query(scanner.get(), source.constData(), line, -1, 0) <= 0)
+    if (synctex_display_query(scanner, source.constData(), line, -1, 0) <= 0)
         return std::nullopt;
-    if (synctex_node_p node = synctex_scanner_next_result(scanner.get()))
+    if (synctex_node_p node = synctex_scanner_next_result(scanner))
         return synctex_node_page(node);
     return std::nullopt;
 }
@@ -38,13 +54,13 @@ std::optional<int> SyncTexLookup::pageForLine(const QString &pdfPath, const QStr
 std::optional<SyncTexLookup::SourceLine> SyncTexLookup::sourceForPoint(const QString &pdfPath,
                                                                        int page, double x, double y)
 {
-    const Scanner scanner = openScanner(pdfPath);
-    if (!scanner || synctex_edit_query(scanner.get(), page, float(x), float(y)) <= 0)
+    synctex_scanner_p scanner = scannerFor(pdfPath);
+    if (!scanner || synctex_edit_query(scanner, page, float(x), float(y)) <= 0)
         return std::nullopt;
-    synctex_node_p node = synctex_scanner_next_result(scanner.get());
+    synctex_node_p node = synctex_scanner_next_result(scanner);
     if (!node)
         return std::nullopt;
-    const char *name = synctex_scanner_get_name(scanner.get(), synctex_node_tag(node));
+    const char *name = synctex_scanner_get_name(scanner, synctex_node_tag(node));
     if (!name)
         return std::nullopt;
     QString path = QFile::decodeName(name);

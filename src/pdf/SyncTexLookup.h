@@ -4,8 +4,8 @@
 #include <optional>
 
 // The same two lookups as PdfSync, through the system's SyncTeX parser, for a
-// document whose author asked the engine for SyncTeX data (\synctex=1). Each call
-// reads the data anew, so the latest compile's is used.
+// document whose author asked the engine for SyncTeX data (\synctex=1). The data is
+// read again whenever a compile has rewritten it. UI thread only.
 class SyncTexLookup
 {
 public:

@@ -35,7 +35,7 @@ QVariantMap UserDefaults::registeredDefaultsTable()
                                                     "\n"
                                                     "\\end{document}");
     return {
-        {QStringLiteral("SmartDropDefinitions"),
+        {QSSmartDropDefinitions,
          QVariantMap{{QStringLiteral("pdf"), QStringLiteral("test")}}},
         {QSFontInfo, QVariantMap{{QStringLiteral("font"), font},
                                  {QStringLiteral("sectionfonts"), sectionFonts}}},

@@ -19,6 +19,7 @@ inline const QString QSFileEncoding = QStringLiteral("FileEncoding");
 inline const QString QSTexEngineDirectoryPath = QStringLiteral("QSTexEngineDirectoryPath");
 inline const QString QSSelectedEngineExec = QStringLiteral("QSSelectedEngineExec");
 inline const QString QSOpenUntitledFileOnLaunch = QStringLiteral("OpenUntitledFileWhenLaunching");
+inline const QString QSSmartDropDefinitions = QStringLiteral("SmartDropDefinitions");
 
 // The user's settings over a registration domain: a key the user never set reads
 // as its registered value, and registering writes nothing to the user's settings.

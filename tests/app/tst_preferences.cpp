@@ -3,13 +3,17 @@
 #include "app/QSGeneralPreferencesViewController.h"
 #include "app/QSLatexEnginePreferencesViewController.h"
 #include "app/QSPreferenceWindowController.h"
+#include "app/QSSmartDropPreferencesViewController.h"
 #include "app/QSTemplatePreferencesViewController.h"
+#include "editor/SmartDrop.h"
 #include "platform/Assertions.h"
+#include "platform/TextEncoding.h"
 
 #include <QComboBox>
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QPlainTextEdit>
+#include <QTableWidget>
 
 class TestPreferences : public QObject
 {
@@ -19,6 +23,7 @@ private slots:
     void oneWindowThatResizesToItsPanes();
     void panesReadAndWriteTheirSettings();
     void engineWarningFollowsTheFolder();
+    void smartDropPaneEditsTheDefinitions();
 };
 
 void TestPreferences::oneWindowThatResizesToItsPanes()
@@ -48,7 +53,7 @@ void TestPreferences::oneWindowThatResizesToItsPanes()
     QStringList failures;
     qsSetAssertionHandler(
         [&](const char *description, const char *, const char *, int) { failures << description; });
-    controller->displayPreferenceAtIndex(3);
+    controller->displayPreferenceAtIndex(4);
     qsSetAssertionHandler({});
     QCOMPARE(failures.first(),
              QStringLiteral("index given was bigger than the amount of preferenceviewcontrollers"));
@@ -75,6 +80,18 @@ void TestPreferences::panesReadAndWriteTheirSettings()
     QCOMPARE(defaults.stringForKey(QSUntitledFileTemplate),
              QStringLiteral("\\documentclass{book}"));
     QCOMPARE(defaults.stringForKey(QSSelectedEngineExec), QStringLiteral("pdflatex"));
+
+    // Every label shows its number and stores it.
+    for (const TextEncoding::Choice &choice : TextEncoding::choices()) {
+        defaults.setObject(choice.number, QSFileEncoding);
+        QSPreferenceWindowController fresh;
+        auto *shown = fresh.pane(0)->findChild<QComboBox *>("o_fileEncodingComboBox");
+        QCOMPARE(shown->currentText(), choice.label);
+        defaults.setObject(4, QSFileEncoding);
+        fresh.window()->close();
+        QCOMPARE(defaults.integerForKey(QSFileEncoding), choice.number);
+    }
+    defaults.setObject(15, QSFileEncoding);
 
     // A text that names no encoding leaves the stored one alone.
     encoding->setCurrentText("EBCDIC");
@@ -111,6 +128,45 @@ void TestPreferences::engineWarningFollowsTheFolder()
     pane.savePreferences();
     QCOMPARE(defaults.stringForKey(QSSelectedEngineExec), QStringLiteral("xelatex"));
     QCOMPARE(defaults.stringForKey(QSTexEngineDirectoryPath), engines + "/");
+}
+
+// The SmartDrop pane edits the registry at once and stores it when the window closes.
+void TestPreferences::smartDropPaneEditsTheDefinitions()
+{
+    TestFolder folder;
+    AppController app;
+    SmartDrop *registry = SmartDrop::sharedSmartDrop();
+    registry->setSmartDrops({{"pdf", "test"}, {"png", "\\includegraphics{:filepath:}"}});
+    app.showPreferencePanel();
+    QSPreferenceWindowController *controller = app.preferenceController();
+    controller->displayPreferenceAtIndex(QSSmartDropPreferencesViewController::paneIndex);
+    auto *pane = qobject_cast<QSSmartDropPreferencesViewController *>(
+        controller->pane(QSSmartDropPreferencesViewController::paneIndex));
+    QVERIFY(pane);
+    QCOMPARE(pane->windowTitle(), QStringLiteral("SmartDrop"));
+    auto *table = pane->findChild<QTableWidget *>("o_smartDropTable");
+    QCOMPARE(table->rowCount(), 2);
+
+    pane->addSmartDrop();
+    table->item(2, 0)->setText("csv");
+    table->item(2, 1)->setText("\\csvautotabular{:filepath:}");
+    table->setCurrentCell(0, 0); // pdf
+    pane->removeSelectedSmartDrop();
+    table->item(0, 1)->setText("\\includegraphics[width=\\linewidth]{:filepath:}");
+    const QMap<QString, QString> expected{
+        {"csv", "\\csvautotabular{:filepath:}"},
+        {"png", "\\includegraphics[width=\\linewidth]{:filepath:}"}};
+    QCOMPARE(registry->smartDrops(), expected);
+
+    // A definition added elsewhere while the pane is open is kept when it closes.
+    registry->setSmartDrop("tmpSmartDrop", "PDF");
+    pane->editSmartDropForFileType("PDF");
+    QCOMPARE(table->item(table->currentRow(), 0)->text(), QStringLiteral("PDF"));
+    controller->window()->close();
+    const QVariantMap stored =
+        UserDefaults::standardUserDefaults().dictionaryForKey(QSSmartDropDefinitions);
+    QCOMPARE(stored.keys(), (QStringList{"PDF", "csv", "png"}));
+    QCOMPARE(stored.value("PDF").toString(), QStringLiteral("tmpSmartDrop"));
 }
 
 QTEST_MAIN(TestPreferences)

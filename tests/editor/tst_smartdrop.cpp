@@ -1,0 +1,193 @@
+#include "app/AppFixture.h"
+#include "app/QSPreferenceWindowController.h"
+#include "app/QSSmartDropPreferencesViewController.h"
+#include "editor/DropTextView.h"
+#include "editor/SmartDrop.h"
+#include "model/QSFile.h"
+#include "model/QSFilePool.h"
+#include "model/QSSectionNode.h"
+
+#include <QDialog>
+#include <QMainWindow>
+#include <QMimeData>
+#include <QPushButton>
+#include <QTableWidget>
+
+namespace {
+
+// Drags the files (or text) over the view to its first line's end and drops them;
+// true when the drop was accepted.
+bool drop(DropTextView *view, const QList<QUrl> &files, const QString &text = {})
+{
+    QMimeData data;
+    if (!files.isEmpty())
+        data.setUrls(files);
+    if (!text.isEmpty())
+        data.setText(text);
+    QTextCursor lineEnd(view->document());
+    lineEnd.movePosition(QTextCursor::EndOfBlock);
+    const QPoint at = view->cursorRect(lineEnd).center() + QPoint(1, 0);
+    QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(view->viewport(), &enter);
+    QDragMoveEvent move(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(view->viewport(), &move);
+    QDropEvent dropped(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(view->viewport(), &dropped);
+    return dropped.isAccepted();
+}
+
+QDialog *sheet(MyDocument *document)
+{
+    return document->window()->findChild<QDialog *>("SmartDropNoDropExist");
+}
+
+} // namespace
+
+class TestSmartDrop : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void snippetsForPaths_data();
+    void snippetsForPaths();
+    void init();
+    void cleanup() { _fixture.reset(); }
+    void dropTypesTheSnippetIn();
+    void typeWithoutSnippetOpensTheSheet();
+    void dragsWithoutFilesAndClicks();
+
+private:
+    std::unique_ptr<AppFixture> _fixture;
+    MyDocument *_document = nullptr;
+    DropTextView *_view = nullptr;
+};
+
+void TestSmartDrop::snippetsForPaths_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("type");    // "-": none
+    QTest::addColumn<QString>("snippet"); // "-": none
+    QTest::newRow("registered pdf") << "/a/b.pdf"
+                                    << "pdf"
+                                    << "test";
+    QTest::newRow("path between braces") << "/a/fig.png"
+                                         << "png"
+                                         << "\\includegraphics{/a/fig.png}";
+    QTest::newRow("only the first placeholder") << "/a/x.tex"
+                                                << "tex"
+                                                << "\\input{/a/x.tex} and :filepath:";
+    QTest::newRow("capitals are another type") << "/a/B.PDF"
+                                               << "PDF"
+                                               << "-";
+    QTest::newRow("no dot, no type") << "/a/Makefile"
+                                     << "-"
+                                     << "-";
+    QTest::newRow("a dot in a folder") << "/a.d/file"
+                                       << "d/file"
+                                       << "-";
+}
+
+void TestSmartDrop::snippetsForPaths()
+{
+    QFETCH(QString, path);
+    QFETCH(QString, type);
+    QFETCH(QString, snippet);
+    SmartDrop *registry = SmartDrop::sharedSmartDrop();
+    registry->setSmartDrops({{"pdf", "test"},
+                             {"png", "\\includegraphics{:filepath:}"},
+                             {"tex", "\\input{:filepath:} and :filepath:"}});
+    QCOMPARE(SmartDrop::fileTypeOfFileWithPath(path).value_or("-"), type);
+    QCOMPARE(registry->smartDropForFileWithPath(path).value_or("-"), snippet);
+}
+
+void TestSmartDrop::init()
+{
+    _fixture = std::make_unique<AppFixture>();
+    SmartDrop::sharedSmartDrop()->setSmartDrops(
+        {{"pdf", "test"}, {"sec", "\n\\section{Dropped :filepath:}\n"}});
+    _fixture->folder.write("main.tex", "Opening line.\n\\section{First}\nText.\n");
+    _document = _fixture->open(_fixture->folder.path("main.tex"));
+    _view = qobject_cast<DropTextView *>(_document->textView());
+    QVERIFY(_view);
+}
+
+// The snippet goes in at the drop position as typing would: the outline follows and
+// undo takes it out again.
+void TestSmartDrop::dropTypesTheSnippetIn()
+{
+    const std::shared_ptr<QSFile> file = _document->fileOpened();
+    const QString before = _view->toPlainText();
+    QVERIFY(drop(_view, {QUrl::fromLocalFile("/figures/plot.pdf"), QUrl::fromLocalFile("/x.sec")}));
+    QCOMPARE(_view->toPlainText(), QStringLiteral("Opening line.test\n\\section{First}\nText.\n"));
+    QCOMPARE(_view->lastDraggedFilePath(), QStringLiteral("/figures/plot.pdf"));
+
+    QVERIFY(drop(_view, {QUrl::fromLocalFile("/parts/b.sec")}));
+    AppFixture::settle();
+    {
+        std::lock_guard lock(QSFilePool::documentModelLock());
+        QCOMPARE(file->treeRootNode()->nodeDataWithChildren(), _view->toPlainText());
+        QStringList sections;
+        for (const auto &node : file->treeRootNode()->childrenWithoutTextNodes())
+            sections << node->nodeName();
+        QCOMPARE(sections, (QStringList{"Dropped /parts/b.sec", "First"}));
+    }
+    QVERIFY(_document->isDocumentEdited());
+    _document->undo();
+    _document->undo();
+    AppFixture::settle();
+    QCOMPARE(_view->toPlainText(), before);
+}
+
+void TestSmartDrop::typeWithoutSnippetOpensTheSheet()
+{
+    const QString path = _fixture->folder.path("Figure.PDF");
+    // Insert the path.
+    QVERIFY(drop(_view, {QUrl::fromLocalFile(path)}));
+    QTRY_VERIFY(sheet(_document) && sheet(_document)->isVisible());
+    QCOMPARE(_view->toPlainText(), QStringLiteral("Opening line.\n\\section{First}\nText.\n"));
+    sheet(_document)->findChild<QPushButton *>("insertFilePathButton")->click();
+    QTRY_VERIFY(!sheet(_document));
+    QVERIFY(_view->toPlainText().startsWith("Opening line." + path + "\n"));
+
+    // Do nothing.
+    const QString after = _view->toPlainText();
+    QVERIFY(drop(_view, {QUrl::fromLocalFile(path)}));
+    QTRY_VERIFY(sheet(_document));
+    sheet(_document)->findChild<QPushButton *>("doNothingButton")->click();
+    QTRY_VERIFY(!sheet(_document));
+    QCOMPARE(_view->toPlainText(), after);
+
+    // Create a SmartDrop: the preferences open on its pane with the new one to edit,
+    // and the next drop of that type inserts it.
+    QVERIFY(drop(_view, {QUrl::fromLocalFile(path)}));
+    QTRY_VERIFY(sheet(_document));
+    sheet(_document)->findChild<QPushButton *>("createNewSmartDropButton")->click();
+    QSPreferenceWindowController *preferences = _fixture->app.preferenceController();
+    QVERIFY(preferences && preferences->window()->isVisible());
+    QCOMPARE(preferences->indexOfLastShownView(), QSSmartDropPreferencesViewController::paneIndex);
+    auto *table = preferences->pane(QSSmartDropPreferencesViewController::paneIndex)
+                      ->findChild<QTableWidget *>("o_smartDropTable");
+    QCOMPARE(table->item(table->currentRow(), 0)->text(), QStringLiteral("PDF"));
+    QCOMPARE(table->item(table->currentRow(), 1)->text(), QStringLiteral("tmpSmartDrop"));
+    QVERIFY(drop(_view, {QUrl::fromLocalFile(path)}));
+    QVERIFY(_view->toPlainText().startsWith("Opening line." + path + "tmpSmartDrop\n"));
+}
+
+void TestSmartDrop::dragsWithoutFilesAndClicks()
+{
+    const QString before = _view->toPlainText();
+    QTest::ignoreMessage(QtWarningMsg, "error reading from dragging pasteboard");
+    QVERIFY(!drop(_view, {}, QStringLiteral("plain text")));
+    QCOMPARE(_view->toPlainText(), before);
+
+    // Ctrl-click asks for the PDF page; with Alt held it does not.
+    QSignalSpy sync(_view, &DropTextView::pdfSyncRequested);
+    QTest::mouseClick(_view->viewport(), Qt::LeftButton, Qt::ControlModifier, QPoint(5, 5));
+    QTest::mouseClick(_view->viewport(), Qt::LeftButton, Qt::ControlModifier | Qt::AltModifier,
+                      QPoint(5, 5));
+    QTest::mouseClick(_view->viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
+    QCOMPARE(sync.size(), 1);
+}
+
+QTEST_MAIN(TestSmartDrop)
+#include "tst_smartdrop.moc"
