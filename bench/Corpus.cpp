@@ -2,7 +2,9 @@
 
 #include "platform/UserDefaults.h"
 
+#include <QDir>
 #include <QFile>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 
 namespace {
@@ -84,6 +86,114 @@ const QString &Corpus::largeLogPath()
             text += segment;
         }
         const QString filePath = folder().filePath(QStringLiteral("large.log"));
+        write(filePath, text);
+        return filePath;
+    }();
+    return path;
+}
+
+namespace {
+
+// One chapter file: about 200 sectioning commands in the order a book uses them,
+// with paragraphs, displayed math, comments and a table between them.
+QByteArray chapterText(int chapter, QRandomGenerator &random)
+{
+    static const char *words[] = {"tide",        "pool", "salinity",    "the",  "of",
+                                  "measured",    "in",   "water",       "rock", "and",
+                                  "temperature", "with", "model",       "each", "was",
+                                  "Gezeiten",    "über", "température", "a",    "heat"};
+    auto paragraph = [&] {
+        QByteArray text;
+        const int length = 40 + int(random.bounded(80));
+        for (int i = 0; i < length; ++i) {
+            text += words[random.bounded(int(std::size(words)))];
+            text += i % 17 == 16 ? ".\n" : " ";
+        }
+        return text + ".\n\n";
+    };
+    QByteArray text = "\\chapter{Chapter " + QByteArray::number(chapter) + "}\n" + paragraph();
+    for (int section = 0; section < 40; ++section) {
+        text += "\\section{Section " + QByteArray::number(section) + " of "
+                + QByteArray::number(chapter) + "}\n" + paragraph();
+        text += "% a remark kept out of the text: \\section{not a real one}\n";
+        for (int sub = 0; sub < 2; ++sub) {
+            text += "\\subsection{Part " + QByteArray::number(sub) + "}\n" + paragraph();
+            text += "\\begin{equation}\n  \\rho c h \\frac{dT}{dt} = Q_{"
+                    "\\mathrm{sun}} - Q_{\\mathrm{evap}} + "
+                    + QByteArray::number(random.bounded(1000)) + "\n\\end{equation}\n";
+            text += "\\subsubsection{Detail " + QByteArray::number(sub) + "}\n" + paragraph();
+        }
+        if (section % 8 == 0)
+            text += "\\begin{tabular}{lrr}\nPool & Depth & Salinity \\\\\n\\hline\n"
+                    "A & 0.4 & 35.1 \\\\\nB & 1.2 & 34.8 \\\\\n\\end{tabular}\n\n";
+    }
+    return text;
+}
+
+} // namespace
+
+const QString &Corpus::bookRootPath()
+{
+    static const QString path = [] {
+        const QDir book(folder().filePath(QStringLiteral("book")));
+        QRandomGenerator random(2026);
+        QByteArray root = "\\documentclass{book}\n\\usepackage{amsmath}\n\\begin{document}\n";
+        qsizetype total = 0;
+        for (int chapter = 0; chapter < 99; ++chapter) {
+            const QString name = QStringLiteral("part%1/chapter%2").arg(chapter / 10).arg(chapter);
+            QByteArray text;
+            while (text.size() < 200 * 1024)
+                text += chapterText(chapter, random);
+            book.mkpath(name.section(u'/', 0, 0));
+            write(book.filePath(name + QStringLiteral(".tex")), text);
+            total += text.size();
+            root += (chapter % 3 == 0 ? "\\include{" : "\\input{") + name.toUtf8() + "}\n";
+        }
+        root += "\\end{document}\n";
+        const QString rootPath = book.filePath(QStringLiteral("book.tex"));
+        write(rootPath, root);
+        return rootPath;
+    }();
+    return path;
+}
+
+const QString &Corpus::largeSyncPath()
+{
+    static const QString path = [] {
+        QRandomGenerator random(500);
+        QByteArray text = "book\nversion 1\n";
+        int record = 0;
+        int file = 0;
+        int line = 1;
+        QByteArray pending; // position records of the page being filled
+        for (int page = 1; page <= 500; ++page) {
+            // A new included file every five pages, its block closed after them.
+            if (page % 5 == 1) {
+                text +=
+                    "l " + QByteArray::number(record++) + " " + QByteArray::number(3 + file) + "\n";
+                text += "(part" + QByteArray::number(file / 10) + "/chapter"
+                        + QByteArray::number(file) + "\n";
+                line = 1;
+            }
+            for (int row = 0; row < 45; ++row) {
+                const int records = 1 + int(random.bounded(3));
+                for (int i = 0; i < records; ++i) {
+                    text +=
+                        "l " + QByteArray::number(record) + " " + QByteArray::number(line) + "\n";
+                    pending += "p " + QByteArray::number(record) + " 8799518 "
+                               + QByteArray::number(50644704 - row * 1000000) + "\n";
+                    ++record;
+                }
+                line += 1 + int(random.bounded(2));
+            }
+            text += "s " + QByteArray::number(page) + "\n" + pending;
+            pending.clear();
+            if (page % 5 == 0) {
+                text += ")\n";
+                ++file;
+            }
+        }
+        const QString filePath = folder().filePath(QStringLiteral("book.pdfsync"));
         write(filePath, text);
         return filePath;
     }();

@@ -10,6 +10,15 @@ namespace Corpus {
 // subsections and subsubsections in turn) and prose, math and comments between them.
 const QString &largeFilePath();
 
+// A book of about 20 MB in 100 files: the root, and 99 chapter files in subfolders,
+// read through \input and \include, with about 20,000 sectioning commands between
+// prose, math, comments and tables. The same text at every run (a fixed seed).
+const QString &bookRootPath();
+
+// The pdfsync data of a 500-page document: the root's records and the blocks of the
+// files it includes, page and position records for every page.
+const QString &largeSyncPath();
+
 // An engine log of about 50 MB made of real pdflatex log segments: 400 files in
 // the folder and a subfolder, with their errors and warnings.
 const QString &largeLogPath();

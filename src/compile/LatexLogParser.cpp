@@ -7,23 +7,35 @@
 #include "model/QSFilePool.h"
 #include "platform/Log.h"
 #include "platform/TextDecoder.h"
+#include "platform/TextEncoding.h"
 #include "platform/UserDefaults.h"
 
 #include <QFile>
 #include <QHash>
 #include <QRegularExpression>
 #include <QUrl>
+#include <cstring>
 
 namespace {
 
-// The engine names files relative to the compiled file's folder, in subfolders too.
-// Names with hyphens ("chapter-1.tex") are as common as the others.
-const QRegularExpression fileOpening(QStringLiteral(R"(\(\./((\w|\s|/|-)*\.tex))"));
+// An error line: "./name.tex:line: message", the name relative to the log's folder.
 const QRegularExpression errorLine(QStringLiteral(R"((./((\w|/|-)*.tex):((\w)*):(.*)))"));
 const QRegularExpression errorFile(QStringLiteral(R"(./((\w|/|-)*.tex):)"));
 const QRegularExpression errorLineWord(QStringLiteral(R"(:(\w)*:)"));
-const QRegularExpression warningLine(QStringLiteral(R"(LaTeX Warning:((.)*))"));
 const QRegularExpression warningLinePrefix(QStringLiteral(R"((.* line ))"));
+
+// A file opening is "(./", a name of word characters, white space, "/" and "-"
+// (files in subfolders, and names with hyphens, are common), then ".tex".
+bool isNameByte(char byte)
+{
+    return (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z')
+           || (byte >= '0' && byte <= '9') || byte == '_' || byte == '/' || byte == '-';
+}
+
+bool isSpaceByte(char byte)
+{
+    return byte == ' ' || (byte >= '\t' && byte <= '\r');
+}
 
 // The leading decimal digits of a text, or 0.
 qint32 leadingNumber(QStringView text)
@@ -82,6 +94,17 @@ LatexLogParser::~LatexLogParser()
 QList<LatexLogParser::FileDiagnostics>
 LatexLogParser::parseLogText(const QString &text, const QString &folder, const FileLookup &lookup)
 {
+    return parseLogBytes(text.toUtf8(), TextEncoding::UTF8, folder, lookup);
+}
+
+// The patterns are ASCII and every encoding a log can be in keeps ASCII as it is,
+// so the log is searched as bytes and only the lines that hold a diagnostic are
+// decoded: a log of many megabytes is never turned into text as a whole.
+QList<LatexLogParser::FileDiagnostics> LatexLogParser::parseLogBytes(QByteArrayView log,
+                                                                     int encoding,
+                                                                     const QString &folder,
+                                                                     const FileLookup &lookup)
+{
     QList<FileDiagnostics> result;
     QHash<QString, qsizetype> places; // path → place in the result, or -1 when not held
     auto placeOf = [&](const QString &name) {
@@ -95,21 +118,61 @@ LatexLogParser::parseLogText(const QString &text, const QString &folder, const F
         }
         return *known;
     };
+    TextDecoder decoder(encoding);
+    auto decode = [&decoder](QByteArrayView bytes) {
+        QString text = decoder.decode(bytes.toByteArray());
+        return text + decoder.finish();
+    };
+    const char *const data = log.data();
+    const qsizetype size = log.size();
+    auto find = [data](QByteArrayView what, qsizetype from, qsizetype to) -> qsizetype {
+        if (from >= to)
+            return -1;
+        const void *at = memmem(data + from, size_t(to - from), what.data(), size_t(what.size()));
+        return at ? static_cast<const char *>(at) - data : -1;
+    };
+    // A match of any pattern lies within one line.
+    auto lineAround = [data](qsizetype at, qsizetype from, qsizetype to) {
+        qsizetype start = at;
+        while (start > from && data[start - 1] != '\n')
+            --start;
+        const void *feed = memchr(data + at, '\n', size_t(to - at));
+        const qsizetype end = feed ? static_cast<const char *>(feed) - data : to;
+        return std::pair{start, end};
+    };
 
+    // File openings: "(./", then word characters, white space, "/" and "-", then
+    // ".tex". The run of name characters cannot hold the ".", so the name ends
+    // exactly where the run does.
     QList<qsizetype> starts;
     QStringList names;
-    for (QRegularExpressionMatchIterator it = fileOpening.globalMatch(text); it.hasNext();) {
-        const QRegularExpressionMatch opening = it.next();
-        starts << opening.capturedStart(1);
-        names << opening.captured(1);
+    for (qsizetype at = find("(./", 0, size); at >= 0;) {
+        qsizetype run = at + 3;
+        while (run < size && (isNameByte(data[run]) || isSpaceByte(data[run])))
+            ++run;
+        if (QByteArrayView(data + run, qMin<qsizetype>(4, size - run)) == ".tex") {
+            starts << at + 3;
+            names << QString::fromLatin1(data + at + 3, run + 4 - (at + 3));
+            at = find("(./", run + 4, size);
+        } else {
+            at = find("(./", at + 1, size);
+        }
     }
+
     for (qsizetype k = 0; k < starts.size(); ++k) {
         const qsizetype segmentPlace = placeOf(names.at(k));
-        const qsizetype end = k + 1 < starts.size() ? starts.at(k + 1) : text.size();
-        const QStringView segment = QStringView(text).mid(starts.at(k), end - starts.at(k));
+        const qsizetype from = starts.at(k);
+        const qsizetype to = k + 1 < starts.size() ? starts.at(k + 1) : size;
 
-        for (QRegularExpressionMatchIterator it = errorLine.globalMatch(segment); it.hasNext();) {
-            const QString line = withoutCarriageReturn(it.next().captured(1));
+        // Errors stand on lines that hold "tex:"; each such line holds one at most.
+        for (qsizetype at = find("tex:", from, to); at >= 0;) {
+            const auto [lineStart, lineEnd] = lineAround(at, from, to);
+            at = find("tex:", lineEnd, to);
+            const QString text = decode(QByteArrayView(data + lineStart, lineEnd - lineStart));
+            const QRegularExpressionMatch match = errorLine.match(text);
+            if (!match.hasMatch())
+                continue;
+            const QString line = withoutCarriageReturn(match.captured(1));
             const QRegularExpressionMatch named = errorFile.match(line);
             const QRegularExpressionMatch word = errorLineWord.match(line);
             if (!named.hasMatch() || !word.hasMatch())
@@ -131,8 +194,13 @@ LatexLogParser::parseLogText(const QString &text, const QString &folder, const F
         if (segmentPlace < 0)
             continue;
         FileDiagnostics &segmentFile = result[segmentPlace];
-        for (QRegularExpressionMatchIterator it = warningLine.globalMatch(segment); it.hasNext();) {
-            const QString warning = withoutCarriageReturn(it.next().captured(1));
+        static constexpr QByteArrayView warningStart("LaTeX Warning:");
+        for (qsizetype at = find(warningStart, from, to); at >= 0;) {
+            const qsizetype textStart = at + warningStart.size();
+            const qsizetype lineEnd = lineAround(textStart, from, to).second;
+            at = find(warningStart, lineEnd, to);
+            const QString warning = withoutCarriageReturn(
+                decode(QByteArrayView(data + textStart, lineEnd - textStart)));
             qsLog("found warning");
             const QRegularExpressionMatch prefix = warningLinePrefix.match(warning);
             if (!prefix.hasMatch())
@@ -151,19 +219,23 @@ LatexLogParser::parseLogText(const QString &text, const QString &folder, const F
 void LatexLogParser::parseLog(const QUrl &log, bool engineSucceeded)
 {
     const QString path = log.toLocalFile();
-    QString text;
     QFile file(path);
+    QByteArray read;
+    QByteArrayView bytes;
     if (file.open(QIODevice::ReadOnly)) {
-        // The engine wraps its log lines by bytes, which can split a character;
-        // such a line still shows, with a replacement character.
-        TextDecoder decoder(UserDefaults::standardUserDefaults().integerForKey(QSFileEncoding));
-        text = decoder.decode(file.readAll());
-        text += decoder.finish();
+        // Mapped, the log is read only where it is searched.
+        if (const uchar *mapped = file.size() > 0 ? file.map(0, file.size()) : nullptr) {
+            bytes = QByteArrayView(mapped, file.size());
+        } else {
+            read = file.readAll();
+            bytes = read;
+        }
     }
     QSFilePool *pool = QSFilePool::sharedFilePool();
     const QString folder = path.left(path.lastIndexOf(u'/') + 1);
-    const QList<FileDiagnostics> result =
-        parseLogText(text, folder, [pool](const QString &filePath) -> std::shared_ptr<QSFile> {
+    const QList<FileDiagnostics> result = parseLogBytes(
+        bytes, UserDefaults::standardUserDefaults().integerForKey(QSFileEncoding), folder,
+        [pool](const QString &filePath) -> std::shared_ptr<QSFile> {
             return pool ? pool->fileObjectForPath(QUrl::fromLocalFile(filePath)) : nullptr;
         });
     // The tree reads the files' diagnostics on the UI thread, so the new ones are

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -36,6 +37,9 @@ public:
     // which ends in "/". Files without diagnostics are listed too, with none.
     static QList<FileDiagnostics> parseLogText(const QString &text, const QString &folder,
                                                const FileLookup &lookup);
+    // The same for the log's bytes in one of the text encodings.
+    static QList<FileDiagnostics> parseLogBytes(QByteArrayView log, int encoding,
+                                                const QString &folder, const FileLookup &lookup);
 
     // Compile worker: reads and parses the log with the files of the pool, then hands
     // the whole result to the UI thread, which shows it through the console. A log
