@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
+#include <iterator>
 
 namespace {
 
@@ -35,15 +36,24 @@ const QString &Corpus::largeFilePath()
     static const QString path = [] {
         const QString filePath = folder().filePath(QStringLiteral("large.tex"));
         QByteArray text = "\\documentclass{book}\n\\begin{document}\n";
-        const QByteArray paragraph =
-            "Sätze über das Verhalten von $f(x) = \\sum_{k=0}^n a_k x^k$ folgen aus dem Lemma. "
-            "% a comment with \\section{not real}? it counts all the same\n";
+        // Prose, math and comments between the headings; now and then a heading that
+        // was commented out, which the outline counts like any other.
+        const QByteArray sentences[] = {
+            "Sätze über das Verhalten von $f(x) = \\sum_{k=0}^n a_k x^k$ folgen aus dem Lemma. ",
+            "The pools were sampled at low tide, and the salinity rose by $\\Delta S = 0.4$. ",
+            "Each value is the mean of three readings (see Table~\\ref{tab:one}).\n",
+            "% a remark for the authors only\n",
+            "The heat balance of a pool follows from the energy that the sun brings in. "};
         const char *commands[] = {"chapter", "section", "subsection", "subsubsection"};
+        int sentence = 0;
         for (int i = 0; i < 10000; ++i) {
             text +=
                 QByteArray("\\") + commands[i % 4] + "{Heading " + QByteArray::number(i) + "}\n";
+            if (i % 20 == 0)
+                text += "% \\section{An older heading}\n";
             while (text.size() < qsizetype(i + 1) * 500)
-                text += paragraph;
+                text += sentences[sentence++ % std::size(sentences)];
+            text += "\n";
         }
         text += "\\end{document}\n";
         write(filePath, text);
@@ -94,33 +104,35 @@ const QString &Corpus::largeLogPath()
 
 namespace {
 
-// One chapter file: about 200 sectioning commands in the order a book uses them,
-// with paragraphs, displayed math, comments and a table between them.
+// One chapter file: sectioning commands in the order a book uses them, each
+// followed by about a kilobyte of paragraphs, displayed math, comments and now and
+// then a table.
 QByteArray chapterText(int chapter, QRandomGenerator &random)
 {
-    static const char *words[] = {"tide",        "pool", "salinity",    "the",  "of",
-                                  "measured",    "in",   "water",       "rock", "and",
-                                  "temperature", "with", "model",       "each", "was",
-                                  "Gezeiten",    "über", "température", "a",    "heat"};
+    static const char *words[] = {"tide",        "pool", "salinity", "the",         "of",
+                                  "measured",    "in",   "water",    "rock",        "and",
+                                  "temperature", "with", "model",    "each",        "was",
+                                  "Gezeiten",    "über", "a",        "température", "heat"};
     auto paragraph = [&] {
         QByteArray text;
-        const int length = 40 + int(random.bounded(80));
+        const int length = 50 + int(random.bounded(80));
         for (int i = 0; i < length; ++i) {
             text += words[random.bounded(int(std::size(words)))];
-            text += i % 17 == 16 ? ".\n" : " ";
+            text += i % 14 == 13 ? ".\n" : " ";
         }
         return text + ".\n\n";
     };
     QByteArray text = "\\chapter{Chapter " + QByteArray::number(chapter) + "}\n" + paragraph();
-    for (int section = 0; section < 40; ++section) {
+    for (int section = 0; section < 20; ++section) {
         text += "\\section{Section " + QByteArray::number(section) + " of "
                 + QByteArray::number(chapter) + "}\n" + paragraph();
-        text += "% a remark kept out of the text: \\section{not a real one}\n";
+        text += section % 10 == 0 ? "% \\section{An older heading}\n" : "% to check again\n";
         for (int sub = 0; sub < 2; ++sub) {
             text += "\\subsection{Part " + QByteArray::number(sub) + "}\n" + paragraph();
-            text += "\\begin{equation}\n  \\rho c h \\frac{dT}{dt} = Q_{"
-                    "\\mathrm{sun}} - Q_{\\mathrm{evap}} + "
+            text += "\\begin{equation}\n  \\rho c h \\frac{dT}{dt} = Q_{\\mathrm{sun}} - "
+                    "Q_{\\mathrm{evap}} + "
                     + QByteArray::number(random.bounded(1000)) + "\n\\end{equation}\n";
+            text += paragraph();
             text += "\\subsubsection{Detail " + QByteArray::number(sub) + "}\n" + paragraph();
         }
         if (section % 8 == 0)

@@ -1,14 +1,159 @@
+// Runs every benchmark (each measure beside its floor, three times, medians kept)
+// and ends with one table: each measure, its floor, their ratio and the target.
 #include <QApplication>
 #include <benchmark/benchmark.h>
+#include <cstdio>
+#include <functional>
+#include <map>
+#include <string>
+
+namespace {
+
+// Keeps the medians by benchmark name, and says on the error stream which
+// benchmark has run, so that the one table at the end is all of the output.
+class SummaryReporter : public benchmark::BenchmarkReporter
+{
+public:
+    bool ReportContext(const Context &) override { return true; }
+
+    void ReportRuns(const std::vector<Run> &runs) override
+    {
+        for (const Run &run : runs) {
+            if (run.error_occurred)
+                std::fprintf(stderr, "%s: %s\n", run.benchmark_name().c_str(),
+                             run.error_message.c_str());
+            if (run.run_type == Run::RT_Iteration || run.aggregate_name == "median")
+                medians[run.run_name.function_name] = run;
+        }
+    }
+
+    double milliseconds(const std::string &name) const
+    {
+        const auto found = medians.find(name);
+        if (found == medians.end())
+            return 0;
+        return found->second.GetAdjustedRealTime() * 1e3
+               / benchmark::GetTimeUnitMultiplier(found->second.time_unit);
+    }
+
+    double counter(const std::string &name, const std::string &counterName) const
+    {
+        const auto found = medians.find(name);
+        if (found == medians.end())
+            return 0;
+        const auto value = found->second.counters.find(counterName);
+        return value == found->second.counters.end() ? 0 : double(value->second);
+    }
+
+    std::map<std::string, Run> medians;
+};
+
+struct Row
+{
+    const char *what;
+    std::function<double()> measured;
+    std::function<double()> floor; // none: the measure stands against its target alone
+    const char *unit;
+    bool floorOverMeasured; // the ratio says how many times cheaper than the floor
+    const char *target;
+    std::function<bool(double measured, double ratio)> met; // none: reported only
+};
+
+void printSummary(const SummaryReporter &r)
+{
+    const auto ms = [&r](const char *name) { return [&r, name] { return r.milliseconds(name); }; };
+    const auto counter = [&r](const char *name, const char *counterName, double scale = 1) {
+        return [&r, name, counterName, scale] { return r.counter(name, counterName) / scale; };
+    };
+    const Row rows[] = {
+        {"open the 20 MB book (100 files)", ms("BM_OpenBook"), ms("BM_FloorOpenBook"), "ms", false,
+         "<= 2x", [](double, double ratio) { return ratio <= 2; }},
+        {"memory of the opened book", counter("BM_BookMemory", "model_MB"),
+         counter("BM_BookMemory", "utf16_MB"), "MB", false, "<= 3x",
+         [](double, double ratio) { return ratio <= 3; }},
+        {"one keystroke: the worker's pass, 5 MB file",
+         counter("BM_KeystrokeToTree", "pass_median_ms"), ms("BM_FullParseAndRestructure"), "ms",
+         true, ">= 500x cheaper", [](double, double ratio) { return ratio >= 500; }},
+        {"keystroke to outline, median",
+         counter("BM_KeystrokeToOutline", "median_ms"),
+         {},
+         "ms",
+         false,
+         "< 16 ms",
+         [](double measured, double) { return measured < 16; }},
+        {"keystroke to outline, 99th percentile",
+         counter("BM_KeystrokeToOutline", "p99_ms"),
+         {},
+         "ms",
+         false,
+         "< 50 ms",
+         [](double measured, double) { return measured < 50; }},
+        {"UI-thread cost of a keystroke, median",
+         counter("BM_KeystrokeToOutline", "ui_median_ms"),
+         {},
+         "ms",
+         false,
+         "< 2 ms",
+         [](double measured, double) { return measured < 2; }},
+        {"search the whole book", ms("BM_SearchBook"), ms("BM_FloorSearchBook"), "ms", false,
+         "<= 2x", [](double, double ratio) { return ratio <= 2; }},
+        {"parse a 50 MB log", counter("BM_ParseLargeLog", "bytes_per_second", 1e6),
+         counter("BM_FloorReadLog", "bytes_per_second", 1e6), "MB/s", true, ">= 100 MB/s",
+         [](double measured, double) { return measured >= 100; }},
+        {"text-to-PDF lookup, 500-page sync file", ms("BM_SyncLookup"), ms("BM_FloorReadSync"),
+         "ms", false, "< 50 ms", [](double measured, double) { return measured < 50; }},
+        {"open the 5 MB file",
+         ms("BM_OpenLargeFile"),
+         ms("BM_FloorReadDecodeScan"),
+         "ms",
+         false,
+         "report",
+         {}},
+        {"start to first window, 5 MB file",
+         ms("BM_StartToFirstWindow"),
+         {},
+         "ms",
+         false,
+         "report",
+         {}},
+    };
+    std::printf("\n%-44s %14s %14s %9s  %s\n", "benchmark", "measured", "floor", "ratio", "target");
+    for (const Row &row : rows) {
+        const double measured = row.measured();
+        const double floor = row.floor ? row.floor() : 0;
+        double ratio = 0;
+        if (floor > 0 && measured > 0)
+            ratio = row.floorOverMeasured ? floor / measured : measured / floor;
+        const char *verdict = !row.met ? "" : row.met(measured, ratio) ? " met" : " MISSED";
+        char floorText[32] = "";
+        char ratioText[32] = "";
+        if (row.floor) {
+            std::snprintf(floorText, sizeof floorText, "%9.2f %-4s", floor, row.unit);
+            std::snprintf(ratioText, sizeof ratioText, "%8.1fx", ratio);
+        }
+        std::printf("%-44s %9.2f %-4s %14s %9s  %s%s\n", row.what, measured, row.unit, floorText,
+                    ratioText, row.target, verdict);
+    }
+}
+
+} // namespace
 
 int main(int argc, char **argv)
 {
-    // The text view's benchmarks need widgets, never a screen.
+    // The window's benchmarks need widgets, never a screen.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
+    std::vector<char *> arguments(argv, argv + argc);
+    std::string repetitions = "--benchmark_repetitions=3";
+    std::string aggregates = "--benchmark_report_aggregates_only=true";
+    arguments.push_back(repetitions.data());
+    arguments.push_back(aggregates.data());
+    int count = int(arguments.size());
+    benchmark::Initialize(&count, arguments.data());
+    SummaryReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    printSummary(reporter);
     benchmark::Shutdown();
     return 0;
 }

@@ -34,7 +34,7 @@ void FindAndReplace::findString(const QString &key)
 }
 
 void FindAndReplace::SectionNodeMatchesSearch(const std::shared_ptr<QSSectionNode> &node,
-                                              qint32 location)
+                                              qint32 location, qsizetype first)
 {
     const std::shared_ptr<QSSectionNode> credited = node->isTextNode() ? node->parent() : node;
     if (!credited)
@@ -45,7 +45,7 @@ void FindAndReplace::SectionNodeMatchesSearch(const std::shared_ptr<QSSectionNod
         _findResults.append(result);
     }
     const QString text = node->nodeData();
-    for (qsizetype found = text.indexOf(_searchKey, 0, Qt::CaseInsensitive); found >= 0;
+    for (qsizetype found = first; found >= 0;
          found = text.indexOf(_searchKey, found + _searchKey.size(), Qt::CaseInsensitive))
         result->addFoundRange(QSRange{quint32(location + found), quint32(_searchKey.size())});
 }

@@ -26,8 +26,9 @@ public:
     void findString(const QString &key);
 
     // Reports from the node search: a node's own text, starting at the location in
-    // its file, holds the key.
-    void SectionNodeMatchesSearch(const std::shared_ptr<QSSectionNode> &node, qint32 location);
+    // its file, holds the key, first at the offset given.
+    void SectionNodeMatchesSearch(const std::shared_ptr<QSSectionNode> &node, qint32 location,
+                                  qsizetype first);
     void sectionNodeNoLongerMatchesSearch(const std::shared_ptr<QSSectionNode> &) {}
     bool searchKeyWasFoundInFile() const { return !_findResults.isEmpty(); }
 

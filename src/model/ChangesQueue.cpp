@@ -7,6 +7,7 @@
 #include "platform/Log.h"
 #include "platform/UiThread.h"
 
+#include <QElapsedTimer>
 #include <QPointer>
 #include <atomic>
 
@@ -67,8 +68,10 @@ void ChangesQueue::main()
         }
 
         QList<std::shared_ptr<QSFile>> changedFiles;
+        QElapsedTimer passTime;
         {
             std::lock_guard modelLock(QSFilePool::documentModelLock());
+            passTime.start();
             for (ChangeRecord &record : _tmpQueue) {
                 try {
                     applyRecord(record);
@@ -77,13 +80,16 @@ void ChangesQueue::main()
                     qsLog(QString::fromUtf8(error.what()));
                 }
             }
-            for (const std::shared_ptr<QSSectionNode> &fileNode : std::as_const(_filesEdited)) {
+            for (const std::shared_ptr<QSSectionNode> &fileNode : std::as_const(_filesReshaped))
                 fileNode->correctPositionsInTree();
+            for (const std::shared_ptr<QSSectionNode> &fileNode : std::as_const(_filesEdited)) {
                 if (const std::shared_ptr<QSFile> file = fileNode->nodeFile())
                     changedFiles.append(file);
             }
             _tmpQueue.clear();
             _filesEdited.clear();
+            _filesReshaped.clear();
+            _lastPassNanoseconds = passTime.nsecsElapsed();
         }
         postNotices(changedFiles);
 
@@ -176,9 +182,11 @@ void ChangesQueue::applyRecord(ChangeRecord &record)
 
     // A removal that reaches into later nodes: those nodes leave (their children
     // that do not leave move up), and the text after the removal joins the new text.
+    bool reshaped = false;
     if (record.action != QLatin1String("add")) {
         const std::optional<QSLocationRecord> end = root->nodeAtLocation(location + length, 0);
         if (end && end->object != start->object) {
+            reshaped = true;
             const QString rest =
                 end->object->nodeData().mid(location + length - end->nodeLocationInFile);
             QSSectionNode::List leaving;
@@ -207,11 +215,17 @@ void ChangesQueue::applyRecord(ChangeRecord &record)
         }
     }
 
-    start->object->editNodeData(record.whatChanged, location - start->nodeLocationInFile, length,
-                                record.action);
-    renestAround(root, location, qint32(record.whatChanged.size()));
+    reshaped = start->object->editNodeData(record.whatChanged, location - start->nodeLocationInFile,
+                                           length, record.action)
+               || reshaped;
     if (!_filesEdited.contains(root))
         _filesEdited.append(root);
+    // Text typed into running text leaves every node where it was: nothing to re-nest.
+    if (!reshaped)
+        return;
+    renestAround(root, location, qint32(record.whatChanged.size()));
+    if (!_filesReshaped.contains(root))
+        _filesReshaped.append(root);
 }
 
 // The nodes that an edit removed or turned into text leave their children where

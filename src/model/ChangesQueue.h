@@ -4,6 +4,7 @@
 
 #include <QList>
 #include <QObject>
+#include <atomic>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
@@ -31,6 +32,8 @@ public:
     // Blocks until every record added so far has been applied. Anything that reads
     // a tree as the file's text (saving, searching) waits for this first.
     void waitUntilIdle();
+    // How long the last pass took to apply its records and re-nest its files.
+    qint64 lastPassNanoseconds() const { return _lastPassNanoseconds; }
     // Tells the UI thread, like a pass does, that files got new trees some other way
     // (read again from disk).
     void announceTreeChanges(const QList<std::shared_ptr<QSFile>> &files) { postNotices(files); }
@@ -57,9 +60,11 @@ private:
     // The worker's own.
     QList<ChangeRecord> _tmpQueue;
     QList<std::shared_ptr<QSSectionNode>> _filesEdited;
+    QList<std::shared_ptr<QSSectionNode>> _filesReshaped; // their trees' nodes may move
 
     std::mutex _noticeLock;
     QList<std::weak_ptr<QSFile>> _pendingNotices; // guarded by _noticeLock
 
+    std::atomic<qint64> _lastPassNanoseconds = 0;
     std::thread _worker;
 };

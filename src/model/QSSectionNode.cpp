@@ -58,15 +58,7 @@ QSSectionNode::Ptr QSSectionNode::initWithData(const QString &data, const QStrin
                                                const std::weak_ptr<QSFile> &file, const Ptr &parent,
                                                const std::weak_ptr<QSFile> &rootFile)
 {
-    auto node = std::make_shared<QSSectionNode>();
-    node->setNodeType(type);
-    node->_nodeFile = file;
-    node->_parent = parent;
-    node->_nodeName = name;
-    node->_rootFile = rootFile;
-    if (type != QSNodeType::File)
-        node->_nodeData = data;
-
+    const Ptr node = makeNode(data, type, name, file, parent, rootFile);
     if (node->isFileIncludeNode())
         node->resolveInclude();
 
@@ -76,9 +68,24 @@ QSSectionNode::Ptr QSSectionNode::initWithData(const QString &data, const QStrin
     List children = node->buildChildrenArrayFromData(data).value_or(List());
     if (type == QSNodeType::File && children.isEmpty()) {
         children.append(
-            initWithData(data, QSNodeType::Text, QStringLiteral("textnode"), file, node, rootFile));
+            makeNode(data, QSNodeType::Text, QStringLiteral("textnode"), file, node, rootFile));
     }
     node->setChildren(children);
+    return node;
+}
+
+QSSectionNode::Ptr QSSectionNode::makeNode(const QString &data, const QString &type,
+                                           const QString &name, const std::weak_ptr<QSFile> &file,
+                                           const Ptr &parent, const std::weak_ptr<QSFile> &rootFile)
+{
+    auto node = std::make_shared<QSSectionNode>();
+    node->setNodeType(type);
+    node->_nodeFile = file;
+    node->_parent = parent;
+    node->_nodeName = name;
+    node->_rootFile = rootFile;
+    if (type != QSNodeType::File)
+        node->_nodeData = data;
     return node;
 }
 
@@ -128,16 +135,17 @@ std::optional<QSSectionNode::List> QSSectionNode::buildChildrenArrayFromData(con
         const QRegularExpressionMatch match = matches.next();
         const qsizetype start = match.capturedStart(1);
         const qsizetype end = match.capturedEnd(1);
-        nodes.append(initWithData(slice(data, previous, start), QSNodeType::Text,
-                                  QStringLiteral("textnode"), _nodeFile, self, _rootFile));
+        // The text between two matches holds no command: it is not searched again.
+        nodes.append(makeNode(slice(data, previous, start), QSNodeType::Text,
+                              QStringLiteral("textnode"), _nodeFile, self, _rootFile));
         nodes.append(initWithData(slice(data, start, end), sharedNodeType(match.capturedView(3)),
                                   match.captured(7), _nodeFile, self, _rootFile));
         previous = end;
     }
     if (nodes.isEmpty())
         return nodes;
-    nodes.append(initWithData(slice(data, previous, data.size()), QSNodeType::Text,
-                              QStringLiteral("textnode"), _nodeFile, self, _rootFile));
+    nodes.append(makeNode(slice(data, previous, data.size()), QSNodeType::Text,
+                          QStringLiteral("textnode"), _nodeFile, self, _rootFile));
     return nodes;
 }
 
@@ -445,12 +453,12 @@ void QSSectionNode::setRightSiblingForChild(const Ptr &child, const Ptr &newRigh
     newRightChild->_parent = weak_from_this();
 }
 
-void QSSectionNode::editNodeData(const QString &text, qint32 location, qint32 length,
+bool QSSectionNode::editNodeData(const QString &text, qint32 location, qint32 length,
                                  const QString &changeType)
 {
     std::lock_guard lock(_nodeLock);
     if (location < 0 || location > _nodeData.size())
-        return;
+        return false;
     const qsizetype removed = changeType == QLatin1String("add")
                                   ? 0
                                   : qMin(qint64(length), qint64(_nodeData.size()) - location);
@@ -463,7 +471,7 @@ void QSSectionNode::editNodeData(const QString &text, qint32 location, qint32 le
     if (isTextNode() && _children.isEmpty() && !holdsCommandAround(location, text.size())) {
         if (QSFilePool *pool = QSFilePool::sharedFilePool(); pool && file)
             pool->changesWasMadeToFile(file.get(), this);
-        return;
+        return false;
     }
 
     const List nodes = buildChildrenArrayFromData(_nodeData).value_or(List());
@@ -496,6 +504,7 @@ void QSSectionNode::editNodeData(const QString &text, qint32 location, qint32 le
         pool->removeIncludeEdgeUnlessStillIncluded(released, file);
     if (pool && file)
         pool->changesWasMadeToFile(file.get(), this);
+    return true;
 }
 
 bool QSSectionNode::holdsCommandAround(qsizetype location, qsizetype length) const
@@ -649,8 +658,10 @@ void QSSectionNode::searchForString(const QString &key, FindAndReplace *engine, 
                                     qint32 *location)
 {
     const QString text = nodeData();
-    if (!key.isEmpty() && text.size() >= key.size() && text.contains(key, Qt::CaseInsensitive))
-        engine->SectionNodeMatchesSearch(shared_from_this(), *location);
+    if (!key.isEmpty() && text.size() >= key.size()) {
+        if (const qsizetype found = text.indexOf(key, 0, Qt::CaseInsensitive); found >= 0)
+            engine->SectionNodeMatchesSearch(shared_from_this(), *location, found);
+    }
     *location += qint32(text.size());
     if (!checkChildren)
         return;

@@ -139,8 +139,9 @@ public:
     void nestParsedChildren();
 
     // Applies one edit to this node's own text ("add", "remove" or "replace" at a
-    // location within it), parses the new text and lets the tree follow.
-    void editNodeData(const QString &text, qint32 location, qint32 length,
+    // location within it), parses the new text and lets the tree follow. False when
+    // only text changed and the tree kept its shape.
+    bool editNodeData(const QString &text, qint32 location, qint32 length,
                       const QString &changeType);
 
     // The include nodes of this subtree in document order, not entering included files.
@@ -157,6 +158,10 @@ public:
     void printStructure(int depth) const;
 
 private:
+    // A node with its fields set and nothing parsed or opened.
+    static Ptr makeNode(const QString &data, const QString &type, const QString &name,
+                        const std::weak_ptr<QSFile> &file, const Ptr &parent,
+                        const std::weak_ptr<QSFile> &rootFile);
     void appendNodeDataWithChildren(QString &text) const;
     void resolveInclude();
     bool applyFirstRestructuringRule();

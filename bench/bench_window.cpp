@@ -1,0 +1,145 @@
+// The editor as the user has it: a document window on the 5 MB file with its
+// outline shown. Typing into a section heading until the outline shows the new
+// name, the UI thread's own share of a keystroke, and start-up to the first window.
+#include "Corpus.h"
+#include "app/AppController.h"
+#include "app/MainMenuController.h"
+#include "app/MyDocument.h"
+#include "app/OutlineViewDataSource.h"
+#include "editor/QSTextView.h"
+#include "platform/DocumentController.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QKeyEvent>
+#include <QTextBlock>
+#include <QWindow>
+#include <algorithm>
+#include <benchmark/benchmark.h>
+
+namespace {
+
+// The application as main makes it, with the document's window open and shown.
+struct Editor
+{
+    AppController app;
+    MainMenuController menu;
+    DocumentController documents;
+    MyDocument *document = nullptr;
+
+    explicit Editor(const QString &path)
+    {
+        documents.setDocumentFactory([](const QString &file, const QString &name) -> Document * {
+            auto *opened = new MyDocument;
+            opened->setDisplayName(name);
+            if (!opened->readFromURL(QUrl::fromLocalFile(file), nullptr)) {
+                delete opened;
+                return nullptr;
+            }
+            opened->makeWindow();
+            opened->window()->show();
+            return opened;
+        });
+        documents.setSaveQuestion(
+            [](Document *) { return DocumentController::SaveAnswer::DontSave; });
+        document = qobject_cast<MyDocument *>(documents.openDocument(path));
+        while (document
+               && !(document->window()->windowHandle()
+                    && document->window()->windowHandle()->isExposed()))
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    ~Editor()
+    {
+        QApplication::closeAllWindows();
+        QCoreApplication::processEvents();
+    }
+};
+
+QModelIndex rowNamed(const QAbstractItemModel *model, const QString &name,
+                     const QModelIndex &parent)
+{
+    for (int row = 0; row < model->rowCount(parent); ++row) {
+        const QModelIndex index = model->index(row, 0, parent);
+        if (index.data().toString() == name)
+            return index;
+        if (const QModelIndex found = rowNamed(model, name, index); found.isValid())
+            return found;
+    }
+    return {};
+}
+
+void typeCharacter(QWidget *view, QChar character)
+{
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(character));
+    QKeyEvent release(QEvent::KeyRelease, Qt::Key_unknown, Qt::NoModifier, QString(character));
+    QApplication::sendEvent(view, &press);
+    QApplication::sendEvent(view, &release);
+}
+
+double percentile(std::vector<double> values, int percent)
+{
+    std::sort(values.begin(), values.end());
+    return values[std::min(values.size() - 1, values.size() * size_t(percent) / 100)];
+}
+
+// Each keystroke goes into the name of section 5001 (a subsection in the middle of
+// the file); timed from the key press until the outline's row shows the new name.
+void BM_KeystrokeToOutline(benchmark::State &state)
+{
+    Editor editor(Corpus::largeFilePath());
+    MyDocument *document = editor.document;
+    QSTextView *text = document->textView();
+    const QString heading = QStringLiteral("Heading 5001");
+    const QPersistentModelIndex row(rowNamed(document->outlineViewDataSource(), heading, {}));
+    if (!row.isValid()) {
+        state.SkipWithError("heading not in the outline");
+        return;
+    }
+    QTextCursor caret = text->document()->find(heading + u'}');
+    caret.setPosition(caret.selectionEnd() - 1);
+    text->setTextCursor(caret);
+    text->setFocus();
+
+    QString name = heading;
+    std::vector<double> toOutline;
+    std::vector<double> onUiThread;
+    for (auto _ : state) {
+        const QChar typed(char16_t(u'a' + toOutline.size() % 26));
+        name += typed;
+        const QString shown = OutlineViewDataSource::shownName(name);
+        QElapsedTimer timer;
+        timer.start();
+        typeCharacter(text, typed);
+        onUiThread.push_back(double(timer.nsecsElapsed()) / 1e6);
+        while (row.data().toString() != shown && timer.elapsed() < 5000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents);
+        if (row.data().toString() != shown) {
+            state.SkipWithError("the outline did not follow");
+            return;
+        }
+        toOutline.push_back(double(timer.nsecsElapsed()) / 1e6);
+    }
+    state.counters["median_ms"] = percentile(toOutline, 50);
+    state.counters["p99_ms"] = percentile(toOutline, 99);
+    state.counters["ui_median_ms"] = percentile(onUiThread, 50);
+    state.counters["ui_p99_ms"] = percentile(onUiThread, 99);
+}
+
+// From nothing to the window on the 5 MB file, exposed: the application's
+// controllers, reading and parsing the file, the window and its outline.
+void BM_StartToFirstWindow(benchmark::State &state)
+{
+    for (auto _ : state) {
+        QElapsedTimer timer;
+        timer.start();
+        auto editor = std::make_unique<Editor>(Corpus::largeFilePath());
+        state.SetIterationTime(double(timer.nsecsElapsed()) / 1e9);
+        if (!editor->document)
+            state.SkipWithError("no window");
+    }
+}
+
+} // namespace
+
+BENCHMARK(BM_KeystrokeToOutline)->Unit(benchmark::kMillisecond)->Iterations(200);
+BENCHMARK(BM_StartToFirstWindow)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3);
