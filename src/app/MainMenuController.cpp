@@ -66,6 +66,8 @@ MainMenuController::MainMenuController(QObject *parent)
     _undoItem = action(tr("&Undo"), QKeySequence::Undo, &MyDocument::undo);
     _redoItem = action(tr("&Redo"), QKeySequence::Redo, &MyDocument::redo);
     _compileItem = action(tr("&Compile"), QKeySequence(Qt::Key_F5), &MyDocument::compileDocument);
+    _stopCompilingItem = action(tr("&Stop Compiling"), QKeySequence(Qt::SHIFT | Qt::Key_F5),
+                                &MyDocument::stopCompiling);
     _printStateItem =
         action(tr("Print Outline Structure"), QKeySequence(), &MyDocument::printState);
     _showFindAndReplacePanelItem =
@@ -132,5 +134,5 @@ void MainMenuController::populateMenuBar(QMenuBar *menuBar) const
     view->addAction(_printStateItem);
 
     QMenu *typeset = menuBar->addMenu(tr("&Typeset"));
-    typeset->addAction(_compileItem);
+    typeset->addActions({_compileItem, _stopCompilingItem});
 }

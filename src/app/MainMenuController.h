@@ -32,6 +32,7 @@ public:
     QAction *showPDFItem() const { return _showPDFItem; }
     QAction *hidePDFItem() const { return _hidePDFItem; }
     QAction *compileItem() const { return _compileItem; }
+    QAction *stopCompilingItem() const { return _stopCompilingItem; }
 
 private:
     QAction *action(const QString &text, const QKeySequence &shortcut,
@@ -47,6 +48,7 @@ private:
     QAction *_undoItem;
     QAction *_redoItem;
     QAction *_compileItem;
+    QAction *_stopCompilingItem;
     QAction *_printStateItem;
     QAction *_showFindAndReplacePanelItem;
     QAction *_hideFindAndReplacePanelItem;

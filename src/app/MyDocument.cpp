@@ -577,6 +577,11 @@ void MyDocument::compileDocument()
     _consoleViewController->compileFile(_fileOpened);
 }
 
+void MyDocument::stopCompiling()
+{
+    _consoleViewController->latexCompiler()->stopCompiling();
+}
+
 void MyDocument::printDocument()
 {
     if (!_pdfViewController->pdfDocument())

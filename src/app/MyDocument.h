@@ -86,6 +86,8 @@ public:
 
     // Window actions.
     void compileDocument();
+    // Ends the running engine; the console says so and keeps its output.
+    void stopCompiling();
     void printDocument();
     void showConsoleView();
     void hideConsoleView();

@@ -73,8 +73,12 @@ void LatexCompileThread::run()
     }
     pass(decoder.decode(engine.readAll()) + decoder.finish(), true);
 
-    const bool succeeded = engine.exitStatus() == QProcess::NormalExit && engine.exitCode() == 0;
-    if (_compiler->stopRequested())
-        console->addStringToOutputLogger(QObject::tr("Compile stopped.") + u'\n');
-    _compiler->doneCompiling(_texPath, succeeded);
+    if (_compiler->stopRequested()) {
+        // What the stopped engine left of its log is not the compile's result.
+        console->addStringToOutputLogger(u'\n' + QObject::tr("Compile stopped.") + u'\n');
+        _compiler->setIsCompiling(false);
+        return;
+    }
+    _compiler->doneCompiling(_texPath,
+                             engine.exitStatus() == QProcess::NormalExit && engine.exitCode() == 0);
 }

@@ -27,7 +27,8 @@ void LatexCompiler::compileFile(const std::shared_ptr<QSFile> &file)
 
 void LatexCompiler::stopCompiling()
 {
-    _stopRequested = true;
+    if (_isCompiling)
+        _stopRequested = true;
 }
 
 void LatexCompiler::waitUntilDone()

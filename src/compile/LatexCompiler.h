@@ -23,7 +23,7 @@ public:
 
     // UI thread.
     void compileFile(const std::shared_ptr<QSFile> &file);
-    // Ends the running engine; its run ends as after any failed compile.
+    // Ends the running engine, if one runs; its run ends as after any failed compile.
     void stopCompiling();
     // Waits until no compile runs any more; for closing and for tests.
     void waitUntilDone();

@@ -20,7 +20,6 @@
 
 namespace {
 
-
 // The console area: the widget the console's content sits in.
 QWidget *consoleArea(MyDocument *document)
 {
@@ -46,7 +45,7 @@ private slots:
     void enginesThatFailOrTalk_data();
     void enginesThatFailOrTalk();
     void compilingTwiceRunsTheEngineOnce();
-    void closingTheWindowStopsTheEngine();
+    void stoppingOrClosingEndsTheEngine();
     void untitledDocumentIsSavedFirst();
     void showHideAndDividerLimits();
 
@@ -226,25 +225,39 @@ void TestConsole::compilingTwiceRunsTheEngineOnce()
     QCOMPARE(updated.size(), 1);
 }
 
-void TestConsole::closingTheWindowStopsTheEngine()
+// An engine that never ends: the Stop action ends it, and so does closing the
+// window; the window answers all the while.
+void TestConsole::stoppingOrClosingEndsTheEngine()
 {
     TestFolder &folder = _fixture->folder;
     folder.write("main.tex", "x\n");
     QFile engine(folder.write(
-        "tex", "#!/bin/sh\necho $$ > pid\nwhile true; do echo tick; sleep 0.02; done\n"));
+        "tex", "#!/bin/sh\necho $$ >> pids\nwhile true; do echo tick; sleep 0.02; done\n"));
     QVERIFY(engine.setPermissions(engine.permissions() | QFileDevice::ExeOwner));
     UserDefaults::standardUserDefaults().setObject(folder.path(QString()) + u'/',
                                                    QSTexEngineDirectoryPath);
     UserDefaults::standardUserDefaults().setObject(QStringLiteral("tex"), QSSelectedEngineExec);
     MyDocument *document = _fixture->open(folder.path("main.tex"));
+    ConsoleViewController *console = document->consoleViewController();
+    const auto running = [&folder](int run) {
+        const QByteArray pid = TestFolder::read(folder.path("pids")).split('\n').value(run);
+        return !pid.isEmpty() && QFileInfo::exists("/proc/" + QString::fromLatin1(pid));
+    };
+
     document->compileDocument();
     QTRY_VERIFY(logger(document).count(QStringLiteral("tick")) > 3);
+    MainMenuController::sharedMainMenuController()->stopCompilingItem()->trigger();
+    QTRY_VERIFY(!console->latexCompiler()->isCompiling());
+    QTRY_VERIFY(logger(document).endsWith("Compile stopped.\n"));
+    QVERIFY(console->isShown());
+    QTRY_VERIFY(!running(0));
 
+    document->compileDocument();
+    QTRY_VERIFY(running(1));
     QVERIFY(document->window()->close());
     QVERIFY(!DocumentController::sharedDocumentController()->documents().contains(document));
     QCoreApplication::processEvents();
-    const QByteArray pid = TestFolder::read(folder.path("pid")).trimmed();
-    QTRY_VERIFY(!QFileInfo::exists(QStringLiteral("/proc/") + QString::fromLatin1(pid)));
+    QTRY_VERIFY(!running(1));
 }
 
 // The first compile of a new document asks where to save it; the next one compiles.
