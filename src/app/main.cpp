@@ -1,9 +1,11 @@
 #include "app/AppController.h"
 #include "app/MainMenuController.h"
 #include "app/MyDocument.h"
+#include "app/RecoveryKeeper.h"
 #include "platform/DocumentController.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QMessageBox>
 #include <QUrl>
 
@@ -34,9 +36,31 @@ int main(int argc, char *argv[])
     const QStringList paths = application.arguments().mid(1);
     for (const QString &path : paths)
         documentController.openDocument(path);
-    if (paths.isEmpty() && appController.applicationShouldOpenUntitledFile())
+
+    // Unsaved text that a crash left behind comes back if the user wants it.
+    RecoveryKeeper recovery;
+    const QList<RecoveryKeeper::Recovered> recovered = recovery.pendingRecoveries();
+    if (!recovered.isEmpty()) {
+        QStringList names;
+        for (const RecoveryKeeper::Recovered &entry : recovered)
+            names << (entry.untitled ? entry.path : QDir::toNativeSeparators(entry.path));
+        const auto answer = QMessageBox::question(
+            nullptr, QObject::tr("Restore unsaved changes"),
+            QObject::tr("Quillset did not quit properly last time. Restore the unsaved "
+                        "changes of these files?\n\n%1")
+                .arg(names.join(u'\n')));
+        if (answer == QMessageBox::Yes)
+            recovery.restoreInto(&documentController, recovered);
+    }
+    recovery.keepNow();
+    recovery.start();
+
+    if (documentController.documents().isEmpty() && paths.isEmpty()
+        && appController.applicationShouldOpenUntitledFile())
         documentController.newDocument();
     if (documentController.documents().isEmpty())
         return paths.isEmpty() ? 0 : 1;
-    return application.exec();
+    const int status = application.exec();
+    recovery.removeAll();
+    return status;
 }

@@ -52,6 +52,12 @@ QList<std::shared_ptr<QSFile>> QSFilePool::fileList(QSFile *file)
     return held;
 }
 
+QList<std::shared_ptr<QSFile>> QSFilePool::allFiles() const
+{
+    std::lock_guard lock(documentModelLock());
+    return _filesAndContent.values();
+}
+
 std::shared_ptr<QSFile> QSFilePool::fileObjectForPath(const QUrl &location) const
 {
     std::lock_guard lock(documentModelLock());

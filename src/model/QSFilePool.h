@@ -86,6 +86,8 @@ public:
 
     // The file followed by every file it includes, depth first, each once.
     static QList<std::shared_ptr<QSFile>> fileList(QSFile *file);
+    // Every file held, in no particular order.
+    QList<std::shared_ptr<QSFile>> allFiles() const;
     static QString poolKey(const QUrl &location);
 
 private:
