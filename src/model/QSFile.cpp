@@ -81,10 +81,19 @@ bool QSFile::readFile()
     QFile file(pathText());
     if (!file.open(QIODevice::ReadOnly))
         return false;
-    const std::optional<QString> text = TextEncoding::decode(
+    std::optional<QString> text = TextEncoding::decode(
         file.readAll(), UserDefaults::standardUserDefaults().integerForKey(QSFileEncoding));
     if (!text)
         return false;
+    // The text view knows only line feeds: a file written with CR LF or CR line
+    // ends is held with line feeds, so that every offset in the text view is the
+    // same in the file's text and tree, and gets its own line ends back when saved.
+    if (text->contains(u'\r')) {
+        _lineEnd =
+            text->contains(QLatin1String("\r\n")) ? QStringLiteral("\r\n") : QStringLiteral("\r");
+        text->replace(QLatin1String("\r\n"), QLatin1String("\n"));
+        text->replace(u'\r', u'\n');
+    }
     const std::shared_ptr<QSSectionNode> oldTree = _treeRootNode;
     setTreeRootNode(buildTree(*text));
     changeAttributesToUpdatedVersion();
@@ -190,7 +199,9 @@ bool QSFile::saveFileToURL(const QUrl &location)
 bool QSFile::writeText(const QString &text, const QString &path)
 {
     const int encoding = UserDefaults::standardUserDefaults().integerForKey(QSFileEncoding);
-    const std::optional<QByteArray> bytes = TextEncoding::encode(text, encoding);
+    // The file keeps the line ends it had on disk.
+    const std::optional<QByteArray> bytes = TextEncoding::encode(
+        _lineEnd == QLatin1String("\n") ? text : QString(text).replace(u'\n', _lineEnd), encoding);
     if (!bytes) {
         _lastSaveError =
             QObject::tr("The text holds a character that the encoding \"%1\" cannot represent.")

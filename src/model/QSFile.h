@@ -125,4 +125,5 @@ private:
     QList<std::shared_ptr<ErrorWarningNode>> _compileErrorsAndWarnings;
     qint32 _undoStackCountAtLastSave = 0;
     QString _lastSaveError;
+    QString _lineEnd = QStringLiteral("\n"); // as read from disk: "\n", "\r\n" or "\r"
 };

@@ -4,6 +4,7 @@
 #include "editor/QSTextView.h"
 #include "model/QSFile.h"
 #include "model/QSFilePool.h"
+#include "model/QSSectionNode.h"
 #include "model/TextStorageDelegate.h"
 #include "platform/TextEncoding.h"
 
@@ -66,6 +67,7 @@ private slots:
     void saveAsRekeysAndSavingOverAHeldFileShares();
     void titledSaveWritesIncludedFilesAndFailuresLoseNothing();
     void changesOnDiskAreReadOrAsked();
+    void crLfFileKeepsItsLineEnds();
     void droppingAnEditedIncludeAsksWhatToSave_data();
     void droppingAnEditedIncludeAsksWhatToSave();
 
@@ -184,6 +186,30 @@ void TestDocumentFiles::titledSaveWritesIncludedFilesAndFailuresLoseNothing()
     QCoreApplication::processEvents();
     for (const char *name : {"thesis.tex", "chapters/methods.tex", "appendix.tex"})
         QVERIFY2(!held(_fixture->folder.path(name)), name);
+}
+
+// Typing in a file with CR LF line ends: the outline and the text stay one, and
+// the file is saved with CR LF line ends again.
+void TestDocumentFiles::crLfFileKeepsItsLineEnds()
+{
+    const QString path = _fixture->folder.write("dos.tex", "intro\r\n\\section{Old}\r\ntext\r\n");
+    MyDocument *document = _fixture->open(path);
+    QSTextView *text = document->textView();
+    placeCaretAt(text, "Old");
+    AppFixture::type(text, "New ");
+    text->moveCursor(QTextCursor::End);
+    AppFixture::type(text, "more\n");
+    AppFixture::settle();
+    {
+        std::lock_guard lock(QSFilePool::documentModelLock());
+        QCOMPARE(document->fileOpened()->treeRootNode()->nodeDataWithChildren(),
+                 text->toPlainText());
+    }
+    const QAbstractItemModel *outline = document->outlineView()->model();
+    QCOMPARE(outline->index(0, 0, outline->index(0, 0)).data().toString(),
+             QStringLiteral("New Old"));
+    QVERIFY(document->saveDocument());
+    QCOMPARE(TestFolder::read(path), QByteArray("intro\r\n\\section{New Old}\r\ntext\r\nmore\r\n"));
 }
 
 void TestDocumentFiles::changesOnDiskAreReadOrAsked()

@@ -1,0 +1,165 @@
+#include "TestSupport.h"
+#include "model/QSFile.h"
+#include "model/QSFilePool.h"
+#include "model/QSSectionNode.h"
+
+#include <QCoreApplication>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <csignal>
+#include <sys/resource.h>
+
+namespace {
+
+// Two texts of a few megabytes that a save replaces one with the other.
+QString bigText(char letter)
+{
+    return QString(QStringLiteral("\\section{%1}\n").arg(QLatin1Char(letter))
+                   + QString(80, QLatin1Char(letter)) + u'\n')
+        .repeated(40000);
+}
+
+// The child's part of the kill test: saves the two texts in turn until killed.
+int saveForever(const QString &path)
+{
+    const std::shared_ptr<QSFile> file = QSFile::initWithFilePath(QUrl::fromLocalFile(path));
+    for (int turn = 0;; ++turn) {
+        file->setContent(bigText(turn % 2 ? 'b' : 'a'));
+        if (!file->saveFile())
+            return 1;
+    }
+}
+
+} // namespace
+
+class TestFaults : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void failedSavesKeepTheText();
+    void killedWhileSavingLeavesAWholeFile();
+    void oddFilesOpenOrAreRefused();
+};
+
+// A save that cannot be written leaves the old file on disk, and the text, its
+// unsaved mark and the reason with the program.
+void TestFaults::failedSavesKeepTheText()
+{
+    TestFolder folder;
+    QSFilePool pool;
+    const QString path = folder.write("a.tex", "old\n");
+    const std::shared_ptr<QSFile> file = pool.readFile(QUrl::fromLocalFile(path));
+    file->setContent(QStringLiteral("new text\n"));
+
+    // The path has become a folder.
+    QVERIFY(QFile::remove(path));
+    QVERIFY(QDir().mkpath(path));
+    QVERIFY(!file->saveFile());
+    QVERIFY(!file->lastSaveError().isEmpty());
+    QCOMPARE(file->content(), QStringLiteral("new text\n"));
+    QVERIFY(QDir().rmdir(path));
+    folder.write("a.tex", "old\n");
+
+    // Past the limit on file sizes (as with prlimit --fsize): the write stops short.
+    file->setContent(bigText('x'));
+    rlimit previous{};
+    getrlimit(RLIMIT_FSIZE, &previous);
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = previous;
+    small.rlim_cur = 4096;
+    QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
+    const bool saved = file->saveFile();
+    setrlimit(RLIMIT_FSIZE, &previous);
+    std::signal(SIGXFSZ, previousHandler);
+    QVERIFY(!saved);
+    QVERIFY(!file->lastSaveError().isEmpty());
+    QCOMPARE(TestFolder::read(path), QByteArray("old\n"));
+    QCOMPARE(file->content(), bigText('x'));
+    QVERIFY(file->saveFile());
+    QCOMPARE(TestFolder::read(path), bigText('x').toUtf8());
+}
+
+// An editor killed in the middle of saving, again and again: the file on disk is
+// always one whole text, never a mix or a truncated one.
+void TestFaults::killedWhileSavingLeavesAWholeFile()
+{
+    TestFolder folder;
+    const QString path = folder.write("kept.tex", bigText('a').toUtf8());
+    const QByteArray a = bigText('a').toUtf8();
+    const QByteArray b = bigText('b').toUtf8();
+    QRandomGenerator random(13);
+    for (int round = 0; round < 12; ++round) {
+        QProcess child;
+        child.start(QCoreApplication::applicationFilePath(),
+                    {QStringLiteral("--save-forever"), path});
+        QVERIFY(child.waitForStarted());
+        QTest::qWait(20 + int(random.bounded(120)));
+        child.kill();
+        QVERIFY(child.waitForFinished());
+        const QByteArray onDisk = TestFolder::read(path);
+        QVERIFY2(onDisk == a || onDisk == b,
+                 qPrintable(QStringLiteral("round %1: %2 bytes").arg(round).arg(onDisk.size())));
+    }
+}
+
+// Binary files are refused; a byte-order mark, CR LF and CR line ends, names with
+// spaces and other letters, links, include chains a thousand files deep and
+// include cycles all open, with trees whose text is the file's.
+void TestFaults::oddFilesOpenOrAreRefused()
+{
+    TestFolder folder;
+    QSFilePool pool;
+    QByteArray binary(4096, 0);
+    for (qsizetype i = 0; i < binary.size(); ++i)
+        binary[i] = char(QRandomGenerator(7).bounded(256) ^ i);
+    QVERIFY(!pool.readFile(QUrl::fromLocalFile(folder.write("binary.tex", binary))));
+
+    const QList<std::pair<QString, QByteArray>> files = {
+        {"bom.tex", "\xEF\xBB\xBF\\section{Mark}\ntext\n"},
+        {"crlf.tex", "\\section{One}\r\ntext\r\n\\section{Two}\r\n"},
+        {"cr.tex", "\\section{One}\rtext\r\\section{Two}\r"},
+        {"with space Grüße.tex", "\\section{Über}\n"},
+    };
+    for (const auto &[name, bytes] : files) {
+        const std::shared_ptr<QSFile> file =
+            pool.readFile(QUrl::fromLocalFile(folder.write(name, bytes)));
+        QVERIFY2(file, qPrintable(name));
+        {
+            std::lock_guard lock(QSFilePool::documentModelLock());
+            QCOMPARE(file->treeRootNode()->nodeDataWithChildren(), file->content());
+            QVERIFY(!file->treeRootNode()->childrenWithoutTextNodes().isEmpty());
+        }
+        // Held with line feeds only, as the text view has it; saved, every byte comes
+        // back, the mark and the line ends too.
+        QVERIFY(!file->content().contains(u'\r'));
+        QVERIFY(file->saveFile());
+        QCOMPARE(TestFolder::read(file->pathText()), bytes);
+    }
+    QVERIFY(QFile::link(folder.path("bom.tex"), folder.path("link.tex")));
+    QVERIFY(pool.readFile(folder.url("link.tex")));
+
+    for (int i = 0; i < 1000; ++i)
+        folder.write(QStringLiteral("deep/f%1.tex").arg(i),
+                     QStringLiteral("\\section{S%1}\n\\input{f%2}\n").arg(i).arg(i + 1).toUtf8());
+    folder.write("deep/f1000.tex", "the end\n");
+    const std::shared_ptr<QSFile> deep = pool.readFile(folder.url("deep/f0.tex"));
+    QVERIFY(deep);
+    QCOMPARE(QSFilePool::fileList(deep.get()).size(), 1001);
+
+    folder.write({{"cycle/a.tex", "\\input{b}\n"}, {"cycle/b.tex", "\\input{a}\n"}});
+    const std::shared_ptr<QSFile> cycle = pool.readFile(folder.url("cycle/a.tex"));
+    QVERIFY(cycle);
+    QCOMPARE(QSFilePool::fileList(cycle.get()).size(), 2);
+}
+
+int main(int argc, char **argv)
+{
+    QCoreApplication application(argc, argv);
+    if (argc == 3 && QByteArray(argv[1]) == "--save-forever")
+        return saveForever(QString::fromLocal8Bit(argv[2]));
+    TestFaults test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_faults.moc"
