@@ -2,11 +2,15 @@
 BUILD_DIR ?= build
 SANITIZE_DIR ?= build-sanitize
 TSAN_DIR ?= build-tsan
+FUZZ_DIR ?= build-fuzz
+# Seconds each fuzz target runs: briefly in make test, longer in make fuzz.
+FUZZ_SECONDS ?= 10
+FUZZERS = fuzz_outline fuzz_edits fuzz_logparser fuzz_pdfsync fuzz_encodings
 JOBS ?= 2
 # The tests in which several threads share the document model.
 THREADED_TESTS = tst_editstress tst_editpipeline tst_livemodel tst_qsfilepool tst_latexlogparser tst_console
 
-.PHONY: deps configure build run test test-sanitize test-tsan soak bench clean
+.PHONY: deps configure build run test test-sanitize test-tsan test-fuzz fuzz soak bench clean
 
 deps:
 	scripts/install-deps
@@ -28,6 +32,7 @@ test: build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
 	$(MAKE) test-sanitize
 	$(MAKE) test-tsan
+	$(MAKE) test-fuzz
 
 test-sanitize: deps
 	cmake -S . -B $(SANITIZE_DIR) -DCMAKE_BUILD_TYPE=Debug -DQUILLSET_SANITIZE=ON
@@ -39,6 +44,22 @@ test-tsan: deps
 	cmake --build $(TSAN_DIR) -j $(JOBS) --target $(THREADED_TESTS)
 	cd $(TSAN_DIR) && ctest --output-on-failure -R '^($(subst $() ,|,$(THREADED_TESTS)))$$'
 
+# The fuzz targets, built with clang's libFuzzer under AddressSanitizer and UBSan,
+# each run for FUZZ_SECONDS from its seeds in tests/fuzz/corpus; what they find
+# new goes into $(FUZZ_DIR)/corpus, a crashing input into $(FUZZ_DIR).
+test-fuzz: deps
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLSET_FUZZ=ON
+	cmake --build $(FUZZ_DIR) -j $(JOBS) --target quillset_fuzzers
+	for fuzzer in $(FUZZERS); do \
+	  mkdir -p $(FUZZ_DIR)/corpus/$$fuzzer && \
+	  $(FUZZ_DIR)/tests/fuzz/$$fuzzer -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
+	    -artifact_prefix=$(FUZZ_DIR)/ $(FUZZ_DIR)/corpus/$$fuzzer tests/fuzz/corpus/$$fuzzer \
+	    || exit 1; \
+	done
+
+fuzz:
+	$(MAKE) test-fuzz FUZZ_SECONDS=1800
+
 # 100,000 random edits through the text view and the edit worker.
 soak: build
 	QT_QPA_PLATFORM=offscreen QUILLSET_SOAK_EDITS=100000 $(BUILD_DIR)/tests/tst_livemodel
@@ -48,4 +69,4 @@ bench: configure
 	$(BUILD_DIR)/bench/quillset_bench
 
 clean:
-	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(TSAN_DIR)
+	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(TSAN_DIR) $(FUZZ_DIR)

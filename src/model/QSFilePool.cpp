@@ -280,8 +280,8 @@ void QSFilePool::changesWasMadeToFile(QSFile *file, QSSectionNode *)
             }
         }
     }
-    for (const auto &[document, edited] : std::as_const(marks)) {
-        runOnUiThread([document, edited] {
+    for (const auto &mark : std::as_const(marks)) {
+        runOnUiThread([document = mark.first, edited = mark.second] {
             if (document)
                 document->setIsDocumentEdited(edited);
         });

@@ -49,3 +49,32 @@ inline QString shape(const Node &node)
     }
     return parts.join(u',');
 }
+
+// The nesting of section and include nodes, and where running text lies ("~"),
+// however it is split into text nodes.
+inline QString outline(const Node &node)
+{
+    QStringList parts;
+    for (const Node &child : node->children()) {
+        if (child->isTextNode()) {
+            if (!child->nodeData().isEmpty() && (parts.isEmpty() || parts.last() != "~"))
+                parts << QStringLiteral("~");
+            continue;
+        }
+        QString part = child->nodeType() + u':'
+                       + (child->isFileIncludeNode() ? child->nodeData() : child->nodeName());
+        if (!child->isFileIncludeNode())
+            part += u'(' + outline(child) + u')';
+        parts << part;
+    }
+    return parts.join(u' ');
+}
+
+// The nesting a fresh parse of the text gives.
+inline QString freshOutline(const QString &text)
+{
+    const Node root = QSSectionNode::initWithData(text, QSNodeType::File, QStringLiteral("fresh"),
+                                                  {}, nullptr, {});
+    root->correctPositionsInTree();
+    return outline(root);
+}

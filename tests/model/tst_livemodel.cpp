@@ -3,6 +3,7 @@
 // exactly the view's text and nesting exactly as a fresh parse of that text would.
 #include "TestDocument.h"
 #include "TestSupport.h"
+#include "TreeHelpers.h"
 #include "model/ChangesQueue.h"
 #include "model/QSFile.h"
 #include "model/QSFilePool.h"
@@ -13,37 +14,7 @@
 #include <QPlainTextEdit>
 #include <QRandomGenerator>
 
-using Node = QSSectionNode::Ptr;
-
 namespace {
-
-// The nesting of section and include nodes, and where running text lies ("~"),
-// however it is split into text nodes.
-QString outline(const Node &node)
-{
-    QStringList parts;
-    for (const Node &child : node->children()) {
-        if (child->isTextNode()) {
-            if (!child->nodeData().isEmpty() && (parts.isEmpty() || parts.last() != "~"))
-                parts << QStringLiteral("~");
-            continue;
-        }
-        QString part = child->nodeType() + u':'
-                       + (child->isFileIncludeNode() ? child->nodeData() : child->nodeName());
-        if (!child->isFileIncludeNode())
-            part += u'(' + outline(child) + u')';
-        parts << part;
-    }
-    return parts.join(u' ');
-}
-
-QString freshOutline(const QString &text)
-{
-    const Node root = QSSectionNode::initWithData(text, QSNodeType::File, QStringLiteral("fresh"),
-                                                  {}, nullptr, {});
-    root->correctPositionsInTree();
-    return outline(root);
-}
 
 const QStringList commandWords = {"part",       "chapter",       "section",
                                   "subsection", "subsubsection", "section*"};
