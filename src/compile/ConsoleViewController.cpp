@@ -2,6 +2,7 @@
 
 #include "app/MainMenuController.h"
 #include "app/MyDocument.h"
+#include "app/SplitViewPane.h"
 #include "compile/ErrorOutlineDataSource.h"
 #include "compile/ErrorWarningNode.h"
 #include "compile/LatexCompiler.h"
@@ -16,7 +17,6 @@
 #include <QFileInfo>
 #include <QPlainTextEdit>
 #include <QScrollBar>
-#include <QSplitter>
 #include <QTextBlock>
 #include <QTreeView>
 #include <QUrl>
@@ -197,22 +197,7 @@ void ConsoleViewController::hideWithoutAnimation()
 // The console area is the lower view of the split view under the text.
 void ConsoleViewController::setConsoleHeight(int height)
 {
-    QWidget *area = _view->parentWidget();
-    auto *splitView = area ? qobject_cast<QSplitter *>(area->parentWidget()) : nullptr;
-    if (!splitView) {
-        if (area)
-            area->resize(area->width(), height);
-        return;
-    }
-    const QList<int> sizes = splitView->sizes();
-    int total = 0;
-    for (int size : sizes)
-        total += size;
-    // Before the window is first laid out the split view shares its height out in
-    // proportion to the sizes given.
-    if (total <= 0)
-        total = QWIDGETSIZE_MAX;
-    splitView->setSizes({qMax(0, total - height), height});
+    SplitViewPane::setSize(_view->parentWidget(), height, Qt::Vertical);
 }
 
 void ConsoleViewController::syncMenuItems() const

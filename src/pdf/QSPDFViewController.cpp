@@ -2,6 +2,7 @@
 
 #include "app/MainMenuController.h"
 #include "app/MyDocument.h"
+#include "app/SplitViewPane.h"
 #include "pdf/QSPDFView.h"
 #include "ui_QSPDFView.h"
 
@@ -12,7 +13,6 @@
 #include <QPdfDocument>
 #include <QPrinter>
 #include <QScrollBar>
-#include <QSplitter>
 #include <QVariantAnimation>
 
 QSPDFViewController::QSPDFViewController(MyDocument *document)
@@ -91,22 +91,7 @@ QWidget *QSPDFViewController::pane() const
 
 void QSPDFViewController::setPaneWidth(int width)
 {
-    QWidget *area = pane();
-    auto *splitView = area ? qobject_cast<QSplitter *>(area->parentWidget()) : nullptr;
-    if (!splitView) {
-        if (area)
-            area->resize(width, area->height());
-        return;
-    }
-    const QList<int> sizes = splitView->sizes();
-    int total = 0;
-    for (int size : sizes)
-        total += size;
-    // Before the window is first laid out the split view shares its width out in
-    // proportion to the sizes given.
-    if (total <= 0)
-        total = QWIDGETSIZE_MAX;
-    splitView->setSizes({qMax(0, total - width), width});
+    SplitViewPane::setSize(pane(), width, Qt::Horizontal);
 }
 
 void QSPDFViewController::syncMenuItems(int width) const
