@@ -62,6 +62,24 @@ const QString &Corpus::largeFilePath()
     return path;
 }
 
+const QString &Corpus::hugeFilePath()
+{
+    static const QString path = [] {
+        QFile large(largeFilePath());
+        if (!large.open(QIODevice::ReadOnly))
+            qFatal("cannot read the benchmark file %s", qPrintable(largeFilePath()));
+        const QByteArray text = large.readAll();
+        const QByteArray begin = "\\begin{document}\n";
+        const qsizetype bodyStart = text.indexOf(begin) + begin.size();
+        const qsizetype bodyEnd = text.lastIndexOf("\\end{document}");
+        const QByteArray body = text.mid(bodyStart, bodyEnd - bodyStart);
+        const QString filePath = folder().filePath(QStringLiteral("huge.tex"));
+        write(filePath, text.left(bodyStart) + body.repeated(40) + text.mid(bodyEnd));
+        return filePath;
+    }();
+    return path;
+}
+
 QStringList Corpus::largeLogFileNames()
 {
     QStringList names;

@@ -10,6 +10,9 @@ namespace Corpus {
 // subsections and subsubsections in turn) and prose, math and comments between them.
 const QString &largeFilePath();
 
+// A single file of about 200 MB: the 5 MB file's headings and prose forty times over.
+const QString &hugeFilePath();
+
 // A book of about 20 MB in 100 files: the root, and 99 chapter files in subfolders,
 // read through \input and \include, with about 20,000 sectioning commands between
 // prose, math, comments and tables. The same text at every run (a fixed seed).

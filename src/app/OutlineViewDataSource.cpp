@@ -12,17 +12,13 @@ struct OutlineViewDataSource::Item
     QString name;
     QString type;
     Item *parent = nullptr;
+    int row = 0; // the place among the parent's children, kept by sync
     std::vector<std::unique_ptr<Item>> children;
 
-    int row() const
+    void numberChildrenFrom(size_t first)
     {
-        if (!parent)
-            return 0;
-        for (size_t i = 0; i < parent->children.size(); ++i) {
-            if (parent->children[i].get() == this)
-                return int(i);
-        }
-        return 0;
+        for (size_t i = first; i < children.size(); ++i)
+            children[i]->row = int(i);
     }
 };
 
@@ -80,6 +76,7 @@ OutlineViewDataSource::makeItem(const std::shared_ptr<QSSectionNode> &node, Item
     item->parent = parent;
     for (const std::shared_ptr<QSSectionNode> &child : shownChildren(node))
         item->children.push_back(makeItem(child, item.get()));
+    item->numberChildrenFrom(0);
     return item;
 }
 
@@ -122,12 +119,17 @@ void OutlineViewDataSource::sync(Item *item)
     if (oldCount - tail > paired) {
         beginRemoveRows(parentIndex, int(paired), int(oldCount - tail - 1));
         rows.erase(rows.begin() + qsizetype(paired), rows.begin() + qsizetype(oldCount - tail));
+        item->numberChildrenFrom(paired);
         endRemoveRows();
     }
     if (newCount - tail > paired) {
         beginInsertRows(parentIndex, int(paired), int(newCount - tail - 1));
+        std::vector<std::unique_ptr<Item>> made;
         for (size_t i = paired; i < newCount - tail; ++i)
-            rows.insert(rows.begin() + qsizetype(i), makeItem(nodes[qsizetype(i)], item));
+            made.push_back(makeItem(nodes[qsizetype(i)], item));
+        rows.insert(rows.begin() + qsizetype(paired), std::make_move_iterator(made.begin()),
+                    std::make_move_iterator(made.end()));
+        item->numberChildrenFrom(paired);
         endInsertRows();
     }
 
@@ -170,7 +172,7 @@ QModelIndex OutlineViewDataSource::indexForItem(Item *item) const
 {
     if (!item || item == _invisibleRoot.get())
         return {};
-    return createIndex(item->row(), 0, item);
+    return createIndex(item->row, 0, item);
 }
 
 QModelIndex OutlineViewDataSource::index(int row, int column, const QModelIndex &parent) const

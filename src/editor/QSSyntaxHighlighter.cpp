@@ -127,11 +127,18 @@ void QSSyntaxHighlighter::highlightTextView(QPlainTextEdit *textView, QSRange ra
         document->findBlock(int(range.location + (range.length > 0 ? range.length - 1 : 0)));
     for (QTextBlock block = document->findBlock(int(range.location)); block.isValid();
          block = block.next()) {
-        block.layout()->setFormats(formatRangesOfBlock(block.text()));
-        document->markContentsDirty(block.position(), block.length());
+        colourBlock(document, block);
         if (block == last)
             break;
     }
+}
+
+void QSSyntaxHighlighter::colourBlock(QTextDocument *document, const QTextBlock &block)
+{
+    QTextBlock coloured = block;
+    coloured.layout()->setFormats(formatRangesOfBlock(block.text()));
+    coloured.setUserState(1);
+    document->markContentsDirty(block.position(), block.length());
 }
 
 QFont QSSyntaxHighlighter::font() const

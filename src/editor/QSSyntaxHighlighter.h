@@ -8,6 +8,8 @@
 #include <QVariantMap>
 
 class QPlainTextEdit;
+class QTextBlock;
+class QTextDocument;
 
 // Colours LaTeX source in a text view: control sequences blue, comments light grey,
 // the six brackets purple, everything else black. The rules look at one line at a
@@ -34,6 +36,9 @@ public:
 
     // Re-colours the whole lines that the range touches in the view's text.
     void highlightTextView(QPlainTextEdit *textView, QSRange range) const;
+    // Colours one block of a document anew and marks it as coloured (its user state
+    // is 1; a block never coloured has -1).
+    static void colourBlock(QTextDocument *document, const QTextBlock &block);
 
     // The font that "FontInfo" names, or the system's fixed-pitch font at that size
     // when no installed font has the name.

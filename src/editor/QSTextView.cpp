@@ -78,11 +78,26 @@ void QSTextView::drawLineHighlighter()
 // The bar goes under the text, in a colour light enough to read the line through.
 void QSTextView::paintEvent(QPaintEvent *event)
 {
+    colourShownBlocks();
     {
         QPainter painter(viewport());
         painter.fillRect(_lineHighlightRect.translated(contentOffset()), QColor(0, 0, 0, 24));
     }
     QPlainTextEdit::paintEvent(event);
+}
+
+// Lines are coloured when they are first shown, so that opening a long file
+// colours one screenful, not the whole text; edits re-colour the lines they touch.
+void QSTextView::colourShownBlocks()
+{
+    const qreal bottom = viewport()->height();
+    const QPointF offset = contentOffset();
+    for (QTextBlock block = firstVisibleBlock(); block.isValid(); block = block.next()) {
+        if (blockBoundingGeometry(block).translated(offset).top() > bottom)
+            break;
+        if (block.userState() == -1)
+            QSSyntaxHighlighter::colourBlock(document(), block);
+    }
 }
 
 // Undo and Redo belong to the file shown, whose history the window's actions

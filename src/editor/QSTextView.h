@@ -51,6 +51,7 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
 
 private:
+    void colourShownBlocks();
     void updateInsertionPointState();
     void drawLineHighlighter();
     void showFindIndicator(QSRange range);

@@ -218,20 +218,20 @@ void QSSectionNode::removeObjectFromChildrenAtIndex(qsizetype index)
     updateChildrenWithoutTextNodes();
 }
 
-// Each node remembers where it was last found among its parent's children, so
-// that walking a long list of siblings does not search it again at every step.
+// Each node remembers its place among its parent's children, so that walking a
+// long list of siblings does not search it again at every step. When a place is
+// stale (the list was built or shifted since), the whole list is numbered once.
 qsizetype QSSectionNode::indexOfChild(const QSSectionNode *child) const
 {
-    const qsizetype hint = child->_indexInParentHint;
-    if (hint < _children.size() && _children.at(hint).get() == child)
-        return hint;
-    for (qsizetype i = _children.size() - 1; i >= 0; --i) {
-        if (_children.at(i).get() == child) {
-            child->_indexInParentHint = i;
-            return i;
-        }
-    }
-    return -1;
+    const auto isAtHint = [this, child] {
+        const qsizetype hint = child->_indexInParentHint;
+        return hint < _children.size() && _children.at(hint).get() == child;
+    };
+    if (isAtHint())
+        return child->_indexInParentHint;
+    for (qsizetype i = 0; i < _children.size(); ++i)
+        _children.at(i)->_indexInParentHint = i;
+    return isAtHint() ? child->_indexInParentHint : -1;
 }
 
 QSSectionNode::Ptr QSSectionNode::leftSiblingOfChild(const QSSectionNode *child) const

@@ -89,7 +89,6 @@ void TextStorageDelegate::reloadTextView()
         _textView->setTextCursor(cursor);
         _textView->ensureCursorVisible();
     }
-    emit rangeNeedsHighlighting(QSRange{0, quint32(file->content().size())});
     _isChangingVisibleNodeInTextView = false;
 }
 

@@ -44,8 +44,8 @@ public:
     }
 
 signals:
-    // The text in this range needs colouring: the whole text after a reload, the
-    // lines around an edit after each edit.
+    // The lines around an edit need colouring anew (the view colours the lines it
+    // shows for the first time itself).
     void rangeNeedsHighlighting(QSRange range);
 
 private:

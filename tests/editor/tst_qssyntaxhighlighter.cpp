@@ -1,5 +1,6 @@
 #include "TestSupport.h"
 #include "editor/QSSyntaxHighlighter.h"
+#include "editor/QSTextView.h"
 
 #include <QFontDatabase>
 #include <QPlainTextEdit>
@@ -99,6 +100,18 @@ void TestQSSyntaxHighlighter::coloursTheLinesOfARange()
 
     QPlainTextEdit empty;
     highlighter.highlightTextView(&empty, QSRange{0, 0});
+
+    // The editor's view colours the lines it shows when it first shows them, and
+    // leaves the others alone until they are scrolled into view.
+    QSTextView shown;
+    shown.resize(400, 300);
+    shown.setPlainText(QStringLiteral("\\line {x}\n").repeated(5000));
+    shown.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&shown));
+    QTRY_COMPARE(colours(shown.document()->firstBlock()), QStringLiteral("bbbbb-p-p"));
+    QCOMPARE(colours(shown.document()->lastBlock().previous()), QStringLiteral("---------"));
+    shown.moveCursor(QTextCursor::End);
+    QTRY_COMPARE(colours(shown.document()->lastBlock().previous()), QStringLiteral("bbbbb-p-p"));
 }
 
 void TestQSSyntaxHighlighter::refusesARangePastTheText()

@@ -108,11 +108,14 @@ void TestQSTextView::replaceReachesTheTreeAndCanBeUndone()
     QSSyntaxHighlighter highlighter;
     QSTextView view;
     TextStorageDelegate delegate(&view);
-    // Colouring changes formats, which must never count as edits.
+    // Colouring changes formats, which must never count as edits: neither the
+    // lines the view colours when it first shows them nor those around an edit.
     connect(&delegate, &TextStorageDelegate::rangeNeedsHighlighting, &view,
             [&](QSRange range) { highlighter.highlightTextView(&view, range); });
     delegate.setSelectedFile(file);
-    QCOMPARE(view.document()->firstBlock().layout()->formats().size(), 3);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    QTRY_COMPARE(view.document()->firstBlock().layout()->formats().size(), 3);
 
     placeCursor(view, 2);
     view.replaceSelectedRangeWith("dog", true); // nothing selected: nothing happens

@@ -66,7 +66,7 @@ void TestEditPipeline::recordsEveryKindOfEditAndItsUndoStep()
     delegate.setSelectedFile(file);
     QCOMPARE(view.toPlainText(), file->content());
     QVERIFY(queue.records.isEmpty()); // loading the text is not an edit
-    QCOMPARE(colouring.takeFirst().at(0).value<QSRange>(), (QSRange{0, 27}));
+    QVERIFY(colouring.isEmpty());      // the view colours the lines it shows
 
     // Typing, typing over a selection, a programmatic replacement, and a deletion.
     select(view, 10, 10);
