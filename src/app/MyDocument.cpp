@@ -45,6 +45,7 @@
 #include <QSplitter>
 #include <QStandardPaths>
 #include <QTextBlock>
+#include <QTimer>
 #include <QToolBar>
 #include <QTreeView>
 #include <QVBoxLayout>
@@ -375,7 +376,8 @@ void MyDocument::windowDidBecomeKey()
 
 // Files of the document that changed on disk: one without unsaved edits is read
 // again at once; for one with unsaved edits the user decides which version wins,
-// since either way something would be lost.
+// since either way something would be lost. A file gone from disk keeps its text,
+// marked as not saved, and the user is told.
 void MyDocument::checkFilesOnDisk()
 {
     if (!_fileOpened || _fileOpened->isUntitled() || _askingAboutChangesOnDisk)
@@ -383,6 +385,7 @@ void MyDocument::checkFilesOnDisk()
     QSFilePool *pool = QSFilePool::sharedFilePool();
     bool reread = false;
     QStringList conflicting;
+    QStringList gone;
     {
         std::lock_guard lock(QSFilePool::documentModelLock());
         if (!pool->hasFilesInDocumentChanged(_fileOpened))
@@ -390,32 +393,48 @@ void MyDocument::checkFilesOnDisk()
         for (const std::shared_ptr<QSFile> &file : QSFilePool::fileList(_fileOpened.get())) {
             if (!file->hasFileChanged())
                 continue;
-            if (file->hasContentChangedSinceLastSave(false))
+            if (file->markGoneFromDisk()) {
+                gone << file->name();
+                pool->changesWasMadeToFile(file.get());
+            } else if (file->hasContentChangedSinceLastSave(false)) {
                 conflicting << file->name();
-            else
+            } else {
                 reread = file->readFile() || reread;
+            }
         }
     }
     if (reread)
         filesWereReadAgain();
-    if (conflicting.isEmpty())
+    if (conflicting.isEmpty() && gone.isEmpty())
         return;
+    QString text;
+    if (!gone.isEmpty())
+        text = tr("These files were deleted or moved away by another program:\n%1\n\nTheir "
+                  "text stays open here and is marked as not saved; save to write it again.")
+                   .arg(gone.join(u'\n'));
+    if (!conflicting.isEmpty())
+        text += (text.isEmpty() ? QString() : QStringLiteral("\n\n"))
+                + tr("These files were changed by another program, and they have changes "
+                     "here that are not saved:\n%1\n\nWhich version do you want to keep?")
+                      .arg(conflicting.join(u'\n'));
     _askingAboutChangesOnDisk = true;
-    auto *sheet = new QMessageBox(
-        QMessageBox::Warning, tr("Files changed on disk"),
-        tr("These files were changed by another program, and they have changes here "
-           "that are not saved:\n%1\n\nWhich version do you want to keep?")
-            .arg(conflicting.join(u'\n')),
-        QMessageBox::NoButton, _curWindow);
-    QPushButton *useNew =
-        sheet->addButton(tr("Use the Version on Disk"), QMessageBox::DestructiveRole);
-    sheet->addButton(tr("Keep My Version"), QMessageBox::AcceptRole);
+    auto *sheet = new QMessageBox(QMessageBox::Warning, tr("Files changed on disk"), text,
+                                  QMessageBox::NoButton, _curWindow);
+    QPushButton *useNew = nullptr;
+    if (conflicting.isEmpty()) {
+        sheet->addButton(QMessageBox::Ok);
+    } else {
+        useNew = sheet->addButton(tr("Use the Version on Disk"), QMessageBox::DestructiveRole);
+        sheet->addButton(tr("Keep My Version"), QMessageBox::AcceptRole);
+    }
     sheet->setObjectName(QStringLiteral("filesInDocumentHasChangedSheet"));
     sheet->setAttribute(Qt::WA_DeleteOnClose);
     sheet->setWindowModality(Qt::WindowModal);
-    connect(sheet, &QMessageBox::buttonClicked, this, [this, useNew](QAbstractButton *button) {
+    connect(sheet, &QMessageBox::finished, this, [this, sheet, useNew] {
         _askingAboutChangesOnDisk = false;
-        if (button == useNew)
+        if (!useNew)
+            return;
+        if (sheet->clickedButton() == useNew)
             useNewFilesWhenFilesChanged();
         else
             useCurrentFilesWhenFilesChanged();
@@ -457,7 +476,14 @@ void MyDocument::watchFiles()
 {
     if (!_fileWatcher) {
         _fileWatcher = new QFileSystemWatcher(this);
-        connect(_fileWatcher, &QFileSystemWatcher::fileChanged, this, [this] {
+        // Programs write a file in several pieces, or delete it and write it anew:
+        // the file is looked at once it has been still for a moment.
+        auto *settle = new QTimer(this);
+        settle->setSingleShot(true);
+        settle->setInterval(300);
+        connect(_fileWatcher, &QFileSystemWatcher::fileChanged, settle,
+                qOverload<>(&QTimer::start));
+        connect(settle, &QTimer::timeout, this, [this] {
             watchFiles();
             checkFilesOnDisk();
         });

@@ -138,8 +138,16 @@ bool QSFile::replaceContentAndSave(const QString &text)
 
 bool QSFile::hasFileChanged() const
 {
-    const std::optional<FileAttributes> onDisk = FileAttributes::ofFileAtPath(pathText());
-    return !onDisk || !_attributes || *onDisk != *_attributes;
+    return FileAttributes::ofFileAtPath(pathText()) != _attributes;
+}
+
+bool QSFile::markGoneFromDisk()
+{
+    if (_isUntitled || !_attributes || FileAttributes::ofFileAtPath(pathText()))
+        return false;
+    _attributes.reset();
+    _undoStackCountAtLastSave = -1;
+    return true;
 }
 
 bool QSFile::changeAttributesToUpdatedVersion()

@@ -52,6 +52,9 @@ public:
     // tree rebuilt.
     bool readFile();
     bool hasFileChanged() const;
+    // The file is gone from disk (deleted, or moved away): its text stays and counts
+    // as not saved, so that saving writes it again. True when this is news.
+    bool markGoneFromDisk();
     bool changeAttributesToUpdatedVersion();
     bool hasContentChangedSinceLastSave(bool lookAtIncludedFiles) const;
     // The editor's text changed: the removed characters at the location gave way to

@@ -212,6 +212,8 @@ void TestDocumentFiles::crLfFileKeepsItsLineEnds()
     QCOMPARE(TestFolder::read(path), QByteArray("intro\r\n\\section{New Old}\r\ntext\r\nmore\r\n"));
 }
 
+// Changes that other programs make to an open file: read, asked about or reported,
+// and nothing of the user's text is lost.
 void TestDocumentFiles::changesOnDiskAreReadOrAsked()
 {
     const QString path = _fixture->folder.write("notes.tex", "\\section{Old}\ntext\n");
@@ -240,6 +242,32 @@ void TestDocumentFiles::changesOnDiskAreReadOrAsked()
     QCOMPARE(document->textView()->toPlainText(), QStringLiteral("\\section{Theirs again}\n"));
     QCOMPARE(outline->index(0, 0, outline->index(0, 0)).data().toString(),
              QStringLiteral("Theirs again"));
+    QVERIFY(document->saveDocument());
+
+    // Replaced the way other programs save, by renaming a new file over it.
+    const QString replacement = _fixture->folder.write("new.tex", "\\section{Renamed}\n");
+    QVERIFY(::rename(QFile::encodeName(replacement), QFile::encodeName(path)) == 0);
+    QTRY_COMPARE(document->textView()->toPlainText(), QStringLiteral("\\section{Renamed}\n"));
+
+    // Deleted, with and without edits: the text stays, counts as not saved, the user
+    // is told, and a save writes it again.
+    for (const bool edited : {false, true}) {
+        if (edited)
+            AppFixture::type(document->textView(), "edited ");
+        AppFixture::settle();
+        const QString text = document->textView()->toPlainText();
+        QVERIFY(QFile::remove(path));
+        QTRY_VERIFY((sheet = shownDialog<QMessageBox>(document->window())));
+        QVERIFY(sheet->text().contains("deleted"));
+        QVERIFY(sheet->text().contains("notes.tex"));
+        QVERIFY(!sheet->text().contains("Which version"));
+        sheet->accept();
+        QCOMPARE(document->textView()->toPlainText(), text);
+        QTRY_VERIFY(document->isDocumentEdited());
+        QVERIFY(document->saveDocument());
+        QCOMPARE(TestFolder::read(path), text.toUtf8());
+        QVERIFY(!document->isDocumentEdited());
+    }
 }
 
 void TestDocumentFiles::droppingAnEditedIncludeAsksWhatToSave_data()

@@ -66,7 +66,7 @@ void TestEditPipeline::recordsEveryKindOfEditAndItsUndoStep()
     delegate.setSelectedFile(file);
     QCOMPARE(view.toPlainText(), file->content());
     QVERIFY(queue.records.isEmpty()); // loading the text is not an edit
-    QVERIFY(colouring.isEmpty());      // the view colours the lines it shows
+    QVERIFY(colouring.isEmpty());     // the view colours the lines it shows
 
     // Typing, typing over a selection, a programmatic replacement, and a deletion.
     select(view, 10, 10);
