@@ -26,6 +26,25 @@ const QRegularExpression &outlinePattern()
     return pattern;
 }
 
+// The pattern matches well-formed UTF-16 only: one lone surrogate (no file or
+// keystroke gives one, but a program's edit can split a pair) would hide every
+// heading of the text. Matching runs on a copy that has U+FFFD in its place; the
+// copy has the same length, so every offset stays right. A null string when the
+// text is well formed.
+QString wellFormedCopy(QStringView text)
+{
+    if (text.isValidUtf16())
+        return {};
+    QString copy = text.toString();
+    for (qsizetype i = 0; i < copy.size(); ++i) {
+        if (copy.at(i).isHighSurrogate() && i + 1 < copy.size() && copy.at(i + 1).isLowSurrogate())
+            ++i;
+        else if (copy.at(i).isSurrogate())
+            copy[i] = QChar::ReplacementCharacter;
+    }
+    return copy;
+}
+
 // Command words come from the text; hand out the shared type strings instead of
 // keeping one copy per node.
 QString sharedNodeType(QStringView word)
@@ -130,7 +149,9 @@ std::optional<QSSectionNode::List> QSSectionNode::buildChildrenArrayFromData(con
     List nodes;
     const Ptr self = shared_from_this();
     qsizetype previous = 0;
-    QRegularExpressionMatchIterator matches = outlinePattern().globalMatch(data);
+    const QString repaired = wellFormedCopy(data);
+    QRegularExpressionMatchIterator matches =
+        outlinePattern().globalMatch(repaired.isNull() ? data : repaired);
     while (matches.hasNext()) {
         const QRegularExpressionMatch match = matches.next();
         const qsizetype start = match.capturedStart(1);
@@ -514,9 +535,9 @@ bool QSSectionNode::holdsCommandAround(qsizetype location, qsizetype length) con
     qsizetype lineEnd = _nodeData.indexOf(QLatin1Char('\n'), location + length);
     if (lineEnd < 0)
         lineEnd = _nodeData.size();
-    return outlinePattern()
-        .match(QStringView(_nodeData).mid(lineStart, lineEnd - lineStart))
-        .hasMatch();
+    const QStringView line = QStringView(_nodeData).mid(lineStart, lineEnd - lineStart);
+    const QString repaired = wellFormedCopy(line);
+    return outlinePattern().match(repaired.isNull() ? line : QStringView(repaired)).hasMatch();
 }
 
 void QSSectionNode::correctPosition()

@@ -120,6 +120,9 @@ void TestQSSectionNode::parsesTheSevenCommands_data()
     QTest::newRow("include starred") << "\\include*{x}" << QStringList({"include:x"});
     QTest::newRow("lines apart") << "a\\section{A}\nb\\subsection{B}\r\nc"
                                  << QStringList({"section:A", "subsection:B"});
+    QTest::newRow("a lone surrogate elsewhere")
+        << QStringLiteral("\\section{A}\nx") + QChar(0xDEDA) + QStringLiteral("\\section{B}")
+        << QStringList({"section:A", "section:B"});
 }
 
 void TestQSSectionNode::parsesTheSevenCommands()
