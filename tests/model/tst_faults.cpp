@@ -7,7 +7,9 @@
 #include <QProcess>
 #include <QRandomGenerator>
 #include <csignal>
+#include <cstdio>
 #include <sys/resource.h>
+#include <unistd.h>
 
 namespace {
 
@@ -30,6 +32,21 @@ int saveForever(const QString &path)
     }
 }
 
+// The child's part of the permission test: one save of a new text. 1 when the
+// save failed with a reason and the text stayed in memory.
+int saveOnce(const QString &path)
+{
+    const std::shared_ptr<QSFile> file = QSFile::initWithFilePath(QUrl::fromLocalFile(path));
+    if (!file->treeRootNode())
+        return 3;
+    const QString text = QStringLiteral("new text\n");
+    file->setContent(text);
+    if (file->saveFile())
+        return 0;
+    std::fputs(qPrintable(file->lastSaveError()), stderr);
+    return file->content() == text && !file->lastSaveError().isEmpty() ? 1 : 2;
+}
+
 } // namespace
 
 class TestFaults : public QObject
@@ -38,6 +55,7 @@ class TestFaults : public QObject
 
 private slots:
     void failedSavesKeepTheText();
+    void savesThatPermissionsForbidKeepTheText();
     void killedWhileSavingLeavesAWholeFile();
     void oddFilesOpenOrAreRefused();
 };
@@ -78,6 +96,45 @@ void TestFaults::failedSavesKeepTheText()
     QCOMPARE(file->content(), bigText('x'));
     QVERIFY(file->saveFile());
     QCOMPARE(TestFolder::read(path), bigText('x').toUtf8());
+}
+
+// A read-only file, and a file in a folder that cannot be written, as a user
+// other than root (who may write anything): the save fails with a reason and
+// the file on disk stays as it was.
+void TestFaults::savesThatPermissionsForbidKeepTheText()
+{
+    TestFolder folder;
+    const QFile::Permissions everyone =
+        QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther;
+    QVERIFY(QFile::setPermissions(folder.path(""), everyone));
+    const struct
+    {
+        const char *name;
+        QFile::Permissions folder;
+        QFile::Permissions file;
+    } cases[] = {
+        {"read-only file", everyone | QFile::WriteOther, QFile::ReadOwner | QFile::ReadOther},
+        {"unwritable folder", everyone,
+         QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther | QFile::WriteOther},
+    };
+    for (const auto &each : cases) {
+        const QString path = folder.write(QStringLiteral("%1/a.tex").arg(each.name), "old\n");
+        QVERIFY(QFile::setPermissions(path, each.file));
+        QVERIFY(QFile::setPermissions(QFileInfo(path).path(), each.folder));
+        QProcess child;
+        if (geteuid() == 0) {
+            child.setChildProcessModifier([] {
+                if (setgid(65534) != 0 || setuid(65534) != 0)
+                    _exit(4);
+            });
+        }
+        child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--save-once"), path});
+        QVERIFY(child.waitForFinished());
+        QVERIFY2(child.exitCode() == 1, each.name);
+        QVERIFY2(!child.readAllStandardError().isEmpty(), each.name);
+        QCOMPARE(TestFolder::read(path), QByteArray("old\n"));
+        QVERIFY(QFile::setPermissions(QFileInfo(path).path(), everyone | QFile::WriteOwner));
+    }
 }
 
 // An editor killed in the middle of saving, again and again: the file on disk is
@@ -158,6 +215,8 @@ int main(int argc, char **argv)
     QCoreApplication application(argc, argv);
     if (argc == 3 && QByteArray(argv[1]) == "--save-forever")
         return saveForever(QString::fromLocal8Bit(argv[2]));
+    if (argc == 3 && QByteArray(argv[1]) == "--save-once")
+        return saveOnce(QString::fromLocal8Bit(argv[2]));
     TestFaults test;
     return QTest::qExec(&test, argc, argv);
 }
