@@ -6,12 +6,16 @@
 #include "app/MainMenuController.h"
 #include "app/MyDocument.h"
 #include "app/OutlineViewDataSource.h"
+#include "compile/ConsoleViewController.h"
 #include "editor/QSTextView.h"
 #include "platform/DocumentController.h"
+#include "platform/UserDefaults.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QKeyEvent>
+#include <QTemporaryDir>
 #include <QTextBlock>
 #include <QWindow>
 #include <algorithm>
@@ -175,8 +179,55 @@ void BM_HugeFileInWindow(benchmark::State &state)
     }
 }
 
+// An engine that prints 100 MB: the longest the UI thread is kept from its
+// events while the console takes it all in, and the time until the compile ends.
+void BM_EngineFlood(benchmark::State &state)
+{
+    QTemporaryDir folder;
+    const QString engine = folder.filePath(QStringLiteral("tex"));
+    QFile script(engine);
+    if (!script.open(QIODevice::WriteOnly)
+        || !script.write("#!/bin/sh\nhead -c 100000000 /dev/zero | tr '\\0' x | fold -w 99\n"
+                         "echo; echo last line\n")
+        || !script.setPermissions(script.permissions() | QFileDevice::ExeOwner)) {
+        state.SkipWithError("cannot write the engine");
+        return;
+    }
+    script.close();
+    QFile main(folder.filePath(QStringLiteral("main.tex")));
+    if (!main.open(QIODevice::WriteOnly) || !main.write("x\n")) {
+        state.SkipWithError("cannot write the document");
+        return;
+    }
+    main.close();
+    UserDefaults &defaults = UserDefaults::standardUserDefaults();
+    defaults.setObject(folder.path() + u'/', QSTexEngineDirectoryPath);
+    defaults.setObject(QStringLiteral("tex"), QSSelectedEngineExec);
+    for (auto _ : state) {
+        Editor editor(main.fileName());
+        ConsoleViewController *console = editor.document->consoleViewController();
+        bool done = false;
+        QObject::connect(console, &ConsoleViewController::errorWarningOutlineUpdated,
+                         [&done] { done = true; });
+        QElapsedTimer timer;
+        timer.start();
+        editor.document->compileDocument();
+        qint64 longest = 0;
+        while (!done && timer.elapsed() < 600000) {
+            QElapsedTimer turn;
+            turn.start();
+            QCoreApplication::processEvents(QEventLoop::AllEvents);
+            longest = std::max(longest, turn.nsecsElapsed());
+        }
+        state.SetIterationTime(double(timer.nsecsElapsed()) / 1e9);
+        state.counters["stall_ms"] = double(longest) / 1e6;
+    }
+    defaults.setObject(QStringLiteral("pdflatex"), QSSelectedEngineExec);
+}
+
 } // namespace
 
+BENCHMARK(BM_EngineFlood)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1);
 BENCHMARK(BM_HugeFileInWindow)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1);
 BENCHMARK(BM_KeystrokeToOutline)->Unit(benchmark::kMillisecond)->Iterations(200);
 BENCHMARK(BM_StartToFirstWindow)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3);

@@ -27,6 +27,11 @@ namespace {
 // An engine that prints without end must not fill the memory: the console keeps
 // the latest lines.
 constexpr int loggerLineLimit = 50000;
+// The lines one turn of the UI thread's event loop puts into the logger.
+constexpr int linesPerFlush = 250;
+// Output waiting for the UI thread is cut to the lines the logger keeps once it
+// grows past this many characters.
+constexpr qsizetype pendingOutputLimit = 8 << 20;
 
 } // namespace
 
@@ -112,31 +117,71 @@ void ConsoleViewController::parseLog(const QUrl &log, bool engineSucceeded)
     _latexLogFileParser->parseLog(log, engineSucceeded);
 }
 
+// The worker never waits for the UI thread: its pieces gather here, and queued
+// calls put them at the end of the logger, a bounded number of lines at a time,
+// so that an engine printing without end leaves the window answering. What the
+// logger would not keep is dropped before it gets there.
 void ConsoleViewController::addStringToOutputLogger(const QString &text)
 {
     std::lock_guard lock(_textLoggerLock);
-    QPlainTextEdit *logger = _ui->o_textLogger;
-    // The worker never waits for the UI thread; the text goes in there, at the end.
-    QMetaObject::invokeMethod(
-        logger,
-        [logger, text] {
-            QScrollBar *scroll = logger->verticalScrollBar();
-            const bool following = scroll->value() == scroll->maximum();
-            QTextCursor end(logger->document());
-            end.movePosition(QTextCursor::End);
-            end.insertText(text);
-            if (following)
-                scroll->setValue(scroll->maximum());
-        },
-        Qt::QueuedConnection);
+    _pendingOutput += text;
+    if (_pendingOutput.size() > pendingOutputLimit) {
+        qsizetype start = _pendingOutput.size();
+        for (int lines = 0; lines < loggerLineLimit && start > 0; ++lines)
+            start = _pendingOutput.lastIndexOf(u'\n', start - 1);
+        if (start > 0)
+            _pendingOutput.remove(0, start + 1);
+    }
+    queueOutputFlush();
 }
 
 void ConsoleViewController::clearOutputLogger()
 {
     std::lock_guard lock(_textLoggerLock);
+    _pendingOutput.clear();
+    _clearPending = true;
+    queueOutputFlush();
+}
+
+void ConsoleViewController::queueOutputFlush()
+{
+    if (std::exchange(_flushQueued, true))
+        return;
+    QMetaObject::invokeMethod(this, &ConsoleViewController::flushOutput, Qt::QueuedConnection);
+}
+
+void ConsoleViewController::flushOutput()
+{
+    QString text;
+    bool clear = false;
+    {
+        std::lock_guard lock(_textLoggerLock);
+        qsizetype end = 0;
+        for (int lines = 0; lines < linesPerFlush; ++lines) {
+            const qsizetype lineEnd = _pendingOutput.indexOf(u'\n', end);
+            if (lineEnd < 0) {
+                end = _pendingOutput.size();
+                break;
+            }
+            end = lineEnd + 1;
+        }
+        text = _pendingOutput.left(end);
+        _pendingOutput.remove(0, end);
+        clear = std::exchange(_clearPending, false);
+        _flushQueued = false;
+        if (!_pendingOutput.isEmpty())
+            queueOutputFlush();
+    }
     QPlainTextEdit *logger = _ui->o_textLogger;
-    QMetaObject::invokeMethod(
-        logger, [logger] { logger->clear(); }, Qt::QueuedConnection);
+    if (clear)
+        logger->clear();
+    QScrollBar *scroll = logger->verticalScrollBar();
+    const bool following = scroll->value() == scroll->maximum();
+    QTextCursor end(logger->document());
+    end.movePosition(QTextCursor::End);
+    end.insertText(text);
+    if (following)
+        scroll->setValue(scroll->maximum());
 }
 
 void ConsoleViewController::updateErrorWarningOutline(bool engineSucceeded)

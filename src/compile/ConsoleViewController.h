@@ -74,6 +74,8 @@ private:
     void outlineViewSelectionDidChange();
     void setConsoleHeight(int height);
     void syncMenuItems() const;
+    void queueOutputFlush();
+    void flushOutput();
 
     std::unique_ptr<Ui::ConsoleView> _ui;
     QPointer<QWidget> _view; // owned until the window takes it
@@ -83,6 +85,9 @@ private:
     MyDocument *_document; // not owned; owns this controller
     // Keeps pieces of output from several threads in one order on their way to the UI thread.
     std::mutex _textLoggerLock;
+    QString _pendingOutput;
+    bool _clearPending = false;
+    bool _flushQueued = false;
     QVariantAnimation *_animation;
     int _height = 1;
 };

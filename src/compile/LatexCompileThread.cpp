@@ -79,6 +79,8 @@ void LatexCompileThread::run()
         _compiler->setIsCompiling(false);
         return;
     }
+    if (engine.exitStatus() == QProcess::CrashExit)
+        console->addStringToOutputLogger(u'\n' + QObject::tr("The TeX engine crashed.") + u'\n');
     _compiler->doneCompiling(_texPath,
                              engine.exitStatus() == QProcess::NormalExit && engine.exitCode() == 0);
 }
