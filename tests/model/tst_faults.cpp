@@ -161,8 +161,8 @@ void TestFaults::killedWhileSavingLeavesAWholeFile()
 }
 
 // Binary files are refused; a byte-order mark, CR LF and CR line ends, names with
-// spaces and other letters, links, include chains a thousand files deep and
-// include cycles all open, with trees whose text is the file's.
+// spaces and other letters, links, a 200 MB file, include chains a thousand files
+// deep and include cycles all open, with trees whose text is the file's.
 void TestFaults::oddFilesOpenOrAreRefused()
 {
     TestFolder folder;
@@ -203,6 +203,22 @@ void TestFaults::oddFilesOpenOrAreRefused()
     const std::shared_ptr<QSFile> deep = pool.readFile(folder.url("deep/f0.tex"));
     QVERIFY(deep);
     QCOMPARE(QSFilePool::fileList(deep.get()).size(), 1001);
+
+    // 200 MB, a heading every ten lines.
+    QByteArray tenLines = "\\section{Heading}\n";
+    while (tenLines.count('\n') < 10)
+        tenLines += QByteArray(99, 'w') + '\n';
+    QFile huge(folder.path("huge.tex"));
+    QVERIFY(huge.open(QIODevice::WriteOnly));
+    const QByteArray block = tenLines.repeated(1000);
+    for (qsizetype written = 0; written < 200'000'000; written += block.size())
+        QVERIFY(huge.write(block) == block.size());
+    huge.close();
+    const std::shared_ptr<QSFile> big = pool.readFile(folder.url("huge.tex"));
+    QVERIFY(big);
+    QCOMPARE(big->content().size(), huge.size());
+    QCOMPARE(big->treeRootNode()->childrenWithoutTextNodes().size(), huge.size() / tenLines.size());
+    QVERIFY(pool.closeFile(big->path()));
 
     folder.write({{"cycle/a.tex", "\\input{b}\n"}, {"cycle/b.tex", "\\input{a}\n"}});
     const std::shared_ptr<QSFile> cycle = pool.readFile(folder.url("cycle/a.tex"));
