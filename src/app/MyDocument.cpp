@@ -477,12 +477,16 @@ void MyDocument::watchFiles()
     if (!_fileWatcher) {
         _fileWatcher = new QFileSystemWatcher(this);
         // Programs write a file in several pieces, or delete it and write it anew:
-        // the file is looked at once it has been still for a moment.
+        // the files are looked at a moment after the first change.
         auto *settle = new QTimer(this);
         settle->setSingleShot(true);
         settle->setInterval(300);
-        connect(_fileWatcher, &QFileSystemWatcher::fileChanged, settle,
-                qOverload<>(&QTimer::start));
+        const auto changed = [settle] {
+            if (!settle->isActive())
+                settle->start();
+        };
+        connect(_fileWatcher, &QFileSystemWatcher::fileChanged, settle, changed);
+        connect(_fileWatcher, &QFileSystemWatcher::directoryChanged, settle, changed);
         connect(settle, &QTimer::timeout, this, [this] {
             watchFiles();
             checkFilesOnDisk();
@@ -496,9 +500,17 @@ void MyDocument::watchFiles()
                 paths << file->pathText();
         }
     }
-    if (!_fileWatcher->files().isEmpty())
-        _fileWatcher->removePaths(_fileWatcher->files());
+    // A file gone from disk is waited for in its folder.
+    QStringList watched;
     for (const QString &path : std::as_const(paths)) {
+        const QString folder = QFileInfo(path).path();
+        watched << (QFileInfo::exists(path) || !QFileInfo::exists(folder) ? path : folder);
+    }
+    const QStringList previous = _fileWatcher->files() + _fileWatcher->directories();
+    if (!previous.isEmpty())
+        _fileWatcher->removePaths(previous);
+    watched.removeDuplicates();
+    for (const QString &path : std::as_const(watched)) {
         if (QFileInfo::exists(path))
             _fileWatcher->addPath(path);
     }

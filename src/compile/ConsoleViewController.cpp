@@ -27,8 +27,10 @@ namespace {
 // An engine that prints without end must not fill the memory: the console keeps
 // the latest lines.
 constexpr int loggerLineLimit = 50000;
-// The lines one turn of the UI thread's event loop puts into the logger.
+// What one turn of the UI thread's event loop puts into the logger at most.
 constexpr int linesPerFlush = 250;
+constexpr qsizetype charactersPerFlush = 64 * 1024;
+constexpr qsizetype longestLine = 10000;
 // Output waiting for the UI thread is cut to the lines the logger keeps once it
 // grows past this many characters.
 constexpr qsizetype pendingOutputLimit = 8 << 20;
@@ -124,13 +126,27 @@ void ConsoleViewController::parseLog(const QUrl &log, bool engineSucceeded)
 void ConsoleViewController::addStringToOutputLogger(const QString &text)
 {
     std::lock_guard lock(_textLoggerLock);
-    _pendingOutput += text;
+    // A line longer than any engine's (TeX breaks its lines at 79 characters unless
+    // told otherwise) goes on in a new line: the text view lays a line out whole at
+    // every change, which would make an endless line ever slower to add to.
+    _pendingOutput.reserve(_pendingOutput.size() + text.size() + text.size() / longestLine);
+    for (const QChar c : text) {
+        if (c == u'\n') {
+            _pendingLineLength = 0;
+        } else if (++_pendingLineLength > longestLine) {
+            _pendingOutput += u'\n';
+            _pendingLineLength = 1;
+        }
+        _pendingOutput += c;
+    }
     if (_pendingOutput.size() > pendingOutputLimit) {
+        // The lines the logger keeps, and no more than half the limit, so that output
+        // without line breaks is cut too and each cut is paid for by as much output.
+        const qsizetype floor = _pendingOutput.size() - pendingOutputLimit / 2;
         qsizetype start = _pendingOutput.size();
-        for (int lines = 0; lines < loggerLineLimit && start > 0; ++lines)
+        for (int lines = 0; lines < loggerLineLimit && start > floor; ++lines)
             start = _pendingOutput.lastIndexOf(u'\n', start - 1);
-        if (start > 0)
-            _pendingOutput.remove(0, start + 1);
+        _pendingOutput.remove(0, qMax(start + 1, floor));
     }
     queueOutputFlush();
 }
@@ -139,6 +155,7 @@ void ConsoleViewController::clearOutputLogger()
 {
     std::lock_guard lock(_textLoggerLock);
     _pendingOutput.clear();
+    _pendingLineLength = 0;
     _clearPending = true;
     queueOutputFlush();
 }
@@ -156,11 +173,12 @@ void ConsoleViewController::flushOutput()
     bool clear = false;
     {
         std::lock_guard lock(_textLoggerLock);
+        const QStringView ahead = QStringView(_pendingOutput).left(charactersPerFlush);
         qsizetype end = 0;
         for (int lines = 0; lines < linesPerFlush; ++lines) {
-            const qsizetype lineEnd = _pendingOutput.indexOf(u'\n', end);
+            const qsizetype lineEnd = ahead.indexOf(u'\n', end);
             if (lineEnd < 0) {
-                end = _pendingOutput.size();
+                end = ahead.size();
                 break;
             }
             end = lineEnd + 1;

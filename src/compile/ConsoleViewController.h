@@ -86,6 +86,7 @@ private:
     // Keeps pieces of output from several threads in one order on their way to the UI thread.
     std::mutex _textLoggerLock;
     QString _pendingOutput;
+    qsizetype _pendingLineLength = 0; // characters since the last line break
     bool _clearPending = false;
     bool _flushQueued = false;
     QVariantAnimation *_animation;

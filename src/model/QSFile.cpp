@@ -97,7 +97,9 @@ bool QSFile::readFile()
     const std::shared_ptr<QSSectionNode> oldTree = _treeRootNode;
     setTreeRootNode(buildTree(*text));
     changeAttributesToUpdatedVersion();
+    // The text is now the one on disk: nothing is unsaved, whatever was before.
     _undoManager->removeAllActions();
+    _undoStackCountAtLastSave = _undoManager->amountOfUndosInUndoStack();
     setContent(*text);
     if (oldTree)
         replaceOldTree(oldTree);

@@ -355,8 +355,11 @@ void QSFilePool::updateFilesInDocument(const QUrl &location)
 {
     std::lock_guard lock(documentModelLock());
     if (const std::shared_ptr<QSFile> file = _filesAndContent.value(poolKey(location))) {
-        for (const std::shared_ptr<QSFile> &each : fileList(file.get()))
-            each->readFile();
+        // Read again, a file has no unsaved changes; its windows say so.
+        for (const std::shared_ptr<QSFile> &each : fileList(file.get())) {
+            if (each->readFile())
+                changesWasMadeToFile(each.get());
+        }
     }
 }
 

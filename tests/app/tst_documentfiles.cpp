@@ -242,7 +242,7 @@ void TestDocumentFiles::changesOnDiskAreReadOrAsked()
     QCOMPARE(document->textView()->toPlainText(), QStringLiteral("\\section{Theirs again}\n"));
     QCOMPARE(outline->index(0, 0, outline->index(0, 0)).data().toString(),
              QStringLiteral("Theirs again"));
-    QVERIFY(document->saveDocument());
+    QTRY_VERIFY(!document->isDocumentEdited());
 
     // Replaced the way other programs save, by renaming a new file over it.
     const QString replacement = _fixture->folder.write("new.tex", "\\section{Renamed}\n");
@@ -268,6 +268,17 @@ void TestDocumentFiles::changesOnDiskAreReadOrAsked()
         QCOMPARE(TestFolder::read(path), text.toUtf8());
         QVERIFY(!document->isDocumentEdited());
     }
+
+    // Deleted, then written anew by another program: the window sees it come back.
+    QVERIFY(QFile::remove(path));
+    QTRY_VERIFY((sheet = shownDialog<QMessageBox>(document->window())));
+    sheet->accept();
+    _fixture->folder.write("notes.tex", "\\section{Back}\n");
+    QTRY_VERIFY((sheet = shownDialog<QMessageBox>(document->window())));
+    QVERIFY(sheet->text().contains("Which version"));
+    clickButton(sheet, "Use the Version on Disk");
+    QCOMPARE(document->textView()->toPlainText(), QStringLiteral("\\section{Back}\n"));
+    QTRY_VERIFY(!document->isDocumentEdited());
 }
 
 void TestDocumentFiles::droppingAnEditedIncludeAsksWhatToSave_data()

@@ -186,6 +186,12 @@ void TestConsole::enginesThatFailOrTalk_data()
         << QByteArray("#!/bin/sh\nhead -c 100000000 /dev/zero | tr '\\0' x | fold -w 99\n"
                       "echo; echo last line\nexit 1\n")
         << true << "xxx\nx\nlast line\n\nThe compile failed." << true;
+    QTest::newRow("20 MB without a line break")
+        << "%1/"
+        << "tex"
+        << QByteArray("#!/bin/sh\nhead -c 20000000 /dev/zero | tr '\\0' x\n"
+                      "echo; echo last line\nexit 1\n")
+        << true << "xxx\nlast line\n\nThe compile failed." << true;
 }
 
 // Engines set in the preferences: missing, not runnable, chatty on both streams,
