@@ -129,16 +129,25 @@ void ConsoleViewController::addStringToOutputLogger(const QString &text)
     // A line longer than any engine's (TeX breaks its lines at 79 characters unless
     // told otherwise) goes on in a new line: the text view lays a line out whole at
     // every change, which would make an endless line ever slower to add to.
-    _pendingOutput.reserve(_pendingOutput.size() + text.size() + text.size() / longestLine);
-    for (const QChar c : text) {
-        if (c == u'\n') {
-            _pendingLineLength = 0;
-        } else if (++_pendingLineLength > longestLine) {
+    qsizetype copied = 0;
+    for (qsizetype from = 0;;) {
+        const qsizetype lineEnd = text.indexOf(u'\n', from);
+        const qsizetype stop = lineEnd < 0 ? text.size() : lineEnd;
+        while (stop - from > longestLine - _pendingLineLength) {
+            const qsizetype cut = from + longestLine - _pendingLineLength;
+            _pendingOutput += QStringView(text).mid(copied, cut - copied);
             _pendingOutput += u'\n';
-            _pendingLineLength = 1;
+            copied = from = cut;
+            _pendingLineLength = 0;
         }
-        _pendingOutput += c;
+        if (lineEnd < 0) {
+            _pendingLineLength += stop - from;
+            break;
+        }
+        _pendingLineLength = 0;
+        from = lineEnd + 1;
     }
+    _pendingOutput += QStringView(text).mid(copied);
     if (_pendingOutput.size() > pendingOutputLimit) {
         // The lines the logger keeps, and no more than half the limit, so that output
         // without line breaks is cut too and each cut is paid for by as much output.
