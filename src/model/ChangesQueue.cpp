@@ -101,11 +101,12 @@ void ChangesQueue::main()
     }
 }
 
-// The outline pattern matches within one line and runs to the line's last closing
-// brace, so what an edit makes of a line depends on the whole line, which may lie
-// in several nodes ("\\section{A}" and the " b}" typed after it). The edit is
-// widened to the whole lines it touches, so that those lines are parsed again as
-// a whole, exactly as reading the file would parse them.
+// Commands are read within one line, and what a line holds depends on all of it:
+// a % before a command comments it out, and an argument that does not close runs
+// to the line's last closing brace. A line may lie in several nodes ("\\section{A}"
+// and the " b}" typed after it), so the edit is widened to the whole lines it
+// touches, and those lines are parsed again as a whole, exactly as reading the
+// file would parse them.
 void ChangesQueue::extendToWholeLines(ChangeRecord &record)
 {
     const std::shared_ptr<QSSectionNode> root = record.objectToChange;
@@ -224,6 +225,7 @@ void ChangesQueue::applyRecord(ChangeRecord &record)
     if (!reshaped)
         return;
     renestAround(root, location, qint32(record.whatChanged.size()));
+    root->keepTextBetweenCommands(location, location + qint32(record.whatChanged.size()));
     if (!_filesReshaped.contains(root))
         _filesReshaped.append(root);
 }

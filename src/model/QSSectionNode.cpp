@@ -1,71 +1,17 @@
 #include "model/QSSectionNode.h"
 
 #include "find/FindAndReplace.h"
+#include "model/OutlineScanner.h"
 #include "model/QSFile.h"
 #include "model/QSFilePool.h"
 #include "platform/Log.h"
 
 #include <QDir>
 #include <QHash>
-#include <QRegularExpression>
 #include <QUrl>
 #include <algorithm>
-#include <cstring>
 
 namespace {
-
-// The seven commands the outline knows. "(.*)" is greedy, so the argument runs to
-// the last closing brace on the line. Group 3 is the command word, group 7 the title.
-const QRegularExpression &outlinePattern()
-{
-    static const QRegularExpression pattern = [] {
-        QRegularExpression expression(QStringLiteral(
-            R"re(((\\(part|chapter|((sub){0,2}section)|input|include)(\*)?)\{(.*)\}))re"));
-        expression.optimize();
-        return expression;
-    }();
-    return pattern;
-}
-
-// Whether any code unit of the text is a surrogate, four at a time: a unit is one
-// when its top five bits are 11011, that is when its lane of x below is zero. Most
-// texts hold none, and this costs a fraction of checking every pair.
-bool holdsSurrogate(QStringView text)
-{
-    const char16_t *units = text.utf16();
-    qsizetype i = 0;
-    for (; i + 4 <= text.size(); i += 4) {
-        quint64 four;
-        std::memcpy(&four, units + i, sizeof four);
-        const quint64 x = (four & 0xF800F800F800F800ULL) ^ 0xD800D800D800D800ULL;
-        if ((x - 0x0001000100010001ULL) & ~x & 0x8000800080008000ULL)
-            return true;
-    }
-    for (; i < text.size(); ++i) {
-        if ((units[i] & 0xF800) == 0xD800)
-            return true;
-    }
-    return false;
-}
-
-// The pattern matches well-formed UTF-16 only: one lone surrogate (no file or
-// keystroke gives one, but a program's edit can split a pair) would hide every
-// heading of the text. Matching runs on a copy that has U+FFFD in its place; the
-// copy has the same length, so every offset stays right. A null string when the
-// text is well formed.
-QString wellFormedCopy(QStringView text)
-{
-    if (!holdsSurrogate(text) || text.isValidUtf16())
-        return {};
-    QString copy = text.toString();
-    for (qsizetype i = 0; i < copy.size(); ++i) {
-        if (copy.at(i).isHighSurrogate() && i + 1 < copy.size() && copy.at(i + 1).isLowSurrogate())
-            ++i;
-        else if (copy.at(i).isSurrogate())
-            copy[i] = QChar::ReplacementCharacter;
-    }
-    return copy;
-}
 
 // Command words come from the text; hand out the shared type strings instead of
 // keeping one copy per node.
@@ -171,19 +117,15 @@ std::optional<QSSectionNode::List> QSSectionNode::buildChildrenArrayFromData(con
     List nodes;
     const Ptr self = shared_from_this();
     qsizetype previous = 0;
-    const QString repaired = wellFormedCopy(data);
-    QRegularExpressionMatchIterator matches =
-        outlinePattern().globalMatch(repaired.isNull() ? data : repaired);
-    while (matches.hasNext()) {
-        const QRegularExpressionMatch match = matches.next();
-        const qsizetype start = match.capturedStart(1);
-        const qsizetype end = match.capturedEnd(1);
-        // The text between two matches holds no command: it is not searched again.
-        nodes.append(makeNode(slice(data, previous, start), QSNodeType::Text,
+    OutlineScanner scanner(data);
+    while (const std::optional<OutlineScanner::Command> command = scanner.next()) {
+        // The text between two commands holds none: it is not searched again.
+        nodes.append(makeNode(slice(data, previous, command->start), QSNodeType::Text,
                               QStringLiteral("textnode"), _nodeFile, self, _rootFile));
-        nodes.append(initWithData(slice(data, start, end), sharedNodeType(match.capturedView(3)),
-                                  match.captured(7), _nodeFile, self, _rootFile));
-        previous = end;
+        nodes.append(initWithData(
+            slice(data, command->start, command->end), sharedNodeType(command->word),
+            slice(data, command->nameStart, command->nameEnd), _nodeFile, self, _rootFile));
+        previous = command->end;
     }
     if (nodes.isEmpty())
         return nodes;
@@ -557,9 +499,7 @@ bool QSSectionNode::holdsCommandAround(qsizetype location, qsizetype length) con
     qsizetype lineEnd = _nodeData.indexOf(QLatin1Char('\n'), location + length);
     if (lineEnd < 0)
         lineEnd = _nodeData.size();
-    const QStringView line = QStringView(_nodeData).mid(lineStart, lineEnd - lineStart);
-    const QString repaired = wellFormedCopy(line);
-    return outlinePattern().match(repaired.isNull() ? line : QStringView(repaired)).hasMatch();
+    return OutlineScanner::holdsCommand(QStringView(_nodeData).mid(lineStart, lineEnd - lineStart));
 }
 
 void QSSectionNode::correctPosition()
@@ -667,6 +607,52 @@ void QSSectionNode::nestParsedChildren()
     for (auto it = nested.begin(); it != nested.end(); ++it)
         it.key()->setChildren(it.value());
     updateChildrenWithoutTextNodes();
+}
+
+void QSSectionNode::keepTextBetweenCommands(qint32 from, qint32 to)
+{
+    const std::optional<QSLocationRecord> found = nodeAtLocation(from, 0);
+    if (!found)
+        return;
+    // Start at the node before the edit: it may be the text that a new text joins.
+    Ptr previous = found->object->traverseLeft();
+    if (!previous)
+        return;
+    qint32 position = found->nodeLocationInFile;
+    Ptr current = previous->nextInDocumentOrder();
+    List touched;
+    const auto emptyTextAfter = [this, &touched](const Ptr &node) {
+        // Where parsing puts the text after a command: a section's first child, or
+        // beside an include command (and first of all in a file node).
+        const bool inside = !node->isFileIncludeNode();
+        const Ptr holder = inside ? node : node->parent();
+        const Ptr text = makeNode(QStringLiteral(""), QSNodeType::Text, QStringLiteral("textnode"),
+                                  _nodeFile, holder, _rootFile);
+        holder->insertObject(text, inside ? 0 : holder->indexOfChild(node.get()) + 1);
+        touched.append(text);
+        return text;
+    };
+    for (;;) {
+        if (current && current->isTextNode() && previous->isTextNode()) {
+            std::lock_guard lock(previous->_nodeLock);
+            previous->setNodeData(previous->nodeData() + current->nodeData());
+            position += current->ownLength();
+            current->parent()->removeChild(current, true);
+            if (!touched.contains(previous))
+                touched.append(previous);
+            current = previous->nextInDocumentOrder();
+            continue;
+        }
+        if (!previous->isTextNode() && (!current || !current->isTextNode()))
+            current = emptyTextAfter(previous);
+        if (!current || position > to)
+            break;
+        position += current->ownLength();
+        previous = current;
+        current = current->nextInDocumentOrder();
+    }
+    for (const Ptr &text : std::as_const(touched))
+        text->correctPosition();
 }
 
 QSSectionNode::List QSSectionNode::includeNodes()

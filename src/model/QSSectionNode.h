@@ -138,6 +138,12 @@ public:
     // one through long lists.
     void nestParsedChildren();
 
+    // Asked of a file node after an edit of the text between the offsets: merges
+    // text nodes that follow each other in document order and puts an empty text
+    // node between commands that do, so that text and commands alternate as parsing
+    // makes them, and lets the texts it touched find their places.
+    void keepTextBetweenCommands(qint32 from, qint32 to);
+
     // Applies one edit to this node's own text ("add", "remove" or "replace" at a
     // location within it), parses the new text and lets the tree follow. False when
     // only text changed and the tree kept its shape.

@@ -34,6 +34,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     queue.waitUntilIdle();
     std::lock_guard lock(QSFilePool::documentModelLock());
     FUZZ_CHECK(file->treeRootNode()->nodeDataWithChildren() == text);
-    FUZZ_CHECK(outline(file->treeRootNode()) == freshOutline(text));
+    FUZZ_CHECK(wholeTree(file->treeRootNode()) == freshTree(text));
     return 0;
 }

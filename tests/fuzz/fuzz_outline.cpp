@@ -12,6 +12,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     root->nestParsedChildren();
     FUZZ_CHECK(root->nodeDataWithChildren() == text);
     FUZZ_CHECK(root->lengthWithChildren() == text.size());
-    FUZZ_CHECK(outline(root) == freshOutline(text));
+    FUZZ_CHECK(wholeTree(root) == freshTree(text));
     return 0;
 }

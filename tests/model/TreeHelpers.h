@@ -50,31 +50,29 @@ inline QString shape(const Node &node)
     return parts.join(u',');
 }
 
-// The nesting of section and include nodes, and where running text lies ("~"),
-// however it is split into text nodes.
-inline QString outline(const Node &node)
+// The whole tree in one line: every node with its kind, name and own text, each
+// section's children in brackets. Two trees that give the same line are the same
+// node for node, text nodes included. Include nodes show their command, not the
+// included file's tree (whether that file is found depends on the folder).
+inline QString wholeTree(const Node &node)
 {
     QStringList parts;
     for (const Node &child : node->children()) {
-        if (child->isTextNode()) {
-            if (!child->nodeData().isEmpty() && (parts.isEmpty() || parts.last() != "~"))
-                parts << QStringLiteral("~");
-            continue;
-        }
-        QString part = child->nodeType() + u':'
-                       + (child->isFileIncludeNode() ? child->nodeData() : child->nodeName());
-        if (!child->isFileIncludeNode())
-            part += u'(' + outline(child) + u')';
+        QString text = child->nodeData();
+        text.replace(u'\n', QStringLiteral("\\n"));
+        QString part = child->nodeType() + u'"' + text + u'"';
+        if (!child->isTextNode() && !child->isFileIncludeNode())
+            part += u' ' + child->nodeName() + u'(' + wholeTree(child) + u')';
         parts << part;
     }
     return parts.join(u' ');
 }
 
-// The nesting a fresh parse of the text gives.
-inline QString freshOutline(const QString &text)
+// The tree a fresh parse of the text gives.
+inline QString freshTree(const QString &text)
 {
     const Node root = QSSectionNode::initWithData(text, QSNodeType::File, QStringLiteral("fresh"),
                                                   {}, nullptr, {});
     root->correctPositionsInTree();
-    return outline(root);
+    return wholeTree(root);
 }

@@ -109,14 +109,29 @@ void TestQSSectionNode::parsesTheSevenCommands_data()
                                                "subsubsection:SSS", "input:i", "include:j"});
     QTest::newRow("starred") << "\\section*{Intro}" << QStringList({"section:Intro"});
     QTest::newRow("not outline commands, one a line")
-        << "\\section[Short]{Long}\n\\section {Intro}\n\\Section{x}\n\\paragraph{x}\n"
-           "\\subsubsubsection{x}\n\\includegraphics{fig}\n\\section{A\n}\n\\section{A"
+        << "\\section {Intro}\n\\Section{x}\n\\paragraph{x}\n\\sectionmark{x}\n"
+           "\\subsubsubsection{x}\n\\includegraphics{fig}\n\\section{A\n}\n\\section[S\n]{A}\n"
+           "\\section[S{]}\n\\section{A"
         << QStringList();
-    QTest::newRow("greedy to the last brace") << "\\section{Intro} \\label{sec:intro}\nnext"
-                                              << QStringList({"section:Intro} \\label{sec:intro"});
-    QTest::newRow("two commands on a line")
-        << "\\chapter{A} \\section{B}" << QStringList({"chapter:A} \\section{B"});
-    QTest::newRow("commented out") << "% \\section{Old}" << QStringList({"section:Old"});
+    // The argument ends at its balancing brace; what follows is text or the next command.
+    QTest::newRow("label after the heading")
+        << "\\section{Intro}\\label{sec:intro}\nnext" << QStringList({"section:Intro"});
+    QTest::newRow("two commands on a line") << "\\chapter{Two} \\section{Same line}"
+                                            << QStringList({"chapter:Two", "section:Same line"});
+    QTest::newRow("groups and escaped braces")
+        << "\\section{The \\emph{real} title}\n\\section{Set \\{a\\} and \\}}"
+        << QStringList({"section:The \\emph{real} title", "section:Set \\{a\\} and \\}"});
+    QTest::newRow("unclosed runs to the line's last brace")
+        << "\\section{A \\emph{b} c\nd}\n\\section{E {f} % g}"
+        << QStringList({"section:A \\emph{b", "section:E {f"});
+    QTest::newRow("short titles") << "\\section[Short]{A long title}\n\\chapter*[{[x]} y [z]]{T}"
+                                  << QStringList({"section:A long title", "chapter:T"});
+    // A % that is not escaped comments out the rest of its line.
+    QTest::newRow("comments") << "% \\section{Old}\nx % \\input{old}\n\\section{A} % \\section{B}"
+                              << QStringList({"section:A"});
+    QTest::newRow("escapes") << "50\\% \\section{A}\n\\\\% \\section{B}\n\\\\section{C}\n"
+                                "\\\\\\section{D}"
+                             << QStringList({"section:A", "section:D"});
     QTest::newRow("include starred") << "\\include*{x}" << QStringList({"include:x"});
     QTest::newRow("lines apart") << "a\\section{A}\nb\\subsection{B}\r\nc"
                                  << QStringList({"section:A", "subsection:B"});
