@@ -277,14 +277,14 @@ std::optional<QString> relativeIncludePath(const QString &directory, const QStri
 }
 } // namespace
 
-void QSFile::addParent(QSFile *file)
+void QSFile::addParent(QSFile *file, const QString &folder)
 {
     if (filesWhichIncludeThisFile().contains(file))
         return;
     _filesWhichIncludeThisFile.append(file->weak_from_this());
     if (std::optional<QString> relative =
-            relativeIncludePath(directory(), name(), file->directory()))
-        _relativeIncludePathsToThisFile.insert(*relative);
+            relativeIncludePath(directory(), name(), folder.isEmpty() ? file->directory() : folder))
+        _relativeIncludePathsToThisFile.insert(file, *relative);
 }
 
 void QSFile::removeParent(QSFile *file)
@@ -292,12 +292,21 @@ void QSFile::removeParent(QSFile *file)
     if (!QS_ASSERT(file, "parentToRemove was nil"))
         return;
     forget(_filesWhichIncludeThisFile, file);
-    const QString directoryPath = directory();
-    if (!QS_ASSERT(!directoryPath.isEmpty(), "directoryPath was nil"))
+    if (!QS_ASSERT(!directory().isEmpty(), "directoryPath was nil"))
         return;
-    if (std::optional<QString> relative =
-            relativeIncludePath(directoryPath, name(), file->directory()))
-        _relativeIncludePathsToThisFile.remove(*relative);
+    _relativeIncludePathsToThisFile.remove(file);
+}
+
+QSet<QString> QSFile::relativeIncludePathsToThisFile() const
+{
+    // Only the files that still include this one count.
+    QSet<QString> paths;
+    for (QSFile *parent : filesWhichIncludeThisFile()) {
+        if (const auto path = _relativeIncludePathsToThisFile.constFind(parent);
+            path != _relativeIncludePathsToThisFile.cend())
+            paths.insert(*path);
+    }
+    return paths;
 }
 
 void QSFile::addAllIncludedFilesToArray(QList<QSFile *> *files) const

@@ -3,6 +3,7 @@
 #include "model/QSRange.h"
 #include "platform/FileAttributes.h"
 
+#include <QHash>
 #include <QList>
 #include <QSet>
 #include <QString>
@@ -76,7 +77,9 @@ public:
 
     void addChild(QSFile *file);
     void removeChild(QSFile *file);
-    void addParent(QSFile *file);
+    // The folder is where the including file's command named this file from (its
+    // own folder when empty): the path from there is the one the engine writes.
+    void addParent(QSFile *file, const QString &folder = {});
     void removeParent(QSFile *file);
     // Appends every file reachable through the included files, depth first, each once.
     void addAllIncludedFilesToArray(QList<QSFile *> *files) const;
@@ -85,10 +88,7 @@ public:
     {
         return living(_filesWhichThisFileIncludes);
     }
-    const QSet<QString> &relativeIncludePathsToThisFile() const
-    {
-        return _relativeIncludePathsToThisFile;
-    }
+    QSet<QString> relativeIncludePathsToThisFile() const;
 
     std::optional<QUrl> pdfPath() const;
     bool doesPdfExist() const;
@@ -123,7 +123,8 @@ private:
     // The include graph does not own its files; a file that goes away drops out of it.
     QList<std::weak_ptr<QSFile>> _filesWhichIncludeThisFile;
     QList<std::weak_ptr<QSFile>> _filesWhichThisFileIncludes;
-    QSet<QString> _relativeIncludePathsToThisFile;
+    // The path by which each including file reaches this one.
+    QHash<const QSFile *, QString> _relativeIncludePathsToThisFile;
     QSRange _currentSelection;
     QList<std::shared_ptr<ErrorWarningNode>> _compileErrorsAndWarnings;
     qint32 _undoStackCountAtLastSave = 0;

@@ -233,11 +233,11 @@ QSDocument *QSFilePool::keyDocument() const
 }
 
 void QSFilePool::fileIsIncludedIn(const std::shared_ptr<QSFile> &included,
-                                  const std::shared_ptr<QSFile> &including)
+                                  const std::shared_ptr<QSFile> &including, const QString &folder)
 {
     std::lock_guard lock(documentModelLock());
     including->addChild(included.get());
-    included->addParent(including.get());
+    included->addParent(including.get(), folder);
 }
 
 void QSFilePool::fileIsNotIncludedIn(const std::shared_ptr<QSFile> &included,

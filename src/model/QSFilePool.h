@@ -59,8 +59,10 @@ public:
     void setKeyDocument(QSDocument *document);
     QSDocument *keyDocument() const;
 
+    // The folder is where the include command's name was found from: the including
+    // file's own when empty.
     void fileIsIncludedIn(const std::shared_ptr<QSFile> &included,
-                          const std::shared_ptr<QSFile> &including);
+                          const std::shared_ptr<QSFile> &including, const QString &folder = {});
     void fileIsNotIncludedIn(const std::shared_ptr<QSFile> &included,
                              const std::shared_ptr<QSFile> &including);
     // Removes the include edge unless an include node of the including file's tree

@@ -76,8 +76,47 @@ QSSectionNode::Ptr QSSectionNode::makeNode(const QString &data, const QString &t
     return node;
 }
 
-// Opens the file that an include command names, relative to the including file's
-// folder, and hangs that file's tree under this node.
+namespace {
+
+// The files whose include commands are being followed on this thread, outermost
+// first: a file read because another includes it is not yet in the include graph.
+thread_local QList<QSFile *> filesBeingIncluded;
+
+struct BeingIncluded
+{
+    explicit BeingIncluded(QSFile *file) { filesBeingIncluded.append(file); }
+    ~BeingIncluded() { filesBeingIncluded.removeLast(); }
+    BeingIncluded(const BeingIncluded &) = delete;
+    BeingIncluded &operator=(const BeingIncluded &) = delete;
+};
+
+// The folders an include command of the file is looked up in: the file's own, then
+// the folder of each document the file belongs to, where TeX runs and so reads
+// every \input from.
+QStringList includeFolders(QSFile *file)
+{
+    QStringList folders{file->directory()};
+    QList<QSFile *> pending{filesBeingIncluded.isEmpty() ? file : filesBeingIncluded.first()};
+    QList<QSFile *> seen = pending;
+    while (!pending.isEmpty()) {
+        QSFile *each = pending.takeFirst();
+        const QList<QSFile *> including = each->filesWhichIncludeThisFile();
+        if (including.isEmpty() && !folders.contains(each->directory()))
+            folders.append(each->directory());
+        for (QSFile *parent : including) {
+            if (!seen.contains(parent)) {
+                seen.append(parent);
+                pending.append(parent);
+            }
+        }
+    }
+    return folders;
+}
+
+} // namespace
+
+// Opens the file that an include command names and hangs that file's tree under
+// this node.
 void QSSectionNode::resolveInclude()
 {
     const std::shared_ptr<QSFile> file = nodeFile();
@@ -89,9 +128,21 @@ void QSSectionNode::resolveInclude()
     QSFilePool *pool = QSFilePool::sharedFilePool();
     if (!pool)
         return;
-    // "ch/../main.tex" and "main.tex" are one file and must be one QSFile.
-    const QUrl location = QUrl::fromLocalFile(QDir::cleanPath(file->directory() + _nodeName));
-    const std::shared_ptr<QSFile> included = pool->readFile(location);
+    std::shared_ptr<QSFile> included;
+    QUrl location;
+    QString folder;
+    {
+        const BeingIncluded including(file.get());
+        for (const QString &each : includeFolders(file.get())) {
+            // "ch/../main.tex" and "main.tex" are one file and must be one QSFile.
+            location = QUrl::fromLocalFile(QDir::cleanPath(each + _nodeName));
+            included = pool->readFile(location);
+            if (included && included->treeRootNode()) {
+                folder = each;
+                break;
+            }
+        }
+    }
     if (!included || !included->treeRootNode())
         return;
 
@@ -105,7 +156,7 @@ void QSSectionNode::resolveInclude()
     }
     _children.append(included->treeRootNode());
     updateChildrenWithoutTextNodes();
-    pool->fileIsIncludedIn(included, file);
+    pool->fileIsIncludedIn(included, file, folder);
 }
 
 std::optional<QSSectionNode::List> QSSectionNode::buildChildrenArrayFromData(const QString &data)

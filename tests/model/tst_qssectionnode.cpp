@@ -1,5 +1,6 @@
 #include "TestSupport.h"
 #include "TreeHelpers.h"
+#include "model/ChangesQueue.h"
 #include "model/QSFilePool.h"
 
 namespace {
@@ -39,6 +40,7 @@ private slots:
     void parsesTheSevenCommands_data();
     void parsesTheSevenCommands();
     void resolvesIncludesAndCutsTheirCycles();
+    void findsIncludesFromTheDocumentsFolder();
 };
 
 // Whether the first type outranks the second: equal ranks answer true, and text,
@@ -238,6 +240,60 @@ void TestQSSectionNode::resolvesIncludesAndCutsTheirCycles()
     QVERIFY(pool.closeFile(a->path()));
     QVERIFY(!pool.fileObjectForPath(a->path()));
     QCOMPARE(pool.openCountForFile(b->path()), 1);
+}
+
+// TeX reads every \\input from the folder it runs in, the root file's: a file in a
+// sub-folder names the files it includes from there. Its own folder comes first.
+void TestQSSectionNode::findsIncludesFromTheDocumentsFolder()
+{
+    TestFolder folder;
+    QSFilePool pool;
+    ChangesQueue queue;
+    folder.write({{"chapters/results.tex", "\\section{Results}\n\\input{chapters/figures/table1}\n"
+                                           "\\input{near}\n"},
+                  {"chapters/figures/table1.tex", "\\section{Table}\n"},
+                  {"chapters/near.tex", "near"},
+                  {"near.tex", "far"},
+                  {"chapters/figures/table2.tex", "two"}});
+    const std::shared_ptr<QSFile> main =
+        pool.readFile(QUrl::fromLocalFile(folder.write("main.tex", "\\input{chapters/results}\n")));
+    const std::shared_ptr<QSFile> results =
+        pool.fileObjectForPath(folder.url("chapters/results.tex"));
+    const std::shared_ptr<QSFile> table =
+        pool.fileObjectForPath(folder.url("chapters/figures/table1.tex"));
+    QVERIFY(results && table);
+    const Node section = results->treeRootNode()->objectInChildrenAtIndex(1);
+    const QSSectionNode::List includes = section->childrenWithoutTextNodes();
+    QCOMPARE(includes.size(), 2);
+    QCOMPARE(includes.at(0)->children(), QSSectionNode::List({table->treeRootNode()}));
+    QCOMPARE(table->filesWhichIncludeThisFile(), QList<QSFile *>({results.get()}));
+    // The engine names the file from the root's folder, and so does the sync lookup.
+    QCOMPARE(table->relativeIncludePathsToThisFile(),
+             QSet<QString>({"chapters/figures/table1.tex"}));
+    QCOMPARE(includes.at(1)->children().first()->nodeFile()->pathText(),
+             folder.path("chapters/near.tex"));
+    QList<QSFile *> files{main.get()};
+    main->addAllIncludedFilesToArray(&files);
+    QCOMPARE(files.size(), 4);
+
+    // An include typed later is found the same way, through the include graph.
+    const qint32 end = results->treeRootNode()->lengthWithChildren();
+    queue.addChangeToQueue(ChangeRecord{"add", QSRange{quint32(end), 31},
+                                        "\\input{chapters/figures/table2}",
+                                        results->treeRootNode()});
+    queue.waitUntilIdle();
+    QVERIFY(pool.fileObjectForPath(folder.url("chapters/figures/table2.tex")));
+
+    // Opened on its own, the chapter is its own document: nothing is found above it.
+    QVERIFY(pool.closeFile(main->path()));
+    QVERIFY(!pool.fileObjectForPath(folder.url("chapters/results.tex")));
+    const std::shared_ptr<QSFile> alone = pool.readFile(folder.url("chapters/results.tex"));
+    QCOMPARE(alone->treeRootNode()
+                 ->objectInChildrenAtIndex(1)
+                 ->childrenWithoutTextNodes()
+                 .first()
+                 ->countOfChildren(),
+             0);
 }
 
 QTEST_GUILESS_MAIN(TestQSSectionNode)
