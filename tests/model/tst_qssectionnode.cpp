@@ -16,6 +16,21 @@ QStringList commands(const Node &root)
     return found;
 }
 
+// The outline as the outline view shows it: one "type:name" line per command node,
+// indented by depth, with each included file's commands under its include line.
+QStringList outlineLines(const Node &node, int depth = 0)
+{
+    QStringList lines;
+    for (const Node &child : node->childrenWithoutTextNodes()) {
+        lines << QString(depth * 2, u' ') + child->nodeType() + u':' + child->nodeName();
+        if (!child->isFileIncludeNode())
+            lines << outlineLines(child, depth + 1);
+        else if (child->countOfChildren() > 0)
+            lines << outlineLines(child->children().first(), depth + 1);
+    }
+    return lines;
+}
+
 // Notes the count of section children around every change of them.
 struct RecordingObserver : QSSectionNode::Observer
 {
@@ -41,6 +56,8 @@ private slots:
     void parsesTheSevenCommands();
     void resolvesIncludesAndCutsTheirCycles();
     void findsIncludesFromTheDocumentsFolder();
+    void outlinesOfRealDocuments_data();
+    void outlinesOfRealDocuments();
 };
 
 // Whether the first type outranks the second: equal ranks answer true, and text,
@@ -294,6 +311,36 @@ void TestQSSectionNode::findsIncludesFromTheDocumentsFolder()
                  .first()
                  ->countOfChildren(),
              0);
+}
+
+// Documents written in several authors' habits, each with the outline that reading
+// it by hand gives beside it (tests/data/outline/<document>/expected.txt).
+void TestQSSectionNode::outlinesOfRealDocuments_data()
+{
+    QTest::addColumn<QString>("document");
+    QTest::newRow("article with labels and comments") << "article/paper.tex";
+    QTest::newRow("thesis with chapters in a sub-folder") << "thesis/thesis.tex";
+    QTest::newRow("lecture notes in parts") << "notes/lecture-notes.tex";
+    QTest::newRow("book with long paths") << "longpaths/book.tex";
+    QTest::newRow("manual with short titles") << "book/manual.tex";
+}
+
+void TestQSSectionNode::outlinesOfRealDocuments()
+{
+    QFETCH(QString, document);
+    const TestFolder settings;
+    QSFilePool pool;
+    const QDir data(QStringLiteral(QUILLSET_SOURCE_DIR "/tests/data/outline"));
+    const std::shared_ptr<QSFile> root =
+        pool.readFile(QUrl::fromLocalFile(data.filePath(document)));
+    QVERIFY(root);
+    const QString folder = document.left(document.indexOf(u'/') + 1);
+    const QString expected =
+        QString::fromUtf8(TestFolder::read(data.filePath(folder + "expected.txt")));
+    QCOMPARE(outlineLines(root->treeRootNode()).join(u'\n'), expected.trimmed());
+    // Every file of the document still holds exactly its text.
+    for (const std::shared_ptr<QSFile> &file : QSFilePool::fileList(root.get()))
+        QCOMPARE(file->treeRootNode()->nodeDataWithChildren(), file->content());
 }
 
 QTEST_GUILESS_MAIN(TestQSSectionNode)
