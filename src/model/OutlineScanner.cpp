@@ -47,7 +47,13 @@ std::optional<OutlineScanner::Command> OutlineScanner::next()
 // No command word is the start of another, so the first that fits is the one.
 qsizetype OutlineScanner::wordLength(qsizetype at) const
 {
-    const QStringView rest = _text.mid(qMin(at, _text.size()));
+    if (at >= _text.size())
+        return 0;
+    // Most backslashes start other commands: one look at the first letter sends them on.
+    const char16_t first = _text[at].unicode();
+    if (first != u'p' && first != u'c' && first != u's' && first != u'i')
+        return 0;
+    const QStringView rest = _text.mid(at);
     for (const char16_t *word : commandWords) {
         const QStringView candidate(word);
         if (rest.startsWith(candidate))
