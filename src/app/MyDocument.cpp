@@ -598,6 +598,12 @@ bool MyDocument::saveDocumentToURL(const QUrl &location)
     }
     _curPath = QSFilePool::poolKey(location);
     setProperty("filePath", _curPath);
+    // From its first save on, the document goes by its root file's name: in the title,
+    // in the outline's top row (which keeps the names it last read) and in the question
+    // asked when it closes. Its untitled name is free again for the next new document.
+    if (!_fileOpened->isUntitled())
+        setDisplayName(_fileOpened->name());
+    _outlineViewDataSource->reloadFromTree();
     updateWindowTitle();
     watchFiles();
     return true;
