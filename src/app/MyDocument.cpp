@@ -167,6 +167,8 @@ void MyDocument::awakeFromNib()
         reloadPDF();
     else
         _pdfViewController->hidePDFViewWithAnimation(false);
+    connect(_consoleViewController, &ConsoleViewController::compileSucceeded, this,
+            &MyDocument::reloadPDF);
     connect(qobject_cast<DropTextView *>(text), &DropTextView::pdfSyncRequested, this,
             &MyDocument::pdfSyncFromTextViewToPdf);
     syncPanelMenuItems();
@@ -671,11 +673,6 @@ void MyDocument::reloadPDF()
     }
     if (_pdfViewController->isHidden())
         _pdfViewController->showPDFViewWithAnimation(false);
-}
-
-void MyDocument::fileWasTransformedToPdfWithoutErrors()
-{
-    reloadPDF();
 }
 
 bool MyDocument::usesSyncTeX() const

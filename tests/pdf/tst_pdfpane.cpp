@@ -1,4 +1,5 @@
 #include "app/AppFixture.h"
+#include "compile/ErrorOutlineDataSource.h"
 #include "editor/QSTextView.h"
 #include "model/QSFile.h"
 #include "model/QSFilePool.h"
@@ -13,6 +14,7 @@
 #include <QScrollBar>
 #include <QSplitter>
 #include <QTextBlock>
+#include <QTreeView>
 
 namespace {
 
@@ -68,6 +70,7 @@ private slots:
     void init() { _fixture = std::make_unique<AppFixture>(); }
     void cleanup() { _fixture.reset(); }
     void compileShowsAndReloadsThePdf();
+    void compileWithWarningsShowsTheNewPdf();
     void syncBothWaysWithPdfSync();
     void syncBothWaysWithSyncTeX();
     void showHideAndPrint();
@@ -118,6 +121,29 @@ void TestPdfPane::compileShowsAndReloadsThePdf()
     QVERIFY(document->consoleViewController()->isShown());
     QTRY_VERIFY(document->consoleViewController()->textLogger()->toPlainText().contains(
         "main.pdf could not be shown"));
+}
+
+// Warnings leave the engine writing the PDF: the pane shows the new one and the
+// console keeps the warnings in view.
+void TestPdfPane::compileWithWarningsShowsTheNewPdf()
+{
+    MyDocument *document = _fixture->open(_fixture->folder.write(
+        "main.tex", "\\documentclass{article}\n\\begin{document}\nOne page.\n\\end{document}\n"));
+    QSPDFViewController *pdf = document->pdfViewController();
+    QVERIFY(AppFixture::compile(document));
+    QCOMPARE(pdf->pdfDocument()->pageCount(), 1);
+
+    QSTextView *text = document->textView();
+    text->setTextCursor(text->document()->find("One page."));
+    AppFixture::type(text, "See \\ref{nowhere}.\n\\newpage\nTwo pages.");
+    AppFixture::settle();
+    QVERIFY(AppFixture::compile(document));
+    ConsoleViewController *console = document->consoleViewController();
+    QVERIFY(console->errorWarningOutline()->isVisible());
+    QCOMPARE(console->errorOutlineDataSource()->rowCount(), 1);
+    QVERIFY(console->isShown());
+    QCOMPARE(pdf->pdfDocument()->pageCount(), 2);
+    QVERIFY(!pdf->isHidden());
 }
 
 void TestPdfPane::syncBothWaysWithPdfSync()
