@@ -57,7 +57,11 @@ MainMenuController::MainMenuController(QObject *parent)
     _quitItem->setMenuRole(QAction::QuitRole);
     connect(_quitItem, &QAction::triggered, qApp, &QApplication::closeAllWindows);
     _preferencesItem = new QAction(tr("Pr&eferences..."), this);
-    _preferencesItem->setShortcut(QKeySequence(tr("Ctrl+,")));
+    // The desktop's own key where it names one; most Linux desktops name none, and
+    // Ctrl+, is what their applications use.
+    _preferencesItem->setShortcuts(QKeySequence::Preferences);
+    if (_preferencesItem->shortcuts().isEmpty())
+        _preferencesItem->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
     _preferencesItem->setMenuRole(QAction::PreferencesRole);
     connect(_preferencesItem, &QAction::triggered, this, [] {
         if (AppController *app = AppController::sharedAppController())
@@ -127,6 +131,8 @@ void MainMenuController::populateMenuBar(QMenuBar *menuBar) const
     edit->addSeparator();
     edit->addActions({_showFindAndReplacePanelItem, _hideFindAndReplacePanelItem,
                       _nextFindResultItem, _previousFindResultItem});
+    edit->addSeparator();
+    edit->addAction(_preferencesItem);
 
     QMenu *view = menuBar->addMenu(tr("&View"));
     view->addActions({_showConsoleItem, _hideConsoleItem, _showPDFItem, _hidePDFItem});

@@ -167,6 +167,8 @@ void MyDocument::awakeFromNib()
         reloadPDF();
     else
         _pdfViewController->hidePDFViewWithAnimation(false);
+    connect(_consoleViewController, &ConsoleViewController::compileSucceeded, this,
+            &MyDocument::reloadPDF);
     connect(qobject_cast<DropTextView *>(text), &DropTextView::pdfSyncRequested, this,
             &MyDocument::pdfSyncFromTextViewToPdf);
     syncPanelMenuItems();
@@ -598,6 +600,12 @@ bool MyDocument::saveDocumentToURL(const QUrl &location)
     }
     _curPath = QSFilePool::poolKey(location);
     setProperty("filePath", _curPath);
+    // From its first save on, the document goes by its root file's name: in the title,
+    // in the outline's top row (which keeps the names it last read) and in the question
+    // asked when it closes. Its untitled name is free again for the next new document.
+    if (!_fileOpened->isUntitled())
+        setDisplayName(_fileOpened->name());
+    _outlineViewDataSource->reloadFromTree();
     updateWindowTitle();
     watchFiles();
     return true;
@@ -665,11 +673,6 @@ void MyDocument::reloadPDF()
     }
     if (_pdfViewController->isHidden())
         _pdfViewController->showPDFViewWithAnimation(false);
-}
-
-void MyDocument::fileWasTransformedToPdfWithoutErrors()
-{
-    reloadPDF();
 }
 
 bool MyDocument::usesSyncTeX() const

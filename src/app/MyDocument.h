@@ -64,7 +64,6 @@ public:
     // Brings the outline up to date: the whole of it, or the rows of one node.
     void reloadOutline(const std::shared_ptr<QSSectionNode> &node = nullptr);
     void reloadPDF();
-    void fileWasTransformedToPdfWithoutErrors();
     // Turns the PDF to the page of the line that holds the insertion point.
     void pdfSyncFromTextViewToPdf();
     // Shows the file and line typeset at a point of a 1-based page (PDF points from

@@ -227,13 +227,15 @@ void ConsoleViewController::updateErrorWarningOutline(bool engineSucceeded)
         textLoggerView()->show();
         if (area)
             area->setStatusToBeingFine();
-        if (_document)
-            _document->fileWasTransformedToPdfWithoutErrors();
     } else {
         // The engine failed on something no file of the document is blamed for (a
         // missing package, an error in a class file): its own words stay in view.
         showMessage(tr("The compile failed. The engine's output above says why."));
     }
+    // Warnings (an undefined reference, a missing citation) do not stop the engine
+    // from writing the PDF, so the tree listing them is no reason to keep the old one.
+    if (engineSucceeded)
+        emit compileSucceeded();
     emit errorWarningOutlineUpdated();
 }
 

@@ -23,8 +23,7 @@ class ConsoleView;
 
 // The console under a document window's text: opens when a compile starts, shows
 // the engine's output live, and afterwards the tree of errors and warnings, or
-// closes again when the compile went well and the PDF is shown. Owns the window's
-// compiler and log parser.
+// closes again when the compile went well. Owns the window's compiler and log parser.
 class ConsoleViewController : public QObject
 {
     Q_OBJECT
@@ -67,6 +66,9 @@ public:
     bool isShown() const { return _height > 1; }
 
 signals:
+    // The engine ended without failing, warnings or not: its PDF is new. Comes just
+    // before errorWarningOutlineUpdated.
+    void compileSucceeded();
     // The error tree or the closed console of the last compile is in place.
     void errorWarningOutlineUpdated();
 

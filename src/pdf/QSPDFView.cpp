@@ -14,6 +14,13 @@ QSPDFView::QSPDFView(QWidget *parent)
 {
     setPageMode(PageMode::MultiPage);
     setZoomMode(ZoomMode::FitToWidth);
+    // Fitted to the width, the pages are as tall as the viewport is wide. A scroll bar
+    // shown only when needed would take its width from the viewport, so a page about
+    // as tall as the pane would need the bar without it and not with it: the view
+    // would show and hide it for ever, in calls queued one after the other that keep
+    // the event loop from everything else. With the bar always there the width, and
+    // so the layout, no longer depends on whether the pages fit.
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
 }
 
 // The page's size on screen, computed as the view computes it.

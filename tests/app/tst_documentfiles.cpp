@@ -65,6 +65,7 @@ private slots:
     void cleanup() { _fixture.reset(); }
     void opensEveryEncodingAndRefusesWhatDoesNotDecode();
     void saveAsRekeysAndSavingOverAHeldFileShares();
+    void savedUntitledDocumentTakesTheFilesName();
     void titledSaveWritesIncludedFilesAndFailuresLoseNothing();
     void changesOnDiskAreReadOrAsked();
     void crLfFileKeepsItsLineEnds();
@@ -135,6 +136,38 @@ void TestDocumentFiles::saveAsRekeysAndSavingOverAHeldFileShares()
     QCOMPARE(TestFolder::read(path),
              UserDefaults::standardUserDefaults().stringForKey(QSUntitledFileTemplate).toUtf8());
     QCOMPARE(untitled->textView()->toPlainText(), second->textView()->toPlainText());
+}
+
+// Once saved, a new document is called by its file's name wherever its name shows,
+// and the name "Untitled" is free for the next new document.
+void TestDocumentFiles::savedUntitledDocumentTakesTheFilesName()
+{
+    MyDocument *document = _fixture->open();
+    QCOMPARE(document->outlineViewDataSource()->index(0, 0).data().toString(),
+             QStringLiteral("Untitled"));
+    QVERIFY(document->saveDocumentToURL(_fixture->folder.url("doc.tex")));
+    AppFixture::settle();
+    QVERIFY(document->window()->windowTitle().startsWith("doc.tex[*]"));
+    QCOMPARE(document->outlineViewDataSource()->index(0, 0).data().toString(),
+             QStringLiteral("doc.tex"));
+
+    QStringList asked;
+    _fixture->documents.setSaveQuestion([&asked](Document *edited) {
+        asked << edited->displayName();
+        return DocumentController::SaveAnswer::Cancel;
+    });
+    AppFixture::type(document->textView(), "x");
+    AppFixture::settle();
+    QVERIFY(!document->window()->close());
+    QCOMPARE(asked, QStringList{"doc.tex"});
+    _fixture->documents.setSaveQuestion(
+        [](Document *) { return DocumentController::SaveAnswer::DontSave; });
+
+    MyDocument *next = _fixture->open();
+    QCOMPARE(next->displayName(), QStringLiteral("Untitled"));
+    QVERIFY(next->window()->windowTitle().startsWith("Untitled[*]"));
+    QCOMPARE(next->textView()->toPlainText(),
+             UserDefaults::standardUserDefaults().stringForKey(QSUntitledFileTemplate));
 }
 
 void TestDocumentFiles::titledSaveWritesIncludedFilesAndFailuresLoseNothing()

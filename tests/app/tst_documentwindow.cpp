@@ -5,6 +5,7 @@
 #include "app/MyDocument.h"
 #include "app/OutlineViewDataSource.h"
 #include "app/QSOutlineViewReloaderThread.h"
+#include "app/QSPreferenceWindowController.h"
 #include "editor/QSSyntaxHighlighter.h"
 #include "editor/QSTextView.h"
 #include "model/ChangesQueue.h"
@@ -19,6 +20,8 @@
 #include <QDirIterator>
 #include <QKeyEvent>
 #include <QMainWindow>
+#include <QMenu>
+#include <QMenuBar>
 #include <QSignalSpy>
 #include <QSplitter>
 #include <QTreeView>
@@ -68,6 +71,7 @@ private slots:
     void outlineKeepsItsWidth();
     void reloaderDropsRequestsWhileSwitchedOff();
     void cellGeometryAndShortenedNames();
+    void preferencesOpenFromTheEditMenu();
 
 private:
     MyDocument *open(const QString &path = {}) { return _fixture->open(path); }
@@ -282,6 +286,39 @@ void TestDocumentWindow::cellGeometryAndShortenedNames()
              QStringLiteral("abcdefghijklmnopqrstuvwxy"));
     QCOMPARE(OutlineViewDataSource::shownName("abcdefghijklmnopqrstuvwxyz"),
              QStringLiteral("abcdefghijklmno...tuvwxyz"));
+}
+
+// The preferences are where Linux applications keep them, and their key works in
+// the document window.
+void TestDocumentWindow::preferencesOpenFromTheEditMenu()
+{
+    MyDocument *document = open();
+    QWidget *window = document->window();
+    const auto itemNamed = [](const QList<QAction *> &items, const QString &text) -> QAction * {
+        for (QAction *item : items) {
+            if (item->text().remove(u'&') == text)
+                return item;
+        }
+        return nullptr;
+    };
+    QAction *edit = itemNamed(qobject_cast<QMainWindow *>(window)->menuBar()->actions(), "Edit");
+    QVERIFY(edit && edit->menu());
+    QAction *preferences = itemNamed(edit->menu()->actions(), "Preferences...");
+    QVERIFY(preferences);
+    const QList<QKeySequence> desktopKeys = QKeySequence::keyBindings(QKeySequence::Preferences);
+    QCOMPARE(preferences->shortcut(),
+             desktopKeys.isEmpty() ? QKeySequence(Qt::CTRL | Qt::Key_Comma) : desktopKeys.first());
+
+    QApplication::setActiveWindow(window);
+    QVERIFY(QTest::qWaitForWindowActive(window));
+    QTest::keySequence(window, preferences->shortcut());
+    QVERIFY(_app->preferenceController());
+    QWidget *shown = _app->preferenceController()->window();
+    QVERIFY(QTest::qWaitForWindowExposed(shown));
+    shown->close();
+    QVERIFY(!shown->isVisible());
+    preferences->trigger();
+    QVERIFY(shown->isVisible());
 }
 
 QTEST_MAIN(TestDocumentWindow)

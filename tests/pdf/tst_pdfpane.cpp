@@ -1,4 +1,5 @@
 #include "app/AppFixture.h"
+#include "compile/ErrorOutlineDataSource.h"
 #include "editor/QSTextView.h"
 #include "model/QSFile.h"
 #include "model/QSFilePool.h"
@@ -10,9 +11,11 @@
 #include <QPdfDocument>
 #include <QPdfPageNavigator>
 #include <QPrinter>
+#include <QProcess>
 #include <QScrollBar>
 #include <QSplitter>
 #include <QTextBlock>
+#include <QTreeView>
 
 namespace {
 
@@ -58,6 +61,41 @@ void clickPdfAt(QSPDFView *view, int page, double xScaled, double yScaled)
                       (geometry.topLeft() + onPage).toPoint() - scrolled);
 }
 
+// Counts what the application delivers. Views that undo each other's layout keep
+// posting work without end: past a bound, the calls and layout requests queued to
+// widgets are dropped so that the test can end.
+class EventCounter : public QObject
+{
+public:
+    EventCounter() { QCoreApplication::instance()->installEventFilter(this); }
+
+    // Turns the event loop until a turn delivers nothing; false when the window runs
+    // away or a generous number of turns is not enough.
+    bool goesIdle()
+    {
+        _delivered = 0;
+        for (int turn = 0; turn < 1000; ++turn) {
+            const int before = _delivered;
+            QCoreApplication::processEvents();
+            if (_delivered == before)
+                return _delivered < runawayBound;
+        }
+        return false;
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (++_delivered < runawayBound || !watched->isWidgetType())
+            return false;
+        return event->type() == QEvent::MetaCall || event->type() == QEvent::LayoutRequest;
+    }
+
+private:
+    static constexpr int runawayBound = 100000;
+    int _delivered = 0;
+};
+
 } // namespace
 
 class TestPdfPane : public QObject
@@ -68,9 +106,12 @@ private slots:
     void init() { _fixture = std::make_unique<AppFixture>(); }
     void cleanup() { _fixture.reset(); }
     void compileShowsAndReloadsThePdf();
+    void compileWithWarningsShowsTheNewPdf();
     void syncBothWaysWithPdfSync();
     void syncBothWaysWithSyncTeX();
     void showHideAndPrint();
+    void windowGoesIdleAtEverySize_data();
+    void windowGoesIdleAtEverySize();
 
 private:
     MyDocument *openFixture(bool syncTeX = false)
@@ -118,6 +159,29 @@ void TestPdfPane::compileShowsAndReloadsThePdf()
     QVERIFY(document->consoleViewController()->isShown());
     QTRY_VERIFY(document->consoleViewController()->textLogger()->toPlainText().contains(
         "main.pdf could not be shown"));
+}
+
+// Warnings leave the engine writing the PDF: the pane shows the new one and the
+// console keeps the warnings in view.
+void TestPdfPane::compileWithWarningsShowsTheNewPdf()
+{
+    MyDocument *document = _fixture->open(_fixture->folder.write(
+        "main.tex", "\\documentclass{article}\n\\begin{document}\nOne page.\n\\end{document}\n"));
+    QSPDFViewController *pdf = document->pdfViewController();
+    QVERIFY(AppFixture::compile(document));
+    QCOMPARE(pdf->pdfDocument()->pageCount(), 1);
+
+    QSTextView *text = document->textView();
+    text->setTextCursor(text->document()->find("One page."));
+    AppFixture::type(text, "See \\ref{nowhere}.\n\\newpage\nTwo pages.");
+    AppFixture::settle();
+    QVERIFY(AppFixture::compile(document));
+    ConsoleViewController *console = document->consoleViewController();
+    QVERIFY(console->errorWarningOutline()->isVisible());
+    QCOMPARE(console->errorOutlineDataSource()->rowCount(), 1);
+    QVERIFY(console->isShown());
+    QCOMPARE(pdf->pdfDocument()->pageCount(), 2);
+    QVERIFY(!pdf->isHidden());
 }
 
 void TestPdfPane::syncBothWaysWithPdfSync()
@@ -191,6 +255,49 @@ void TestPdfPane::showHideAndPrint()
     printed.load(_fixture->folder.path("printed.pdf"));
     QCOMPARE(printed.pageCount(), 5);
     QVERIFY(printed.pagePointSize(0).width() > printed.pagePointSize(0).height());
+}
+
+void TestPdfPane::windowGoesIdleAtEverySize_data()
+{
+    QTest::addColumn<int>("pages");
+    QTest::newRow("one page") << 1;
+    QTest::newRow("many pages") << 6;
+}
+
+// At some sizes a page is about as tall as the pane; whatever the size, the window
+// settles after its PDF is reloaded and after its text changes on disk.
+void TestPdfPane::windowGoesIdleAtEverySize()
+{
+    QFETCH(int, pages);
+    QByteArray text = "\\documentclass{article}\n\\begin{document}\n";
+    for (int page = 1; page <= pages; ++page)
+        text += "Page " + QByteArray::number(page) + ".\\newpage\n";
+    text += "\\end{document}\n";
+    const QString root = _fixture->folder.write("main.tex", text);
+    QProcess engine;
+    engine.setWorkingDirectory(_fixture->folder.path(""));
+    engine.start("pdflatex", {"-interaction=nonstopmode", "main.tex"});
+    QVERIFY(engine.waitForFinished(120000) && engine.exitCode() == 0);
+    MyDocument *document = _fixture->open(root);
+    QVERIFY(!document->pdfViewController()->isHidden());
+    QCOMPARE(document->pdfViewController()->pdfDocument()->pageCount(), pages);
+
+    EventCounter counter;
+    for (int width = 900; width <= 1600; width += 100) {
+        for (int height = 500; height <= 1000; height += 10) {
+            const QByteArray size = QByteArray::number(width) + "x" + QByteArray::number(height);
+            document->window()->resize(width, height);
+            QVERIFY2(counter.goesIdle(), size + " resized");
+            document->reloadPDF();
+            QVERIFY2(counter.goesIdle(), size + " PDF reloaded");
+            // Written by another program, noticed when the window becomes active again.
+            _fixture->folder.write("main.tex", text + "% " + size + "\n");
+            QEvent activation(QEvent::WindowActivate);
+            QCoreApplication::sendEvent(document->window(), &activation);
+            QVERIFY2(counter.goesIdle(), size + " text changed on disk");
+            QVERIFY2(document->textView()->toPlainText().endsWith(size + "\n"), size);
+        }
+    }
 }
 
 QTEST_MAIN(TestPdfPane)
