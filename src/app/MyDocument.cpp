@@ -576,9 +576,11 @@ bool MyDocument::saveDocumentToURL(const QUrl &location)
             QSFilePool::sharedFilePool()->saveFileWithPath(_curPath, location, &failed, &reasons);
     }
     if (saved && saved != _fileOpened) {
-        // The file that was open already took over the text: this window goes on
-        // with it, and the windows that show it follow its new text.
+        // The document goes on with another file: the one it was saved as, or the file
+        // that was open already and took over the text; the windows that show that
+        // file follow its new text.
         _fileOpened = saved;
+        QSFilePool::sharedFilePool()->assignFile(saved, this);
         _textStorageDelegate->setSelectedFile(saved);
         _outlineViewDataSource->setRootItem(saved->treeRootNode());
         filesWereReadAgain();

@@ -302,18 +302,33 @@ std::shared_ptr<QSFile> QSFilePool::saveFileWithPath(const QString &key, const Q
             reasons->append(file.lastSaveError());
     };
 
+    const QString target = poolKey(location);
     if (!file->isUntitled()) {
+        bool rootSaved = true;
         for (const std::shared_ptr<QSFile> &each : fileList(file.get())) {
             const bool saved = each == file ? each->saveFileToURL(location) : each->saveFile();
-            if (!saved)
+            if (!saved) {
                 failed(each == file ? location.toLocalFile() : each->pathText(), *each);
+                rootSaved = rootSaved && each != file;
+            }
             changesWasMadeToFile(each.get());
         }
-        return file;
+        if (!rootSaved || target == key)
+            return file;
+        // Saved as another file: the document goes on with that file, and the one it
+        // was opened from stays on disk as it was. Going on with the old file would
+        // send every later save to a file the user has left.
+        const std::shared_ptr<QSFile> copy = readFile(location);
+        if (!copy)
+            return file;
+        release(file);
+        if (!_filesAndContent.contains(key))
+            _filesAndDocuments.remove(key);
+        changesWasMadeToFile(copy.get());
+        return copy;
     }
 
     // An untitled document that cannot be written stays as it is, under its title.
-    const QString target = poolKey(location);
     std::shared_ptr<QSFile> result;
     if (const std::shared_ptr<QSFile> held = _filesAndContent.value(target)) {
         // The target is open already: it takes over the document's text, and the

@@ -136,6 +136,25 @@ void TestDocumentFiles::saveAsRekeysAndSavingOverAHeldFileShares()
     QCOMPARE(TestFolder::read(path),
              UserDefaults::standardUserDefaults().stringForKey(QSUntitledFileTemplate).toUtf8());
     QCOMPARE(untitled->textView()->toPlainText(), second->textView()->toPlainText());
+
+    // Save As of a document on disk: the window goes on with the new file and later
+    // saves go there; the other window keeps the file both had.
+    const QString draft = _fixture->folder.path("draft2.tex");
+    const QByteArray before = TestFolder::read(path);
+    QVERIFY(untitled->saveDocumentToURL(QUrl::fromLocalFile(draft)));
+    QCOMPARE(untitled->fileOpened()->pathText(), draft);
+    QCOMPARE(held(draft), untitled->fileOpened());
+    QCOMPARE(held(path), second->fileOpened());
+    QCOMPARE(pool()->openCountForFile(QUrl::fromLocalFile(path)), 1);
+    QVERIFY(untitled->window()->windowTitle().startsWith("draft2.tex"));
+    untitled->textView()->moveCursor(QTextCursor::End);
+    AppFixture::type(untitled->textView(), "% in the draft\n");
+    AppFixture::settle();
+    QVERIFY(untitled->isDocumentEdited());
+    QVERIFY(untitled->saveDocument());
+    QVERIFY(!untitled->isDocumentEdited());
+    QVERIFY(TestFolder::read(draft).endsWith("% in the draft\n"));
+    QCOMPARE(TestFolder::read(path), before);
 }
 
 // Once saved, a new document is called by its file's name wherever its name shows,
