@@ -37,6 +37,133 @@ bool isSpaceByte(char byte)
     return byte == ' ' || (byte >= '\t' && byte <= '\r');
 }
 
+bool startsWith(QByteArrayView log, qsizetype at, QByteArrayView text)
+{
+    return log.sliced(at).startsWith(text);
+}
+
+// TeX ends a log line after this many bytes wherever that falls: inside a file
+// name, an error line or a multi-byte character. It can be raised when the engine
+// runs; logs made elsewhere keep it.
+constexpr qsizetype maxPrintLine = 79;
+
+// Whether the line feed at a place ends a line of exactly maxPrintLine bytes, a CR
+// before the feed not counted.
+bool endsFullLine(QByteArrayView log, qsizetype feed)
+{
+    const qsizetype end = feed > 0 && log[feed - 1] == '\r' ? feed - 1 : feed;
+    const qsizetype start = end - maxPrintLine;
+    return start >= 0 && (start == 0 || log[start - 1] == '\n')
+           && !memchr(log.data() + start, '\n', size_t(maxPrintLine));
+}
+
+// "./name.tex:" at a place, the name being anything an error line can name.
+bool startsErrorLine(QByteArrayView log, qsizetype at)
+{
+    if (!startsWith(log, at, "./"))
+        return false;
+    qsizetype run = at + 2;
+    while (run < log.size()
+           && (isNameByte(log[run]) || log[run] == ' ' || quint8(log[run]) >= 0x80))
+        ++run;
+    return startsWith(log, run, ".tex:");
+}
+
+// A line that TeX filled exactly may also be whole, and then the line after it
+// starts afresh. Which one it is shows in what follows: a line written with a line
+// end of its own is followed by an empty line, an error message by the place of
+// the error ("l.12 \foo", "<argument> ...") after its closing full stop, and a
+// diagnostic never goes on with another one. Nor is a file opening ever glued to
+// what comes before it: TeX writes a space or a line end first, so a line that
+// begins with one is left alone.
+bool goesOnAfter(QByteArrayView log, qsizetype feed)
+{
+    const qsizetype next = feed + 1;
+    if (next >= log.size() || log[next] == '\n' || log[next] == '\r')
+        return false;
+    if (startsWith(log, next, "LaTeX Warning:") || startsErrorLine(log, next)
+        || startsWith(log, next, "(./"))
+        return false;
+    const qsizetype last = log[feed - 1] == '\r' ? feed - 2 : feed - 1;
+    const bool placeOfError = log[next] == '<'
+                              || (startsWith(log, next, "l.") && next + 2 < log.size()
+                                  && log[next + 2] >= '0' && log[next + 2] <= '9');
+    return !(log[last] == '.' && placeOfError);
+}
+
+// The log without the line breaks that TeX made only because a line was full, or a
+// null array when it has none (as a log of a run with the limit raised).
+QByteArray joinedFullLines(QByteArrayView log)
+{
+    const char *const data = log.data();
+    const qsizetype size = log.size();
+    // Line feeds that end a full line and go on.
+    QList<qsizetype> breaks;
+    auto consider = [&](qsizetype at) {
+        if (data[at] == '\n' && endsFullLine(log, at) && goesOnAfter(log, at))
+            breaks << at;
+    };
+    // A full line ends in a feed 80 bytes after the one before it (81 with a CR).
+    // Compared sixteen bytes at a time, with the compiler's vectors, the whole log
+    // is looked through in about half the time a search for each of its line feeds
+    // takes; only the rare block with a candidate is looked at byte by byte.
+    using Bytes = char __attribute__((vector_size(16)));
+    constexpr qsizetype width = sizeof(Bytes);
+    constexpr qsizetype reach = maxPrintLine + 2;
+    const qsizetype head = qMin(reach, size);
+    for (qsizetype at = 0; at < head; ++at)
+        consider(at);
+    qsizetype from = head;
+    for (; from + width <= size; from += width) {
+        Bytes here, before, beforeCr;
+        memcpy(&here, data + from, width);
+        memcpy(&before, data + from - reach + 1, width);
+        memcpy(&beforeCr, data + from - reach, width);
+        const auto candidates = (here == '\n') & ((before == '\n') | (beforeCr == '\n'));
+        quint64 halves[2];
+        memcpy(halves, &candidates, width);
+        if (halves[0] | halves[1]) {
+            for (qsizetype at = from; at < from + width; ++at)
+                consider(at);
+        }
+    }
+    for (; from < size; ++from)
+        consider(from);
+
+    // Only a run of full lines that can hold a file opening or a diagnostic, that
+    // is one with a "(" or a ":" in it or in the line that ends it, is joined: a log
+    // whose only full lines list fonts is read as it is, without a copy.
+    auto lineStart = [data](qsizetype feed) {
+        return feed - maxPrintLine - (data[feed - 1] == '\r');
+    };
+    QList<qsizetype> joins;
+    for (qsizetype first = 0; first < breaks.size();) {
+        qsizetype last = first;
+        while (last + 1 < breaks.size() && lineStart(breaks.at(last + 1)) == breaks.at(last) + 1)
+            ++last;
+        const qsizetype runStart = lineStart(breaks.at(first));
+        const void *end =
+            memchr(data + breaks.at(last) + 1, '\n', size_t(size - breaks.at(last) - 1));
+        const size_t length =
+            size_t((end ? static_cast<const char *>(end) - data : size) - runStart);
+        if (memchr(data + runStart, '(', length) || memchr(data + runStart, ':', length))
+            joins.append(breaks.mid(first, last - first + 1));
+        first = last + 1;
+    }
+    if (joins.isEmpty())
+        return {};
+
+    QByteArray joined;
+    joined.reserve(size);
+    qsizetype kept = 0;
+    for (const qsizetype feed : std::as_const(joins)) {
+        joined.append(data + kept, feed - (data[feed - 1] == '\r') - kept);
+        kept = feed + 1;
+    }
+    joined.append(data + kept, size - kept);
+    return joined;
+}
+
 // The leading decimal digits of a text, or 0.
 qint32 leadingNumber(QStringView text)
 {
@@ -105,6 +232,12 @@ QList<LatexLogParser::FileDiagnostics> LatexLogParser::parseLogBytes(QByteArrayV
                                                                      const QString &folder,
                                                                      const FileLookup &lookup)
 {
+    // A log written with TeX's short lines is read as one line for each line TeX
+    // meant, so that names and messages are whole.
+    const QByteArray joined = joinedFullLines(log);
+    if (!joined.isNull())
+        log = joined;
+
     QList<FileDiagnostics> result;
     QHash<QString, qsizetype> places; // path → place in the result, or -1 when not held
     auto placeOf = [&](const QString &name) {
