@@ -7,6 +7,7 @@
 #include "platform/UserDefaults.h"
 
 #include <QProcess>
+#include <QProcessEnvironment>
 
 namespace {
 
@@ -41,6 +42,12 @@ void LatexCompileThread::run()
     // than waiting forever for an answer nobody can give.
     engine.setStandardInputFile(QProcess::nullDevice());
     engine.setWorkingDirectory(_directory);
+    // TeX breaks its log lines after 79 bytes unless told otherwise, also inside a
+    // file name or an error line, which the log parser would then have to piece
+    // together again; kpathsea takes the limit from the environment.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("max_print_line"), QStringLiteral("100000"));
+    engine.setProcessEnvironment(environment);
     engine.start(_enginePath,
                  {QStringLiteral("-halt-on-error"), QStringLiteral("-file-line-error"), _name},
                  QIODevice::ReadOnly);

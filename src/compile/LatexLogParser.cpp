@@ -37,6 +37,173 @@ bool isSpaceByte(char byte)
     return byte == ' ' || (byte >= '\t' && byte <= '\r');
 }
 
+bool startsWith(QByteArrayView log, qsizetype at, QByteArrayView text)
+{
+    return log.sliced(at).startsWith(text);
+}
+
+// TeX ends a log line after this many bytes wherever that falls: inside a file
+// name, an error line or a multi-byte character. It can be raised when the engine
+// runs; logs made elsewhere keep it.
+constexpr qsizetype maxPrintLine = 79;
+
+// Whether the line feed at a place ends a line of exactly maxPrintLine bytes, a CR
+// before the feed not counted.
+bool endsFullLine(QByteArrayView log, qsizetype feed)
+{
+    const qsizetype end = feed > 0 && log[feed - 1] == '\r' ? feed - 1 : feed;
+    const qsizetype start = end - maxPrintLine;
+    return start >= 0 && (start == 0 || log[start - 1] == '\n')
+           && !memchr(log.data() + start, '\n', size_t(maxPrintLine));
+}
+
+// "./name.tex:" at a place, the name being anything an error line can name.
+bool startsErrorLine(QByteArrayView log, qsizetype at)
+{
+    if (!startsWith(log, at, "./"))
+        return false;
+    qsizetype run = at + 2;
+    while (run < log.size()
+           && (isNameByte(log[run]) || log[run] == ' ' || quint8(log[run]) >= 0x80))
+        ++run;
+    return startsWith(log, run, ".tex:");
+}
+
+// A line that TeX filled exactly may also be whole, and then the line after it
+// starts afresh. Which one it is shows in what follows: a line written with a line
+// end of its own is followed by an empty line, an error message by the place of
+// the error ("l.12 \foo", "<argument> ...") after its closing full stop, and a
+// diagnostic never goes on with another one. Nor is a file opening ever glued to
+// what comes before it: TeX writes a space or a line end first, so a line that
+// begins with one is left alone.
+bool goesOnAfter(QByteArrayView log, qsizetype feed)
+{
+    const qsizetype next = feed + 1;
+    if (next >= log.size() || log[next] == '\n' || log[next] == '\r')
+        return false;
+    if (startsWith(log, next, "LaTeX Warning:") || startsErrorLine(log, next)
+        || startsWith(log, next, "(./"))
+        return false;
+    const qsizetype last = log[feed - 1] == '\r' ? feed - 2 : feed - 1;
+    const bool placeOfError = log[next] == '<'
+                              || (startsWith(log, next, "l.") && next + 2 < log.size()
+                                  && log[next + 2] >= '0' && log[next + 2] <= '9');
+    return !(log[last] == '.' && placeOfError);
+}
+
+// The first place of a text in the log between two places, or -1.
+qsizetype findText(QByteArrayView log, QByteArrayView what, qsizetype from, qsizetype to)
+{
+    if (from >= to)
+        return -1;
+    const void *at = memmem(log.data() + from, size_t(to - from), what.data(), size_t(what.size()));
+    return at ? static_cast<const char *>(at) - log.data() : -1;
+}
+
+// The line feeds between two places that end a full line that goes on.
+void findBrokenLines(QByteArrayView log, qsizetype from, qsizetype to, QList<qsizetype> &breaks)
+{
+    const char *const data = log.data();
+    auto consider = [&](qsizetype at) {
+        if (data[at] == '\n' && endsFullLine(log, at) && goesOnAfter(log, at))
+            breaks << at;
+    };
+    // A full line ends in a feed 80 bytes after the one before it (81 with a CR).
+    // Compared sixteen bytes at a time, with the compiler's vectors, the log is
+    // looked through in about half the time a search for each of its line feeds
+    // takes; only the rare block with a candidate is looked at byte by byte.
+    using Bytes = char __attribute__((vector_size(16)));
+    constexpr qsizetype width = sizeof(Bytes);
+    constexpr qsizetype reach = maxPrintLine + 2;
+    qsizetype at = from;
+    for (; at < qMin(reach, to); ++at)
+        consider(at);
+    for (; at + width <= to; at += width) {
+        Bytes here, before, beforeCr;
+        memcpy(&here, data + at, width);
+        memcpy(&before, data + at - reach + 1, width);
+        memcpy(&beforeCr, data + at - reach, width);
+        const auto candidates = (here == '\n') & ((before == '\n') | (beforeCr == '\n'));
+        quint64 halves[2];
+        memcpy(halves, &candidates, width);
+        if (halves[0] | halves[1]) {
+            for (qsizetype candidate = at; candidate < at + width; ++candidate)
+                consider(candidate);
+        }
+    }
+    for (; at < to; ++at)
+        consider(at);
+}
+
+// The log without the line breaks found, or a null array when none needs to go.
+// Only a run of full lines that can hold a file opening or a diagnostic, that is
+// one with a "(" or a ":" in it or in the line that ends it, is joined: a log whose
+// only full lines list fonts is read as it is, without a copy.
+QByteArray joinedLines(QByteArrayView log, const QList<qsizetype> &breaks)
+{
+    const char *const data = log.data();
+    const qsizetype size = log.size();
+    auto lineStart = [data](qsizetype feed) {
+        return feed - maxPrintLine - (data[feed - 1] == '\r');
+    };
+    QList<qsizetype> joins;
+    for (qsizetype first = 0; first < breaks.size();) {
+        qsizetype last = first;
+        while (last + 1 < breaks.size() && lineStart(breaks.at(last + 1)) == breaks.at(last) + 1)
+            ++last;
+        const qsizetype runStart = lineStart(breaks.at(first));
+        const void *end =
+            memchr(data + breaks.at(last) + 1, '\n', size_t(size - breaks.at(last) - 1));
+        const size_t length =
+            size_t((end ? static_cast<const char *>(end) - data : size) - runStart);
+        if (memchr(data + runStart, '(', length) || memchr(data + runStart, ':', length))
+            joins.append(breaks.mid(first, last - first + 1));
+        first = last + 1;
+    }
+    if (joins.isEmpty())
+        return {};
+
+    QByteArray joined;
+    joined.reserve(size);
+    qsizetype kept = 0;
+    for (const qsizetype feed : std::as_const(joins)) {
+        joined.append(data + kept, feed - (data[feed - 1] == '\r') - kept);
+        kept = feed + 1;
+    }
+    joined.append(data + kept, size - kept);
+    return joined;
+}
+
+// File openings: "(./", then word characters, white space, "/" and "-", then
+// ".tex". The run of name characters cannot hold the ".", so the name ends
+// exactly where the run does.
+struct Openings
+{
+    QList<qsizetype> starts; // of the names
+    QStringList names;
+    qsizetype searchFrom = 0; // after the last name found, or where the search stopped
+};
+
+// The openings that begin before a place, from where the search stood.
+void findOpenings(QByteArrayView log, qsizetype to, Openings &openings)
+{
+    const char *const data = log.data();
+    const qsizetype size = log.size();
+    for (qsizetype at; (at = findText(log, "(./", openings.searchFrom, qMin(to + 2, size))) >= 0;) {
+        qsizetype run = at + 3;
+        while (run < size && (isNameByte(data[run]) || isSpaceByte(data[run])))
+            ++run;
+        if (QByteArrayView(data + run, qMin<qsizetype>(4, size - run)) == ".tex") {
+            openings.starts << at + 3;
+            openings.names << QString::fromLatin1(data + at + 3, run + 4 - (at + 3));
+            openings.searchFrom = run + 4;
+        } else {
+            openings.searchFrom = at + 1;
+        }
+    }
+    openings.searchFrom = qMax(openings.searchFrom, to);
+}
+
 // The leading decimal digits of a text, or 0.
 qint32 leadingNumber(QStringView text)
 {
@@ -105,6 +272,27 @@ QList<LatexLogParser::FileDiagnostics> LatexLogParser::parseLogBytes(QByteArrayV
                                                                      const QString &folder,
                                                                      const FileLookup &lookup)
 {
+    // The log is gone through once, in pieces that stay in the cache, for its file
+    // openings and for the lines TeX broke at its limit. A log with such lines is
+    // then read as one line for each line TeX meant, so that names and messages are
+    // whole, and its openings are looked for again.
+    Openings openings;
+    QList<qsizetype> breaks;
+    constexpr qsizetype piece = 64 * 1024;
+    for (qsizetype from = 0; from < log.size(); from += piece) {
+        const qsizetype to = qMin(from + piece, log.size());
+        findBrokenLines(log, from, to, breaks);
+        findOpenings(log, to, openings);
+    }
+    const QByteArray joined = joinedLines(log, breaks);
+    if (!joined.isNull()) {
+        log = joined;
+        openings = {};
+        findOpenings(log, log.size(), openings);
+    }
+    const QList<qsizetype> &starts = openings.starts;
+    const QStringList &names = openings.names;
+
     QList<FileDiagnostics> result;
     QHash<QString, qsizetype> places; // path → place in the result, or -1 when not held
     auto placeOf = [&](const QString &name) {
@@ -125,11 +313,8 @@ QList<LatexLogParser::FileDiagnostics> LatexLogParser::parseLogBytes(QByteArrayV
     };
     const char *const data = log.data();
     const qsizetype size = log.size();
-    auto find = [data](QByteArrayView what, qsizetype from, qsizetype to) -> qsizetype {
-        if (from >= to)
-            return -1;
-        const void *at = memmem(data + from, size_t(to - from), what.data(), size_t(what.size()));
-        return at ? static_cast<const char *>(at) - data : -1;
+    auto find = [log](QByteArrayView what, qsizetype from, qsizetype to) {
+        return findText(log, what, from, to);
     };
     // A match of any pattern lies within one line.
     auto lineAround = [data](qsizetype at, qsizetype from, qsizetype to) {
@@ -140,24 +325,6 @@ QList<LatexLogParser::FileDiagnostics> LatexLogParser::parseLogBytes(QByteArrayV
         const qsizetype end = feed ? static_cast<const char *>(feed) - data : to;
         return std::pair{start, end};
     };
-
-    // File openings: "(./", then word characters, white space, "/" and "-", then
-    // ".tex". The run of name characters cannot hold the ".", so the name ends
-    // exactly where the run does.
-    QList<qsizetype> starts;
-    QStringList names;
-    for (qsizetype at = find("(./", 0, size); at >= 0;) {
-        qsizetype run = at + 3;
-        while (run < size && (isNameByte(data[run]) || isSpaceByte(data[run])))
-            ++run;
-        if (QByteArrayView(data + run, qMin<qsizetype>(4, size - run)) == ".tex") {
-            starts << at + 3;
-            names << QString::fromLatin1(data + at + 3, run + 4 - (at + 3));
-            at = find("(./", run + 4, size);
-        } else {
-            at = find("(./", at + 1, size);
-        }
-    }
 
     for (qsizetype k = 0; k < starts.size(); ++k) {
         const qsizetype segmentPlace = placeOf(names.at(k));

@@ -15,7 +15,8 @@ class QUrl;
 // Reads the engine's log after a compile and turns its "-file-line-error" errors
 // and "LaTeX Warning:" lines into diagnostics of the document's files. The log is
 // cut into segments at each file the engine opens ("(./name.tex"); a segment's
-// warnings go to its file, and an error to the file it names.
+// warnings go to its file, and an error to the file it names. Lines that the engine
+// broke only because they reached its 79-byte limit are read joined.
 class LatexLogParser : public QObject
 {
     Q_OBJECT

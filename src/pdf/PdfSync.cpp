@@ -20,12 +20,40 @@ int leadingNumber(QStringView text)
     return int(number);
 }
 
+// A record for the line: its number must end where the record's does, or the
+// record of line 15 would answer for line 1 and turn to its page.
+QRegularExpression recordPattern(int line)
+{
+    return QRegularExpression(QStringLiteral(R"(l(\s(\w+)\s)(%1)(?!\d))").arg(line));
+}
+
 QRegularExpressionMatch recordForLine(const QString &text, int line)
 {
-    // The line number is not closed off at its end: a record for line 15 also
-    // answers for line 1 when it comes first.
-    const QRegularExpression record(QStringLiteral(R"(l(\s(\w+)\s)(%1))").arg(line));
-    return record.match(text);
+    return recordPattern(line).match(text);
+}
+
+// The first record for the line that stands outside every file block. The blocks
+// of included files come before the root file's later lines and hold records for
+// the same line numbers, so the first record in the text is often not the root's.
+QRegularExpressionMatch rootRecordForLine(const QString &sync, int line)
+{
+    int depth = 0;
+    qsizetype lineStart = 0; // of the first line not yet counted
+    for (QRegularExpressionMatchIterator records = recordPattern(line).globalMatch(sync);
+         records.hasNext();) {
+        const QRegularExpressionMatch record = records.next();
+        while (lineStart <= record.capturedStart(0)) {
+            if (sync.at(lineStart) == u'(')
+                ++depth;
+            else if (sync.at(lineStart) == u')')
+                depth = qMax(0, depth - 1);
+            const qsizetype feed = sync.indexOf(u'\n', lineStart);
+            lineStart = feed < 0 ? sync.size() + 1 : feed + 1;
+        }
+        if (depth == 0)
+            return record;
+    }
+    return {};
 }
 
 QString withoutTexEnding(QString name)
@@ -93,13 +121,8 @@ std::optional<int> PdfSync::pageForLine(const QString &sync, const ShownFile &sh
 {
     QString record;
     if (shown.isRoot) {
-        const QRegularExpressionMatch match = recordForLine(sync, line);
+        const QRegularExpressionMatch match = rootRecordForLine(sync, line);
         if (!match.hasMatch())
-            return std::nullopt;
-        // A record after an unclosed "(" belongs to an included file.
-        const qsizetype recordStart = match.capturedStart(2);
-        const qsizetype open = recordStart > 0 ? sync.lastIndexOf(u'(', recordStart - 1) : -1;
-        if (open >= 0 && sync.lastIndexOf(u')', recordStart - 1) < open)
             return std::nullopt;
         record = match.captured(2);
     } else {

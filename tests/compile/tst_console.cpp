@@ -43,6 +43,7 @@ private slots:
     void cleanup();
     void cleanCompileClosesTheConsole();
     void errorInAChapterTakesYouToItsLine();
+    void logLinesOfLongPathsStayWhole();
     void enginesThatFailOrTalk_data();
     void enginesThatFailOrTalk();
     void compilingTwiceRunsTheEngineOnce();
@@ -137,6 +138,23 @@ void TestConsole::errorInAChapterTakesYouToItsLine()
     QVERIFY(console->errorWarningOutline()->isHidden());
     QTRY_COMPARE(consoleArea(document)->height(), 1);
     QVERIFY(!TestFolder::read(methods).contains("undefinedpools"));
+}
+
+// The engine runs with its log lines unbroken: the error line that names a chapter
+// deep in subfolders stands whole in the log, and the chapter gets its error.
+void TestConsole::logLinesOfLongPathsStayWhole()
+{
+    _fixture->copyData(QStringLiteral("compile/long-paths"));
+    MyDocument *document = _fixture->open(_fixture->folder.path("main.tex"));
+    QVERIFY(AppFixture::compile(document));
+    QVERIFY(TestFolder::read(_fixture->folder.path("main.log"))
+                .split('\n')
+                .contains("./chapters/results-of-the-long-running-experiment/"
+                          "measurements-and-their-discussion/second-series.tex:6: Undefined "
+                          "control sequence."));
+    ErrorOutlineDataSource *errors = document->consoleViewController()->errorOutlineDataSource();
+    QCOMPARE(errors->index(0, 0).data().toString(), QStringLiteral("second-series.tex"));
+    QCOMPARE(errors->diagnosticForIndex(errors->index(0, 0, errors->index(0, 0)))->lineNumber, 6);
 }
 
 void TestConsole::enginesThatFailOrTalk_data()

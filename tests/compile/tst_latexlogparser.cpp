@@ -4,6 +4,7 @@
 #include "compile/LatexLogParser.h"
 #include "model/QSFile.h"
 #include "model/QSFilePool.h"
+#include "platform/TextEncoding.h"
 
 #include <QAbstractItemModelTester>
 #include <QDirIterator>
@@ -44,9 +45,20 @@ private slots:
 void TestLatexLogParser::realLogsGiveTheExpectedDiagnostics_data()
 {
     QTest::addColumn<QString>("fixture");
+    QTest::addColumn<QString>("log");
     for (const char *name :
          {"include-error", "missing-dollar", "warnings", "subfolder", "after-include"})
-        QTest::newRow(name) << QString::fromLatin1(name);
+        QTest::newRow(name) << QString::fromLatin1(name) << "main.log";
+    // The same runs of pdflatex with its log lines broken at 79 bytes, as it writes
+    // them unless told otherwise, and with the limit raised as the editor runs it.
+    // long-paths breaks a file opening, an error line, a warning and the message of
+    // the missing PDF; wrapped-names, run in nonstop mode, breaks inside ".tex" and
+    // inside a UTF-8 character of a warning, and has an error line of exactly 79
+    // bytes that is whole.
+    for (const char *name : {"long-paths", "wrapped-names"}) {
+        for (const char *log : {"main.log", "main-long-lines.log"})
+            QTest::addRow("%s %s", name, log) << QString::fromLatin1(name) << log;
+    }
 }
 
 // Logs written by pdflatex for the fixtures, parsed with the fixtures' files open
@@ -54,6 +66,7 @@ void TestLatexLogParser::realLogsGiveTheExpectedDiagnostics_data()
 void TestLatexLogParser::realLogsGiveTheExpectedDiagnostics()
 {
     QFETCH(QString, fixture);
+    QFETCH(QString, log);
     TestFolder folder;
     const QDir source(QStringLiteral(QUILLSET_SOURCE_DIR "/tests/data/compile/") + fixture);
     QDirIterator files(source.path(), QDir::Files, QDirIterator::Subdirectories);
@@ -64,8 +77,8 @@ void TestLatexLogParser::realLogsGiveTheExpectedDiagnostics()
     QSFilePool pool;
     QVERIFY(pool.readFile(folder.url("main.tex")));
     const QString root = folder.path(QString()) + u'/';
-    const auto result = LatexLogParser::parseLogText(
-        QString::fromUtf8(TestFolder::read(folder.path("main.log"))), root,
+    const auto result = LatexLogParser::parseLogBytes(
+        TestFolder::read(folder.path(log)), TextEncoding::UTF8, root,
         [&pool](const QString &path) { return pool.fileObjectForPath(QUrl::fromLocalFile(path)); });
 
     const QStringList expected = QString::fromUtf8(TestFolder::read(folder.path("expected.tsv")))
@@ -120,6 +133,19 @@ void TestLatexLogParser::segmentsAndPatterns_data()
            "./chapters/one.tex:12: Undefined control sequence.\n"
         << QStringList{"chapters/one.tex\terror\t12\t Undefined control sequence.(on line: 12)",
                        "chapters/one.tex\twarning\t3\t Label on input line 3."};
+
+    // TeX's lines are 79 bytes long; one that fills them may go on or be whole.
+    const QString fill = QString(64, u'x');
+    QTest::newRow("file opening broken after its (")
+        << "(./main.tex " + fill + "xx(\n./chapter-1.tex\nLaTeX Warning: Label on input line 3.\n"
+        << QStringList{"chapter-1.tex\twarning\t3\t Label on input line 3."};
+    QTest::newRow("error line of 79 bytes, then another error")
+        << "(./main.tex\n./main.tex:2: " + fill + "x\n./main.tex:5: next\n"
+        << QStringList{"main.tex\terror\t2\t " + fill + "x(on line: 2)",
+                       "main.tex\terror\t5\t next(on line: 5)"};
+    QTest::newRow("error line broken, CR LF line ends")
+        << "(./main.tex\r\n./main.tex:12: " + fill + "\r\nend.\r\n"
+        << QStringList{"main.tex\terror\t12\t " + fill + "end.(on line: 12)"};
 }
 
 // Hand-written logs for what real ones rarely show; the lookup holds main.tex,
