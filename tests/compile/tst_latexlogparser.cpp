@@ -55,10 +55,18 @@ void TestLatexLogParser::realLogsGiveTheExpectedDiagnostics_data()
     // the missing PDF; wrapped-names, run in nonstop mode, breaks inside ".tex" and
     // inside a UTF-8 character of a warning, and has an error line of exactly 79
     // bytes that is whole.
-    for (const char *name : {"long-paths", "wrapped-names"}) {
+    // non-ascii-names breaks its opening and error line inside a three-byte
+    // character, in a chapter whose name and folder name are not ASCII.
+    for (const char *name : {"long-paths", "wrapped-names", "non-ascii-names"}) {
         for (const char *log : {"main.log", "main-long-lines.log"})
             QTest::addRow("%s %s", name, log) << QString::fromLatin1(name) << log;
     }
+    // Run with a translation file under which TeX writes the bytes above ASCII as
+    // "^^c3" and so on, as an engine whose format was made without one does: so
+    // appear the names in its file openings and the text of its warnings, while
+    // its error lines keep the bytes.
+    QTest::newRow("non-ascii-names ^^ notation") << "non-ascii-names"
+                                                 << "main-hat-notation.log";
 }
 
 // Logs written by pdflatex for the fixtures, parsed with the fixtures' files open
