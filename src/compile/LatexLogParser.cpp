@@ -26,11 +26,11 @@ bool isWordByte(char byte)
            || (byte >= '0' && byte <= '9') || byte == '_';
 }
 
-// The bytes a file name is made of: letters, digits, "_", "/" and "-", and every
-// byte above ASCII, for the engine writes a name's UTF-8 bytes as they are.
+// The bytes a file name is made of: letters, digits, "_", "/", "-" and ".", and
+// every byte above ASCII, for the engine writes a name's UTF-8 bytes as they are.
 bool isNameByte(char byte)
 {
-    return isWordByte(byte) || byte == '/' || byte == '-' || quint8(byte) >= 0x80;
+    return isWordByte(byte) || byte == '/' || byte == '-' || byte == '.' || quint8(byte) >= 0x80;
 }
 
 int hexDigit(char byte)
@@ -77,22 +77,6 @@ QString fileName(QByteArrayView bytes)
     return QFile::decodeName(withoutEscapes(bytes));
 }
 
-// Where a run of name bytes, "^^" escapes and spaces that starts at a place ends.
-// A name never holds a line break: the engine writes a tab or a line end in it
-// escaped, and a name it broke at its line limit is joined before the search.
-qsizetype nameRunEnd(QByteArrayView log, qsizetype at)
-{
-    while (at < log.size()) {
-        if (isNameByte(log[at]) || log[at] == ' ')
-            ++at;
-        else if (escapedByte(log, at) >= 0)
-            at += 4;
-        else
-            break;
-    }
-    return at;
-}
-
 bool startsWith(QByteArrayView log, qsizetype at, QByteArrayView text)
 {
     return log.sliced(at).startsWith(text);
@@ -113,14 +97,38 @@ bool endsFullLine(QByteArrayView log, qsizetype feed)
            && !memchr(log.data() + start, '\n', size_t(maxPrintLine));
 }
 
+// Where a file name that starts at a place ends: after the first ".tex" in a run
+// of name bytes, "^^" escapes and spaces that is not followed by more of them
+// ("v2.tex.d/notes.tex"), so that a space, a line end, a ")" or a ":" ends it;
+// -1 when the run holds no such ".tex". Folders and names with dots are common
+// ("ch.1/intro.tex", "my.thesis.tex"), while the names of the other files the
+// engine opens, "(./main.aux)", "(./main.out)", run into no ".tex" before a byte
+// that cannot be in a name. A name never holds a line break: the engine writes a
+// tab or a line end in it escaped, and a name it broke at its line limit is
+// joined before the search.
+qsizetype texNameEnd(QByteArrayView log, qsizetype at)
+{
+    auto goesOn = [log](qsizetype place) {
+        return place < log.size()
+               && (isNameByte(log[place]) || log[place] == ' ' || escapedByte(log, place) >= 0);
+    };
+    while (goesOn(at)) {
+        const qsizetype after = at + 4;
+        if (log[at] == '.' && startsWith(log, at, ".tex") && (!goesOn(after) || log[after] == ' '))
+            return after;
+        at += escapedByte(log, at) >= 0 ? 4 : 1;
+    }
+    return -1;
+}
+
 // An error line starts with "./name.tex:", and the engine writes it at the start
 // of a line. The place of the ":" after the name, or -1.
 qsizetype errorNameEnd(QByteArrayView log, qsizetype at)
 {
     if (!startsWith(log, at, "./"))
         return -1;
-    const qsizetype run = nameRunEnd(log, at + 2);
-    return startsWith(log, run, ".tex:") ? run + 4 : -1;
+    const qsizetype end = texNameEnd(log, at + 2);
+    return end >= 0 && startsWith(log, end, ":") ? end : -1;
 }
 
 // A line that TeX filled exactly may also be whole, and then the line after it
@@ -228,8 +236,7 @@ QByteArray joinedLines(QByteArrayView log, const QList<qsizetype> &breaks)
     return joined;
 }
 
-// File openings: "(./", then name bytes and spaces, then ".tex". The run of name
-// bytes cannot hold the ".", so the name ends exactly where the run does.
+// File openings: "(./", then a name that ends in ".tex".
 struct Openings
 {
     QList<qsizetype> starts; // of the names
@@ -242,11 +249,11 @@ void findOpenings(QByteArrayView log, qsizetype to, Openings &openings)
 {
     const qsizetype size = log.size();
     for (qsizetype at; (at = findText(log, "(./", openings.searchFrom, qMin(to + 2, size))) >= 0;) {
-        const qsizetype run = nameRunEnd(log, at + 3);
-        if (startsWith(log, run, ".tex")) {
+        const qsizetype end = texNameEnd(log, at + 3);
+        if (end >= 0) {
             openings.starts << at + 3;
-            openings.names << fileName(log.sliced(at + 3, run + 4 - (at + 3)));
-            openings.searchFrom = run + 4;
+            openings.names << fileName(log.sliced(at + 3, end - (at + 3)));
+            openings.searchFrom = end;
         } else {
             openings.searchFrom = at + 1;
         }
