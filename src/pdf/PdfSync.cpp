@@ -90,13 +90,17 @@ QString withoutTexEnding(QString name)
     return name;
 }
 
-// Where the block of an included file starts: its name with a ")" somewhere after
-// it, else one of its include paths on a line of its own.
+// Where the block of an included file starts: its name on a line of its own with
+// a ")" somewhere after it, else one of its include paths on a line of its own.
 qsizetype blockStart(const QString &sync, const PdfSync::ShownFile &shown)
 {
-    const QRegularExpression opening(QStringLiteral(R"(\()") + withoutTexEnding(shown.name));
+    // The whole name: "(introduction" is no block of intro.tex.
+    const QRegularExpression opening(QStringLiteral(R"(\()")
+                                         + QRegularExpression::escape(withoutTexEnding(shown.name))
+                                         + QStringLiteral(R"((\.tex)?$)"),
+                                     QRegularExpression::MultilineOption);
     const qsizetype lastClose = sync.lastIndexOf(u')');
-    if (opening.isValid() && lastClose >= 0) {
+    if (lastClose >= 0) {
         const QRegularExpressionMatch match = opening.match(sync);
         if (match.hasMatch() && match.capturedEnd(0) <= lastClose)
             return match.capturedStart(0);

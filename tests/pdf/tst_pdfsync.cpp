@@ -45,6 +45,8 @@ void TestPdfSync::pagesOfTheFixtureLines_data()
     // later line numbers come first. Every line of the root and of the chapter is
     // listed, 0 for those without a record.
     QTest::newRow("long chapter") << QStringLiteral("long-chapter/");
+    // intro.tex read after introduction.tex, whose name begins with its name.
+    QTest::newRow("similar names") << QStringLiteral("similar-names/");
 }
 
 // The sync files pdflatex wrote for the fixtures, with the pages read out of them
@@ -115,8 +117,9 @@ void TestPdfSync::textToPdfCases_data()
                                         << "" << QStringList() << 3 << 0;
     QTest::newRow("no page before the record") << "l 8 3\np 8 1 1\n"
                                                << "" << QStringList() << 3 << 0;
-    QTest::newRow("name that is no pattern") << "(a(b\nl 5 3\n)\n"
-                                             << "a(b.tex" << QStringList() << 3 << 0;
+    QTest::newRow("name with characters of pattern syntax")
+        << "(a+b\nl 4 3\n)\n(a(b\nl 5 3\n)\ns 1\np 4 1 1\ns 2\np 5 1 1\n"
+        << "a(b.tex" << QStringList() << 3 << 2;
 }
 
 void TestPdfSync::textToPdfCases()
