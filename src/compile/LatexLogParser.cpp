@@ -18,23 +18,63 @@
 
 namespace {
 
-// An error line: "./name.tex:line: message", the name relative to the log's folder.
-const QRegularExpression errorLine(QStringLiteral(R"((./((\w|/|-)*.tex):((\w)*):(.*)))"));
-const QRegularExpression errorFile(QStringLiteral(R"(./((\w|/|-)*.tex):)"));
-const QRegularExpression errorLineWord(QStringLiteral(R"(:(\w)*:)"));
 const QRegularExpression warningLinePrefix(QStringLiteral(R"((.* line ))"));
 
-// A file opening is "(./", a name of word characters, white space, "/" and "-"
-// (files in subfolders, and names with hyphens, are common), then ".tex".
-bool isNameByte(char byte)
+bool isWordByte(char byte)
 {
     return (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z')
-           || (byte >= '0' && byte <= '9') || byte == '_' || byte == '/' || byte == '-';
+           || (byte >= '0' && byte <= '9') || byte == '_';
 }
 
-bool isSpaceByte(char byte)
+// The bytes a file name is made of: letters, digits, "_", "/", "-" and ".", and
+// every byte above ASCII, for the engine writes a name's UTF-8 bytes as they are.
+bool isNameByte(char byte)
 {
-    return byte == ' ' || (byte >= '\t' && byte <= '\r');
+    return isWordByte(byte) || byte == '/' || byte == '-' || byte == '.' || quint8(byte) >= 0x80;
+}
+
+int hexDigit(char byte)
+{
+    if (byte >= '0' && byte <= '9')
+        return byte - '0';
+    return byte >= 'a' && byte <= 'f' ? byte - 'a' + 10 : -1;
+}
+
+// The byte a "^^" escape at a place stands for, or -1. An engine whose format
+// was made without a translation file that makes the bytes above ASCII printable
+// writes each of them so, "^^c3^^bc" for a "ü", in file openings and messages
+// alike; below 0x80 it writes another form, which no name or message needs.
+int escapedByte(QByteArrayView log, qsizetype at)
+{
+    if (at + 4 > log.size() || log[at] != '^' || log[at + 1] != '^')
+        return -1;
+    const int high = hexDigit(log[at + 2]);
+    const int low = hexDigit(log[at + 3]);
+    return high >= 8 && low >= 0 ? high * 16 + low : -1;
+}
+
+// The bytes with their "^^" escapes turned back into the bytes they stand for.
+QByteArray withoutEscapes(QByteArrayView bytes)
+{
+    QByteArray plain = bytes.toByteArray();
+    if (!bytes.contains("^^"))
+        return plain;
+    qsizetype kept = 0;
+    for (qsizetype at = 0; at < bytes.size(); ++at) {
+        const int byte = escapedByte(bytes, at);
+        plain[kept++] = byte < 0 ? bytes[at] : char(byte);
+        if (byte >= 0)
+            at += 3;
+    }
+    plain.truncate(kept);
+    return plain;
+}
+
+// A file name as the log gives it, as the file system's bytes: these are what
+// the engine was given, whatever encoding the text of the log is read in.
+QString fileName(QByteArrayView bytes)
+{
+    return QFile::decodeName(withoutEscapes(bytes));
 }
 
 bool startsWith(QByteArrayView log, qsizetype at, QByteArrayView text)
@@ -57,16 +97,38 @@ bool endsFullLine(QByteArrayView log, qsizetype feed)
            && !memchr(log.data() + start, '\n', size_t(maxPrintLine));
 }
 
-// "./name.tex:" at a place, the name being anything an error line can name.
-bool startsErrorLine(QByteArrayView log, qsizetype at)
+// Where a file name that starts at a place ends: after the first ".tex" in a run
+// of name bytes, "^^" escapes and spaces that is not followed by more of them
+// ("v2.tex.d/notes.tex"), so that a space, a line end, a ")" or a ":" ends it;
+// -1 when the run holds no such ".tex". Folders and names with dots are common
+// ("ch.1/intro.tex", "my.thesis.tex"), while the names of the other files the
+// engine opens, "(./main.aux)", "(./main.out)", run into no ".tex" before a byte
+// that cannot be in a name. A name never holds a line break: the engine writes a
+// tab or a line end in it escaped, and a name it broke at its line limit is
+// joined before the search.
+qsizetype texNameEnd(QByteArrayView log, qsizetype at)
+{
+    auto goesOn = [log](qsizetype place) {
+        return place < log.size()
+               && (isNameByte(log[place]) || log[place] == ' ' || escapedByte(log, place) >= 0);
+    };
+    while (goesOn(at)) {
+        const qsizetype after = at + 4;
+        if (log[at] == '.' && startsWith(log, at, ".tex") && (!goesOn(after) || log[after] == ' '))
+            return after;
+        at += escapedByte(log, at) >= 0 ? 4 : 1;
+    }
+    return -1;
+}
+
+// An error line starts with "./name.tex:", and the engine writes it at the start
+// of a line. The place of the ":" after the name, or -1.
+qsizetype errorNameEnd(QByteArrayView log, qsizetype at)
 {
     if (!startsWith(log, at, "./"))
-        return false;
-    qsizetype run = at + 2;
-    while (run < log.size()
-           && (isNameByte(log[run]) || log[run] == ' ' || quint8(log[run]) >= 0x80))
-        ++run;
-    return startsWith(log, run, ".tex:");
+        return -1;
+    const qsizetype end = texNameEnd(log, at + 2);
+    return end >= 0 && startsWith(log, end, ":") ? end : -1;
 }
 
 // A line that TeX filled exactly may also be whole, and then the line after it
@@ -81,7 +143,7 @@ bool goesOnAfter(QByteArrayView log, qsizetype feed)
     const qsizetype next = feed + 1;
     if (next >= log.size() || log[next] == '\n' || log[next] == '\r')
         return false;
-    if (startsWith(log, next, "LaTeX Warning:") || startsErrorLine(log, next)
+    if (startsWith(log, next, "LaTeX Warning:") || errorNameEnd(log, next) >= 0
         || startsWith(log, next, "(./"))
         return false;
     const qsizetype last = log[feed - 1] == '\r' ? feed - 2 : feed - 1;
@@ -174,9 +236,7 @@ QByteArray joinedLines(QByteArrayView log, const QList<qsizetype> &breaks)
     return joined;
 }
 
-// File openings: "(./", then word characters, white space, "/" and "-", then
-// ".tex". The run of name characters cannot hold the ".", so the name ends
-// exactly where the run does.
+// File openings: "(./", then a name that ends in ".tex".
 struct Openings
 {
     QList<qsizetype> starts; // of the names
@@ -187,16 +247,13 @@ struct Openings
 // The openings that begin before a place, from where the search stood.
 void findOpenings(QByteArrayView log, qsizetype to, Openings &openings)
 {
-    const char *const data = log.data();
     const qsizetype size = log.size();
     for (qsizetype at; (at = findText(log, "(./", openings.searchFrom, qMin(to + 2, size))) >= 0;) {
-        qsizetype run = at + 3;
-        while (run < size && (isNameByte(data[run]) || isSpaceByte(data[run])))
-            ++run;
-        if (QByteArrayView(data + run, qMin<qsizetype>(4, size - run)) == ".tex") {
+        const qsizetype end = texNameEnd(log, at + 3);
+        if (end >= 0) {
             openings.starts << at + 3;
-            openings.names << QString::fromLatin1(data + at + 3, run + 4 - (at + 3));
-            openings.searchFrom = run + 4;
+            openings.names << fileName(log.sliced(at + 3, end - (at + 3)));
+            openings.searchFrom = end;
         } else {
             openings.searchFrom = at + 1;
         }
@@ -308,7 +365,7 @@ QList<LatexLogParser::FileDiagnostics> LatexLogParser::parseLogBytes(QByteArrayV
     };
     TextDecoder decoder(encoding);
     auto decode = [&decoder](QByteArrayView bytes) {
-        QString text = decoder.decode(bytes.toByteArray());
+        QString text = decoder.decode(withoutEscapes(bytes));
         return text + decoder.finish();
     };
     const char *const data = log.data();
@@ -331,25 +388,27 @@ QList<LatexLogParser::FileDiagnostics> LatexLogParser::parseLogBytes(QByteArrayV
         const qsizetype from = starts.at(k);
         const qsizetype to = k + 1 < starts.size() ? starts.at(k + 1) : size;
 
-        // Errors stand on lines that hold "tex:"; each such line holds one at most.
+        // Errors stand on lines that hold "tex:"; each such line holds one at most:
+        // "./name.tex:word: message" from the start of the line.
         for (qsizetype at = find("tex:", from, to); at >= 0;) {
             const auto [lineStart, lineEnd] = lineAround(at, from, to);
             at = find("tex:", lineEnd, to);
-            const QString text = decode(QByteArrayView(data + lineStart, lineEnd - lineStart));
-            const QRegularExpressionMatch match = errorLine.match(text);
-            if (!match.hasMatch())
+            const qsizetype nameEnd = errorNameEnd(log, lineStart);
+            if (nameEnd < 0 || nameEnd >= lineEnd)
                 continue;
-            const QString line = withoutCarriageReturn(match.captured(1));
-            const QRegularExpressionMatch named = errorFile.match(line);
-            const QRegularExpressionMatch word = errorLineWord.match(line);
-            if (!named.hasMatch() || !word.hasMatch())
+            qsizetype wordEnd = nameEnd + 1;
+            while (wordEnd < lineEnd && isWordByte(data[wordEnd]))
+                ++wordEnd;
+            if (wordEnd == lineEnd || data[wordEnd] != ':')
                 continue;
-            const QString lineText = word.captured(0).mid(1, word.capturedLength(0) - 2);
-            const QString msg = line.mid(word.capturedEnd(0)) + QStringLiteral("(on line: ")
-                                + lineText + QStringLiteral(")");
+            const QString lineText = QString::fromLatin1(data + nameEnd + 1, wordEnd - nameEnd - 1);
+            const QString msg =
+                withoutCarriageReturn(decode(log.sliced(wordEnd + 1, lineEnd - wordEnd - 1)))
+                + QStringLiteral("(on line: ") + lineText + QStringLiteral(")");
             // An error names its own file: after an included file was read the engine
             // reports the including file's lines, still inside the included file's segment.
-            const qsizetype namedPlace = placeOf(named.captured(1));
+            const qsizetype namedPlace =
+                placeOf(fileName(log.sliced(lineStart + 2, nameEnd - lineStart - 2)));
             const qsizetype ownerPlace = namedPlace < 0 ? segmentPlace : namedPlace;
             if (ownerPlace < 0)
                 continue;

@@ -27,15 +27,40 @@ QRegularExpression recordPattern(int line)
     return QRegularExpression(QStringLiteral(R"(l(\s(\w+)\s)(%1)(?!\d))").arg(line));
 }
 
-QRegularExpressionMatch recordForLine(const QString &text, int line)
+// The page a record was typeset on: that of the last page line before its first
+// position record, or none when it has no position on a page.
+std::optional<int> pageOfRecord(const QString &sync, QStringView record)
 {
-    return recordPattern(line).match(text);
+    const qsizetype position = sync.indexOf(QStringLiteral("p %1 ").arg(leadingNumber(record)));
+    if (position < 2)
+        return std::nullopt;
+    const qsizetype pageLine = sync.lastIndexOf(QStringLiteral("s "), position - 2);
+    if (pageLine < 0)
+        return std::nullopt;
+    static const QRegularExpression pageRecord(QStringLiteral(R"((s (\w+)))"));
+    const QRegularExpressionMatch page = pageRecord.match(sync, pageLine);
+    if (!page.hasMatch())
+        return std::nullopt;
+    return leadingNumber(page.capturedView(2));
 }
 
-// The first record for the line that stands outside every file block. The blocks
-// of included files come before the root file's later lines and hold records for
+// The page of the first record for the line in a text that has a position on a
+// page. The engine writes several records for some lines, a heading's among
+// them, and the first of those is often placed nowhere.
+std::optional<int> firstPageForLine(const QString &sync, const QString &text, int line)
+{
+    for (QRegularExpressionMatchIterator records = recordPattern(line).globalMatch(text);
+         records.hasNext();) {
+        if (const std::optional<int> page = pageOfRecord(sync, records.next().capturedView(2)))
+            return page;
+    }
+    return std::nullopt;
+}
+
+// The same for the records that stand outside every file block. The blocks of
+// included files come before the root file's later lines and hold records for
 // the same line numbers, so the first record in the text is often not the root's.
-QRegularExpressionMatch rootRecordForLine(const QString &sync, int line)
+std::optional<int> rootPageForLine(const QString &sync, int line)
 {
     int depth = 0;
     qsizetype lineStart = 0; // of the first line not yet counted
@@ -50,10 +75,12 @@ QRegularExpressionMatch rootRecordForLine(const QString &sync, int line)
             const qsizetype feed = sync.indexOf(u'\n', lineStart);
             lineStart = feed < 0 ? sync.size() + 1 : feed + 1;
         }
-        if (depth == 0)
-            return record;
+        if (depth > 0)
+            continue;
+        if (const std::optional<int> page = pageOfRecord(sync, record.capturedView(2)))
+            return page;
     }
-    return {};
+    return std::nullopt;
 }
 
 QString withoutTexEnding(QString name)
@@ -63,13 +90,17 @@ QString withoutTexEnding(QString name)
     return name;
 }
 
-// Where the block of an included file starts: its name with a ")" somewhere after
-// it, else one of its include paths on a line of its own.
+// Where the block of an included file starts: its name on a line of its own with
+// a ")" somewhere after it, else one of its include paths on a line of its own.
 qsizetype blockStart(const QString &sync, const PdfSync::ShownFile &shown)
 {
-    const QRegularExpression opening(QStringLiteral(R"(\()") + withoutTexEnding(shown.name));
+    // The whole name: "(introduction" is no block of intro.tex.
+    const QRegularExpression opening(QStringLiteral(R"(\()")
+                                         + QRegularExpression::escape(withoutTexEnding(shown.name))
+                                         + QStringLiteral(R"((\.tex)?$)"),
+                                     QRegularExpression::MultilineOption);
     const qsizetype lastClose = sync.lastIndexOf(u')');
-    if (opening.isValid() && lastClose >= 0) {
+    if (lastClose >= 0) {
         const QRegularExpressionMatch match = opening.match(sync);
         if (match.hasMatch() && match.capturedEnd(0) <= lastClose)
             return match.capturedStart(0);
@@ -119,36 +150,15 @@ std::optional<QString> ownRecords(const QString &sync, qsizetype start)
 
 std::optional<int> PdfSync::pageForLine(const QString &sync, const ShownFile &shown, int line)
 {
-    QString record;
-    if (shown.isRoot) {
-        const QRegularExpressionMatch match = rootRecordForLine(sync, line);
-        if (!match.hasMatch())
-            return std::nullopt;
-        record = match.captured(2);
-    } else {
-        const qsizetype start = blockStart(sync, shown);
-        if (start < 0)
-            return std::nullopt;
-        const std::optional<QString> block = ownRecords(sync, start);
-        if (!block)
-            return std::nullopt;
-        const QRegularExpressionMatch match = recordForLine(*block, line);
-        if (!match.hasMatch())
-            return std::nullopt;
-        record = match.captured(2);
-    }
-
-    const qsizetype position = sync.indexOf(QStringLiteral("p %1 ").arg(leadingNumber(record)));
-    if (position < 2)
+    if (shown.isRoot)
+        return rootPageForLine(sync, line);
+    const qsizetype start = blockStart(sync, shown);
+    if (start < 0)
         return std::nullopt;
-    const qsizetype pageLine = sync.lastIndexOf(QStringLiteral("s "), position - 2);
-    if (pageLine < 0)
+    const std::optional<QString> block = ownRecords(sync, start);
+    if (!block)
         return std::nullopt;
-    static const QRegularExpression pageRecord(QStringLiteral(R"((s (\w+)))"));
-    const QRegularExpressionMatch page = pageRecord.match(sync, pageLine);
-    if (!page.hasMatch())
-        return std::nullopt;
-    return leadingNumber(page.capturedView(2));
+    return firstPageForLine(sync, *block, line);
 }
 
 std::optional<PdfSync::SourceLine> PdfSync::sourceForPoint(const QString &sync, int page, double x,

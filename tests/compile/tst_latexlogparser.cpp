@@ -45,20 +45,41 @@ private slots:
 void TestLatexLogParser::realLogsGiveTheExpectedDiagnostics_data()
 {
     QTest::addColumn<QString>("fixture");
+    QTest::addColumn<QString>("root");
     QTest::addColumn<QString>("log");
+    auto add = [](const char *fixture, const char *log, const char *root = "main.tex") {
+        QTest::addRow("%s %s", fixture, log)
+            << QString::fromUtf8(fixture) << QString::fromUtf8(root) << QString::fromUtf8(log);
+    };
     for (const char *name :
          {"include-error", "missing-dollar", "warnings", "subfolder", "after-include"})
-        QTest::newRow(name) << QString::fromLatin1(name) << "main.log";
+        add(name, "main.log");
     // The same runs of pdflatex with its log lines broken at 79 bytes, as it writes
     // them unless told otherwise, and with the limit raised as the editor runs it.
     // long-paths breaks a file opening, an error line, a warning and the message of
     // the missing PDF; wrapped-names, run in nonstop mode, breaks inside ".tex" and
     // inside a UTF-8 character of a warning, and has an error line of exactly 79
     // bytes that is whole.
-    for (const char *name : {"long-paths", "wrapped-names"}) {
+    // non-ascii-names breaks its opening and error line inside a three-byte
+    // character, in a chapter whose name and folder name are not ASCII.
+    for (const char *name : {"long-paths", "wrapped-names", "non-ascii-names"}) {
         for (const char *log : {"main.log", "main-long-lines.log"})
-            QTest::addRow("%s %s", name, log) << QString::fromLatin1(name) << log;
+            add(name, log);
     }
+    // Run with a translation file under which TeX writes the bytes above ASCII as
+    // "^^c3" and so on, as an engine whose format was made without one does: so
+    // appear the names in its file openings and the text of its warnings, while
+    // its error lines keep the bytes.
+    add("non-ascii-names", "main-hat-notation.log");
+    // lualatex writes the name's bytes as they are too; with the limit raised as
+    // the editor runs it, for it breaks lines before a character that does not fit
+    // whole and lets a file name run past the limit.
+    add("non-ascii-names", "main-lualatex-long-lines.log");
+    // Names with dots in the root's, the folders' and the files' names, among
+    // hyperref's and the font warnings' own parenthesised lines and the openings
+    // of the .aux and .out files.
+    for (const char *log : {"my.thesis.log", "my.thesis-long-lines.log"})
+        add("dotted-names", log, "my.thesis.tex");
 }
 
 // Logs written by pdflatex for the fixtures, parsed with the fixtures' files open
@@ -66,6 +87,7 @@ void TestLatexLogParser::realLogsGiveTheExpectedDiagnostics_data()
 void TestLatexLogParser::realLogsGiveTheExpectedDiagnostics()
 {
     QFETCH(QString, fixture);
+    QFETCH(QString, root);
     QFETCH(QString, log);
     TestFolder folder;
     const QDir source(QStringLiteral(QUILLSET_SOURCE_DIR "/tests/data/compile/") + fixture);
@@ -75,16 +97,18 @@ void TestLatexLogParser::realLogsGiveTheExpectedDiagnostics()
         folder.write(source.relativeFilePath(path), TestFolder::read(path));
     }
     QSFilePool pool;
-    QVERIFY(pool.readFile(folder.url("main.tex")));
-    const QString root = folder.path(QString()) + u'/';
+    QVERIFY(pool.readFile(folder.url(root)));
+    const QString rootFolder = folder.path(QString()) + u'/';
     const auto result = LatexLogParser::parseLogBytes(
-        TestFolder::read(folder.path(log)), TextEncoding::UTF8, root,
+        TestFolder::read(folder.path(log)), TextEncoding::UTF8, rootFolder,
         [&pool](const QString &path) { return pool.fileObjectForPath(QUrl::fromLocalFile(path)); });
 
     const QStringList expected = QString::fromUtf8(TestFolder::read(folder.path("expected.tsv")))
                                      .split(u'\n', Qt::SkipEmptyParts);
-    QCOMPARE(lines(result, [&root](const auto &file) { return file->pathText().mid(root.size()); }),
-             expected);
+    QCOMPARE(
+        lines(result,
+              [&rootFolder](const auto &file) { return file->pathText().mid(rootFolder.size()); }),
+        expected);
 }
 
 void TestLatexLogParser::segmentsAndPatterns_data()
@@ -128,6 +152,19 @@ void TestLatexLogParser::segmentsAndPatterns_data()
                                         << QStringList{"chapter-1.tex\terror\t3\t bad(on line: 3)"};
     QTest::newRow("CR LF line ends") << "(./main.tex\r\n./main.tex:2: bad\r\n"
                                      << QStringList{"main.tex\terror\t2\t bad(on line: 2)"};
+    QTest::newRow("dotted names end at the first .tex that no name byte follows")
+        << "(./my.thesis.tex (./v2.tex.d/notes.tex\nLaTeX Warning: Label on input line 2.\n"
+           ") (./ch.1/intro.tex\n./ch.1/intro.tex:4: bad\n"
+        << QStringList{"v2.tex.d/notes.tex\twarning\t2\t Label on input line 2.",
+                       "ch.1/intro.tex\terror\t4\t bad(on line: 4)"};
+    QTest::newRow("other files with dots in their names have no segments")
+        << "(./main.tex (./main.aux) (./my.thesis.bbl\nLaTeX Warning: Citation on input line "
+           "3.\n(./my.thesis.toc [1] see the notes.tex\n./my.thesis.tex:5: bad\n"
+        << QStringList{"main.tex\twarning\t3\t Citation on input line 3.",
+                       "my.thesis.tex\terror\t5\t bad(on line: 5)"};
+    QTest::newRow("text that quotes an error line is none")
+        << "(./main.tex\nPackage x Warning: see ./main.tex:3: there\n./main.tex:4: real\n"
+        << QStringList{"main.tex\terror\t4\t real(on line: 4)"};
     QTest::newRow("files in subfolders have their own segments")
         << "(./main.tex (./chapters/one.tex\nLaTeX Warning: Label on input line 3.\n"
            "./chapters/one.tex:12: Undefined control sequence.\n"
@@ -148,14 +185,15 @@ void TestLatexLogParser::segmentsAndPatterns_data()
         << QStringList{"main.tex\terror\t12\t " + fill + "end.(on line: 12)"};
 }
 
-// Hand-written logs for what real ones rarely show; the lookup holds main.tex,
-// intro.tex, chapters/one.tex and chapter-1.tex.
+// Hand-written logs for what real ones rarely show; the lookup holds the files
+// listed below.
 void TestLatexLogParser::segmentsAndPatterns()
 {
     QFETCH(QString, log);
     QFETCH(QStringList, expected);
     QMap<QString, std::shared_ptr<QSFile>> held;
-    for (const char *name : {"main.tex", "intro.tex", "chapters/one.tex", "chapter-1.tex"}) {
+    for (const char *name : {"main.tex", "intro.tex", "chapters/one.tex", "chapter-1.tex",
+                             "my.thesis.tex", "ch.1/intro.tex", "v2.tex.d/notes.tex"}) {
         const QString path = QStringLiteral("/doc/") + QString::fromLatin1(name);
         held.insert(path, QSFile::initUntitledFileWithTemplateString(QStringLiteral("x"), path));
     }

@@ -38,12 +38,15 @@ void TestPdfSync::pagesOfTheFixtureLines_data()
 {
     QTest::addColumn<QString>("fixture");
     // A root over three pages, a chapter in a subfolder, an \include and an \input
-    // nested in it.
+    // nested in it. The headings are listed too: the first of their records has
+    // no position on any page.
     QTest::newRow("nested") << QString();
     // A chapter longer than the root text before it: its records for the root's
-    // later line numbers come first. Every line of the root is listed, 0 for those
-    // without a record, except the headings, whose first record has no position.
+    // later line numbers come first. Every line of the root and of the chapter is
+    // listed, 0 for those without a record.
     QTest::newRow("long chapter") << QStringLiteral("long-chapter/");
+    // intro.tex read after introduction.tex, whose name begins with its name.
+    QTest::newRow("similar names") << QStringLiteral("similar-names/");
 }
 
 // The sync files pdflatex wrote for the fixtures, with the pages read out of them
@@ -101,12 +104,22 @@ void TestPdfSync::textToPdfCases_data()
         << "intro.tex" << QStringList() << 5 << 2;
     QTest::newRow("page of the first position record") << "l 8 3\ns 1\np 8 1 1\ns 2\np 8 1 1\n"
                                                        << "" << QStringList() << 3 << 1;
+    QTest::newRow("first record placed nowhere, the next one on a page")
+        << "l 0 4\nl 1 4\nl 2 4\ns 1\np 2 1 1\ns 2\np 1 1 1\n"
+        << "" << QStringList() << 4 << 2;
+    QTest::newRow("root record placed nowhere, then the chapter's, then the root's")
+        << "l 0 4\n(ch\nl 1 4\n)\nl 2 4\ns 1\np 1 1 1\ns 2\np 2 1 1\n"
+        << "" << QStringList() << 4 << 2;
+    QTest::newRow("included file's record placed nowhere, then a nested one's, then its own")
+        << "(ch\nl 0 4\n(nested\nl 1 4\n)\nl 2 4\n)\ns 1\np 1 1 1\ns 3\np 2 1 1\n"
+        << "ch.tex" << QStringList() << 4 << 3;
     QTest::newRow("no position record") << "l 8 3\ns 1\n"
                                         << "" << QStringList() << 3 << 0;
     QTest::newRow("no page before the record") << "l 8 3\np 8 1 1\n"
                                                << "" << QStringList() << 3 << 0;
-    QTest::newRow("name that is no pattern") << "(a(b\nl 5 3\n)\n"
-                                             << "a(b.tex" << QStringList() << 3 << 0;
+    QTest::newRow("name with characters of pattern syntax")
+        << "(a+b\nl 4 3\n)\n(a(b\nl 5 3\n)\ns 1\np 4 1 1\ns 2\np 5 1 1\n"
+        << "a(b.tex" << QStringList() << 3 << 2;
 }
 
 void TestPdfSync::textToPdfCases()
