@@ -10,6 +10,7 @@
 #include "platform/TextEncoding.h"
 #include "platform/UserDefaults.h"
 
+#include <QDir>
 #include <QFile>
 #include <QHash>
 #include <QRegularExpression>
@@ -121,13 +122,23 @@ qsizetype texNameEnd(QByteArrayView log, qsizetype at)
     return -1;
 }
 
-// An error line starts with "./name.tex:", and the engine writes it at the start
-// of a line. The place of the ":" after the name, or -1.
+// An error line starts with the file's name as the engine opened it, then ":",
+// at the start of a line: "./name.tex:" for a name from the folder it runs in,
+// "../shared/name.tex:" or "/home/.../name.tex:" for one outside it. The place of
+// the ":" after the name, or -1.
 qsizetype errorNameEnd(QByteArrayView log, qsizetype at)
 {
-    if (!startsWith(log, at, "./"))
+    qsizetype name = -1;
+    for (QByteArrayView prefix :
+         {QByteArrayView("./"), QByteArrayView("../"), QByteArrayView("/")}) {
+        if (startsWith(log, at, prefix)) {
+            name = at + prefix.size();
+            break;
+        }
+    }
+    if (name < 0)
         return -1;
-    const qsizetype end = texNameEnd(log, at + 2);
+    const qsizetype end = texNameEnd(log, name);
     return end >= 0 && startsWith(log, end, ":") ? end : -1;
 }
 
@@ -352,8 +363,10 @@ QList<LatexLogParser::FileDiagnostics> LatexLogParser::parseLogBytes(QByteArrayV
 
     QList<FileDiagnostics> result;
     QHash<QString, qsizetype> places; // path → place in the result, or -1 when not held
+    // Names are relative to the log's folder unless they start at the root; one file
+    // named two ways ("./a.tex", "a.tex") is one place.
     auto placeOf = [&](const QString &name) {
-        const QString path = folder + name;
+        const QString path = QDir::cleanPath(name.startsWith(u'/') ? name : folder + name);
         auto known = places.constFind(path);
         if (known == places.cend()) {
             const std::shared_ptr<QSFile> file = lookup(path);
@@ -408,7 +421,7 @@ QList<LatexLogParser::FileDiagnostics> LatexLogParser::parseLogBytes(QByteArrayV
             // An error names its own file: after an included file was read the engine
             // reports the including file's lines, still inside the included file's segment.
             const qsizetype namedPlace =
-                placeOf(fileName(log.sliced(lineStart + 2, nameEnd - lineStart - 2)));
+                placeOf(fileName(log.sliced(lineStart, nameEnd - lineStart)));
             const qsizetype ownerPlace = namedPlace < 0 ? segmentPlace : namedPlace;
             if (ownerPlace < 0)
                 continue;

@@ -80,6 +80,9 @@ void TestLatexLogParser::realLogsGiveTheExpectedDiagnostics_data()
     // of the .aux and .out files.
     for (const char *log : {"my.thesis.log", "my.thesis-long-lines.log"})
         add("dotted-names", log, "my.thesis.tex");
+    // A book that reads a file from beside its own folder: the engine names it
+    // "../shared/macros.tex" in its error line.
+    add("outside-folder", "book/main.log", "book/main.tex");
 }
 
 // Logs written by pdflatex for the fixtures, parsed with the fixtures' files open
@@ -100,7 +103,8 @@ void TestLatexLogParser::realLogsGiveTheExpectedDiagnostics()
     QVERIFY(pool.readFile(folder.url(root)));
     const QString rootFolder = folder.path(QString()) + u'/';
     const auto result = LatexLogParser::parseLogBytes(
-        TestFolder::read(folder.path(log)), TextEncoding::UTF8, rootFolder,
+        TestFolder::read(folder.path(log)), TextEncoding::UTF8,
+        QFileInfo(folder.path(log)).absolutePath() + u'/',
         [&pool](const QString &path) { return pool.fileObjectForPath(QUrl::fromLocalFile(path)); });
 
     const QStringList expected = QString::fromUtf8(TestFolder::read(folder.path("expected.tsv")))
@@ -165,6 +169,10 @@ void TestLatexLogParser::segmentsAndPatterns_data()
     QTest::newRow("text that quotes an error line is none")
         << "(./main.tex\nPackage x Warning: see ./main.tex:3: there\n./main.tex:4: real\n"
         << QStringList{"main.tex\terror\t4\t real(on line: 4)"};
+    QTest::newRow("error lines that name a file outside the log's folder")
+        << "(./main.tex\n../doc/intro.tex:2: up\n/doc/chapters/one.tex:3: absolute\n"
+        << QStringList{"intro.tex\terror\t2\t up(on line: 2)",
+                       "chapters/one.tex\terror\t3\t absolute(on line: 3)"};
     QTest::newRow("files in subfolders have their own segments")
         << "(./main.tex (./chapters/one.tex\nLaTeX Warning: Label on input line 3.\n"
            "./chapters/one.tex:12: Undefined control sequence.\n"
