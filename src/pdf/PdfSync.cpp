@@ -90,10 +90,19 @@ QString withoutTexEnding(QString name)
     return name;
 }
 
-// Where the block of an included file starts: its name on a line of its own with
-// a ")" somewhere after it, else one of its include paths on a line of its own.
+// Where the block of an included file starts: one of its include paths on a line
+// of its own, as the engine writes the name it was given, else its name alone on
+// a line with a ")" somewhere after it. The paths come first: "(one" may be the
+// block of a one.tex beside the root when the file shown is ch/one.tex.
 qsizetype blockStart(const QString &sync, const PdfSync::ShownFile &shown)
 {
+    for (const QString &path : shown.relativeIncludePaths) {
+        const QString stem = withoutTexEnding(path);
+        for (const QString &line : {u'(' + stem + u'\n', u'(' + stem + QStringLiteral(".tex\n")}) {
+            if (const qsizetype found = sync.indexOf(line); found >= 0)
+                return found;
+        }
+    }
     // The whole name: "(introduction" is no block of intro.tex.
     const QRegularExpression opening(QStringLiteral(R"(\()")
                                          + QRegularExpression::escape(withoutTexEnding(shown.name))
@@ -104,13 +113,6 @@ qsizetype blockStart(const QString &sync, const PdfSync::ShownFile &shown)
         const QRegularExpressionMatch match = opening.match(sync);
         if (match.hasMatch() && match.capturedEnd(0) <= lastClose)
             return match.capturedStart(0);
-    }
-    for (const QString &path : shown.relativeIncludePaths) {
-        const QString stem = withoutTexEnding(path);
-        for (const QString &line : {u'(' + stem + u'\n', u'(' + stem + QStringLiteral(".tex\n")}) {
-            if (const qsizetype found = sync.indexOf(line); found >= 0)
-                return found;
-        }
     }
     return -1;
 }

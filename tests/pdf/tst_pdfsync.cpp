@@ -47,6 +47,8 @@ void TestPdfSync::pagesOfTheFixtureLines_data()
     QTest::newRow("long chapter") << QStringLiteral("long-chapter/");
     // intro.tex read after introduction.tex, whose name begins with its name.
     QTest::newRow("similar names") << QStringLiteral("similar-names/");
+    // one.tex and ch/one.tex, the top-level one read first.
+    QTest::newRow("same names") << QStringLiteral("same-names/");
 }
 
 // The sync files pdflatex wrote for the fixtures, with the pages read out of them
