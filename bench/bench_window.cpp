@@ -9,6 +9,7 @@
 #include "compile/ConsoleViewController.h"
 #include "editor/QSTextView.h"
 #include "platform/DocumentController.h"
+#include "platform/OutlineAppearance.h"
 #include "platform/UserDefaults.h"
 
 #include <QApplication>
@@ -111,7 +112,7 @@ void BM_KeystrokeToOutline(benchmark::State &state)
     for (auto _ : state) {
         const QChar typed(char16_t(u'a' + toOutline.size() % 26));
         name += typed;
-        const QString shown = OutlineViewDataSource::shownName(name);
+        const QString shown = OutlineAppearance::shownName(name);
         QElapsedTimer timer;
         timer.start();
         typeCharacter(text, typed);

@@ -2,10 +2,12 @@
 
 #include "app/QSOutlineViewReloaderThread.h"
 #include "app/QSPreferenceWindowController.h"
+#include "app/QSSmartDropPreferencesViewController.h"
 #include "editor/QSSyntaxHighlighter.h"
 #include "editor/SmartDrop.h"
 #include "model/ChangesQueue.h"
 #include "model/QSFilePool.h"
+#include "platform/OutlineAppearance.h"
 #include "platform/UserDefaults.h"
 
 namespace {
@@ -27,17 +29,6 @@ AppController::AppController(QObject *parent)
     SmartDrop::sharedSmartDrop();
     _syntaxHighlighter = std::make_unique<QSSyntaxHighlighter>();
     _outlineViewReloader = std::make_unique<QSOutlineViewReloaderThread>();
-    // Icons are loaded when first drawn.
-    _outlineIcons = {
-        {QStringLiteral("error"), QStringLiteral(":/errorSourceIcon.svg")},
-        {QStringLiteral("warning"), QStringLiteral(":/warningSourceIcon.svg")},
-        {QStringLiteral("part"), QStringLiteral(":/partSourceIcon.svg")},
-        {QStringLiteral("chapter"), QStringLiteral(":/chapterSourceIcon.svg")},
-        {QStringLiteral("section"), QStringLiteral(":/sectionSourceIcon.svg")},
-        {QStringLiteral("subsection"), QStringLiteral(":/subsectionSourceIcon.svg")},
-        {QStringLiteral("subsubsection"), QStringLiteral(":/subsubsectionSourceIcon.svg")},
-        {QStringLiteral("quillsetFile"), QStringLiteral(":/TEX.svg")},
-    };
 }
 
 AppController::~AppController()
@@ -63,8 +54,17 @@ void AppController::showPreferencePanel()
     _preferenceController->showWindow();
 }
 
+void AppController::editSmartDropForFileType(const QString &fileType)
+{
+    showPreferencePanel();
+    _preferenceController->displayPreferenceAtIndex(
+        QSSmartDropPreferencesViewController::paneIndex);
+    if (auto *pane = qobject_cast<QSSmartDropPreferencesViewController *>(
+            _preferenceController->pane(QSSmartDropPreferencesViewController::paneIndex)))
+        pane->editSmartDropForFileType(fileType);
+}
+
 QIcon AppController::outlineIconForType(const QString &type) const
 {
-    const QString resource = _outlineIcons.value(type);
-    return resource.isEmpty() ? QIcon() : QIcon(resource);
+    return OutlineAppearance::iconForType(type);
 }

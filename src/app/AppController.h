@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QIcon>
-#include <QMap>
 #include <QObject>
 #include <memory>
 
@@ -29,6 +28,8 @@ public:
     bool applicationShouldOpenUntitledFile() const;
     // Shows the preferences window, made on first use and kept.
     void showPreferencePanel();
+    // Shows the SmartDrop pane of the preferences with the type's snippet to edit.
+    void editSmartDropForFileType(const QString &fileType);
     QSPreferenceWindowController *preferenceController() const
     {
         return _preferenceController.get();
@@ -46,5 +47,4 @@ private:
     std::unique_ptr<ChangesQueue> _appChangesQueue;
     std::unique_ptr<QSSyntaxHighlighter> _syntaxHighlighter;
     std::unique_ptr<QSOutlineViewReloaderThread> _outlineViewReloader;
-    QMap<QString, QString> _outlineIcons; // outline type -> resource of its icon
 };

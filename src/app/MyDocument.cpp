@@ -125,13 +125,13 @@ void MyDocument::awakeFromNib()
         QS_ASSERT(_fileOpened, "MyDocument:awakeFromNib: file read from filePool was nil");
     }
 
-    _findAndReplaceCustomViewController = new FindAndReplaceViewController(this);
-    _findAndReplaceCustomViewController->view()->setParent(_ui->findAndReplaceCustomView);
-    _findAndReplaceCustomViewController->hideWithoutAnimation();
-
     QSTextView *text = _ui->textView;
     text->setTextInteractionFlags(Qt::TextEditorInteraction);
     _textStorageDelegate = new TextStorageDelegate(text, this);
+    _findAndReplaceCustomViewController = new FindAndReplaceViewController(
+        text, _textStorageDelegate, _ui->outlineView, [this] { return _fileOpened; }, this);
+    _findAndReplaceCustomViewController->view()->setParent(_ui->findAndReplaceCustomView);
+    _findAndReplaceCustomViewController->hideWithoutAnimation();
     connect(_textStorageDelegate, &TextStorageDelegate::rangeNeedsHighlighting, text,
             [text](QSRange range) {
                 if (const QSSyntaxHighlighter *highlighter =
@@ -167,10 +167,7 @@ void MyDocument::awakeFromNib()
         reloadPDF();
     else
         _pdfViewController->hidePDFViewWithAnimation(false);
-    connect(_consoleViewController, &ConsoleViewController::compileSucceeded, this,
-            &MyDocument::reloadPDF);
-    connect(qobject_cast<DropTextView *>(text), &DropTextView::pdfSyncRequested, this,
-            &MyDocument::pdfSyncFromTextViewToPdf);
+    connectPanes();
     syncPanelMenuItems();
     setWindowFrameFromDefaults();
 
@@ -777,6 +774,59 @@ void MyDocument::nextFindResult()
 void MyDocument::previousFindResult()
 {
     _findAndReplaceCustomViewController->findPrevious();
+}
+
+// What the panes and the text view report, answered by the window.
+void MyDocument::connectPanes()
+{
+    ConsoleViewController *console = _consoleViewController;
+    connect(console, &ConsoleViewController::compileSucceeded, this, &MyDocument::reloadPDF);
+    connect(console, &ConsoleViewController::diagnosticChosen, this, &MyDocument::showLineOfFile);
+    connect(console, &ConsoleViewController::shownChanged, this, [](bool shown) {
+        if (MainMenuController *menu = MainMenuController::sharedMainMenuController()) {
+            menu->showConsoleItem()->setVisible(!shown);
+            menu->hideConsoleItem()->setVisible(shown);
+        }
+    });
+
+    connect(_pdfViewController, &QSPDFViewController::shownChanged, this, [](bool shown) {
+        if (MainMenuController *menu = MainMenuController::sharedMainMenuController()) {
+            menu->showPDFItem()->setVisible(!shown);
+            menu->hidePDFItem()->setVisible(shown);
+        }
+    });
+    connect(_pdfViewController->pdfView(), &QSPDFView::syncPointClicked, this,
+            &MyDocument::pdfSyncFromPdfViewToTextView);
+
+    FindAndReplaceViewController *find = _findAndReplaceCustomViewController;
+    connect(find, &FindAndReplaceViewController::resultsShown, this, &MyDocument::setDataSource);
+    connect(find, &FindAndReplaceViewController::resultsHidden, this,
+            [this] { setDataSource(nullptr); });
+    connect(
+        find, &FindAndReplaceViewController::resultChosen, this,
+        [this](const std::shared_ptr<QSFile> &file, QSRange range) { selectRange(range, file); });
+
+    auto *text = qobject_cast<DropTextView *>(_ui->textView);
+    connect(text, &DropTextView::pdfSyncRequested, this, &MyDocument::pdfSyncFromTextViewToPdf);
+    connect(text, &DropTextView::newSmartDropRequested, this, [](const QString &fileType) {
+        if (AppController *app = AppController::sharedAppController())
+            app->editSmartDropForFileType(fileType);
+    });
+}
+
+// A diagnostic's file, shown with the first character of its line selected; a line
+// past the end selects nothing.
+void MyDocument::showLineOfFile(const std::shared_ptr<QSFile> &file, int lineNumber)
+{
+    selectRange(QSRange{0, 0}, file);
+    const QTextDocument *text = _ui->textView->document();
+    if (lineNumber <= 1) {
+        selectRange(QSRange{0, text->blockCount() > 1 ? 1u : 0u}, file);
+        return;
+    }
+    const QTextBlock line = text->findBlockByNumber(lineNumber - 1);
+    if (line.isValid())
+        selectRange(QSRange{quint32(line.position()), 1}, file);
 }
 
 // The show/hide pairs show the action that applies to this window's panes.

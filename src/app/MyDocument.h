@@ -119,6 +119,8 @@ private:
     void storeWindowFrame() const;
     void updateWindowTitle();
     void syncPanelMenuItems() const;
+    void connectPanes();
+    void showLineOfFile(const std::shared_ptr<QSFile> &file, int lineNumber);
     // Whether the root file's SyncTeX data is the latest sync data of its compile.
     bool usesSyncTeX() const;
 

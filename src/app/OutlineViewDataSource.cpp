@@ -1,8 +1,8 @@
 #include "app/OutlineViewDataSource.h"
 
-#include "app/AppController.h"
 #include "model/QSFilePool.h"
 #include "model/QSSectionNode.h"
+#include "platform/OutlineAppearance.h"
 
 #include <QIcon>
 
@@ -59,11 +59,6 @@ void OutlineViewDataSource::setRootItem(std::shared_ptr<QSSectionNode> rootItem)
 std::shared_ptr<QSSectionNode> OutlineViewDataSource::rootItem() const
 {
     return _rootItem;
-}
-
-QString OutlineViewDataSource::shownName(const QString &name)
-{
-    return name.size() >= 26 ? name.left(15) + QStringLiteral("...") + name.right(7) : name;
 }
 
 std::unique_ptr<OutlineViewDataSource::Item>
@@ -214,13 +209,12 @@ QVariant OutlineViewDataSource::data(const QModelIndex &index, int role) const
         return {};
     switch (role) {
     case Qt::DisplayRole:
-        return shownName(item->name);
+        return OutlineAppearance::shownName(item->name);
     case Qt::ToolTipRole:
         return item->name;
     case Qt::DecorationRole:
-        if (item->type == QStringLiteral("File") && AppController::sharedAppController())
-            return AppController::sharedAppController()->outlineIconForType(
-                QStringLiteral("quillsetFile"));
+        if (item->type == QStringLiteral("File"))
+            return OutlineAppearance::iconForType(QStringLiteral("quillsetFile"));
         return {};
     default:
         return {};

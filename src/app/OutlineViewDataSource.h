@@ -31,10 +31,6 @@ public:
     // The first row that shows the node, or an invalid index.
     QModelIndex indexForNode(const QSSectionNode *node) const;
 
-    // What a row shows of a name: 26 characters or more become the first 15, "..."
-    // and the last 7.
-    static QString shownName(const QString &name);
-
     QModelIndex index(int row, int column, const QModelIndex &parent = {}) const override;
     QModelIndex parent(const QModelIndex &index) const override;
     int rowCount(const QModelIndex &parent = {}) const override;

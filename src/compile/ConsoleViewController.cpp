@@ -1,23 +1,18 @@
 #include "compile/ConsoleViewController.h"
 
-#include "app/MainMenuController.h"
-#include "app/MyDocument.h"
-#include "app/SplitViewPane.h"
 #include "compile/ErrorOutlineDataSource.h"
-#include "compile/ErrorWarningNode.h"
 #include "compile/LatexCompiler.h"
 #include "compile/LatexLogParser.h"
 #include "compile/StatusView.h"
-#include "editor/QSTextView.h"
+#include "model/ErrorWarningNode.h"
 #include "model/QSFile.h"
+#include "platform/SplitViewPane.h"
 #include "platform/UserDefaults.h"
 #include "ui_ConsoleView.h"
 
-#include <QAction>
 #include <QFileInfo>
 #include <QPlainTextEdit>
 #include <QScrollBar>
-#include <QTextBlock>
 #include <QTreeView>
 #include <QUrl>
 #include <QVariantAnimation>
@@ -37,14 +32,13 @@ constexpr qsizetype pendingOutputLimit = 8 << 20;
 
 } // namespace
 
-ConsoleViewController::ConsoleViewController(MyDocument *document)
-    : QObject(document)
+ConsoleViewController::ConsoleViewController(QObject *parent)
+    : QObject(parent)
     , _ui(std::make_unique<Ui::ConsoleView>())
     , _view(new QWidget)
     , _latexLogFileParser(new LatexLogParser(this))
     , _latexCompiler(std::make_unique<LatexCompiler>(this))
     , _errorOutlineDataSource(new ErrorOutlineDataSource(_latexLogFileParser, this))
-    , _document(document)
     , _animation(new QVariantAnimation(this))
 {
     _ui->setupUi(_view);
@@ -250,7 +244,7 @@ void ConsoleViewController::showMessage(const QString &message)
 void ConsoleViewController::animatedExpansionToHeight(int height)
 {
     _height = height;
-    syncMenuItems();
+    emit shownChanged(isShown());
     auto *area = _view->parentWidget();
     if (!area)
         return;
@@ -264,7 +258,7 @@ void ConsoleViewController::hideWithoutAnimation()
 {
     _animation->stop();
     _height = 1;
-    syncMenuItems();
+    emit shownChanged(isShown());
     setConsoleHeight(1);
 }
 
@@ -274,35 +268,14 @@ void ConsoleViewController::setConsoleHeight(int height)
     SplitViewPane::setSize(_view->parentWidget(), height, Qt::Vertical);
 }
 
-void ConsoleViewController::syncMenuItems() const
-{
-    MainMenuController *menu = MainMenuController::sharedMainMenuController();
-    if (!menu)
-        return;
-    menu->showConsoleItem()->setVisible(_height <= 1);
-    menu->hideConsoleItem()->setVisible(_height > 1);
-}
-
-// A chosen error or warning shows its file with the start of its line selected.
 void ConsoleViewController::outlineViewSelectionDidChange()
 {
     const QModelIndexList selected = errorWarningOutline()->selectionModel()->selectedIndexes();
-    if (selected.isEmpty() || !_document)
+    if (selected.isEmpty())
         return;
     const std::shared_ptr<ErrorWarningNode> diagnostic =
         _errorOutlineDataSource->diagnosticForIndex(selected.first());
     const std::shared_ptr<QSFile> file = diagnostic ? diagnostic->file.lock() : nullptr;
-    if (!file)
-        return;
-    _document->selectRange(QSRange{0, 0}, file);
-    const QTextDocument *text = _document->textView()->document();
-    if (diagnostic->lineNumber <= 1) {
-        const bool hasLineBreak = text->blockCount() > 1;
-        _document->selectRange(QSRange{0, hasLineBreak ? 1u : 0u}, file);
-        return;
-    }
-    // A line past the end selects nothing; the file is still shown.
-    const QTextBlock line = text->findBlockByNumber(diagnostic->lineNumber - 1);
-    if (line.isValid())
-        _document->selectRange(QSRange{quint32(line.position()), 1}, file);
+    if (file)
+        emit diagnosticChosen(file, diagnostic->lineNumber);
 }

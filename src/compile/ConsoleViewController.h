@@ -10,7 +10,6 @@
 class ErrorOutlineDataSource;
 class LatexCompiler;
 class LatexLogParser;
-class MyDocument;
 class QPlainTextEdit;
 class QSFile;
 class QTreeView;
@@ -31,7 +30,7 @@ class ConsoleViewController : public QObject
 public:
     static constexpr int openHeight = 100;
 
-    explicit ConsoleViewController(MyDocument *document);
+    explicit ConsoleViewController(QObject *parent = nullptr);
     ~ConsoleViewController() override;
 
     // The console's content ("ConsoleView"): the error tree and the output logger.
@@ -71,11 +70,15 @@ signals:
     void compileSucceeded();
     // The error tree or the closed console of the last compile is in place.
     void errorWarningOutlineUpdated();
+    // An error or warning was chosen in the tree: its file and 1-based line (0 when
+    // the engine gave none).
+    void diagnosticChosen(std::shared_ptr<QSFile> file, int lineNumber);
+    // The console opens or closes (the height it is going to).
+    void shownChanged(bool shown);
 
 private:
     void outlineViewSelectionDidChange();
     void setConsoleHeight(int height);
-    void syncMenuItems() const;
     void queueOutputFlush();
     void flushOutput();
 
@@ -84,7 +87,6 @@ private:
     LatexLogParser *_latexLogFileParser;
     std::unique_ptr<LatexCompiler> _latexCompiler;
     ErrorOutlineDataSource *_errorOutlineDataSource;
-    MyDocument *_document; // not owned; owns this controller
     // Keeps pieces of output from several threads in one order on their way to the UI thread.
     std::mutex _textLoggerLock;
     QString _pendingOutput;

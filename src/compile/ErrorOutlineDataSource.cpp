@@ -1,9 +1,9 @@
 #include "compile/ErrorOutlineDataSource.h"
 
-#include "app/AppController.h"
-#include "compile/ErrorWarningNode.h"
 #include "compile/LatexLogParser.h"
+#include "model/ErrorWarningNode.h"
 #include "model/QSFile.h"
+#include "platform/OutlineAppearance.h"
 
 // A file row has internal id 0; a diagnostic row carries its file row's number + 1.
 ErrorOutlineDataSource::ErrorOutlineDataSource(LatexLogParser *logParser, QObject *parent)
@@ -75,11 +75,8 @@ QVariant ErrorOutlineDataSource::data(const QModelIndex &index, int role) const
         return file ? QVariant(file->name()) : QVariant(QStringLiteral("nil obj"));
     }
     if (role == Qt::DecorationRole) {
-        const AppController *app = AppController::sharedAppController();
-        if (!app)
-            return {};
-        return app->outlineIconForType(diagnostic ? diagnostic->type
-                                                  : QStringLiteral("quillsetFile"));
+        return OutlineAppearance::iconForType(diagnostic ? diagnostic->type
+                                                         : QStringLiteral("quillsetFile"));
     }
     return {};
 }

@@ -1,8 +1,8 @@
 #include "compile/LatexLogParser.h"
 
 #include "compile/ConsoleViewController.h"
-#include "compile/ErrorWarningNode.h"
 #include "compile/LatexCompiler.h"
+#include "model/ErrorWarningNode.h"
 #include "model/QSFile.h"
 #include "model/QSFilePool.h"
 #include "platform/Log.h"

@@ -95,6 +95,8 @@ void DropTextView::dropEvent(QDropEvent *event)
         typeIn(*_toInsert, _lastDraggedRange);
     } else {
         auto *sheet = new SmartDropNoDropExistSheetController(this);
+        connect(sheet, &SmartDropNoDropExistSheetController::newSmartDropRequested, this,
+                &DropTextView::newSmartDropRequested);
         sheet->open();
         qsLog(QStringLiteral("no smartdrop was found"));
     }

@@ -29,6 +29,8 @@ public:
 
 signals:
     void pdfSyncRequested();
+    // A dropped file's type has no snippet and the user wants to write one.
+    void newSmartDropRequested(const QString &fileType);
 
 protected:
     void mousePressEvent(QMouseEvent *event) override;

@@ -1,8 +1,5 @@
 #include "editor/SmartDropNoDropExistSheetController.h"
 
-#include "app/AppController.h"
-#include "app/QSPreferenceWindowController.h"
-#include "app/QSSmartDropPreferencesViewController.h"
 #include "editor/DropTextView.h"
 #include "editor/SmartDrop.h"
 #include "ui_SmartDropNoDropExist.h"
@@ -53,15 +50,7 @@ void SmartDropNoDropExistSheetController::createNewSmartDrop()
     if (!type)
         return;
     SmartDrop::sharedSmartDrop()->setSmartDrop(QStringLiteral("tmpSmartDrop"), *type);
-    AppController *app = AppController::sharedAppController();
-    if (!app)
-        return;
-    app->showPreferencePanel();
-    QSPreferenceWindowController *preferences = app->preferenceController();
-    preferences->displayPreferenceAtIndex(QSSmartDropPreferencesViewController::paneIndex);
-    if (auto *pane = qobject_cast<QSSmartDropPreferencesViewController *>(
-            preferences->pane(QSSmartDropPreferencesViewController::paneIndex)))
-        pane->editSmartDropForFileType(*type);
+    emit newSmartDropRequested(*type);
 }
 
 void SmartDropNoDropExistSheetController::doNothing()

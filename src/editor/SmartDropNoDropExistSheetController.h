@@ -30,6 +30,11 @@ public:
     void doNothing();
     void closeSheet();
 
+signals:
+    // The user chose to write a snippet for the type (the sheet has given it the
+    // placeholder "tmpSmartDrop").
+    void newSmartDropRequested(const QString &fileType);
+
 private:
     std::unique_ptr<Ui::SmartDropNoDropExist> _ui;
     QDialog *_window;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/QSRange.h"
+#include "model/QSSectionNode.h"
 
 #include <QHash>
 #include <QList>
@@ -9,17 +10,16 @@
 
 class FindAndReplaceSearchResult;
 class QSFile;
-class QSSectionNode;
 
 // Which outline nodes of a document hold a search key: the root file and every
 // file it includes, each once, searched node by node (a match never spans two
 // nodes), the results in document order. A match in running text is credited to
 // the section or file that holds it.
-class FindAndReplace
+class FindAndReplace : public QSSectionNode::SearchReceiver
 {
 public:
     explicit FindAndReplace(const std::shared_ptr<QSFile> &file);
-    ~FindAndReplace();
+    ~FindAndReplace() override;
 
     // Searches the whole document, ignoring case; takes the document-model lock, so
     // that no edit changes a tree under the search.
@@ -28,7 +28,7 @@ public:
     // Reports from the node search: a node's own text, starting at the location in
     // its file, holds the key, first at the offset given.
     void SectionNodeMatchesSearch(const std::shared_ptr<QSSectionNode> &node, qint32 location,
-                                  qsizetype first);
+                                  qsizetype first) override;
     void sectionNodeNoLongerMatchesSearch(const std::shared_ptr<QSSectionNode> &) {}
     bool searchKeyWasFoundInFile() const { return !_findResults.isEmpty(); }
 

@@ -1,9 +1,8 @@
 #include "find/FindAndReplaceOutlineViewDataSource.h"
 
-#include "app/AppController.h"
-#include "app/OutlineViewDataSource.h"
 #include "model/QSFilePool.h"
 #include "model/QSSectionNode.h"
+#include "platform/OutlineAppearance.h"
 
 void FindAndReplaceOutlineViewDataSource::setFindAndReplaceResults(
     const QList<std::shared_ptr<QSSectionNode>> &results)
@@ -48,14 +47,11 @@ QVariant FindAndReplaceOutlineViewDataSource::data(const QModelIndex &index, int
     if (role == Qt::DisplayRole) {
         // The edit worker renames nodes as the user types.
         std::lock_guard lock(QSFilePool::documentModelLock());
-        return OutlineViewDataSource::shownName(node->nodeName());
+        return OutlineAppearance::shownName(node->nodeName());
     }
     if (role == Qt::DecorationRole) {
-        const AppController *app = AppController::sharedAppController();
-        if (!app)
-            return {};
-        return app->outlineIconForType(node->isFileNode() ? QStringLiteral("quillsetFile")
-                                                          : node->nodeType());
+        return OutlineAppearance::iconForType(node->isFileNode() ? QStringLiteral("quillsetFile")
+                                                                 : node->nodeType());
     }
     return {};
 }

@@ -1,6 +1,5 @@
 #include "find/FindAndReplaceViewController.h"
 
-#include "app/MyDocument.h"
 #include "editor/QSTextView.h"
 #include "find/FindAndReplace.h"
 #include "find/FindAndReplaceOutlineViewDataSource.h"
@@ -20,17 +19,23 @@
 #include <QTreeView>
 #include <QVariantAnimation>
 
-FindAndReplaceViewController::FindAndReplaceViewController(MyDocument *document)
-    : QObject(document)
+FindAndReplaceViewController::FindAndReplaceViewController(
+    QSTextView *textView, TextStorageDelegate *delegate, QTreeView *outline,
+    std::function<std::shared_ptr<QSFile>()> rootFile, QObject *parent)
+    : QObject(parent)
     , _ui(std::make_unique<Ui::FindAndReplaceView>())
     , _view(new FindAndReplaceViewBackground)
-    , _document(document)
+    , _textView(textView)
+    , _textStorageDelegate(delegate)
+    , _outline(outline)
+    , _rootFile(std::move(rootFile))
     , _dataSourceForOutlineView(new FindAndReplaceOutlineViewDataSource(this))
     , _animation(new QVariantAnimation(this))
 {
-    QS_ASSERT(document, "doc is nil in initWithMyDocument of FindAndReplaceViewController");
+    QS_ASSERT(_rootFile && _rootFile(),
+              "doc is nil in initWithMyDocument of FindAndReplaceViewController");
     _ui->setupUi(static_cast<FindAndReplaceViewBackground *>(_view.data()));
-    _findAndReplaceObject = std::make_unique<FindAndReplace>(document->fileOpened());
+    _findAndReplaceObject = std::make_unique<FindAndReplace>(_rootFile());
 
     connect(_ui->o_findTextField, &QLineEdit::textChanged, this,
             &FindAndReplaceViewController::controlTextDidChange);
@@ -160,38 +165,37 @@ void FindAndReplaceViewController::hideFindAndReplace()
         return;
     animatedToggle();
     _dataSourceForOutlineView->setFindAndReplaceResults({});
-    _document->setDataSource(nullptr);
+    emit resultsHidden();
     _lastFoundLocation = 0;
-    _document->textView()->setFocus();
+    _textView->setFocus();
 }
 
 void FindAndReplaceViewController::closeFindAndReplace()
 {
     _dataSourceForOutlineView->setFindAndReplaceResults({});
-    _document->setDataSource(nullptr);
+    emit resultsHidden();
     _lastFoundRange = QSRange{0, 0};
 }
 
 void FindAndReplaceViewController::findNext()
 {
     if (isShown())
-        _document->textView()->selectAndHighlightNextRangeOfString(_ui->o_findTextField->text());
+        _textView->selectAndHighlightNextRangeOfString(_ui->o_findTextField->text());
 }
 
 void FindAndReplaceViewController::findPrevious()
 {
     if (isShown())
-        _document->textView()->selectAndHighlightPreviousRangeOfString(
-            _ui->o_findTextField->text());
+        _textView->selectAndHighlightPreviousRangeOfString(_ui->o_findTextField->text());
 }
 
 void FindAndReplaceViewController::replace()
 {
     if (isShown())
-        _document->textView()->replaceSelectedRangeWith(_ui->o_replaceTextField->text().isNull()
-                                                            ? QStringLiteral("")
-                                                            : _ui->o_replaceTextField->text(),
-                                                        true);
+        _textView->replaceSelectedRangeWith(_ui->o_replaceTextField->text().isNull()
+                                                ? QStringLiteral("")
+                                                : _ui->o_replaceTextField->text(),
+                                            true);
 }
 
 void FindAndReplaceViewController::controlTextDidChange()
@@ -201,7 +205,7 @@ void FindAndReplaceViewController::controlTextDidChange()
     _lastFoundRange = QSRange{0, 0};
     // Typing on searches from the match found so far (or the insertion point), so
     // that a longer key that still matches there stays there.
-    QSTextView *text = _document->textView();
+    QSTextView *text = _textView;
     text->setSearchOffset(text->textCursor().selectionStart());
     findNext();
 }
@@ -212,14 +216,14 @@ int FindAndReplaceViewController::replaceAll()
     if (key.isEmpty())
         return 0;
     const QString replacement = _ui->o_replaceTextField->text();
-    TextStorageDelegate *delegate = _document->textStorageDelegate();
-    QSTextView *text = _document->textView();
+    TextStorageDelegate *delegate = _textStorageDelegate;
+    QSTextView *text = _textView;
     const std::shared_ptr<QSFile> shown = delegate->selectedFile();
     const int caret = text->textCursor().position();
     QList<std::shared_ptr<QSFile>> files;
     {
         std::lock_guard lock(QSFilePool::documentModelLock());
-        files = QSFilePool::fileList(_document->fileOpened().get());
+        files = QSFilePool::fileList(_rootFile().get());
     }
     int replaced = 0;
     for (const std::shared_ptr<QSFile> &file : std::as_const(files)) {
@@ -255,24 +259,24 @@ int FindAndReplaceViewController::replaceAll()
 void FindAndReplaceViewController::searchFileForString()
 {
     const QString key = _ui->o_findTextField->text();
-    _findAndReplaceObject->setFileToSearchIn(_document->fileOpened());
+    _findAndReplaceObject->setFileToSearchIn(_rootFile());
     _findAndReplaceObject->findString(key);
     const QList<std::shared_ptr<QSSectionNode>> nodes = _findAndReplaceObject->findResults();
     _dataSourceForOutlineView->setFindAndReplaceResults(nodes);
     _ui->o_resultLabel->setText(key.isEmpty() ? QString()
                                               : tr("%n sections", nullptr, int(nodes.size())));
-    _document->setDataSource(_dataSourceForOutlineView);
-    connect(_document->outlineView()->selectionModel(), &QItemSelectionModel::selectionChanged,
-            this, &FindAndReplaceViewController::outlineViewSelectionDidChange,
-            Qt::UniqueConnection);
+    emit resultsShown(_dataSourceForOutlineView);
+    if (_outline->model() == _dataSourceForOutlineView)
+        connect(_outline->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+                &FindAndReplaceViewController::outlineViewSelectionDidChange, Qt::UniqueConnection);
 }
 
 // A chosen result shows its file with the first occurrence of the key selected.
 void FindAndReplaceViewController::outlineViewSelectionDidChange()
 {
-    if (_document->outlineView()->model() != _dataSourceForOutlineView)
+    if (_outline->model() != _dataSourceForOutlineView)
         return;
-    const QModelIndexList selected = _document->outlineView()->selectionModel()->selectedIndexes();
+    const QModelIndexList selected = _outline->selectionModel()->selectedIndexes();
     if (selected.isEmpty())
         return;
     const std::shared_ptr<QSSectionNode> node =
@@ -293,7 +297,7 @@ void FindAndReplaceViewController::outlineViewSelectionDidChange()
     if (at < 0)
         at = content.indexOf(key, 0, Qt::CaseInsensitive);
     if (at >= 0)
-        _document->selectRange(QSRange{quint32(at), quint32(key.size())}, file);
+        emit resultChosen(file, QSRange{quint32(at), quint32(key.size())});
 }
 
 void FindAndReplaceViewController::setFileToSearch(const std::shared_ptr<QSFile> &file)
@@ -304,6 +308,6 @@ void FindAndReplaceViewController::setFileToSearch(const std::shared_ptr<QSFile>
 
 void FindAndReplaceViewController::setSearchOffset(qint32 offset)
 {
-    if (offset < _document->textView()->document()->characterCount() - 1)
+    if (offset < _textView->document()->characterCount() - 1)
         _searchOffset = offset;
 }

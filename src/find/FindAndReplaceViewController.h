@@ -5,14 +5,18 @@
 #include <QObject>
 #include <QPointer>
 #include <QWidget>
+#include <functional>
 #include <memory>
 
 class FindAndReplace;
+class QAbstractItemModel;
 class FindAndReplaceOutlineViewDataSource;
-class MyDocument;
 class QLabel;
 class QLineEdit;
 class QSFile;
+class QSTextView;
+class QTreeView;
+class TextStorageDelegate;
 class QVariantAnimation;
 namespace Ui {
 class FindAndReplaceView;
@@ -29,7 +33,13 @@ class FindAndReplaceViewController : public QObject
 public:
     static constexpr int slideMilliseconds = 200;
 
-    explicit FindAndReplaceViewController(MyDocument *document);
+    // The strip finds in the window's text view, replaces through the view and its
+    // delegate, and lists results in the window's outline; rootFile gives the
+    // document's root file whenever it is asked.
+    FindAndReplaceViewController(QSTextView *textView, TextStorageDelegate *delegate,
+                                 QTreeView *outline,
+                                 std::function<std::shared_ptr<QSFile>()> rootFile,
+                                 QObject *parent = nullptr);
     ~FindAndReplaceViewController() override;
 
     QWidget *view() const { return _view; }
@@ -65,6 +75,14 @@ public:
     bool isPerformingSearch() const { return _isPerformingSearch; }
     void setIsPerformingSearch(bool performing) { _isPerformingSearch = performing; }
 
+signals:
+    // The outline is to list the sections that hold the find text, or to go back
+    // to the document's outline.
+    void resultsShown(QAbstractItemModel *results);
+    void resultsHidden();
+    // A listed section was chosen: the occurrence of the text to show in its file.
+    void resultChosen(std::shared_ptr<QSFile> file, QSRange range);
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
@@ -75,8 +93,11 @@ private:
     QWidget *area() const;
 
     std::unique_ptr<Ui::FindAndReplaceView> _ui;
-    QPointer<QWidget> _view; // owned until the window takes it
-    MyDocument *_document;   // not owned; owns this controller
+    QPointer<QWidget> _view;                   // owned until the window takes it
+    QSTextView *_textView;                     // not owned; the window's
+    TextStorageDelegate *_textStorageDelegate; // not owned; the window's
+    QTreeView *_outline;                       // not owned; the window's
+    std::function<std::shared_ptr<QSFile>()> _rootFile;
     std::unique_ptr<FindAndReplace> _findAndReplaceObject;
     FindAndReplaceOutlineViewDataSource *_dataSourceForOutlineView;
     std::shared_ptr<QSFile> _fileToSearch;

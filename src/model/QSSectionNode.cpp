@@ -1,6 +1,5 @@
 #include "model/QSSectionNode.h"
 
-#include "find/FindAndReplace.h"
 #include "model/OutlineScanner.h"
 #include "model/QSFile.h"
 #include "model/QSFilePool.h"
@@ -734,7 +733,7 @@ void QSSectionNode::setNodeType(const QString &type)
         parentNode->invalidateLengthWithChildren();
 }
 
-void QSSectionNode::searchForString(const QString &key, FindAndReplace *engine, bool checkChildren,
+void QSSectionNode::searchForString(const QString &key, SearchReceiver *engine, bool checkChildren,
                                     qint32 *location)
 {
     const QString text = nodeData();

@@ -7,7 +7,6 @@
 #include <optional>
 #include <vector>
 
-class FindAndReplace;
 class QSFile;
 class QSSectionNode;
 
@@ -153,11 +152,21 @@ public:
     // The include nodes of this subtree in document order, not entering included files.
     List includeNodes();
 
+    // What a search over the nodes reports to: a node's own text, starting at the
+    // location in its file, holds the key, first at the offset given.
+    class SearchReceiver
+    {
+    public:
+        virtual ~SearchReceiver() = default;
+        virtual void SectionNodeMatchesSearch(const Ptr &node, qint32 location,
+                                              qsizetype first) = 0;
+    };
+
     // Tests this node's own text for the key, ignoring case, and with checkChildren
     // its subtree too (not entering included files), reporting each node that holds
     // it to the engine. The location is where this node's own text begins in its
     // file; it is moved past the texts searched.
-    void searchForString(const QString &key, FindAndReplace *engine, bool checkChildren,
+    void searchForString(const QString &key, SearchReceiver *engine, bool checkChildren,
                          qint32 *location);
 
     // Logs the subtree, one line per node: depth dashes, the type, " : ", the name.

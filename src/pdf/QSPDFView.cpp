@@ -1,7 +1,5 @@
 #include "pdf/QSPDFView.h"
 
-#include "app/MyDocument.h"
-
 #include <QGuiApplication>
 #include <QMouseEvent>
 #include <QPdfDocument>
@@ -92,10 +90,10 @@ void QSPDFView::showPage(int page)
 void QSPDFView::mousePressEvent(QMouseEvent *event)
 {
     const Qt::KeyboardModifiers modifiers = event->modifiers();
-    if (_document && event->button() == Qt::LeftButton && (modifiers & Qt::ControlModifier)
+    if (event->button() == Qt::LeftButton && (modifiers & Qt::ControlModifier)
         && !(modifiers & Qt::AltModifier)) {
         if (const auto pagePoint = pagePointAt(event->position().toPoint()))
-            _document->pdfSyncFromPdfViewToTextView(pagePoint->first + 1, pagePoint->second);
+            emit syncPointClicked(pagePoint->first + 1, pagePoint->second);
         event->accept();
         return;
     }

@@ -3,18 +3,14 @@
 #include <QPdfView>
 #include <optional>
 
-class MyDocument;
-
 // The PDF pane's view: all pages one below the other. A Ctrl-click on a page asks
-// the document for the source line typeset there.
+// for the source line typeset there.
 class QSPDFView : public QPdfView
 {
     Q_OBJECT
 
 public:
     explicit QSPDFView(QWidget *parent = nullptr);
-
-    void setMyDocument(MyDocument *document) { _document = document; }
 
     // Where a page lies in the scrolled area (before scrolling), as the view lays
     // pages out: one below the other, centred, with the margins and spacing between.
@@ -25,12 +21,15 @@ public:
     // Scrolls so that the page's top is at the top of the view.
     void showPage(int page);
 
+signals:
+    // A Ctrl-click on a 1-based page, at a point in PDF points from its upper left
+    // corner.
+    void syncPointClicked(int page, QPointF point);
+
 protected:
     void mousePressEvent(QMouseEvent *event) override;
 
 private:
     QSizeF pageSize(int page) const;
     QList<QRect> pageGeometries() const;
-
-    MyDocument *_document = nullptr; // not owned
 };

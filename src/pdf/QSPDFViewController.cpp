@@ -1,12 +1,9 @@
 #include "pdf/QSPDFViewController.h"
 
-#include "app/MainMenuController.h"
-#include "app/MyDocument.h"
-#include "app/SplitViewPane.h"
 #include "pdf/QSPDFView.h"
+#include "platform/SplitViewPane.h"
 #include "ui_QSPDFView.h"
 
-#include <QAction>
 #include <QBuffer>
 #include <QFile>
 #include <QPainter>
@@ -15,15 +12,13 @@
 #include <QScrollBar>
 #include <QVariantAnimation>
 
-QSPDFViewController::QSPDFViewController(MyDocument *document)
-    : QObject(document)
+QSPDFViewController::QSPDFViewController(QObject *parent)
+    : QObject(parent)
     , _ui(std::make_unique<Ui::QSPDFViewContent>())
     , _view(new QWidget)
-    , _document(document)
     , _animation(new QVariantAnimation(this))
 {
     _ui->setupUi(_view);
-    _ui->o_pdfView->setMyDocument(document);
     _animation->setDuration(200);
     connect(_animation, &QVariantAnimation::valueChanged, this,
             [this](const QVariant &width) { setPaneWidth(width.toInt()); });
@@ -94,17 +89,9 @@ void QSPDFViewController::setPaneWidth(int width)
     SplitViewPane::setSize(pane(), width, Qt::Horizontal);
 }
 
-void QSPDFViewController::syncMenuItems(int width) const
-{
-    if (MainMenuController *menu = MainMenuController::sharedMainMenuController()) {
-        menu->showPDFItem()->setVisible(width <= 1);
-        menu->hidePDFItem()->setVisible(width > 1);
-    }
-}
-
 void QSPDFViewController::animatedExpansionToWidth(int width)
 {
-    syncMenuItems(width);
+    emit shownChanged(width > 1);
     QWidget *area = pane();
     if (!area)
         return;
@@ -124,7 +111,7 @@ void QSPDFViewController::showPDFViewWithAnimation(bool animated)
     }
     _animation->stop();
     setPaneWidth(width);
-    syncMenuItems(width);
+    emit shownChanged(width > 1);
 }
 
 void QSPDFViewController::hidePDFViewWithAnimation(bool animated)
@@ -135,7 +122,7 @@ void QSPDFViewController::hidePDFViewWithAnimation(bool animated)
     }
     _animation->stop();
     setPaneWidth(1);
-    syncMenuItems(1);
+    emit shownChanged(false);
 }
 
 bool QSPDFViewController::isHidden() const

@@ -6,7 +6,6 @@
 #include <QWidget>
 #include <memory>
 
-class MyDocument;
 class QPdfDocument;
 class QPrinter;
 class QSPDFView;
@@ -17,13 +16,13 @@ class QSPDFViewContent;
 
 // The PDF pane beside the text: shows the compiled PDF, reloads it in place after
 // each compile, turns to a page on request, and opens and closes by its width
-// (1 pixel when hidden), keeping the show-PDF and hide-PDF items in step.
+// (1 pixel when hidden).
 class QSPDFViewController : public QObject
 {
     Q_OBJECT
 
 public:
-    explicit QSPDFViewController(MyDocument *document);
+    explicit QSPDFViewController(QObject *parent = nullptr);
     ~QSPDFViewController() override;
 
     // The pane's content ("QSPDFView").
@@ -46,15 +45,17 @@ public:
     // Prints every page, each turned to fit the paper's orientation.
     void printTo(QPrinter *printer) const;
 
+signals:
+    // The pane opens or closes (the width it is going to).
+    void shownChanged(bool shown);
+
 private:
     QWidget *pane() const;
     void setPaneWidth(int width);
-    void syncMenuItems(int width) const;
 
     std::unique_ptr<Ui::QSPDFViewContent> _ui;
     QPointer<QWidget> _view; // owned until the window takes it
     QPdfDocument *_pdf = nullptr;
     QString _currentDocumentPath;
-    MyDocument *_document; // not owned; owns this controller
     QVariantAnimation *_animation;
 };

@@ -14,6 +14,7 @@
 #include "model/QSSectionNode.h"
 #include "model/TextStorageDelegate.h"
 #include "platform/DocumentController.h"
+#include "platform/OutlineAppearance.h"
 
 #include <QAbstractItemModelTester>
 #include <QAction>
@@ -282,9 +283,9 @@ void TestDocumentWindow::cellGeometryAndShortenedNames()
              QRect(21, 2, 81, 16));
     QCOMPARE(ImageAndTextCell::titleRectForBounds(QRect(0, 0, 100, 20), false),
              QRect(5, 2, 97, 16));
-    QCOMPARE(OutlineViewDataSource::shownName("abcdefghijklmnopqrstuvwxy"),
+    QCOMPARE(OutlineAppearance::shownName("abcdefghijklmnopqrstuvwxy"),
              QStringLiteral("abcdefghijklmnopqrstuvwxy"));
-    QCOMPARE(OutlineViewDataSource::shownName("abcdefghijklmnopqrstuvwxyz"),
+    QCOMPARE(OutlineAppearance::shownName("abcdefghijklmnopqrstuvwxyz"),
              QStringLiteral("abcdefghijklmno...tuvwxyz"));
 }
 

@@ -2,7 +2,7 @@
 // root's folder, as TeX reads it: the table is part of the document everywhere.
 #include "AppFixture.h"
 #include "compile/ErrorOutlineDataSource.h"
-#include "compile/ErrorWarningNode.h"
+#include "model/ErrorWarningNode.h"
 #include "editor/QSTextView.h"
 #include "model/QSFile.h"
 #include "model/QSFilePool.h"

@@ -1,7 +1,7 @@
 #include "app/AppFixture.h"
 #include "compile/ConsoleViewController.h"
 #include "compile/ErrorOutlineDataSource.h"
-#include "compile/ErrorWarningNode.h"
+#include "model/ErrorWarningNode.h"
 #include "compile/LatexCompiler.h"
 #include "compile/StatusSplitViewDelegate.h"
 #include "editor/QSTextView.h"

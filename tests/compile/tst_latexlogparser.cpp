@@ -1,6 +1,6 @@
 #include "TestSupport.h"
 #include "compile/ErrorOutlineDataSource.h"
-#include "compile/ErrorWarningNode.h"
+#include "model/ErrorWarningNode.h"
 #include "compile/LatexLogParser.h"
 #include "model/QSFile.h"
 #include "model/QSFilePool.h"

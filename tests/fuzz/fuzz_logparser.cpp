@@ -1,6 +1,6 @@
 // The log parser on any bytes: no crash, and diagnostics only for files it holds.
 #include "FuzzInput.h"
-#include "compile/ErrorWarningNode.h"
+#include "model/ErrorWarningNode.h"
 #include "compile/LatexLogParser.h"
 #include "model/QSFile.h"
 #include "platform/TextEncoding.h"

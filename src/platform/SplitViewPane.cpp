@@ -1,4 +1,4 @@
-#include "app/SplitViewPane.h"
+#include "platform/SplitViewPane.h"
 
 #include <QSplitter>
 
