@@ -1,6 +1,5 @@
 #include "app/AppController.h"
 
-#include "app/QSOutlineViewReloaderThread.h"
 #include "app/QSPreferenceWindowController.h"
 #include "app/QSSmartDropPreferencesViewController.h"
 #include "editor/QSSyntaxHighlighter.h"
@@ -28,7 +27,6 @@ AppController::AppController(QObject *parent)
     _appChangesQueue = std::make_unique<ChangesQueue>();
     SmartDrop::sharedSmartDrop();
     _syntaxHighlighter = std::make_unique<QSSyntaxHighlighter>();
-    _outlineViewReloader = std::make_unique<QSOutlineViewReloaderThread>();
 }
 
 AppController::~AppController()

@@ -6,21 +6,21 @@
 
 class ChangesQueue;
 class QSFilePool;
-class QSOutlineViewReloaderThread;
 class QSPreferenceWindowController;
 class QSSyntaxHighlighter;
 class QWidget;
 
-// Owns what is process-wide: the file pool, the edit worker, the syntax
-// highlighter, the outline reloader and the outline icons; answers whether an
-// untitled document opens at start-up. One for the whole program.
+// Owns what is process-wide: the file pool, the edit worker and the syntax
+// highlighter; answers whether an untitled document opens at start-up, and opens
+// the preferences. One for the whole program. (Each document's outline follows its
+// trees through the edit worker's notices; no worker of its own reloads it.)
 class AppController : public QObject
 {
     Q_OBJECT
 
 public:
-    // Creates, in this order, the file pool, the changes queue, the syntax
-    // highlighter and the outline reloader.
+    // Creates, in this order, the file pool, the changes queue and the syntax
+    // highlighter.
     explicit AppController(QObject *parent = nullptr);
     ~AppController() override;
     static AppController *sharedAppController();
@@ -39,12 +39,10 @@ public:
     QSFilePool *appFilePool() const { return _appFilePool.get(); }
     ChangesQueue *appChangesQueue() const { return _appChangesQueue.get(); }
     QSSyntaxHighlighter *syntaxHighlighter() const { return _syntaxHighlighter.get(); }
-    QSOutlineViewReloaderThread *outlineViewReloader() const { return _outlineViewReloader.get(); }
 
 private:
     std::unique_ptr<QSPreferenceWindowController> _preferenceController;
     std::unique_ptr<QSFilePool> _appFilePool;
     std::unique_ptr<ChangesQueue> _appChangesQueue;
     std::unique_ptr<QSSyntaxHighlighter> _syntaxHighlighter;
-    std::unique_ptr<QSOutlineViewReloaderThread> _outlineViewReloader;
 };

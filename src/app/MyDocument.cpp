@@ -1,10 +1,10 @@
 #include "app/MyDocument.h"
 
 #include "app/AppController.h"
+#include "app/DocumentFilesWatcher.h"
 #include "app/ImageAndTextCell.h"
 #include "app/MainMenuController.h"
 #include "app/OutlineViewDataSource.h"
-#include "app/QSOutlineViewReloaderThread.h"
 #include "app/SaveChangesController.h"
 #include "compile/ConsoleViewController.h"
 #include "compile/LatexCompiler.h"
@@ -22,7 +22,7 @@
 #include "pdf/PdfSync.h"
 #include "pdf/QSPDFView.h"
 #include "pdf/QSPDFViewController.h"
-#include "pdf/SyncTexLookup.h"
+#include "pdf/SyncResolver.h"
 #include "platform/Assertions.h"
 #include "platform/DocumentController.h"
 #include "platform/UserDefaults.h"
@@ -125,6 +125,10 @@ void MyDocument::awakeFromNib()
         QS_ASSERT(_fileOpened, "MyDocument:awakeFromNib: file read from filePool was nil");
     }
 
+    _filesWatcher = new DocumentFilesWatcher([this] { return _fileOpened; }, _curWindow, this);
+    connect(_filesWatcher, &DocumentFilesWatcher::filesWereReadAgain, this,
+            &MyDocument::filesWereReadAgain);
+
     QSTextView *text = _ui->textView;
     text->setTextInteractionFlags(Qt::TextEditorInteraction);
     _textStorageDelegate = new TextStorageDelegate(text, this);
@@ -181,9 +185,6 @@ void MyDocument::awakeFromNib()
             &MyDocument::outlineViewSelectionDidChange);
     if (ChangesQueue *queue = ChangesQueue::sharedQueue())
         connect(queue, &ChangesQueue::treeDidChange, this, &MyDocument::treeDidChange);
-    if (QSOutlineViewReloaderThread *reloader =
-            QSOutlineViewReloaderThread::sharedOutlineViewReloader())
-        reloader->setShouldReloadOutlines(true);
 
     const double outlineWidth = UserDefaults::standardUserDefaults()
                                     .dictionaryForKey(QSOutlineViewInfo)
@@ -194,7 +195,7 @@ void MyDocument::awakeFromNib()
 
     _textStorageDelegate->setSelectedFile(_fileOpened);
     updateWindowTitle();
-    watchFiles();
+    _filesWatcher->watchFiles();
 }
 
 void MyDocument::setWindowFrameFromDefaults()
@@ -242,14 +243,7 @@ void MyDocument::outlineViewSelectionDidChange()
         _outlineViewDataSource->nodeForIndex(selected.first());
     if (!node)
         return;
-    std::shared_ptr<QSFile> file;
-    qint32 location = 0;
-    {
-        std::lock_guard lock(QSFilePool::documentModelLock());
-        file = node->nodeFile();
-        if (!node->isFileNode())
-            location = node->nodeLocation();
-    }
+    const auto [file, location] = QSFilePool::fileAndLocationOfNode(*node);
     if (!file)
         return;
     _textStorageDelegate->setSelectedFile(file);
@@ -290,18 +284,12 @@ void MyDocument::setDataSource(QAbstractItemModel *dataSource)
     QTreeView *outline = _ui->outlineView;
     if (outline->model() == (dataSource ? dataSource : _outlineViewDataSource))
         return;
-    QSOutlineViewReloaderThread *reloader =
-        QSOutlineViewReloaderThread::sharedOutlineViewReloader();
-    if (reloader)
-        reloader->setShouldReloadOutlines(false);
     outline->setModel(dataSource ? dataSource : _outlineViewDataSource);
     if (!dataSource) {
         connect(outline->selectionModel(), &QItemSelectionModel::selectionChanged, this,
                 &MyDocument::outlineViewSelectionDidChange);
         outline->expandAll();
     }
-    if (reloader)
-        reloader->setShouldReloadOutlines(true);
 }
 
 void MyDocument::reloadOutline(const std::shared_ptr<QSSectionNode> &node)
@@ -315,18 +303,13 @@ void MyDocument::reloadOutline(const std::shared_ptr<QSSectionNode> &node)
 
 void MyDocument::treeDidChange(const std::shared_ptr<QSFile> &file)
 {
-    bool ours = false;
-    {
-        std::lock_guard lock(QSFilePool::documentModelLock());
-        ours = _fileOpened && QSFilePool::fileList(_fileOpened.get()).contains(file);
-    }
-    if (ours) {
+    if (_fileOpened && QSFilePool::fileList(_fileOpened.get()).contains(file)) {
         if (_outlineViewDataSource->rootItem() != _fileOpened->treeRootNode())
             _outlineViewDataSource->setRootItem(_fileOpened->treeRootNode());
         else
             _outlineViewDataSource->reloadFromTree();
         _textStorageDelegate->reloadTextViewIfFileWasReadAgain();
-        watchFiles();
+        _filesWatcher->watchFiles();
     }
 }
 
@@ -370,149 +353,15 @@ void MyDocument::windowDidBecomeKey()
     if (DocumentController *documents = DocumentController::sharedDocumentController())
         documents->setCurrentDocument(this);
     syncPanelMenuItems();
-    checkFilesOnDisk();
-}
-
-// Files of the document that changed on disk: one without unsaved edits is read
-// again at once; for one with unsaved edits the user decides which version wins,
-// since either way something would be lost. A file gone from disk keeps its text,
-// marked as not saved, and the user is told.
-void MyDocument::checkFilesOnDisk()
-{
-    if (!_fileOpened || _fileOpened->isUntitled() || _askingAboutChangesOnDisk)
-        return;
-    QSFilePool *pool = QSFilePool::sharedFilePool();
-    bool reread = false;
-    QStringList conflicting;
-    QStringList gone;
-    {
-        std::lock_guard lock(QSFilePool::documentModelLock());
-        if (!pool->hasFilesInDocumentChanged(_fileOpened))
-            return;
-        for (const std::shared_ptr<QSFile> &file : QSFilePool::fileList(_fileOpened.get())) {
-            if (!file->hasFileChanged())
-                continue;
-            if (file->markGoneFromDisk()) {
-                gone << file->name();
-                pool->changesWasMadeToFile(file.get());
-            } else if (file->hasContentChangedSinceLastSave(false)) {
-                conflicting << file->name();
-            } else {
-                reread = file->readFile() || reread;
-            }
-        }
-    }
-    if (reread)
-        filesWereReadAgain();
-    if (conflicting.isEmpty() && gone.isEmpty())
-        return;
-    QString text;
-    if (!gone.isEmpty())
-        text = tr("These files were deleted or moved away by another program:\n%1\n\nTheir "
-                  "text stays open here and is marked as not saved; save to write it again.")
-                   .arg(gone.join(u'\n'));
-    if (!conflicting.isEmpty())
-        text += (text.isEmpty() ? QString() : QStringLiteral("\n\n"))
-                + tr("These files were changed by another program, and they have changes "
-                     "here that are not saved:\n%1\n\nWhich version do you want to keep?")
-                      .arg(conflicting.join(u'\n'));
-    _askingAboutChangesOnDisk = true;
-    auto *sheet = new QMessageBox(QMessageBox::Warning, tr("Files changed on disk"), text,
-                                  QMessageBox::NoButton, _curWindow);
-    QPushButton *useNew = nullptr;
-    if (conflicting.isEmpty()) {
-        sheet->addButton(QMessageBox::Ok);
-    } else {
-        useNew = sheet->addButton(tr("Use the Version on Disk"), QMessageBox::DestructiveRole);
-        sheet->addButton(tr("Keep My Version"), QMessageBox::AcceptRole);
-    }
-    sheet->setObjectName(QStringLiteral("filesInDocumentHasChangedSheet"));
-    sheet->setAttribute(Qt::WA_DeleteOnClose);
-    sheet->setWindowModality(Qt::WindowModal);
-    connect(sheet, &QMessageBox::finished, this, [this, sheet, useNew] {
-        _askingAboutChangesOnDisk = false;
-        if (!useNew)
-            return;
-        if (sheet->clickedButton() == useNew)
-            useNewFilesWhenFilesChanged();
-        else
-            useCurrentFilesWhenFilesChanged();
-    });
-    sheet->open();
-}
-
-void MyDocument::useNewFilesWhenFilesChanged()
-{
-    {
-        std::lock_guard lock(QSFilePool::documentModelLock());
-        QSFilePool::sharedFilePool()->updateFilesInDocument(QUrl::fromLocalFile(_curPath));
-    }
-    filesWereReadAgain();
-}
-
-void MyDocument::useCurrentFilesWhenFilesChanged()
-{
-    std::lock_guard lock(QSFilePool::documentModelLock());
-    QSFilePool::sharedFilePool()->changeAttributesToUpdatedVersion(QUrl::fromLocalFile(_curPath));
+    _filesWatcher->checkFilesOnDisk();
 }
 
 // Every window that shows the document's files follows the files read again:
 // its outline and, when it shows one of them, its text.
 void MyDocument::filesWereReadAgain()
 {
-    QList<std::shared_ptr<QSFile>> files;
-    {
-        std::lock_guard lock(QSFilePool::documentModelLock());
-        files = QSFilePool::fileList(_fileOpened.get());
-    }
     if (ChangesQueue *queue = ChangesQueue::sharedQueue())
-        queue->announceTreeChanges(files);
-}
-
-// Changes on disk are noticed while the window is open, not only when it becomes
-// active. Saving replaces a file, so the paths are watched anew after each change.
-void MyDocument::watchFiles()
-{
-    if (!_fileWatcher) {
-        _fileWatcher = new QFileSystemWatcher(this);
-        // Programs write a file in several pieces, or delete it and write it anew:
-        // the files are looked at a moment after the first change.
-        auto *settle = new QTimer(this);
-        settle->setSingleShot(true);
-        settle->setInterval(300);
-        const auto changed = [settle] {
-            if (!settle->isActive())
-                settle->start();
-        };
-        connect(_fileWatcher, &QFileSystemWatcher::fileChanged, settle, changed);
-        connect(_fileWatcher, &QFileSystemWatcher::directoryChanged, settle, changed);
-        connect(settle, &QTimer::timeout, this, [this] {
-            watchFiles();
-            checkFilesOnDisk();
-        });
-    }
-    QStringList paths;
-    {
-        std::lock_guard lock(QSFilePool::documentModelLock());
-        if (_fileOpened && !_fileOpened->isUntitled()) {
-            for (const std::shared_ptr<QSFile> &file : QSFilePool::fileList(_fileOpened.get()))
-                paths << file->pathText();
-        }
-    }
-    // A file gone from disk is waited for in its folder.
-    QStringList watched;
-    for (const QString &path : std::as_const(paths)) {
-        const QString folder = QFileInfo(path).path();
-        watched << (QFileInfo::exists(path) || !QFileInfo::exists(folder) ? path : folder);
-    }
-    const QStringList previous = _fileWatcher->files() + _fileWatcher->directories();
-    if (!previous.isEmpty())
-        _fileWatcher->removePaths(previous);
-    watched.removeDuplicates();
-    for (const QString &path : std::as_const(watched)) {
-        if (QFileInfo::exists(path))
-            _fileWatcher->addPath(path);
-    }
+        queue->announceTreeChanges(QSFilePool::fileList(_fileOpened.get()));
 }
 
 void MyDocument::windowWillClose()
@@ -566,12 +415,8 @@ bool MyDocument::saveDocumentToURL(const QUrl &location)
         queue->waitUntilIdle();
     QStringList failed;
     QStringList reasons;
-    std::shared_ptr<QSFile> saved;
-    {
-        std::lock_guard lock(QSFilePool::documentModelLock());
-        saved =
-            QSFilePool::sharedFilePool()->saveFileWithPath(_curPath, location, &failed, &reasons);
-    }
+    const std::shared_ptr<QSFile> saved =
+        QSFilePool::sharedFilePool()->saveFileWithPath(_curPath, location, &failed, &reasons);
     if (saved && saved != _fileOpened) {
         // The document goes on with another file: the one it was saved as, or the file
         // that was open already and took over the text; the windows that show that
@@ -606,7 +451,7 @@ bool MyDocument::saveDocumentToURL(const QUrl &location)
         setDisplayName(_fileOpened->name());
     _outlineViewDataSource->reloadFromTree();
     updateWindowTitle();
-    watchFiles();
+    _filesWatcher->watchFiles();
     return true;
 }
 
@@ -674,40 +519,15 @@ void MyDocument::reloadPDF()
         _pdfViewController->showPDFViewWithAnimation(false);
 }
 
-bool MyDocument::usesSyncTeX() const
-{
-    const std::optional<QUrl> pdf = _fileOpened->pdfPath();
-    if (!pdf)
-        return false;
-    const QString pdfPath = pdf->toLocalFile();
-    const QFileInfo syncTeX(pdfPath.left(pdfPath.size() - 3) + QStringLiteral("synctex.gz"));
-    if (!syncTeX.exists())
-        return false;
-    const std::optional<QString> pdfSync = _fileOpened->pdfSyncPath();
-    return !_fileOpened->doesPdfSyncExist()
-           || syncTeX.lastModified() > QFileInfo(*pdfSync).lastModified();
-}
-
 void MyDocument::pdfSyncFromTextViewToPdf()
 {
     const std::shared_ptr<QSFile> shown = _textStorageDelegate->selectedFile();
-    if (!_fileOpened || !shown || _fileOpened->isUntitled())
+    if (!_fileOpened || !shown)
         return;
     QSTextView *text = _ui->textView;
     const int line =
         PdfSync::lineNumberAt(text->toPlainText(), text->textCursor().selectionStart());
-    std::optional<int> page;
-    if (usesSyncTeX()) {
-        page = SyncTexLookup::pageForLine(_fileOpened->pdfPath()->toLocalFile(), shown->pathText(),
-                                          line);
-    } else if (const std::optional<QString> sync = _fileOpened->contentOfPdfSync()) {
-        PdfSync::ShownFile facts{shown == _fileOpened, shown->name(), {}};
-        {
-            std::lock_guard lock(QSFilePool::documentModelLock());
-            facts.relativeIncludePaths = shown->relativeIncludePathsToThisFile().values();
-        }
-        page = PdfSync::pageForLine(*sync, facts, line);
-    }
+    const std::optional<int> page = SyncResolver::pageForLine(*_fileOpened, *shown, line);
     if (!page)
         return;
     if (_pdfViewController->isHidden())
@@ -717,39 +537,13 @@ void MyDocument::pdfSyncFromTextViewToPdf()
 
 void MyDocument::pdfSyncFromPdfViewToTextView(int page, const QPointF &point)
 {
-    if (!_fileOpened || _fileOpened->isUntitled() || !_pdfViewController->pdfDocument())
+    if (!_fileOpened || !_pdfViewController->pdfDocument())
         return;
-    QString path;
-    int line = 0;
-    if (usesSyncTeX()) {
-        const auto source = SyncTexLookup::sourceForPoint(_fileOpened->pdfPath()->toLocalFile(),
-                                                          page, point.x(), point.y());
-        if (!source)
-            return;
-        path = source->path;
-        line = source->line;
-    } else if (const std::optional<QString> sync = _fileOpened->contentOfPdfSync()) {
-        // The sync data measures from the page's lower left corner.
-        const qreal height = _pdfViewController->pdfDocument()->pagePointSize(page - 1).height();
-        const auto source = PdfSync::sourceForPoint(*sync, page, point.x(), height - point.y());
-        if (!source)
-            return;
-        // Names as the engine read them, from the root file's folder, ".tex" implied.
-        path = source->file.isEmpty() ? _fileOpened->pathText()
-                                      : QDir::cleanPath(_fileOpened->directory() + source->file);
-        if (!source->file.isEmpty() && !path.endsWith(QStringLiteral(".tex")))
-            path += QStringLiteral(".tex");
-        line = source->line;
-    }
-    std::shared_ptr<QSFile> file;
-    {
-        std::lock_guard lock(QSFilePool::documentModelLock());
-        file = QSFilePool::sharedFilePool()->fileObjectForPath(QUrl::fromLocalFile(path));
-        if (file && !QSFilePool::fileList(_fileOpened.get()).contains(file))
-            file = nullptr;
-    }
-    if (!file)
+    const qreal height = _pdfViewController->pdfDocument()->pagePointSize(page - 1).height();
+    const auto source = SyncResolver::sourceForPoint(_fileOpened, page, point, height);
+    if (!source)
         return;
+    const auto &[file, line] = *source;
     selectRange(QSRange{0, 0}, file);
     const QTextBlock block = _ui->textView->document()->findBlockByNumber(qMax(line, 1) - 1);
     if (block.isValid())
@@ -842,9 +636,8 @@ void MyDocument::syncPanelMenuItems() const
 
 void MyDocument::printState()
 {
-    std::lock_guard lock(QSFilePool::documentModelLock());
-    if (_fileOpened && _fileOpened->treeRootNode())
-        _fileOpened->treeRootNode()->printStructure(0);
+    if (_fileOpened)
+        _fileOpened->printStructure();
 }
 
 void MyDocument::undo()

@@ -12,7 +12,7 @@ class FindAndReplaceViewController;
 class OutlineViewDataSource;
 class QSPDFViewController;
 class QAbstractItemModel;
-class QFileSystemWatcher;
+class DocumentFilesWatcher;
 class QMainWindow;
 class QSFile;
 class QSSectionNode;
@@ -108,11 +108,7 @@ private:
     void outlineViewSelectionDidChange();
     void outlineViewColumnDidResize();
     void windowDidBecomeKey();
-    void checkFilesOnDisk();
-    void useNewFilesWhenFilesChanged();
-    void useCurrentFilesWhenFilesChanged();
     void filesWereReadAgain();
-    void watchFiles();
     void windowWillClose();
     void treeDidChange(const std::shared_ptr<QSFile> &file);
     void setWindowFrameFromDefaults();
@@ -122,7 +118,6 @@ private:
     void connectPanes();
     void showLineOfFile(const std::shared_ptr<QSFile> &file, int lineNumber);
     // Whether the root file's SyncTeX data is the latest sync data of its compile.
-    bool usesSyncTeX() const;
 
     std::unique_ptr<Ui::MyDocument> _ui;
     QMainWindow *_curWindow = nullptr;
@@ -136,6 +131,5 @@ private:
     FindAndReplaceViewController *_findAndReplaceCustomViewController = nullptr;
     OutlineViewDataSource *_outlineViewDataSource = nullptr;
     QWidget *_toolbarFirstItem = nullptr;
-    QFileSystemWatcher *_fileWatcher = nullptr;
-    bool _askingAboutChangesOnDisk = false;
+    DocumentFilesWatcher *_filesWatcher = nullptr;
 };

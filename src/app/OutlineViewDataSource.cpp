@@ -77,6 +77,7 @@ OutlineViewDataSource::makeItem(const std::shared_ptr<QSSectionNode> &node, Item
 
 void OutlineViewDataSource::reloadFromTree()
 {
+    // The rows are read from the trees in one walk, which no edit may change half way.
     std::lock_guard lock(QSFilePool::documentModelLock());
     sync(_invisibleRoot.get());
 }

@@ -59,7 +59,6 @@ int RecoveryKeeper::keepNow()
             const auto *document = qobject_cast<MyDocument *>(open);
             if (!document || !document->fileOpened() || document->fileOpened()->isUntitled())
                 continue;
-            std::lock_guard lock(QSFilePool::documentModelLock());
             for (const std::shared_ptr<QSFile> &file :
                  QSFilePool::fileList(document->fileOpened().get()))
                 documentOf.insert(file.get(), document->fileOpened()->pathText());

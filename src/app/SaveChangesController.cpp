@@ -51,17 +51,14 @@ void SaveChangesController::discardChanges()
 void SaveChangesController::finish(const std::function<bool(qsizetype)> &shouldSave)
 {
     QStringList failures;
-    {
-        std::lock_guard lock(QSFilePool::documentModelLock());
-        for (qsizetype index = _filesThatHasChanged.size() - 1; index >= 0; --index) {
-            const std::shared_ptr<QSFile> &file = _filesThatHasChanged.at(index);
-            if (shouldSave(index) && !file->saveFile())
-                failures << file->pathText() + QStringLiteral(": ") + file->lastSaveError();
-        }
-        // Letting go now would lose the changes that could not be saved.
-        if (failures.isEmpty())
-            QSFilePool::sharedFilePool()->closeFile(_fileToLetGo->path());
+    for (qsizetype index = _filesThatHasChanged.size() - 1; index >= 0; --index) {
+        const std::shared_ptr<QSFile> &file = _filesThatHasChanged.at(index);
+        if (shouldSave(index) && !file->saveFile())
+            failures << file->pathText() + QStringLiteral(": ") + file->lastSaveError();
     }
+    // Letting go now would lose the changes that could not be saved.
+    if (failures.isEmpty())
+        QSFilePool::sharedFilePool()->closeFile(_fileToLetGo->path());
     QWidget *window = _sheet->parentWidget();
     _sheet->accept();
     if (!failures.isEmpty()) {

@@ -20,6 +20,8 @@ void FindAndReplace::findString(const QString &key)
     if (!QS_ASSERT(_fileToSearchIn,
                    "_fileToSearchIn was nil in findString method of FindAndReplace"))
         return;
+    // The search reads every tree of the document in one walk, which no edit may
+    // change half way.
     std::lock_guard lock(QSFilePool::documentModelLock());
     QList<QSFile *> files{_fileToSearchIn.get()};
     _fileToSearchIn->addAllIncludedFilesToArray(&files);

@@ -46,8 +46,7 @@ QVariant FindAndReplaceOutlineViewDataSource::data(const QModelIndex &index, int
         return {};
     if (role == Qt::DisplayRole) {
         // The edit worker renames nodes as the user types.
-        std::lock_guard lock(QSFilePool::documentModelLock());
-        return OutlineAppearance::shownName(node->nodeName());
+        return OutlineAppearance::shownName(QSFilePool::nameOfNode(*node));
     }
     if (role == Qt::DecorationRole) {
         return OutlineAppearance::iconForType(node->isFileNode() ? QStringLiteral("quillsetFile")

@@ -220,11 +220,7 @@ int FindAndReplaceViewController::replaceAll()
     QSTextView *text = _textView;
     const std::shared_ptr<QSFile> shown = delegate->selectedFile();
     const int caret = text->textCursor().position();
-    QList<std::shared_ptr<QSFile>> files;
-    {
-        std::lock_guard lock(QSFilePool::documentModelLock());
-        files = QSFilePool::fileList(_rootFile().get());
-    }
+    const QList<std::shared_ptr<QSFile>> files = QSFilePool::fileList(_rootFile().get());
     int replaced = 0;
     for (const std::shared_ptr<QSFile> &file : std::as_const(files)) {
         // The file's text is the text view's whenever the view shows it.

@@ -125,6 +125,13 @@ void QSFile::replaceOldTree(const std::shared_ptr<QSSectionNode> &oldTree)
     }
 }
 
+void QSFile::printStructure() const
+{
+    std::lock_guard lock(QSFilePool::documentModelLock());
+    if (_treeRootNode)
+        _treeRootNode->printStructure(0);
+}
+
 bool QSFile::replaceContentAndSave(const QString &text)
 {
     if (!QS_ASSERT(!_isUntitled, "file is untitled - can't be saved with this method"))
@@ -300,6 +307,7 @@ void QSFile::removeParent(QSFile *file)
 QSet<QString> QSFile::relativeIncludePathsToThisFile() const
 {
     // Only the files that still include this one count.
+    std::lock_guard lock(QSFilePool::documentModelLock());
     QSet<QString> paths;
     for (QSFile *parent : filesWhichIncludeThisFile()) {
         if (const auto path = _relativeIncludePathsToThisFile.constFind(parent);

@@ -53,6 +53,8 @@ public:
     // tree rebuilt.
     bool readFile();
     bool hasFileChanged() const;
+    // Logs the file's tree (QSSectionNode::printStructure); takes the document-model lock.
+    void printStructure() const;
     // The file is gone from disk (deleted, or moved away): its text stays and counts
     // as not saved, so that saving writes it again. True when this is news.
     bool markGoneFromDisk();
@@ -88,6 +90,7 @@ public:
     {
         return living(_filesWhichThisFileIncludes);
     }
+    // Takes the document-model lock.
     QSet<QString> relativeIncludePathsToThisFile() const;
 
     std::optional<QUrl> pdfPath() const;

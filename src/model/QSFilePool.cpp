@@ -44,12 +44,48 @@ QString QSFilePool::poolKey(const QUrl &location)
 
 QList<std::shared_ptr<QSFile>> QSFilePool::fileList(QSFile *file)
 {
+    std::lock_guard lock(documentModelLock());
     QList<QSFile *> files{file};
     file->addAllIncludedFilesToArray(&files);
     QList<std::shared_ptr<QSFile>> held;
     for (QSFile *each : std::as_const(files))
         held.append(each->shared_from_this());
     return held;
+}
+
+std::pair<std::shared_ptr<QSFile>, qint32>
+QSFilePool::fileAndLocationOfNode(const QSSectionNode &node)
+{
+    std::lock_guard lock(documentModelLock());
+    return {node.nodeFile(), node.isFileNode() ? 0 : node.nodeLocation()};
+}
+
+QString QSFilePool::nameOfNode(const QSSectionNode &node)
+{
+    std::lock_guard lock(documentModelLock());
+    return node.nodeName();
+}
+
+std::optional<QSFilePool::ChangesOnDisk>
+QSFilePool::readChangedFilesOfDocument(const std::shared_ptr<QSFile> &root)
+{
+    std::lock_guard lock(documentModelLock());
+    if (!hasFilesInDocumentChanged(root))
+        return std::nullopt;
+    ChangesOnDisk changes;
+    for (const std::shared_ptr<QSFile> &file : fileList(root.get())) {
+        if (!file->hasFileChanged())
+            continue;
+        if (file->markGoneFromDisk()) {
+            changes.gone << file->name();
+            changesWasMadeToFile(file.get());
+        } else if (file->hasContentChangedSinceLastSave(false)) {
+            changes.conflicting << file->name();
+        } else {
+            changes.reread = file->readFile() || changes.reread;
+        }
+    }
+    return changes;
 }
 
 QList<std::shared_ptr<QSFile>> QSFilePool::allFiles() const

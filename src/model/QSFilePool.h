@@ -86,8 +86,26 @@ public:
     // Keeps the versions in memory: the files stop counting as changed on disk.
     void changeAttributesToUpdatedVersion(const QUrl &location);
 
+    // What changing the files of a document to their versions on disk did: the
+    // files read again, and the names of those that have unsaved edits (left for the
+    // user to settle) and of those gone from disk (kept, and marked not saved).
+    struct ChangesOnDisk
+    {
+        bool reread = false;
+        QStringList conflicting;
+        QStringList gone;
+    };
+    // Reads again every file of the document that changed on disk and has no unsaved
+    // edits; none when nothing changed.
+    std::optional<ChangesOnDisk> readChangedFilesOfDocument(const std::shared_ptr<QSFile> &root);
+
+    // Queries for any thread; each holds the document-model lock while it reads.
     // The file followed by every file it includes, depth first, each once.
     static QList<std::shared_ptr<QSFile>> fileList(QSFile *file);
+    // The file that holds a node, and where the node's own text begins in it.
+    static std::pair<std::shared_ptr<QSFile>, qint32>
+    fileAndLocationOfNode(const QSSectionNode &node);
+    static QString nameOfNode(const QSSectionNode &node);
     // Every file held, in no particular order.
     QList<std::shared_ptr<QSFile>> allFiles() const;
     static QString poolKey(const QUrl &location);

@@ -4,7 +4,6 @@
 #include "app/MainMenuController.h"
 #include "app/MyDocument.h"
 #include "app/OutlineViewDataSource.h"
-#include "app/QSOutlineViewReloaderThread.h"
 #include "app/QSPreferenceWindowController.h"
 #include "editor/QSSyntaxHighlighter.h"
 #include "editor/QSTextView.h"
@@ -70,7 +69,6 @@ private slots:
     void outlineShowsTheExampleAndFollowsTyping();
     void selectingRowsShowsFilesAndPlacesTheCaret();
     void outlineKeepsItsWidth();
-    void reloaderDropsRequestsWhileSwitchedOff();
     void cellGeometryAndShortenedNames();
     void preferencesOpenFromTheEditMenu();
 
@@ -101,7 +99,6 @@ void TestDocumentWindow::startsWithTheSingletonsAndAnUntitledDocument()
     QCOMPARE(QSFilePool::sharedFilePool(), _app->appFilePool());
     QCOMPARE(ChangesQueue::sharedQueue(), _app->appChangesQueue());
     QCOMPARE(QSSyntaxHighlighter::sharedSyntaxHightlighter(), _app->syntaxHighlighter());
-    QCOMPARE(QSOutlineViewReloaderThread::sharedOutlineViewReloader(), _app->outlineViewReloader());
     QCOMPARE(MainMenuController::sharedMainMenuController(), _menu);
     for (const char *key : {"error", "warning", "part", "chapter", "section", "subsection",
                             "subsubsection", "quillsetFile"}) {
@@ -254,27 +251,6 @@ void TestDocumentWindow::outlineKeepsItsWidth()
                               .toDouble();
     QCOMPARE(stored, double(outlineView->width()));
     QVERIFY(stored > 200);
-}
-
-void TestDocumentWindow::reloaderDropsRequestsWhileSwitchedOff()
-{
-    MyDocument *document = open();
-    QSOutlineViewReloaderThread *reloader = _app->outlineViewReloader();
-    QSignalSpy resets(document->outlineView()->model(), &QAbstractItemModel::dataChanged);
-    const std::shared_ptr<QSSectionNode> root = document->fileOpened()->treeRootNode();
-
-    reloader->setShouldReloadOutlines(false);
-    root->setNodeName("Renamed while off");
-    reloader->addToReloadQueue(document, nullptr);
-    QTRY_COMPARE(reloader->pendingRequestCount(), 0);
-    reloader->setShouldReloadOutlines(true);
-    QTest::qWait(20);
-    QCOMPARE(resets.size(), 0);
-
-    reloader->addToReloadQueue(document, nullptr);
-    QTRY_COMPARE(resets.size(), 1);
-    QCOMPARE(document->outlineView()->model()->index(0, 0).data().toString(),
-             QStringLiteral("Renamed while off"));
 }
 
 void TestDocumentWindow::cellGeometryAndShortenedNames()

@@ -2,8 +2,8 @@
 // root's folder, as TeX reads it: the table is part of the document everywhere.
 #include "AppFixture.h"
 #include "compile/ErrorOutlineDataSource.h"
-#include "model/ErrorWarningNode.h"
 #include "editor/QSTextView.h"
+#include "model/ErrorWarningNode.h"
 #include "model/QSFile.h"
 #include "model/QSFilePool.h"
 #include "model/TextStorageDelegate.h"
