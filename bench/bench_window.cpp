@@ -7,15 +7,18 @@
 #include "app/MyDocument.h"
 #include "app/OutlineViewDataSource.h"
 #include "compile/ConsoleViewController.h"
+#include "compile/LatexCompiler.h"
 #include "editor/QSTextView.h"
 #include "platform/DocumentController.h"
 #include "platform/OutlineAppearance.h"
 #include "platform/UserDefaults.h"
 
 #include <QApplication>
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QKeyEvent>
+#include <QPlainTextEdit>
 #include <QTemporaryDir>
 #include <QTextBlock>
 #include <QWindow>
@@ -226,8 +229,80 @@ void BM_EngineFlood(benchmark::State &state)
     defaults.setObject(QStringLiteral("pdflatex"), QSSelectedEngineExec);
 }
 
+// An engine that prints a line now and then, each with the time it was written:
+// how long each takes to reach the console; and how long Stop takes to end an
+// engine that is waiting.
+void BM_EngineLatency(benchmark::State &state)
+{
+    QTemporaryDir folder;
+    const QString engine = folder.filePath(QStringLiteral("tex"));
+    QFile script(engine);
+    if (!script.open(QIODevice::WriteOnly)
+        || !script.write("#!/bin/sh\nif [ -e stop ]; then exec sleep 60; fi\n"
+                         "for i in $(seq 40); do echo \"tick $(date +%s%N)\"; sleep 0.03; done\n")
+        || !script.setPermissions(script.permissions() | QFileDevice::ExeOwner)) {
+        state.SkipWithError("cannot write the engine");
+        return;
+    }
+    script.close();
+    QFile main(folder.filePath(QStringLiteral("main.tex")));
+    if (!main.open(QIODevice::WriteOnly) || !main.write("x\n")) {
+        state.SkipWithError("cannot write the document");
+        return;
+    }
+    main.close();
+    UserDefaults &defaults = UserDefaults::standardUserDefaults();
+    defaults.setObject(folder.path() + u'/', QSTexEngineDirectoryPath);
+    defaults.setObject(QStringLiteral("tex"), QSSelectedEngineExec);
+    for (auto _ : state) {
+        Editor editor(main.fileName());
+        ConsoleViewController *console = editor.document->consoleViewController();
+        bool done = false;
+        QObject::connect(console, &ConsoleViewController::errorWarningOutlineUpdated,
+                         [&done] { done = true; });
+        std::vector<double> latencies;
+        int seen = 0;
+        QObject::connect(console->textLogger()->document(), &QTextDocument::contentsChange, [&] {
+            const qint64 now = QDateTime::currentMSecsSinceEpoch();
+            int ticks = 0;
+            for (const QString &line : console->textLogger()->toPlainText().split(u'\n')) {
+                if (line.startsWith(QStringLiteral("tick ")) && ticks++ >= seen)
+                    latencies.push_back(double(now - line.mid(5).toLongLong() / 1000000));
+            }
+            seen = ticks;
+        });
+        editor.document->compileDocument();
+        QElapsedTimer timer;
+        timer.start();
+        while (!done && timer.elapsed() < 60000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        std::sort(latencies.begin(), latencies.end());
+        state.counters["output_median_ms"] =
+            latencies.empty() ? 0 : latencies[latencies.size() / 2];
+
+        // Stop, while the engine waits.
+        QFile(folder.filePath(QStringLiteral("stop"))).open(QIODevice::WriteOnly);
+        done = false;
+        editor.document->compileDocument();
+        QElapsedTimer started;
+        started.start();
+        while (started.elapsed() < 500)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        QElapsedTimer stop;
+        stop.start();
+        console->latexCompiler()->stopCompiling();
+        while (console->latexCompiler()->isCompiling() && stop.elapsed() < 60000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+        state.counters["stop_ms"] = double(stop.nsecsElapsed()) / 1e6;
+        state.SetIterationTime(double(stop.nsecsElapsed()) / 1e9);
+        QFile::remove(folder.filePath(QStringLiteral("stop")));
+    }
+    defaults.setObject(QStringLiteral("pdflatex"), QSSelectedEngineExec);
+}
+
 } // namespace
 
+BENCHMARK(BM_EngineLatency)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1);
 BENCHMARK(BM_EngineFlood)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1);
 BENCHMARK(BM_HugeFileInWindow)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1);
 BENCHMARK(BM_KeystrokeToOutline)->Unit(benchmark::kMillisecond)->Iterations(200);

@@ -6,15 +6,9 @@
 #include "platform/TextDecoder.h"
 #include "platform/UserDefaults.h"
 
+#include <QEventLoop>
 #include <QProcess>
 #include <QProcessEnvironment>
-
-namespace {
-
-// How often a waiting run looks whether the user asked it to stop.
-constexpr int stopCheckMilliseconds = 100;
-
-} // namespace
 
 LatexCompileThread::LatexCompileThread(const std::shared_ptr<QSFile> &file, LatexCompiler *compiler)
     : _file(file)
@@ -35,7 +29,10 @@ void LatexCompileThread::run()
         return;
     }
 
+    // The run waits for the engine's output and end in an event loop of its own, on
+    // its worker: Stop reaches it through that loop at once.
     QProcess engine;
+    QEventLoop running;
     // Output and errors in one stream, in the order the engine writes them.
     engine.setProcessChannelMode(QProcess::MergedChannels);
     // An engine that asks the user for input gets end of input and stops, rather
@@ -48,13 +45,6 @@ void LatexCompileThread::run()
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("max_print_line"), QStringLiteral("100000"));
     engine.setProcessEnvironment(environment);
-    engine.start(_enginePath,
-                 {QStringLiteral("-halt-on-error"), QStringLiteral("-file-line-error"), _name},
-                 QIODevice::ReadOnly);
-    if (!engine.waitForStarted(-1)) {
-        _compiler->failedToStart(engine.errorString());
-        return;
-    }
 
     TextDecoder decoder(_encoding);
     QString heldBack;
@@ -69,15 +59,23 @@ void LatexCompileThread::run()
         if (!text.isEmpty())
             console->addStringToOutputLogger(text);
     };
-    while (engine.state() != QProcess::NotRunning) {
-        if (_compiler->stopRequested()) {
-            engine.kill();
-            engine.waitForFinished(-1);
-            break;
-        }
-        if (engine.waitForReadyRead(stopCheckMilliseconds))
-            pass(decoder.decode(engine.readAll()), false);
+    QObject::connect(&engine, &QProcess::readyRead, &running,
+                     [&] { pass(decoder.decode(engine.readAll()), false); });
+    QObject::connect(&engine, &QProcess::finished, &running, &QEventLoop::quit);
+    engine.start(_enginePath,
+                 {QStringLiteral("-halt-on-error"), QStringLiteral("-file-line-error"), _name},
+                 QIODevice::ReadOnly);
+    if (!engine.waitForStarted(-1)) {
+        _compiler->failedToStart(engine.errorString());
+        return;
     }
+    _compiler->setRunningEngine(&engine);
+    // A stop asked for before the engine was known to the compiler.
+    if (_compiler->stopRequested())
+        engine.kill();
+    if (engine.state() != QProcess::NotRunning)
+        running.exec();
+    _compiler->setRunningEngine(nullptr);
     pass(decoder.decode(engine.readAll()) + decoder.finish(), true);
 
     if (_compiler->stopRequested()) {

@@ -4,6 +4,7 @@
 #include "compile/LatexCompileThread.h"
 #include "model/QSFile.h"
 
+#include <QProcess>
 #include <QUrl>
 
 LatexCompiler::LatexCompiler(ConsoleViewController *console)
@@ -27,8 +28,20 @@ void LatexCompiler::compileFile(const std::shared_ptr<QSFile> &file)
 
 void LatexCompiler::stopCompiling()
 {
-    if (_isCompiling)
-        _stopRequested = true;
+    if (!_isCompiling)
+        return;
+    _stopRequested = true;
+    // The engine lives on the compile worker: it is ended there, through the run's
+    // own event loop.
+    std::lock_guard lock(_runningEngineLock);
+    if (_runningEngine)
+        QMetaObject::invokeMethod(_runningEngine, &QProcess::kill, Qt::QueuedConnection);
+}
+
+void LatexCompiler::setRunningEngine(QProcess *engine)
+{
+    std::lock_guard lock(_runningEngineLock);
+    _runningEngine = engine;
 }
 
 void LatexCompiler::waitUntilDone()

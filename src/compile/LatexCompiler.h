@@ -7,6 +7,7 @@
 #include <mutex>
 
 class ConsoleViewController;
+class QProcess;
 class QSFile;
 
 // Runs the TeX engine for one document window, one compile at a time: a request
@@ -41,6 +42,8 @@ public:
     // Held by a run from before the engine starts until its log has been handed on,
     // so that two runs of one window never overlap.
     std::recursive_mutex &lock() { return _lock; }
+    // Compile worker: the engine that runs now, living on the worker, or none.
+    void setRunningEngine(QProcess *engine);
 
 private:
     QThreadPool _compileQueue;
@@ -48,4 +51,6 @@ private:
     std::atomic_bool _stopRequested = false;
     ConsoleViewController *_consoleViewController; // not owned; owns this compiler
     std::recursive_mutex _lock;
+    std::mutex _runningEngineLock;
+    QProcess *_runningEngine = nullptr; // guarded by _runningEngineLock; the worker's
 };
