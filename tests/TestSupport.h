@@ -5,10 +5,17 @@
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
+#include <QLoggingCategory>
 #include <QString>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
+
+// The program's log lines are quiet unless turned on; the tests hear them all.
+inline const bool quillsetLogLinesOn = [] {
+    QLoggingCategory::setFilterRules(QStringLiteral("quillset.*=true"));
+    return true;
+}();
 
 // A temporary folder for a test's files, with the user defaults pointed at a
 // settings file inside it so that no test touches the user's own settings.

@@ -5,5 +5,6 @@
 void QSPreferencesMainViewController::savePreferences()
 {
     qsLog(
+        quillsetApp,
         QStringLiteral("savePreferences not implemented for viewController: %1").arg(objectName()));
 }

@@ -73,7 +73,7 @@ int RecoveryKeeper::keepNow()
         const QString name = QString::number(qHash(file->pathText()), 16) + QStringLiteral(".tex");
         if (!dir.mkpath(QStringLiteral("."))
             || !writeAtomically(dir.filePath(name), file->content().toUtf8())) {
-            qsLog(QStringLiteral("could not keep unsaved text in ") + _folder);
+            qsLog(quillsetApp, QStringLiteral("could not keep unsaved text in ") + _folder);
             return 0;
         }
         index.append(QJsonObject{{"path", file->pathText()},

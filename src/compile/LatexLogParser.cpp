@@ -440,7 +440,7 @@ QList<LatexLogParser::FileDiagnostics> LatexLogParser::parseLogBytes(QByteArrayV
             at = find(warningStart, lineEnd, to);
             const QString warning = withoutCarriageReturn(
                 decode(QByteArrayView(data + textStart, lineEnd - textStart)));
-            qsLog("found warning");
+            qsLog(quillsetCompile, QStringLiteral("found warning"));
             const QRegularExpressionMatch prefix = warningLinePrefix.match(warning);
             if (!prefix.hasMatch())
                 continue;

@@ -85,7 +85,7 @@ void DropTextView::dropEvent(QDropEvent *event)
 {
     delete _mousePointerView;
     if (!firstDraggedFile(event->mimeData())) {
-        qsLog(QStringLiteral("error reading from dragging pasteboard"));
+        qsLog(quillsetEditor, QStringLiteral("error reading from dragging pasteboard"));
         event->ignore();
         return;
     }
@@ -98,7 +98,7 @@ void DropTextView::dropEvent(QDropEvent *event)
         connect(sheet, &SmartDropNoDropExistSheetController::newSmartDropRequested, this,
                 &DropTextView::newSmartDropRequested);
         sheet->open();
-        qsLog(QStringLiteral("no smartdrop was found"));
+        qsLog(quillsetEditor, QStringLiteral("no smartdrop was found"));
     }
     event->setDropAction(Qt::CopyAction);
     event->accept();

@@ -117,7 +117,7 @@ void QSSyntaxHighlighter::highlightTextView(QPlainTextEdit *textView, QSRange ra
     QTextDocument *document = textView->document();
     const qint64 length = document->characterCount() - 1;
     if (qint64(range.location) + range.length > length) {
-        qsLog(QStringLiteral("highlightTextView: range out of bound"));
+        qsLog(quillsetEditor, QStringLiteral("highlightTextView: range out of bound"));
         return;
     }
     // Whole lines, from the one that holds the start to the one that holds the last

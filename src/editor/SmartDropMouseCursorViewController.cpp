@@ -10,7 +10,7 @@ SmartDropMouseCursorViewController::SmartDropMouseCursorViewController(QWidget *
     , _ui(std::make_unique<Ui::SmartDropMouseCursorView>())
     , _view(new QLabel(parent))
 {
-    qsLog(QStringLiteral("creating SmartDropMouseCursorViewController"));
+    qsLog(quillsetEditor, QStringLiteral("creating SmartDropMouseCursorViewController"));
     _ui->setupUi(_view);
     _view->hide();
     _view->setAttribute(Qt::WA_TransparentForMouseEvents);

@@ -77,7 +77,7 @@ void ChangesQueue::main()
                     applyRecord(record);
                 } catch (const QSInternalInconsistency &error) {
                     // A fault in the tree must not take the editor, and the text, down.
-                    qsLog(QString::fromUtf8(error.what()));
+                    qsLog(quillsetModel, QString::fromUtf8(error.what()));
                 }
             }
             for (const std::shared_ptr<QSSectionNode> &fileNode : std::as_const(_filesReshaped))

@@ -159,7 +159,7 @@ bool QSFilePool::closeFile(const QUrl &location)
     std::lock_guard lock(documentModelLock());
     const std::shared_ptr<QSFile> file = _filesAndContent.value(poolKey(location));
     if (!file) {
-        qsLog(QStringLiteral("closeFile: f was nil"));
+        qsLog(quillsetModel, QStringLiteral("closeFile: f was nil"));
         return false;
     }
     release(file);

@@ -161,7 +161,7 @@ void QSSectionNode::resolveInclude()
 std::optional<QSSectionNode::List> QSSectionNode::buildChildrenArrayFromData(const QString &data)
 {
     if (data.isNull()) {
-        qsLog(QStringLiteral("buildChildrenArrayFromData: data was nil"));
+        qsLog(quillsetModel, QStringLiteral("buildChildrenArrayFromData: data was nil"));
         return std::nullopt;
     }
     List nodes;
@@ -453,7 +453,7 @@ void QSSectionNode::replaceChildNode(const Ptr &child, List nodes,
 {
     const qsizetype index = indexOfChild(child.get());
     if (index < 0) {
-        qsLog(QStringLiteral("replaceChildNode: not found"));
+        qsLog(quillsetModel, QStringLiteral("replaceChildNode: not found"));
         return;
     }
     if (!child->isFileIncludeNode() && makeChildrenOfChildNodeSiblingsOfNewNodes)
@@ -520,7 +520,7 @@ bool QSSectionNode::editNodeData(const QString &text, qint32 location, qint32 le
         updateChildrenWithoutTextNodes();
         if (released && pool) {
             if (!nodes.isEmpty())
-                qsLog(QStringLiteral("close file"));
+                qsLog(quillsetModel, QStringLiteral("close file"));
             pool->informDocumentAboutFileClosing(released);
         }
     }
@@ -754,7 +754,8 @@ void QSSectionNode::searchForString(const QString &key, SearchReceiver *engine, 
 
 void QSSectionNode::printStructure(int depth) const
 {
-    qsLog(QString(depth, QLatin1Char('-')) + _nodeType + QStringLiteral(" : ") + _nodeName);
+    qsLog(quillsetModel,
+          QString(depth, QLatin1Char('-')) + _nodeType + QStringLiteral(" : ") + _nodeName);
     for (const Ptr &child : _children)
         child->printStructure(depth + 1);
 }

@@ -131,7 +131,7 @@ void TextStorageDelegate::textStorageDidProcessEditing(int position, int charsRe
         return;
     const std::shared_ptr<QSFile> file = selectedFile();
     if (!file) {
-        qsLog(QStringLiteral("SOMETHING IS WRONG - nodeToEdit IS NIL - ERRROR"));
+        qsLog(quillsetModel, QStringLiteral("SOMETHING IS WRONG - nodeToEdit IS NIL - ERRROR"));
         return;
     }
     if (!file->treeRootNode() || !ChangesQueue::sharedQueue())
