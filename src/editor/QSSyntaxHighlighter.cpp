@@ -1,6 +1,7 @@
 #include "editor/QSSyntaxHighlighter.h"
 
 #include "platform/Log.h"
+#include "platform/Theme.h"
 #include "platform/UserDefaults.h"
 
 #include <QFontDatabase>
@@ -26,16 +27,17 @@ bool isBracket(QChar c)
 
 QTextCharFormat formatOf(QSSyntaxHighlighter::TokenKind kind)
 {
+    const Theme &theme = Theme::current();
     QTextCharFormat format;
     switch (kind) {
     case QSSyntaxHighlighter::TokenKind::ControlSequence:
-        format.setForeground(QColor::fromRgbF(0, 0, 1));
+        format.setForeground(theme.controlSequence);
         break;
     case QSSyntaxHighlighter::TokenKind::Comment:
-        format.setForeground(QColor::fromRgbF(2.0f / 3, 2.0f / 3, 2.0f / 3));
+        format.setForeground(theme.comment);
         break;
     case QSSyntaxHighlighter::TokenKind::Bracket:
-        format.setForeground(QColor::fromRgbF(0.5, 0, 0.5));
+        format.setForeground(theme.bracket);
         break;
     }
     return format;

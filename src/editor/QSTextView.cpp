@@ -1,6 +1,7 @@
 #include "editor/QSTextView.h"
 
 #include "editor/QSSyntaxHighlighter.h"
+#include "platform/Theme.h"
 
 #include <QKeyEvent>
 #include <QPainter>
@@ -17,10 +18,10 @@ QSTextView::QSTextView(QWidget *parent)
     : QPlainTextEdit(parent)
     , _findIndicatorTimer(new QTimer(this))
 {
-    // A light page whatever the desktop theme, so that the four colours stay readable.
+    // The theme's page whatever the desktop's, so that the colouring stays readable.
     QPalette page = palette();
-    page.setColor(QPalette::Base, Qt::white);
-    page.setColor(QPalette::Text, Qt::black);
+    page.setColor(QPalette::Base, Theme::current().page);
+    page.setColor(QPalette::Text, Theme::current().text);
     setPalette(page);
     if (const QSSyntaxHighlighter *highlighter = QSSyntaxHighlighter::sharedSyntaxHightlighter())
         setFont(highlighter->font());
@@ -81,7 +82,8 @@ void QSTextView::paintEvent(QPaintEvent *event)
     colourShownBlocks();
     {
         QPainter painter(viewport());
-        painter.fillRect(_lineHighlightRect.translated(contentOffset()), QColor(0, 0, 0, 24));
+        painter.fillRect(_lineHighlightRect.translated(contentOffset()),
+                         Theme::current().currentLine);
     }
     QPlainTextEdit::paintEvent(event);
 }
@@ -205,7 +207,7 @@ void QSTextView::showFindIndicator(QSRange range)
     indicator.cursor = QTextCursor(document());
     indicator.cursor.setPosition(int(range.location));
     indicator.cursor.setPosition(int(range.location + range.length), QTextCursor::KeepAnchor);
-    indicator.format.setBackground(QColor(255, 230, 0));
+    indicator.format.setBackground(Theme::current().findIndicator);
     setExtraSelections({indicator});
     _findIndicatorRange = range;
     _findIndicatorTimer->start();
