@@ -183,32 +183,37 @@ void BM_HugeFileInWindow(benchmark::State &state)
     }
 }
 
+// A shell script in the folder that the defaults name as the engine, and a document
+// beside it to compile; the document's path, or none.
+std::optional<QString> fakeEngine(const QTemporaryDir &folder, const QByteArray &script)
+{
+    QFile engine(folder.filePath(QStringLiteral("tex")));
+    if (!engine.open(QIODevice::WriteOnly) || !engine.write("#!/bin/sh\n" + script)
+        || !engine.setPermissions(engine.permissions() | QFileDevice::ExeOwner))
+        return std::nullopt;
+    engine.close();
+    QFile main(folder.filePath(QStringLiteral("main.tex")));
+    if (!main.open(QIODevice::WriteOnly) || !main.write("x\n"))
+        return std::nullopt;
+    UserDefaults &defaults = UserDefaults::standardUserDefaults();
+    defaults.setObject(folder.path() + u'/', QSTexEngineDirectoryPath);
+    defaults.setObject(QStringLiteral("tex"), QSSelectedEngineExec);
+    return main.fileName();
+}
+
 // An engine that prints 100 MB: the longest the UI thread is kept from its
 // events while the console takes it all in, and the time until the compile ends.
 void BM_EngineFlood(benchmark::State &state)
 {
     QTemporaryDir folder;
-    const QString engine = folder.filePath(QStringLiteral("tex"));
-    QFile script(engine);
-    if (!script.open(QIODevice::WriteOnly)
-        || !script.write("#!/bin/sh\nhead -c 100000000 /dev/zero | tr '\\0' x | fold -w 99\n"
-                         "echo; echo last line\n")
-        || !script.setPermissions(script.permissions() | QFileDevice::ExeOwner)) {
-        state.SkipWithError("cannot write the engine");
+    const std::optional<QString> main = fakeEngine(
+        folder, "head -c 100000000 /dev/zero | tr '\\0' x | fold -w 99\necho; echo last line\n");
+    if (!main) {
+        state.SkipWithError("cannot write the engine or the document");
         return;
     }
-    script.close();
-    QFile main(folder.filePath(QStringLiteral("main.tex")));
-    if (!main.open(QIODevice::WriteOnly) || !main.write("x\n")) {
-        state.SkipWithError("cannot write the document");
-        return;
-    }
-    main.close();
-    UserDefaults &defaults = UserDefaults::standardUserDefaults();
-    defaults.setObject(folder.path() + u'/', QSTexEngineDirectoryPath);
-    defaults.setObject(QStringLiteral("tex"), QSSelectedEngineExec);
     for (auto _ : state) {
-        Editor editor(main.fileName());
+        Editor editor(*main);
         ConsoleViewController *console = editor.document->consoleViewController();
         bool done = false;
         QObject::connect(console, &ConsoleViewController::errorWarningOutlineUpdated,
@@ -226,7 +231,8 @@ void BM_EngineFlood(benchmark::State &state)
         state.SetIterationTime(double(timer.nsecsElapsed()) / 1e9);
         state.counters["stall_ms"] = double(longest) / 1e6;
     }
-    defaults.setObject(QStringLiteral("pdflatex"), QSSelectedEngineExec);
+    UserDefaults::standardUserDefaults().setObject(QStringLiteral("pdflatex"),
+                                                   QSSelectedEngineExec);
 }
 
 // An engine that prints a line now and then, each with the time it was written:
@@ -235,27 +241,15 @@ void BM_EngineFlood(benchmark::State &state)
 void BM_EngineLatency(benchmark::State &state)
 {
     QTemporaryDir folder;
-    const QString engine = folder.filePath(QStringLiteral("tex"));
-    QFile script(engine);
-    if (!script.open(QIODevice::WriteOnly)
-        || !script.write("#!/bin/sh\nif [ -e stop ]; then exec sleep 60; fi\n"
-                         "for i in $(seq 40); do echo \"tick $(date +%s%N)\"; sleep 0.03; done\n")
-        || !script.setPermissions(script.permissions() | QFileDevice::ExeOwner)) {
-        state.SkipWithError("cannot write the engine");
+    const std::optional<QString> main = fakeEngine(
+        folder, "if [ -e stop ]; then exec sleep 60; fi\n"
+                "for i in $(seq 40); do echo \"tick $(date +%s%N)\"; sleep 0.03; done\n");
+    if (!main) {
+        state.SkipWithError("cannot write the engine or the document");
         return;
     }
-    script.close();
-    QFile main(folder.filePath(QStringLiteral("main.tex")));
-    if (!main.open(QIODevice::WriteOnly) || !main.write("x\n")) {
-        state.SkipWithError("cannot write the document");
-        return;
-    }
-    main.close();
-    UserDefaults &defaults = UserDefaults::standardUserDefaults();
-    defaults.setObject(folder.path() + u'/', QSTexEngineDirectoryPath);
-    defaults.setObject(QStringLiteral("tex"), QSSelectedEngineExec);
     for (auto _ : state) {
-        Editor editor(main.fileName());
+        Editor editor(*main);
         ConsoleViewController *console = editor.document->consoleViewController();
         bool done = false;
         QObject::connect(console, &ConsoleViewController::errorWarningOutlineUpdated,
@@ -297,7 +291,8 @@ void BM_EngineLatency(benchmark::State &state)
         state.SetIterationTime(double(stop.nsecsElapsed()) / 1e9);
         QFile::remove(folder.filePath(QStringLiteral("stop")));
     }
-    defaults.setObject(QStringLiteral("pdflatex"), QSSelectedEngineExec);
+    UserDefaults::standardUserDefaults().setObject(QStringLiteral("pdflatex"),
+                                                   QSSelectedEngineExec);
 }
 
 } // namespace
