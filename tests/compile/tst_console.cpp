@@ -45,9 +45,8 @@ private slots:
     void logLinesOfLongPathsStayWhole();
     void enginesThatFailOrTalk_data();
     void enginesThatFailOrTalk();
-    void compilingTwiceRunsTheEngineOnce();
     void stoppingOrClosingEndsTheEngine();
-    void untitledDocumentIsSavedFirst();
+    void untitledDocumentIsSavedFirstAndCompiledOnce();
     void showHideAndDividerLimits();
 
 private:
@@ -228,21 +227,6 @@ void TestConsole::enginesThatFailOrTalk()
                  staysOpen ? ConsoleViewController::openHeight : 1);
 }
 
-void TestConsole::compilingTwiceRunsTheEngineOnce()
-{
-    MyDocument *document = openWithEngine(
-        "pdflatex", "/usr/bin/", "\\documentclass{article}\\begin{document}x\\end{document}\n");
-    ConsoleViewController *console = document->consoleViewController();
-    QSignalSpy updated(console, &ConsoleViewController::errorWarningOutlineUpdated);
-    document->compileDocument();
-    document->compileDocument();
-    QVERIFY(updated.wait(120000));
-    console->latexCompiler()->waitUntilDone();
-    QCoreApplication::processEvents();
-    QCOMPARE(logger(document).count(QStringLiteral("This is pdfTeX")), 1);
-    QCOMPARE(updated.size(), 1);
-}
-
 // An engine that never ends: the Stop action ends it, and so does closing the
 // window; the window answers all the while.
 void TestConsole::stoppingOrClosingEndsTheEngine()
@@ -273,10 +257,12 @@ void TestConsole::stoppingOrClosingEndsTheEngine()
     QTRY_VERIFY(!running(1));
 }
 
-// The first compile of a new document asks where to save it; the next one compiles.
-void TestConsole::untitledDocumentIsSavedFirst()
+// The first compile of a new document asks where to save it; the next one compiles,
+// and a compile asked for while one runs does not run the engine again.
+void TestConsole::untitledDocumentIsSavedFirstAndCompiledOnce()
 {
     MyDocument *document = _fixture->open();
+    ConsoleViewController *console = document->consoleViewController();
     const QString path = _fixture->folder.path("fresh.tex");
     QTimer::singleShot(0, [path] {
         auto *panel = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
@@ -286,9 +272,16 @@ void TestConsole::untitledDocumentIsSavedFirst()
     });
     document->compileDocument();
     QVERIFY(QFileInfo::exists(path));
-    QVERIFY(!document->consoleViewController()->latexCompiler()->isCompiling());
-    QVERIFY(!document->consoleViewController()->isShown());
-    QVERIFY(AppFixture::compile(document));
+    QVERIFY(!console->latexCompiler()->isCompiling() && !console->isShown());
+
+    QSignalSpy updated(console, &ConsoleViewController::errorWarningOutlineUpdated);
+    document->compileDocument();
+    document->compileDocument();
+    QVERIFY(updated.wait(120000));
+    console->latexCompiler()->waitUntilDone();
+    QCoreApplication::processEvents();
+    QCOMPARE(logger(document).count(QStringLiteral("This is pdfTeX")), 1);
+    QCOMPARE(updated.size(), 1);
     QVERIFY(QFileInfo::exists(_fixture->folder.path("fresh.log")));
 }
 
