@@ -58,9 +58,8 @@ private slots:
     void init() { _fixture = std::make_unique<AppFixture>(); }
     void cleanup() { _fixture.reset(); }
     void startsWithIconsAndNumberedUntitledDocuments();
-    void windowFrameComesFromAndGoesToTheDefaults();
+    void windowAndOutlineSizesComeFromAndGoToTheDefaults();
     void outlineShowsTheExampleFollowsTypingAndSelects();
-    void outlineKeepsItsWidth();
     void reloaderDropsRequestsWhileSwitchedOff();
     void cellGeometryAndShortenedNames();
     void preferencesOpenFromTheEditMenu();
@@ -90,7 +89,7 @@ void TestDocumentWindow::startsWithIconsAndNumberedUntitledDocuments()
     QVERIFY(second->window()->windowTitle().startsWith(QStringLiteral("Untitled 2")));
 }
 
-void TestDocumentWindow::windowFrameComesFromAndGoesToTheDefaults()
+void TestDocumentWindow::windowAndOutlineSizesComeFromAndGoToTheDefaults()
 {
     QWidget *window = _fixture->open()->window();
     QCOMPARE(window->size(), QSize(700, 500));
@@ -117,8 +116,24 @@ void TestDocumentWindow::windowFrameComesFromAndGoesToTheDefaults()
                                                                {"height", 400},
                                                                {"shouldCenter", false}},
                                                    QSWindowInfo);
-    QWidget *centred = _fixture->open()->window();
-    QVERIFY(qAbs(centred->frameGeometry().center().x() - screen.center().x()) <= 4);
+    MyDocument *centred = _fixture->open();
+    QVERIFY(qAbs(centred->window()->frameGeometry().center().x() - screen.center().x()) <= 4);
+
+    // The outline keeps its width when the window grows; dragging the divider stores it.
+    QTreeView *outlineView = centred->outlineView();
+    QCOMPARE(outlineView->width(), 200);
+    centred->window()->resize(900, 500);
+    QCoreApplication::processEvents();
+    QCOMPARE(outlineView->width(), 200);
+    QSplitterHandle *handle = centred->splitViewBetweenOutlineAndText()->handle(1);
+    const QPoint grip(handle->width() / 2, handle->height() / 2);
+    QTest::mousePress(handle, Qt::LeftButton, {}, grip);
+    QTest::mouseMove(handle, grip + QPoint(60, 0));
+    QTest::mouseRelease(handle, Qt::LeftButton, {}, grip + QPoint(60, 0));
+    const QVariantMap outlineInfo =
+        UserDefaults::standardUserDefaults().dictionaryForKey(QSOutlineViewInfo);
+    QCOMPARE(outlineInfo.value("width").toDouble(), double(outlineView->width()));
+    QVERIFY(outlineView->width() > 200);
 }
 
 void TestDocumentWindow::outlineShowsTheExampleFollowsTypingAndSelects()
@@ -167,26 +182,6 @@ void TestDocumentWindow::outlineShowsTheExampleFollowsTypingAndSelects()
     QCOMPARE(text->textCursor().selectedText(), results->content().mid(10, 7));
     document->selectRange(QSRange{10000, 1}, document->fileOpened());
     QCOMPARE(document->textStorageDelegate()->selectedFile(), document->fileOpened());
-}
-
-// The outline keeps its width when the window grows; dragging the divider stores it.
-void TestDocumentWindow::outlineKeepsItsWidth()
-{
-    MyDocument *document = _fixture->open();
-    QTreeView *outlineView = document->outlineView();
-    QCOMPARE(outlineView->width(), 200);
-    document->window()->resize(900, 500);
-    QCoreApplication::processEvents();
-    QCOMPARE(outlineView->width(), 200);
-    QSplitterHandle *handle = document->splitViewBetweenOutlineAndText()->handle(1);
-    const QPoint grip(handle->width() / 2, handle->height() / 2);
-    QTest::mousePress(handle, Qt::LeftButton, {}, grip);
-    QTest::mouseMove(handle, grip + QPoint(60, 0));
-    QTest::mouseRelease(handle, Qt::LeftButton, {}, grip + QPoint(60, 0));
-    const QVariantMap stored =
-        UserDefaults::standardUserDefaults().dictionaryForKey(QSOutlineViewInfo);
-    QCOMPARE(stored.value("width").toDouble(), double(outlineView->width()));
-    QVERIFY(outlineView->width() > 200);
 }
 
 void TestDocumentWindow::reloaderDropsRequestsWhileSwitchedOff()
