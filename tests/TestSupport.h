@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QLoggingCategory>
 #include <QString>
@@ -16,6 +17,12 @@ inline const bool quillsetLogLinesOn = [] {
     QLoggingCategory::setFilterRules(QStringLiteral("quillset.*=true"));
     return true;
 }();
+
+// A file or folder of the fixtures under tests/data.
+inline QString dataPath(const QString &name)
+{
+    return QStringLiteral(QUILLSET_SOURCE_DIR "/tests/data/") + name;
+}
 
 // A temporary folder for a test's files, with the user defaults pointed at a
 // settings file inside it so that no test touches the user's own settings.
@@ -48,10 +55,27 @@ public:
             write(name, bytes);
     }
 
+    // Copies a folder of tests/data, with its sub-folders, into this folder.
+    void copyData(const QString &name) const
+    {
+        const QDir data(dataPath(name));
+        QDirIterator files(data.path(), QDir::Files, QDirIterator::Subdirectories);
+        while (files.hasNext()) {
+            const QString file = files.next();
+            write(data.relativeFilePath(file), read(file));
+        }
+    }
+
     static QByteArray read(const QString &filePath)
     {
         QFile file(filePath);
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+    }
+
+    // A text file's lines without the empty ones.
+    static QStringList lines(const QString &filePath)
+    {
+        return QString::fromUtf8(read(filePath)).split(u'\n', Qt::SkipEmptyParts);
     }
 
 private:

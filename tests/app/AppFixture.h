@@ -5,11 +5,14 @@
 #include "app/MainMenuController.h"
 #include "app/MyDocument.h"
 #include "compile/ConsoleViewController.h"
+#include "editor/QSTextView.h"
 #include "model/ChangesQueue.h"
+#include "model/QSFile.h"
+#include "model/QSFilePool.h"
 #include "platform/DocumentController.h"
 
+#include <QAbstractButton>
 #include <QApplication>
-#include <QDirIterator>
 #include <QKeyEvent>
 #include <QSignalSpy>
 
@@ -51,7 +54,14 @@ public:
         return document;
     }
 
+    // The example thesis of examples/, opened from a copy in the test's folder.
+    MyDocument *openExample()
+    {
+        copyExample();
+        return open(folder.path(QStringLiteral("thesis.tex")));
+    }
     void copyExample() const { copyData(QStringLiteral("../../examples/thesis")); }
+    void copyData(const QString &name) const { folder.copyData(name); }
 
     // Types the text as key presses, one edit per character as a person's typing.
     static void type(QWidget *widget, const QString &text)
@@ -69,6 +79,14 @@ public:
         }
     }
 
+    // Puts the caret at the start of the first occurrence of the text.
+    static void placeCaretAt(QSTextView *view, const QString &text)
+    {
+        QTextCursor cursor = view->document()->find(text);
+        cursor.setPosition(cursor.selectionStart());
+        view->setTextCursor(cursor);
+    }
+
     // Compiles through the window's action and waits until the console shows the result.
     static bool compile(MyDocument *document)
     {
@@ -78,22 +96,42 @@ public:
         return updated.wait(120000);
     }
 
-    // Copies a folder of tests/data into the test's folder.
-    void copyData(const QString &name) const
-    {
-        const QDir data(QStringLiteral(QUILLSET_SOURCE_DIR "/tests/data/") + name);
-        QDirIterator files(data.path(), QDir::Files, QDirIterator::Subdirectories);
-        while (files.hasNext()) {
-            const QString path = files.next();
-            folder.write(data.relativeFilePath(path), TestFolder::read(path));
-        }
-    }
-
     // Lets the edit worker apply what was typed and the UI thread take its notices.
     static void settle()
     {
         ChangesQueue::sharedQueue()->waitUntilIdle();
         QCoreApplication::processEvents();
+    }
+
+    // The file of the document with that name, or of that path when it is held.
+    static std::shared_ptr<QSFile> fileNamed(MyDocument *document, const QString &name)
+    {
+        std::lock_guard lock(QSFilePool::documentModelLock());
+        for (const std::shared_ptr<QSFile> &file :
+             QSFilePool::fileList(document->fileOpened().get()))
+            if (file->name() == name)
+                return file;
+        return nullptr;
+    }
+    static std::shared_ptr<QSFile> held(const QString &path)
+    {
+        return QSFilePool::sharedFilePool()->fileObjectForPath(QUrl::fromLocalFile(path));
+    }
+
+    // The window-modal question or message that the window shows now, if any.
+    template <typename Dialog> static Dialog *shownDialog(QWidget *window)
+    {
+        for (Dialog *dialog : window->findChildren<Dialog *>())
+            if (dialog->isVisible())
+                return dialog;
+        return nullptr;
+    }
+    static void clickButton(QWidget *dialog, const QString &text)
+    {
+        for (QAbstractButton *button : dialog->findChildren<QAbstractButton *>())
+            if (button->text() == text)
+                return button->click();
+        QFAIL(qPrintable("no button " + text));
     }
 
     TestFolder folder;

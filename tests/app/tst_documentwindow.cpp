@@ -1,28 +1,15 @@
 #include "AppFixture.h"
-#include "app/AppController.h"
 #include "app/ImageAndTextCell.h"
-#include "app/MainMenuController.h"
-#include "app/MyDocument.h"
 #include "app/OutlineViewDataSource.h"
 #include "app/QSPreferenceWindowController.h"
-#include "editor/QSSyntaxHighlighter.h"
-#include "editor/QSTextView.h"
-#include "model/ChangesQueue.h"
-#include "model/QSFile.h"
-#include "model/QSFilePool.h"
 #include "model/QSSectionNode.h"
 #include "model/TextStorageDelegate.h"
-#include "platform/DocumentController.h"
 #include "platform/OutlineAppearance.h"
 
 #include <QAbstractItemModelTester>
-#include <QAction>
-#include <QDirIterator>
-#include <QKeyEvent>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
-#include <QSignalSpy>
 #include <QSplitter>
 #include <QTreeView>
 
@@ -55,6 +42,12 @@ QModelIndex rowNamed(const QAbstractItemModel *model, const QString &name,
     return {};
 }
 
+void selectRow(QTreeView *view, const QString &name)
+{
+    view->selectionModel()->select(rowNamed(view->model(), name),
+                                   QItemSelectionModel::ClearAndSelect);
+}
+
 } // namespace
 
 class TestDocumentWindow : public QObject
@@ -62,94 +55,59 @@ class TestDocumentWindow : public QObject
     Q_OBJECT
 
 private slots:
-    void init();
-    void cleanup();
-    void startsWithTheSingletonsAndAnUntitledDocument();
-    void windowFrameComesFromAndGoesToTheDefaults();
-    void outlineShowsTheExampleAndFollowsTyping();
-    void selectingRowsShowsFilesAndPlacesTheCaret();
-    void outlineKeepsItsWidth();
+    void init() { _fixture = std::make_unique<AppFixture>(); }
+    void cleanup() { _fixture.reset(); }
+    void startsWithIconsAndNumberedUntitledDocuments();
+    void windowAndOutlineSizesComeFromAndGoToTheDefaults();
+    void outlineShowsTheExampleFollowsTypingAndSelects();
     void cellGeometryAndShortenedNames();
     void preferencesOpenFromTheEditMenu();
 
 private:
-    MyDocument *open(const QString &path = {}) { return _fixture->open(path); }
-
     std::unique_ptr<AppFixture> _fixture;
-    AppController *_app = nullptr;
-    MainMenuController *_menu = nullptr;
-    TestFolder *_folder = nullptr;
 };
 
-void TestDocumentWindow::init()
+void TestDocumentWindow::startsWithIconsAndNumberedUntitledDocuments()
 {
-    _fixture = std::make_unique<AppFixture>();
-    _app = &_fixture->app;
-    _menu = &_fixture->menu;
-    _folder = &_fixture->folder;
-}
-
-void TestDocumentWindow::cleanup()
-{
-    _fixture.reset();
-}
-
-void TestDocumentWindow::startsWithTheSingletonsAndAnUntitledDocument()
-{
-    QCOMPARE(QSFilePool::sharedFilePool(), _app->appFilePool());
-    QCOMPARE(ChangesQueue::sharedQueue(), _app->appChangesQueue());
-    QCOMPARE(QSSyntaxHighlighter::sharedSyntaxHightlighter(), _app->syntaxHighlighter());
-    QCOMPARE(MainMenuController::sharedMainMenuController(), _menu);
+    AppController &app = _fixture->app;
     for (const char *key : {"error", "warning", "part", "chapter", "section", "subsection",
-                            "subsubsection", "quillsetFile"}) {
-        QVERIFY2(!_app->outlineIconForType(key).pixmap(16, 16).isNull(), key);
-    }
+                            "subsubsection", "quillsetFile"})
+        QVERIFY2(!app.outlineIconForType(key).pixmap(16, 16).isNull(), key);
     for (const char *key : {"text", "File", "include", "input"})
-        QVERIFY(_app->outlineIconForType(key).isNull());
-
-    QVERIFY(_app->applicationShouldOpenUntitledFile());
+        QVERIFY(app.outlineIconForType(key).isNull());
+    QVERIFY(app.applicationShouldOpenUntitledFile());
     UserDefaults::standardUserDefaults().setObject(false, QSOpenUntitledFileOnLaunch);
-    QVERIFY(!_app->applicationShouldOpenUntitledFile());
+    QVERIFY(!app.applicationShouldOpenUntitledFile());
 
-    MyDocument *first = open();
-    MyDocument *second = open();
-    QCOMPARE(first->displayName(), QStringLiteral("Untitled"));
+    QCOMPARE(_fixture->open()->displayName(), QStringLiteral("Untitled"));
+    MyDocument *second = _fixture->open();
     QCOMPARE(second->displayName(), QStringLiteral("Untitled 2"));
-    QCOMPARE(second->curPath(), QStringLiteral("Untitled_2"));
-    QCOMPARE(QSFilePool::sharedFilePool()->fileObjectForPath(QUrl::fromLocalFile("Untitled_2")),
-             second->fileOpened());
+    QCOMPARE(AppFixture::held("Untitled_2"), second->fileOpened());
     QCOMPARE(second->textView()->toPlainText(),
              UserDefaults::standardUserDefaults().stringForKey(QSUntitledFileTemplate));
     QVERIFY(second->window()->windowTitle().startsWith(QStringLiteral("Untitled 2")));
-    // A document with no PDF pane yet offers to show it, not to hide it.
-    QVERIFY(_menu->showPDFItem()->isVisible());
-    QVERIFY(!_menu->hidePDFItem()->isVisible());
 }
 
-void TestDocumentWindow::windowFrameComesFromAndGoesToTheDefaults()
+void TestDocumentWindow::windowAndOutlineSizesComeFromAndGoToTheDefaults()
 {
-    MyDocument *document = open();
-    QWidget *window = document->window();
+    QWidget *window = _fixture->open()->window();
     QCOMPARE(window->size(), QSize(700, 500));
     const QRect screen = window->screen()->availableGeometry();
     QVERIFY(qAbs(window->frameGeometry().center().x() - screen.center().x()) <= 4);
-
     window->resize(640, 420);
     window->move(30, 40);
     const QPoint stored = window->pos();
     window->close();
     QCoreApplication::processEvents();
     const QVariantMap info = UserDefaults::standardUserDefaults().dictionaryForKey(QSWindowInfo);
-    QCOMPARE(info.value("width").toInt(), 640);
-    QCOMPARE(info.value("height").toInt(), 420);
+    QCOMPARE(QSize(info.value("width").toInt(), info.value("height").toInt()), QSize(640, 420));
     QCOMPARE(info.value("shouldCenter").toBool(), false);
-    QVERIFY(!QSFilePool::sharedFilePool()->fileObjectForPath(QUrl::fromLocalFile("Untitled")));
+    QVERIFY(!AppFixture::held("Untitled"));
 
-    MyDocument *reopened = open();
-    QCOMPARE(reopened->window()->size(), QSize(640, 420));
-    QCOMPARE(reopened->window()->pos(), stored);
-    reopened->window()->close();
-
+    QWidget *reopened = _fixture->open()->window();
+    QCOMPARE(reopened->size(), QSize(640, 420));
+    QCOMPARE(reopened->pos(), stored);
+    reopened->close();
     // A stored frame at negative coordinates is centred instead.
     UserDefaults::standardUserDefaults().setObject(QVariantMap{{"locationX", -50},
                                                                {"locationY", 10},
@@ -157,100 +115,72 @@ void TestDocumentWindow::windowFrameComesFromAndGoesToTheDefaults()
                                                                {"height", 400},
                                                                {"shouldCenter", false}},
                                                    QSWindowInfo);
-    MyDocument *centred = open();
+    MyDocument *centred = _fixture->open();
     QVERIFY(qAbs(centred->window()->frameGeometry().center().x() - screen.center().x()) <= 4);
-}
 
-void TestDocumentWindow::outlineShowsTheExampleAndFollowsTyping()
-{
-    _fixture->copyExample();
-    MyDocument *document = open(_folder->path("thesis.tex"));
-    QVERIFY(document);
-    QAbstractItemModel *model = document->outlineView()->model();
-    QAbstractItemModelTester tester(model, QAbstractItemModelTester::FailureReportingMode::QtTest);
-    QCOMPARE(
-        outline(model),
-        QStringLiteral("thesis.tex(introduction.tex(Introduction(Motivation Questions(Scope))) "
-                       "methods.tex(Methods(Sampling(Instruments(Calibration)) Model)) "
-                       "results.tex(Results(Temperature Salinity)) "
-                       "Conclusion(appendix.tex(Field Data(Pool Dimensions))))"));
-
-    // Type a section into the conclusion, letter by letter, with its row selected.
-    const QModelIndex conclusion = rowNamed(model, "Conclusion");
-    document->outlineView()->selectionModel()->select(conclusion,
-                                                      QItemSelectionModel::ClearAndSelect);
-    const QPersistentModelIndex selected(conclusion);
-    QSTextView *text = document->textView();
-    QTextCursor cursor = text->document()->find("The pools behave");
-    cursor.setPosition(cursor.selectionStart());
-    text->setTextCursor(cursor);
-    AppFixture::type(text, "\\section{New}\n");
-    AppFixture::settle();
-    QCOMPARE(outline(model).mid(outline(model).indexOf("Conclusion")),
-             QStringLiteral("Conclusion(New(appendix.tex(Field Data(Pool Dimensions)))))"));
-    QVERIFY(selected.isValid());
-    QCOMPARE(selected.data().toString(), QStringLiteral("Conclusion"));
-    QVERIFY(document->outlineView()->isExpanded(rowNamed(model, "Conclusion")));
-
-    // Deleting it takes it away again.
-    for (int i = 0; i < 14; ++i)
-        QTest::keyClick(text, Qt::Key_Backspace);
-    AppFixture::settle();
-    QCOMPARE(outline(model).mid(outline(model).indexOf("Conclusion")),
-             QStringLiteral("Conclusion(appendix.tex(Field Data(Pool Dimensions))))"));
-    QCOMPARE(text->toPlainText(), document->fileOpened()->content());
-}
-
-void TestDocumentWindow::selectingRowsShowsFilesAndPlacesTheCaret()
-{
-    _fixture->copyExample();
-    MyDocument *document = open(_folder->path("thesis.tex"));
-    QTreeView *outlineView = document->outlineView();
-    QAbstractItemModel *model = outlineView->model();
-
-    outlineView->selectionModel()->select(rowNamed(model, "Questions"),
-                                          QItemSelectionModel::ClearAndSelect);
-    const QString introduction = TestFolder::read(_folder->path("chapters/introduction.tex"));
-    QCOMPARE(document->textView()->toPlainText().toUtf8(), introduction);
-    QCOMPARE(document->textView()->textCursor().position(),
-             introduction.indexOf("\\section{Questions}"));
-
-    outlineView->selectionModel()->select(rowNamed(model, "methods.tex"),
-                                          QItemSelectionModel::ClearAndSelect);
-    QCOMPARE(document->textStorageDelegate()->selectedFile()->name(),
-             QStringLiteral("methods.tex"));
-
-    // Selecting a range in another file shows that file first.
-    const std::shared_ptr<QSFile> results = QSFilePool::sharedFilePool()->fileObjectForPath(
-        QUrl::fromLocalFile(_folder->path("chapters/results.tex")));
-    document->selectRange(QSRange{10, 7}, results);
-    QCOMPARE(document->textStorageDelegate()->selectedFile(), results);
-    QCOMPARE(document->textView()->textCursor().selectedText(), results->content().mid(10, 7));
-    document->selectRange(QSRange{10000, 1}, document->fileOpened());
-    QCOMPARE(document->textStorageDelegate()->selectedFile(), document->fileOpened());
-}
-
-void TestDocumentWindow::outlineKeepsItsWidth()
-{
-    MyDocument *document = open();
-    QTreeView *outlineView = document->outlineView();
+    // The outline keeps its width when the window grows; dragging the divider stores it.
+    QTreeView *outlineView = centred->outlineView();
     QCOMPARE(outlineView->width(), 200);
-    document->window()->resize(900, 500);
+    centred->window()->resize(900, 500);
     QCoreApplication::processEvents();
     QCOMPARE(outlineView->width(), 200);
-
-    // Dragging the divider stores the new width.
-    QSplitterHandle *handle = document->splitViewBetweenOutlineAndText()->handle(1);
+    QSplitterHandle *handle = centred->splitViewBetweenOutlineAndText()->handle(1);
     const QPoint grip(handle->width() / 2, handle->height() / 2);
     QTest::mousePress(handle, Qt::LeftButton, {}, grip);
     QTest::mouseMove(handle, grip + QPoint(60, 0));
     QTest::mouseRelease(handle, Qt::LeftButton, {}, grip + QPoint(60, 0));
-    const double stored = UserDefaults::standardUserDefaults()
-                              .dictionaryForKey(QSOutlineViewInfo)
-                              .value("width")
-                              .toDouble();
-    QCOMPARE(stored, double(outlineView->width()));
-    QVERIFY(stored > 200);
+    const QVariantMap outlineInfo =
+        UserDefaults::standardUserDefaults().dictionaryForKey(QSOutlineViewInfo);
+    QCOMPARE(outlineInfo.value("width").toDouble(), double(outlineView->width()));
+    QVERIFY(outlineView->width() > 200);
+}
+
+void TestDocumentWindow::outlineShowsTheExampleFollowsTypingAndSelects()
+{
+    MyDocument *document = _fixture->openExample();
+    QTreeView *view = document->outlineView();
+    QAbstractItemModel *model = view->model();
+    QAbstractItemModelTester tester(model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    const QString appendix = "appendix.tex(Field Data(Pool Dimensions))";
+    QCOMPARE(outline(model),
+             "thesis.tex(introduction.tex(Introduction(Motivation Questions(Scope))) "
+             "methods.tex(Methods(Sampling(Instruments(Calibration)) Model)) "
+             "results.tex(Results(Temperature Salinity)) Conclusion("
+                 + appendix + "))");
+
+    // Type a section into the conclusion, letter by letter, with its row selected.
+    selectRow(view, "Conclusion");
+    const QPersistentModelIndex selected(rowNamed(model, "Conclusion"));
+    QSTextView *text = document->textView();
+    AppFixture::placeCaretAt(text, "The pools behave");
+    AppFixture::type(text, "\\section{New}\n");
+    AppFixture::settle();
+    QVERIFY(outline(model).endsWith("Conclusion(New(" + appendix + ")))"));
+    QCOMPARE(selected.data().toString(), QStringLiteral("Conclusion"));
+    QVERIFY(view->isExpanded(selected));
+    // Deleting it takes it away again.
+    for (int i = 0; i < 14; ++i)
+        QTest::keyClick(text, Qt::Key_Backspace);
+    AppFixture::settle();
+    QVERIFY(outline(model).endsWith("Conclusion(" + appendix + "))"));
+    QCOMPARE(text->toPlainText(), document->fileOpened()->content());
+
+    // Selecting a row shows its file with the caret at its heading.
+    selectRow(view, "Questions");
+    const QString introduction =
+        TestFolder::read(_fixture->folder.path("chapters/introduction.tex"));
+    QCOMPARE(text->toPlainText(), introduction);
+    QCOMPARE(text->textCursor().position(), introduction.indexOf("\\section{Questions}"));
+    selectRow(view, "methods.tex");
+    QCOMPARE(document->textStorageDelegate()->selectedFile()->name(),
+             QStringLiteral("methods.tex"));
+    // Selecting a range in another file shows that file first; one past its end, nothing.
+    const std::shared_ptr<QSFile> results = AppFixture::fileNamed(document, "results.tex");
+    document->selectRange(QSRange{10, 7}, results);
+    QCOMPARE(document->textStorageDelegate()->selectedFile(), results);
+    QCOMPARE(text->textCursor().selectedText(), results->content().mid(10, 7));
+    document->selectRange(QSRange{10000, 1}, document->fileOpened());
+    QCOMPARE(document->textStorageDelegate()->selectedFile(), document->fileOpened());
 }
 
 void TestDocumentWindow::cellGeometryAndShortenedNames()
@@ -269,31 +199,25 @@ void TestDocumentWindow::cellGeometryAndShortenedNames()
 // the document window.
 void TestDocumentWindow::preferencesOpenFromTheEditMenu()
 {
-    MyDocument *document = open();
-    QWidget *window = document->window();
+    QWidget *window = _fixture->open()->window();
     const auto itemNamed = [](const QList<QAction *> &items, const QString &text) -> QAction * {
-        for (QAction *item : items) {
+        for (QAction *item : items)
             if (item->text().remove(u'&') == text)
                 return item;
-        }
         return nullptr;
     };
     QAction *edit = itemNamed(qobject_cast<QMainWindow *>(window)->menuBar()->actions(), "Edit");
-    QVERIFY(edit && edit->menu());
     QAction *preferences = itemNamed(edit->menu()->actions(), "Preferences...");
     QVERIFY(preferences);
     const QList<QKeySequence> desktopKeys = QKeySequence::keyBindings(QKeySequence::Preferences);
     QCOMPARE(preferences->shortcut(),
              desktopKeys.isEmpty() ? QKeySequence(Qt::CTRL | Qt::Key_Comma) : desktopKeys.first());
-
     QApplication::setActiveWindow(window);
     QVERIFY(QTest::qWaitForWindowActive(window));
     QTest::keySequence(window, preferences->shortcut());
-    QVERIFY(_app->preferenceController());
-    QWidget *shown = _app->preferenceController()->window();
+    QWidget *shown = _fixture->app.preferenceController()->window();
     QVERIFY(QTest::qWaitForWindowExposed(shown));
     shown->close();
-    QVERIFY(!shown->isVisible());
     preferences->trigger();
     QVERIFY(shown->isVisible());
 }

@@ -1,9 +1,5 @@
 #include "AppFixture.h"
 #include "app/RecoveryKeeper.h"
-#include "editor/QSTextView.h"
-#include "model/QSFile.h"
-#include "model/QSFilePool.h"
-#include "model/TextStorageDelegate.h"
 
 #include <QTemporaryDir>
 
@@ -21,20 +17,14 @@ private slots:
 void TestRecovery::unsavedTextSurvivesACrash()
 {
     AppFixture fixture;
-    fixture.copyExample();
     QTemporaryDir recoveryFolder;
     RecoveryKeeper keeper(recoveryFolder.path() + QStringLiteral("/recovery"));
     QCOMPARE(keeper.keepNow(), 0);
-
-    MyDocument *thesis = fixture.open(fixture.folder.path("thesis.tex"));
+    MyDocument *thesis = fixture.openExample();
     QSTextView *text = thesis->textView();
     text->moveCursor(QTextCursor::End);
     AppFixture::type(text, "Root edit.\n");
-    std::shared_ptr<QSFile> methods;
-    for (const auto &file : QSFilePool::fileList(thesis->fileOpened().get()))
-        if (file->name() == QStringLiteral("methods.tex"))
-            methods = file;
-    thesis->selectRange(QSRange{0, 0}, methods);
+    thesis->selectRange(QSRange{0, 0}, AppFixture::fileNamed(thesis, "methods.tex"));
     AppFixture::type(text, "% chapter edit\n");
     MyDocument *untitled = fixture.open();
     untitled->textView()->moveCursor(QTextCursor::End);
@@ -47,9 +37,8 @@ void TestRecovery::unsavedTextSurvivesACrash()
             edited.insert(file->pathText(), file->content());
     QCOMPARE(edited.size(), 3);
     QCOMPARE(keeper.keepNow(), 3);
-    const QList<RecoveryKeeper::Recovered> kept = keeper.pendingRecoveries();
-    QCOMPARE(kept.size(), 3);
-    for (const RecoveryKeeper::Recovered &entry : kept)
+    QCOMPARE(keeper.pendingRecoveries().size(), 3);
+    for (const RecoveryKeeper::Recovered &entry : keeper.pendingRecoveries())
         QCOMPARE(entry.text, edited.value(entry.path));
 
     // The windows go without saving; the files on disk keep their old text.

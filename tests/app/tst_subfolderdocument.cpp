@@ -2,10 +2,7 @@
 // root's folder, as TeX reads it: the table is part of the document everywhere.
 #include "AppFixture.h"
 #include "compile/ErrorOutlineDataSource.h"
-#include "editor/QSTextView.h"
 #include "model/ErrorWarningNode.h"
-#include "model/QSFile.h"
-#include "model/QSFilePool.h"
 #include "model/TextStorageDelegate.h"
 #include "pdf/QSPDFView.h"
 #include "pdf/QSPDFViewController.h"
@@ -15,20 +12,6 @@
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTreeView>
-
-namespace {
-
-std::shared_ptr<QSFile> fileNamed(MyDocument *document, const QString &name)
-{
-    std::lock_guard lock(QSFilePool::documentModelLock());
-    for (const std::shared_ptr<QSFile> &file : QSFilePool::fileList(document->fileOpened().get())) {
-        if (file->name() == name)
-            return file;
-    }
-    return nullptr;
-}
-
-} // namespace
 
 class TestSubfolderDocument : public QObject
 {
@@ -43,8 +26,7 @@ void TestSubfolderDocument::tableInASubFolderIsPartOfTheDocument()
     AppFixture fixture;
     fixture.copyData(QStringLiteral("subfolder"));
     MyDocument *document = fixture.open(fixture.folder.path("main.tex"));
-    QVERIFY(document);
-    const std::shared_ptr<QSFile> table = fileNamed(document, "table1.tex");
+    const std::shared_ptr<QSFile> table = AppFixture::fileNamed(document, "table1.tex");
     QVERIFY(table);
     QCOMPARE(table->pathText(), fixture.folder.path("chapters/figures/table1.tex"));
 
@@ -52,9 +34,8 @@ void TestSubfolderDocument::tableInASubFolderIsPartOfTheDocument()
     QVERIFY(AppFixture::compile(document));
     ErrorOutlineDataSource *errors = document->consoleViewController()->errorOutlineDataSource();
     QCOMPARE(errors->rowCount(), 1);
-    const QModelIndex fileRow = errors->index(0, 0);
-    QCOMPARE(fileRow.data().toString(), QStringLiteral("table1.tex"));
-    const QModelIndex errorRow = errors->index(0, 0, fileRow);
+    QCOMPARE(errors->index(0, 0).data().toString(), QStringLiteral("table1.tex"));
+    const QModelIndex errorRow = errors->index(0, 0, errors->index(0, 0));
     QCOMPARE(errors->diagnosticForIndex(errorRow)->lineNumber, 3);
     document->consoleViewController()->errorWarningOutline()->selectionModel()->select(
         errorRow, QItemSelectionModel::ClearAndSelect);
@@ -77,7 +58,7 @@ void TestSubfolderDocument::tableInASubFolderIsPartOfTheDocument()
     } lines[] = {{"table1.tex", 1, 2},  {"table1.tex", 3, 3}, {"results.tex", 2, 2},
                  {"results.tex", 6, 3}, {"main.tex", 4, 1},   {"main.tex", 8, 3}};
     for (const auto &line : lines) {
-        const std::shared_ptr<QSFile> file = fileNamed(document, line.file);
+        const std::shared_ptr<QSFile> file = AppFixture::fileNamed(document, line.file);
         document->selectRange(QSRange{0, 0}, file);
         const QTextBlock block = text->document()->findBlockByNumber(line.line - 1);
         document->selectRange(QSRange{quint32(block.position()), 0}, file);

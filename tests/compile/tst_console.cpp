@@ -1,18 +1,13 @@
 #include "app/AppFixture.h"
-#include "compile/ConsoleViewController.h"
 #include "compile/ErrorOutlineDataSource.h"
 #include "model/ErrorWarningNode.h"
 #include "compile/LatexCompiler.h"
 #include "compile/StatusSplitViewDelegate.h"
-#include "editor/QSTextView.h"
-#include "model/QSFile.h"
 #include "model/TextStorageDelegate.h"
 
 #include <QAbstractItemModelTester>
-#include <QAction>
 #include <QFileDialog>
 #include <QPlainTextEdit>
-#include <QSignalSpy>
 #include <QSplitter>
 #include <QTextBlock>
 #include <QTimer>
@@ -32,6 +27,11 @@ QString logger(MyDocument *document)
     return document->consoleViewController()->textLogger()->toPlainText();
 }
 
+MainMenuController *menu()
+{
+    return MainMenuController::sharedMainMenuController();
+}
+
 } // namespace
 
 class TestConsole : public QObject
@@ -39,59 +39,34 @@ class TestConsole : public QObject
     Q_OBJECT
 
 private slots:
-    void init();
-    void cleanup();
-    void cleanCompileClosesTheConsole();
-    void errorInAChapterTakesYouToItsLine();
+    void init() { _fixture = std::make_unique<AppFixture>(); }
+    void cleanup() { _fixture.reset(); }
+    void errorInAChapterTakesYouToItsLineAndACleanCompileCloses();
     void logLinesOfLongPathsStayWhole();
     void enginesThatFailOrTalk_data();
     void enginesThatFailOrTalk();
-    void compilingTwiceRunsTheEngineOnce();
     void stoppingOrClosingEndsTheEngine();
-    void untitledDocumentIsSavedFirst();
+    void untitledDocumentIsSavedFirstAndCompiledOnce();
     void showHideAndDividerLimits();
 
 private:
+    // A one-line document in the test's folder, compiled with the engine named,
+    // found in the folder given ("" for the test's folder).
+    MyDocument *openWithEngine(const QString &engine, const QString &directory = {},
+                               const QByteArray &text = "x\n")
+    {
+        TestFolder &folder = _fixture->folder;
+        UserDefaults &defaults = UserDefaults::standardUserDefaults();
+        defaults.setObject(directory.isEmpty() ? folder.path({}) + u'/' : directory,
+                           QSTexEngineDirectoryPath);
+        defaults.setObject(engine, QSSelectedEngineExec);
+        return _fixture->open(folder.write("main.tex", text));
+    }
+
     std::unique_ptr<AppFixture> _fixture;
 };
 
-void TestConsole::init()
-{
-    _fixture = std::make_unique<AppFixture>();
-}
-
-void TestConsole::cleanup()
-{
-    _fixture.reset();
-}
-
-void TestConsole::cleanCompileClosesTheConsole()
-{
-    _fixture->copyExample();
-    MyDocument *document = _fixture->open(_fixture->folder.path("thesis.tex"));
-    QVERIFY(document);
-    ConsoleViewController *console = document->consoleViewController();
-    QCOMPARE(consoleArea(document)->height(), 1);
-
-    QSignalSpy updated(console, &ConsoleViewController::errorWarningOutlineUpdated);
-    MainMenuController::sharedMainMenuController()->compileItem()->trigger();
-    // The console opens while the engine runs and shows its output.
-    QVERIFY(console->isShown());
-    QVERIFY(MainMenuController::sharedMainMenuController()->hideConsoleItem()->isVisible());
-    QVERIFY(updated.wait(120000));
-
-    QVERIFY2(logger(document).contains("Output written on thesis.pdf"),
-             qPrintable(logger(document)));
-    QVERIFY(QFileInfo::exists(_fixture->folder.path("thesis.pdf")));
-    QVERIFY(console->errorWarningOutline()->isHidden());
-    QVERIFY(!console->latexCompiler()->isCompiling());
-    // Closed to nothing, then kept at one pixel so it can be dragged open.
-    QTRY_COMPARE(consoleArea(document)->height(), 1);
-    QVERIFY(!console->isShown());
-    QVERIFY(MainMenuController::sharedMainMenuController()->showConsoleItem()->isVisible());
-}
-
-void TestConsole::errorInAChapterTakesYouToItsLine()
+void TestConsole::errorInAChapterTakesYouToItsLineAndACleanCompileCloses()
 {
     _fixture->copyExample();
     const QString methods = _fixture->folder.path("chapters/methods.tex");
@@ -99,23 +74,24 @@ void TestConsole::errorInAChapterTakesYouToItsLine()
     text.replace("Twelve pools", "\\undefinedpools Twelve pools"); // line 4
     _fixture->folder.write("chapters/methods.tex", text);
     MyDocument *document = _fixture->open(_fixture->folder.path("thesis.tex"));
-    QVERIFY(document);
     ConsoleViewController *console = document->consoleViewController();
     ErrorOutlineDataSource *errors = console->errorOutlineDataSource();
     QAbstractItemModelTester tester(errors);
+    QCOMPARE(consoleArea(document)->height(), 1);
 
-    QVERIFY(AppFixture::compile(document));
-    QVERIFY(console->errorWarningOutline()->isVisible());
-    QVERIFY(console->textLoggerView()->isHidden());
+    // The console opens while the engine runs, and stays open on an error.
+    QSignalSpy updated(console, &ConsoleViewController::errorWarningOutlineUpdated);
+    menu()->compileItem()->trigger();
+    QVERIFY(console->isShown() && menu()->hideConsoleItem()->isVisible());
+    QVERIFY(updated.wait(120000));
+    QVERIFY(console->errorWarningOutline()->isVisible() && console->textLoggerView()->isHidden());
     QTRY_COMPARE(consoleArea(document)->height(), ConsoleViewController::openHeight);
     QCOMPARE(errors->rowCount(), 1);
     const QModelIndex fileRow = errors->index(0, 0);
     QCOMPARE(fileRow.data().toString(), QStringLiteral("methods.tex"));
     QVERIFY(console->errorWarningOutline()->isExpanded(fileRow));
     const QModelIndex errorRow = errors->index(0, 0, fileRow);
-    const std::shared_ptr<ErrorWarningNode> error = errors->diagnosticForIndex(errorRow);
-    QCOMPARE(error->type, QStringLiteral("error"));
-    QCOMPARE(error->lineNumber, 4);
+    QCOMPARE(errors->diagnosticForIndex(errorRow)->type, QStringLiteral("error"));
     QCOMPARE(errorRow.data().toString(),
              QStringLiteral(" Undefined control sequence.(on line: 4)"));
 
@@ -124,20 +100,24 @@ void TestConsole::errorInAChapterTakesYouToItsLine()
                                                              QItemSelectionModel::ClearAndSelect);
     QCOMPARE(document->textStorageDelegate()->selectedFile()->name(),
              QStringLiteral("methods.tex"));
-    const QTextCursor selection = document->textView()->textCursor();
+    QTextCursor selection = document->textView()->textCursor();
     QCOMPARE(selection.selectionStart(),
              document->textView()->document()->findBlockByNumber(3).position());
     QCOMPARE(selection.selectedText(), QStringLiteral("\\"));
 
-    // Mended in the window, the next compile is clean and closes the console.
-    QTextCursor line = selection;
-    line.movePosition(QTextCursor::EndOfWord, QTextCursor::KeepAnchor);
-    line.removeSelectedText();
+    // Mended in the window, the next compile is clean: its output is written, and the
+    // console closes to nothing, then is kept at one pixel so it can be dragged open.
+    selection.movePosition(QTextCursor::EndOfWord, QTextCursor::KeepAnchor);
+    selection.removeSelectedText();
     AppFixture::settle();
     QVERIFY(AppFixture::compile(document));
-    QVERIFY(console->errorWarningOutline()->isHidden());
-    QTRY_COMPARE(consoleArea(document)->height(), 1);
+    QVERIFY2(logger(document).contains("Output written on thesis.pdf"),
+             qPrintable(logger(document)));
+    QVERIFY(QFileInfo::exists(_fixture->folder.path("thesis.pdf")));
     QVERIFY(!TestFolder::read(methods).contains("undefinedpools"));
+    QVERIFY(console->errorWarningOutline()->isHidden() && !console->latexCompiler()->isCompiling());
+    QTRY_COMPARE(consoleArea(document)->height(), 1);
+    QVERIFY(!console->isShown() && menu()->showConsoleItem()->isVisible());
 }
 
 // The engine runs with its log lines unbroken: the error line that names a chapter
@@ -159,58 +139,57 @@ void TestConsole::logLinesOfLongPathsStayWhole()
 
 void TestConsole::enginesThatFailOrTalk_data()
 {
-    QTest::addColumn<QString>("directory"); // "%1" is the test's folder
+    QTest::addColumn<QString>("directory"); // "": the test's folder
     QTest::addColumn<QString>("engine");
-    QTest::addColumn<QByteArray>("script"); // empty: no such file
+    QTest::addColumn<QByteArray>("script"); // empty: no such file; else written as "tex"
     QTest::addColumn<bool>("executable");
     QTest::addColumn<QString>("output");
     QTest::addColumn<bool>("staysOpen");
-
-    const QString notFound =
-        QStringLiteral("tex-engine not found - set the correct path in the preference window");
-    QTest::newRow("no engine there") << "%1/"
+    const QString notFound = "tex-engine not found - set the correct path in the preference window";
+    const QString failed = "\n\nThe compile failed.";
+    QTest::newRow("no engine there") << ""
                                      << "nosuchtex" << QByteArray() << false << notFound << true;
     QTest::newRow("folder without its slash")
         << "/usr/bin"
         << "pdflatex" << QByteArray() << false << notFound << true;
     QTest::newRow("engine that cannot run")
-        << "%1/"
+        << ""
         << "tex" << QByteArray("#!/bin/sh\necho never\n") << false
         << "The TeX engine could not be started" << true;
     QTest::newRow("output and errors interleaved, clean")
-        << "%1/"
+        << ""
         << "tex"
         << QByteArray(
                "#!/bin/sh\necho out1\necho err1 >&2\necho out2\nexec /usr/bin/pdflatex \"$@\"\n")
         << true << "out1\nerr1\nout2\nThis is pdfTeX" << false;
     QTest::newRow("clean run without a PDF")
-        << "%1/"
+        << ""
         << "tex" << QByteArray("#!/bin/sh\n") << true << "main.pdf could not be shown" << true;
     QTest::newRow("failure that names no file")
-        << "%1/"
+        << ""
         << "tex" << QByteArray("#!/bin/sh\necho \"$@\"\nexit 1\n") << true
-        << "-halt-on-error -file-line-error main.tex\n\nThe compile failed." << true;
+        << "-halt-on-error -file-line-error main.tex" + failed << true;
     QTest::newRow("engine that crashes")
-        << "%1/"
+        << ""
         << "tex" << QByteArray("#!/bin/sh\necho half way\nkill -SEGV $$\n") << true
-        << "half way\n\nThe TeX engine crashed.\n\nThe compile failed." << true;
+        << "half way\n\nThe TeX engine crashed." + failed << true;
     QTest::newRow("invalid bytes")
-        << "%1/"
+        << ""
         << "tex" << QByteArray("#!/bin/sh\nprintf 'caf\\351 \\377\\376 ok\\n'\nexit 1\n") << true
         << QStringLiteral("caf\uFFFD \uFFFD\uFFFD ok\n") << true;
     // The console keeps the last 50,000 lines.
     QTest::newRow("100 MB of output")
-        << "%1/"
+        << ""
         << "tex"
         << QByteArray("#!/bin/sh\nhead -c 100000000 /dev/zero | tr '\\0' x | fold -w 99\n"
                       "echo; echo last line\nexit 1\n")
-        << true << "xxx\nx\nlast line\n\nThe compile failed." << true;
+        << true << "xxx\nx\nlast line" + failed << true;
     QTest::newRow("20 MB without a line break")
-        << "%1/"
+        << ""
         << "tex"
-        << QByteArray("#!/bin/sh\nhead -c 20000000 /dev/zero | tr '\\0' x\n"
-                      "echo; echo last line\nexit 1\n")
-        << true << "xxx\nlast line\n\nThe compile failed." << true;
+        << QByteArray("#!/bin/sh\nhead -c 20000000 /dev/zero | tr '\\0' x\necho; echo last line\n"
+                      "exit 1\n")
+        << true << "xxx\nlast line" + failed << true;
 }
 
 // Engines set in the preferences: missing, not runnable, chatty on both streams,
@@ -223,20 +202,13 @@ void TestConsole::enginesThatFailOrTalk()
     QFETCH(bool, executable);
     QFETCH(QString, output);
     QFETCH(bool, staysOpen);
-    TestFolder &folder = _fixture->folder;
-    folder.write("main.tex", "\\documentclass{article}\\begin{document}x\\end{document}\n");
     if (!script.isEmpty()) {
-        QFile file(folder.write(engine, script));
-        if (executable)
-            QVERIFY(file.setPermissions(file.permissions() | QFileDevice::ExeOwner));
+        QFile file(_fixture->folder.write(engine, script));
+        QVERIFY(!executable || file.setPermissions(file.permissions() | QFileDevice::ExeOwner));
     }
-    UserDefaults &defaults = UserDefaults::standardUserDefaults();
-    defaults.setObject(QString(directory).replace(QStringLiteral("%1"), folder.path(QString())),
-                       QSTexEngineDirectoryPath);
-    defaults.setObject(engine, QSSelectedEngineExec);
-    MyDocument *document = _fixture->open(folder.path("main.tex"));
+    MyDocument *document = openWithEngine(
+        engine, directory, "\\documentclass{article}\\begin{document}x\\end{document}\n");
     ConsoleViewController *console = document->consoleViewController();
-
     QSignalSpy updated(console, &ConsoleViewController::errorWarningOutlineUpdated);
     document->compileDocument();
     console->latexCompiler()->waitUntilDone();
@@ -255,44 +227,23 @@ void TestConsole::enginesThatFailOrTalk()
                  staysOpen ? ConsoleViewController::openHeight : 1);
 }
 
-void TestConsole::compilingTwiceRunsTheEngineOnce()
-{
-    _fixture->folder.write("main.tex",
-                           "\\documentclass{article}\\begin{document}x\\end{document}\n");
-    MyDocument *document = _fixture->open(_fixture->folder.path("main.tex"));
-    ConsoleViewController *console = document->consoleViewController();
-    QSignalSpy updated(console, &ConsoleViewController::errorWarningOutlineUpdated);
-    document->compileDocument();
-    document->compileDocument();
-    QVERIFY(updated.wait(120000));
-    console->latexCompiler()->waitUntilDone();
-    QCoreApplication::processEvents();
-    QCOMPARE(logger(document).count(QStringLiteral("This is pdfTeX")), 1);
-    QCOMPARE(updated.size(), 1);
-}
-
 // An engine that never ends: the Stop action ends it, and so does closing the
 // window; the window answers all the while.
 void TestConsole::stoppingOrClosingEndsTheEngine()
 {
     TestFolder &folder = _fixture->folder;
-    folder.write("main.tex", "x\n");
     QFile engine(folder.write(
         "tex", "#!/bin/sh\necho $$ >> pids\nwhile true; do echo tick; sleep 0.02; done\n"));
     QVERIFY(engine.setPermissions(engine.permissions() | QFileDevice::ExeOwner));
-    UserDefaults::standardUserDefaults().setObject(folder.path(QString()) + u'/',
-                                                   QSTexEngineDirectoryPath);
-    UserDefaults::standardUserDefaults().setObject(QStringLiteral("tex"), QSSelectedEngineExec);
-    MyDocument *document = _fixture->open(folder.path("main.tex"));
+    MyDocument *document = openWithEngine("tex");
     ConsoleViewController *console = document->consoleViewController();
     const auto running = [&folder](int run) {
         const QByteArray pid = TestFolder::read(folder.path("pids")).split('\n').value(run);
         return !pid.isEmpty() && QFileInfo::exists("/proc/" + QString::fromLatin1(pid));
     };
-
     document->compileDocument();
     QTRY_VERIFY(logger(document).count(QStringLiteral("tick")) > 3);
-    MainMenuController::sharedMainMenuController()->stopCompilingItem()->trigger();
+    menu()->stopCompilingItem()->trigger();
     QTRY_VERIFY(!console->latexCompiler()->isCompiling());
     QTRY_VERIFY(logger(document).endsWith("Compile stopped.\n"));
     QVERIFY(console->isShown());
@@ -306,8 +257,9 @@ void TestConsole::stoppingOrClosingEndsTheEngine()
     QTRY_VERIFY(!running(1));
 }
 
-// The first compile of a new document asks where to save it; the next one compiles.
-void TestConsole::untitledDocumentIsSavedFirst()
+// The first compile of a new document asks where to save it; the next one compiles,
+// and a compile asked for while one runs does not run the engine again.
+void TestConsole::untitledDocumentIsSavedFirstAndCompiledOnce()
 {
     MyDocument *document = _fixture->open();
     ConsoleViewController *console = document->consoleViewController();
@@ -320,10 +272,16 @@ void TestConsole::untitledDocumentIsSavedFirst()
     });
     document->compileDocument();
     QVERIFY(QFileInfo::exists(path));
-    QVERIFY(!console->latexCompiler()->isCompiling());
-    QVERIFY(!console->isShown());
+    QVERIFY(!console->latexCompiler()->isCompiling() && !console->isShown());
 
-    QVERIFY(AppFixture::compile(document));
+    QSignalSpy updated(console, &ConsoleViewController::errorWarningOutlineUpdated);
+    document->compileDocument();
+    document->compileDocument();
+    QVERIFY(updated.wait(120000));
+    console->latexCompiler()->waitUntilDone();
+    QCoreApplication::processEvents();
+    QCOMPARE(logger(document).count(QStringLiteral("This is pdfTeX")), 1);
+    QCOMPARE(updated.size(), 1);
     QVERIFY(QFileInfo::exists(_fixture->folder.path("fresh.log")));
 }
 
@@ -334,27 +292,25 @@ void TestConsole::showHideAndDividerLimits()
     QCOMPARE(StatusSplitViewDelegate::constrainSplitPosition(190, 300, 10), 190);
     QCOMPARE(StatusSplitViewDelegate::constrainSplitPosition(250, 300, 10), 250);
 
-    _fixture->folder.write("main.tex", "x\n");
-    MyDocument *document = _fixture->open(_fixture->folder.path("main.tex"));
-    MainMenuController *menu = MainMenuController::sharedMainMenuController();
-    menu->showConsoleItem()->trigger();
+    MyDocument *document = _fixture->open(_fixture->folder.write("main.tex", "x\n"));
+    // Whether the menu offers to show the console, and to hide it.
+    const auto offered = [] {
+        return std::pair(menu()->showConsoleItem()->isVisible(),
+                         menu()->hideConsoleItem()->isVisible());
+    };
+    menu()->showConsoleItem()->trigger();
     QTRY_COMPARE(consoleArea(document)->height(), ConsoleViewController::openHeight);
-    QVERIFY(!menu->showConsoleItem()->isVisible());
-    QVERIFY(menu->hideConsoleItem()->isVisible());
-
+    QCOMPARE(offered(), std::pair(false, true));
     auto *split = qobject_cast<QSplitter *>(consoleArea(document)->parentWidget());
-    QVERIFY(split);
     split->setSizes({20, split->height() - 20 - split->handleWidth()});
     emit split->splitterMoved(20, 1);
     QCOMPARE(consoleArea(document)->height(), ConsoleViewController::openHeight);
     split->setSizes({split->height() - 60, 60});
     emit split->splitterMoved(split->height() - 60 - split->handleWidth(), 1);
     QCOMPARE(consoleArea(document)->height(), 60);
-
-    menu->hideConsoleItem()->trigger();
+    menu()->hideConsoleItem()->trigger();
     QTRY_COMPARE(consoleArea(document)->height(), 1);
-    QVERIFY(menu->showConsoleItem()->isVisible());
-    QVERIFY(!menu->hideConsoleItem()->isVisible());
+    QCOMPARE(offered(), std::pair(true, false));
 }
 
 QTEST_MAIN(TestConsole)

@@ -7,7 +7,6 @@
 #include "platform/TextEncoding.h"
 
 #include <QAbstractItemModelTester>
-#include <QDirIterator>
 #include <QSignalSpy>
 
 namespace {
@@ -42,155 +41,121 @@ private slots:
     void resultReachesTheFilesOnTheUiThread();
 };
 
+// Logs that pdflatex (and lualatex) wrote for the documents of tests/data/compile,
+// each folder with the diagnostics they should give in its expected.tsv. A log
+// belongs to the root file whose name it begins with ("main-long-lines.log" to
+// main.tex), in its own folder. Among them: runs with the log lines broken at 79
+// bytes, as TeX writes them unless told otherwise (inside ".tex", inside a UTF-8
+// character, an error line of exactly 79 bytes that is whole), and with the limit
+// raised as the editor runs the engine; names beyond ASCII written as "^^c3"; names
+// with dots; a file read from beside the root's folder, as "../shared/macros.tex".
 void TestLatexLogParser::realLogsGiveTheExpectedDiagnostics_data()
 {
     QTest::addColumn<QString>("fixture");
-    QTest::addColumn<QString>("root");
     QTest::addColumn<QString>("log");
-    auto add = [](const char *fixture, const char *log, const char *root = "main.tex") {
-        QTest::addRow("%s %s", fixture, log)
-            << QString::fromUtf8(fixture) << QString::fromUtf8(root) << QString::fromUtf8(log);
-    };
-    for (const char *name :
-         {"include-error", "missing-dollar", "warnings", "subfolder", "after-include"})
-        add(name, "main.log");
-    // The same runs of pdflatex with its log lines broken at 79 bytes, as it writes
-    // them unless told otherwise, and with the limit raised as the editor runs it.
-    // long-paths breaks a file opening, an error line, a warning and the message of
-    // the missing PDF; wrapped-names, run in nonstop mode, breaks inside ".tex" and
-    // inside a UTF-8 character of a warning, and has an error line of exactly 79
-    // bytes that is whole.
-    // non-ascii-names breaks its opening and error line inside a three-byte
-    // character, in a chapter whose name and folder name are not ASCII.
-    for (const char *name : {"long-paths", "wrapped-names", "non-ascii-names"}) {
-        for (const char *log : {"main.log", "main-long-lines.log"})
-            add(name, log);
+    const QDir data(dataPath("compile"));
+    for (const QString &fixture : data.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        const QDir folder(data.filePath(fixture));
+        QVERIFY(folder.exists("expected.tsv"));
+        QDirIterator logs(folder.path(), {"*.log"}, QDir::Files, QDirIterator::Subdirectories);
+        while (logs.hasNext()) {
+            const QString log = folder.relativeFilePath(logs.next());
+            QTest::addRow("%s %s", qPrintable(fixture), qPrintable(log)) << fixture << log;
+        }
     }
-    // Run with a translation file under which TeX writes the bytes above ASCII as
-    // "^^c3" and so on, as an engine whose format was made without one does: so
-    // appear the names in its file openings and the text of its warnings, while
-    // its error lines keep the bytes.
-    add("non-ascii-names", "main-hat-notation.log");
-    // lualatex writes the name's bytes as they are too; with the limit raised as
-    // the editor runs it, for it breaks lines before a character that does not fit
-    // whole and lets a file name run past the limit.
-    add("non-ascii-names", "main-lualatex-long-lines.log");
-    // Names with dots in the root's, the folders' and the files' names, among
-    // hyperref's and the font warnings' own parenthesised lines and the openings
-    // of the .aux and .out files.
-    for (const char *log : {"my.thesis.log", "my.thesis-long-lines.log"})
-        add("dotted-names", log, "my.thesis.tex");
-    // A book that reads a file from beside its own folder: the engine names it
-    // "../shared/macros.tex" in its error line.
-    add("outside-folder", "book/main.log", "book/main.tex");
 }
 
-// Logs written by pdflatex for the fixtures, parsed with the fixtures' files open
-// in the pool as a document window holds them.
+// The log parsed with the fixture's files open in the pool as a document window holds them.
 void TestLatexLogParser::realLogsGiveTheExpectedDiagnostics()
 {
     QFETCH(QString, fixture);
-    QFETCH(QString, root);
     QFETCH(QString, log);
     TestFolder folder;
-    const QDir source(QStringLiteral(QUILLSET_SOURCE_DIR "/tests/data/compile/") + fixture);
-    QDirIterator files(source.path(), QDir::Files, QDirIterator::Subdirectories);
-    while (files.hasNext()) {
-        const QString path = files.next();
-        folder.write(source.relativeFilePath(path), TestFolder::read(path));
-    }
+    folder.copyData("compile/" + fixture);
+    const QFileInfo logFile(folder.path(log));
     QSFilePool pool;
-    QVERIFY(pool.readFile(folder.url(root)));
-    const QString rootFolder = folder.path(QString()) + u'/';
+    QVERIFY(pool.readFile(QUrl::fromLocalFile(
+        logFile.dir().filePath(logFile.completeBaseName().section(u'-', 0, 0) + ".tex"))));
     const auto result = LatexLogParser::parseLogBytes(
-        TestFolder::read(folder.path(log)), TextEncoding::UTF8,
-        QFileInfo(folder.path(log)).absolutePath() + u'/',
+        TestFolder::read(logFile.filePath()), TextEncoding::UTF8, logFile.absolutePath() + u'/',
         [&pool](const QString &path) { return pool.fileObjectForPath(QUrl::fromLocalFile(path)); });
-
-    const QStringList expected = QString::fromUtf8(TestFolder::read(folder.path("expected.tsv")))
-                                     .split(u'\n', Qt::SkipEmptyParts);
-    QCOMPARE(
-        lines(result,
-              [&rootFolder](const auto &file) { return file->pathText().mid(rootFolder.size()); }),
-        expected);
+    const qsizetype root = folder.path({}).size() + 1;
+    QCOMPARE(lines(result, [root](const auto &file) { return file->pathText().mid(root); }),
+             TestFolder::lines(folder.path("expected.tsv")));
 }
 
 void TestLatexLogParser::segmentsAndPatterns_data()
 {
     QTest::addColumn<QString>("log");
     QTest::addColumn<QStringList>("expected");
-
-    QTest::newRow("error in an included file")
-        << "(./main.tex text (./intro.tex\n./intro.tex:7: Missing $ inserted.\n"
-        << QStringList{"intro.tex\terror\t7\t Missing $ inserted.(on line: 7)"};
-    QTest::newRow("warning with its input line; the rest dropped")
-        << "(./main.tex\nLaTeX Warning: Reference 'fig1' on page 2 undefined on input line 31.\n"
-           "LaTeX Warning: There were undefined references.\n"
-        << QStringList{"main.tex\twarning\t31\t Reference 'fig1' on page 2 undefined on input "
-                       "line 31."};
-    QTest::newRow("errors first, then warnings, each in log order")
-        << "(./main.tex\nLaTeX Warning: Citation on input line 4.\n./main.tex:9: B\n./main.tex:2: "
-           "A\n"
-        << QStringList{"main.tex\terror\t9\t B(on line: 9)", "main.tex\terror\t2\t A(on line: 2)",
-                       "main.tex\twarning\t4\t Citation on input line 4."};
-    QTest::newRow("text before the first file is never read")
-        << "./main.tex:3: early\n(./main.tex\n"
-        << QStringList{};
-    QTest::newRow("errors go to the file they name, in any segment")
-        << "(./main.tex (./other.tex\n./main.tex:5: lost? no: named\n(./unknown.tex\n./main.tex:6: "
-           "x\n"
-        << QStringList{"main.tex\terror\t5\t lost? no: named(on line: 5)",
-                       "main.tex\terror\t6\t x(on line: 6)"};
-    QTest::newRow("a word that is no number gives line 0")
-        << "(./main.tex\n./main.tex:abc: odd\n"
-        << QStringList{"main.tex\terror\t0\t odd(on line: abc)"};
-    QTest::newRow("a file read twice keeps the diagnostics of both readings")
-        << "(./intro.tex\n./intro.tex:1: first\n(./main.tex (./intro.tex\n./intro.tex:2: second\n"
-        << QStringList{"intro.tex\terror\t1\t first(on line: 1)",
-                       "intro.tex\terror\t2\t second(on line: 2)"};
-    QTest::newRow("warning whose full stop the engine wrapped")
-        << "(./main.tex\nLaTeX Warning: Reference `x' on page 1 undefined on input line 12\n.\n"
-        << QStringList{
-               "main.tex\twarning\t12\t Reference `x' on page 1 undefined on input line 12"};
-    QTest::newRow("names with hyphens") << "(./main.tex (./chapter-1.tex\n./chapter-1.tex:3: bad\n"
-                                        << QStringList{"chapter-1.tex\terror\t3\t bad(on line: 3)"};
-    QTest::newRow("CR LF line ends") << "(./main.tex\r\n./main.tex:2: bad\r\n"
-                                     << QStringList{"main.tex\terror\t2\t bad(on line: 2)"};
-    QTest::newRow("dotted names end at the first .tex that no name byte follows")
-        << "(./my.thesis.tex (./v2.tex.d/notes.tex\nLaTeX Warning: Label on input line 2.\n"
-           ") (./ch.1/intro.tex\n./ch.1/intro.tex:4: bad\n"
-        << QStringList{"v2.tex.d/notes.tex\twarning\t2\t Label on input line 2.",
-                       "ch.1/intro.tex\terror\t4\t bad(on line: 4)"};
-    QTest::newRow("other files with dots in their names have no segments")
-        << "(./main.tex (./main.aux) (./my.thesis.bbl\nLaTeX Warning: Citation on input line "
-           "3.\n(./my.thesis.toc [1] see the notes.tex\n./my.thesis.tex:5: bad\n"
-        << QStringList{"main.tex\twarning\t3\t Citation on input line 3.",
-                       "my.thesis.tex\terror\t5\t bad(on line: 5)"};
-    QTest::newRow("text that quotes an error line is none")
-        << "(./main.tex\nPackage x Warning: see ./main.tex:3: there\n./main.tex:4: real\n"
-        << QStringList{"main.tex\terror\t4\t real(on line: 4)"};
-    QTest::newRow("error lines that name a file outside the log's folder")
-        << "(./main.tex\n../doc/intro.tex:2: up\n/doc/chapters/one.tex:3: absolute\n"
-        << QStringList{"intro.tex\terror\t2\t up(on line: 2)",
-                       "chapters/one.tex\terror\t3\t absolute(on line: 3)"};
-    QTest::newRow("files in subfolders have their own segments")
-        << "(./main.tex (./chapters/one.tex\nLaTeX Warning: Label on input line 3.\n"
-           "./chapters/one.tex:12: Undefined control sequence.\n"
-        << QStringList{"chapters/one.tex\terror\t12\t Undefined control sequence.(on line: 12)",
-                       "chapters/one.tex\twarning\t3\t Label on input line 3."};
+    const auto row = [](const char *name, const QString &log, const QStringList &expected) {
+        QTest::newRow(name) << log << expected;
+    };
+    row("error in an included file",
+        "(./main.tex text (./intro.tex\n./intro.tex:7: Missing $ inserted.\n",
+        {"intro.tex\terror\t7\t Missing $ inserted.(on line: 7)"});
+    row("warning with its input line; the rest dropped",
+        "(./main.tex\nLaTeX Warning: Reference 'fig1' on page 2 undefined on input line 31.\n"
+        "LaTeX Warning: There were undefined references.\n",
+        {"main.tex\twarning\t31\t Reference 'fig1' on page 2 undefined on input "
+         "line 31."});
+    row("errors first, then warnings, each in log order",
+        "(./main.tex\nLaTeX Warning: Citation on input line 4.\n./main.tex:9: B\n./main.tex:2: "
+        "A\n",
+        {"main.tex\terror\t9\t B(on line: 9)", "main.tex\terror\t2\t A(on line: 2)",
+         "main.tex\twarning\t4\t Citation on input line 4."});
+    row("text before the first file is never read", "./main.tex:3: early\n(./main.tex\n", {});
+    row("errors go to the file they name, in any segment",
+        "(./main.tex (./other.tex\n./main.tex:5: lost? no: named\n(./unknown.tex\n./main.tex:6: "
+        "x\n",
+        {"main.tex\terror\t5\t lost? no: named(on line: 5)", "main.tex\terror\t6\t x(on line: 6)"});
+    row("a word that is no number gives line 0", "(./main.tex\n./main.tex:abc: odd\n",
+        {"main.tex\terror\t0\t odd(on line: abc)"});
+    row("a file read twice keeps the diagnostics of both readings",
+        "(./intro.tex\n./intro.tex:1: first\n(./main.tex (./intro.tex\n./intro.tex:2: second\n",
+        {"intro.tex\terror\t1\t first(on line: 1)", "intro.tex\terror\t2\t second(on line: 2)"});
+    row("warning whose full stop the engine wrapped",
+        "(./main.tex\nLaTeX Warning: Reference `x' on page 1 undefined on input line 12\n.\n",
+        {"main.tex\twarning\t12\t Reference `x' on page 1 undefined on input line 12"});
+    row("names with hyphens", "(./main.tex (./chapter-1.tex\n./chapter-1.tex:3: bad\n",
+        {"chapter-1.tex\terror\t3\t bad(on line: 3)"});
+    row("CR LF line ends", "(./main.tex\r\n./main.tex:2: bad\r\n",
+        {"main.tex\terror\t2\t bad(on line: 2)"});
+    row("dotted names end at the first .tex that no name byte follows",
+        "(./my.thesis.tex (./v2.tex.d/notes.tex\nLaTeX Warning: Label on input line 2.\n"
+        ") (./ch.1/intro.tex\n./ch.1/intro.tex:4: bad\n",
+        {"v2.tex.d/notes.tex\twarning\t2\t Label on input line 2.",
+         "ch.1/intro.tex\terror\t4\t bad(on line: 4)"});
+    row("other files with dots in their names have no segments",
+        "(./main.tex (./main.aux) (./my.thesis.bbl\nLaTeX Warning: Citation on input line "
+        "3.\n(./my.thesis.toc [1] see the notes.tex\n./my.thesis.tex:5: bad\n",
+        {"main.tex\twarning\t3\t Citation on input line 3.",
+         "my.thesis.tex\terror\t5\t bad(on line: 5)"});
+    row("text that quotes an error line is none",
+        "(./main.tex\nPackage x Warning: see ./main.tex:3: there\n./main.tex:4: real\n",
+        {"main.tex\terror\t4\t real(on line: 4)"});
+    row("error lines that name a file outside the log's folder",
+        "(./main.tex\n../doc/intro.tex:2: up\n/doc/chapters/one.tex:3: absolute\n",
+        {"intro.tex\terror\t2\t up(on line: 2)",
+         "chapters/one.tex\terror\t3\t absolute(on line: 3)"});
+    row("files in subfolders have their own segments",
+        "(./main.tex (./chapters/one.tex\nLaTeX Warning: Label on input line 3.\n"
+        "./chapters/one.tex:12: Undefined control sequence.\n",
+        {"chapters/one.tex\terror\t12\t Undefined control sequence.(on line: 12)",
+         "chapters/one.tex\twarning\t3\t Label on input line 3."});
 
     // TeX's lines are 79 bytes long; one that fills them may go on or be whole.
     const QString fill = QString(64, u'x');
-    QTest::newRow("file opening broken after its (")
-        << "(./main.tex " + fill + "xx(\n./chapter-1.tex\nLaTeX Warning: Label on input line 3.\n"
-        << QStringList{"chapter-1.tex\twarning\t3\t Label on input line 3."};
-    QTest::newRow("error line of 79 bytes, then another error")
-        << "(./main.tex\n./main.tex:2: " + fill + "x\n./main.tex:5: next\n"
-        << QStringList{"main.tex\terror\t2\t " + fill + "x(on line: 2)",
-                       "main.tex\terror\t5\t next(on line: 5)"};
-    QTest::newRow("error line broken, CR LF line ends")
-        << "(./main.tex\r\n./main.tex:12: " + fill + "\r\nend.\r\n"
-        << QStringList{"main.tex\terror\t12\t " + fill + "end.(on line: 12)"};
+    row("file opening broken after its (",
+        "(./main.tex " + fill + "xx(\n./chapter-1.tex\nLaTeX Warning: Label on input line 3.\n",
+        {"chapter-1.tex\twarning\t3\t Label on input line 3."});
+    row("error line of 79 bytes, then another error",
+        "(./main.tex\n./main.tex:2: " + fill + "x\n./main.tex:5: next\n",
+        {"main.tex\terror\t2\t " + fill + "x(on line: 2)",
+         "main.tex\terror\t5\t next(on line: 5)"});
+    row("error line broken, CR LF line ends",
+        "(./main.tex\r\n./main.tex:12: " + fill + "\r\nend.\r\n",
+        {"main.tex\terror\t12\t " + fill + "end.(on line: 12)"});
 }
 
 // Hand-written logs for what real ones rarely show; the lookup holds the files

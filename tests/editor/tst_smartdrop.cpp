@@ -3,8 +3,6 @@
 #include "app/QSSmartDropPreferencesViewController.h"
 #include "editor/DropTextView.h"
 #include "editor/SmartDrop.h"
-#include "model/QSFile.h"
-#include "model/QSFilePool.h"
 #include "model/QSSectionNode.h"
 
 #include <QDialog>
@@ -138,30 +136,24 @@ void TestSmartDrop::dropTypesTheSnippetIn()
     QCOMPARE(_view->toPlainText(), before);
 }
 
+// A file of a type without a snippet: the sheet asks, and each of its buttons does
+// its part; "create" opens the preferences on the new SmartDrop, which the next drop
+// of that type inserts.
 void TestSmartDrop::typeWithoutSnippetOpensTheSheet()
 {
-    const QString path = _fixture->folder.path("Figure.PDF");
-    // Insert the path.
-    QVERIFY(drop(_view, {QUrl::fromLocalFile(path)}));
-    QTRY_VERIFY(sheet(_document) && sheet(_document)->isVisible());
-    QCOMPARE(_view->toPlainText(), QStringLiteral("Opening line.\n\\section{First}\nText.\n"));
-    sheet(_document)->findChild<QPushButton *>("insertFilePathButton")->click();
-    QTRY_VERIFY(!sheet(_document));
-    QVERIFY(_view->toPlainText().startsWith("Opening line." + path + "\n"));
-
-    // Do nothing.
-    const QString after = _view->toPlainText();
-    QVERIFY(drop(_view, {QUrl::fromLocalFile(path)}));
-    QTRY_VERIFY(sheet(_document));
-    sheet(_document)->findChild<QPushButton *>("doNothingButton")->click();
-    QTRY_VERIFY(!sheet(_document));
-    QCOMPARE(_view->toPlainText(), after);
-
-    // Create a SmartDrop: the preferences open on its pane with the new one to edit,
-    // and the next drop of that type inserts it.
-    QVERIFY(drop(_view, {QUrl::fromLocalFile(path)}));
-    QTRY_VERIFY(sheet(_document));
-    sheet(_document)->findChild<QPushButton *>("createNewSmartDropButton")->click();
+    const QList<QUrl> figure{QUrl::fromLocalFile(_fixture->folder.path("Figure.PDF"))};
+    const QString start = "Opening line." + figure.first().toLocalFile();
+    const QString before = _view->toPlainText();
+    for (const char *button :
+         {"doNothingButton", "insertFilePathButton", "createNewSmartDropButton"}) {
+        QVERIFY(drop(_view, figure));
+        QTRY_VERIFY(sheet(_document) && sheet(_document)->isVisible());
+        sheet(_document)->findChild<QPushButton *>(button)->click();
+        QTRY_VERIFY(!sheet(_document));
+        QCOMPARE(_view->toPlainText().startsWith(start + "\n"),
+                 QByteArray(button) != "doNothingButton");
+    }
+    QCOMPARE(_view->toPlainText(), start + before.mid(13));
     QSPreferenceWindowController *preferences = _fixture->app.preferenceController();
     QVERIFY(preferences && preferences->window()->isVisible());
     QCOMPARE(preferences->indexOfLastShownView(), QSSmartDropPreferencesViewController::paneIndex);
@@ -169,8 +161,8 @@ void TestSmartDrop::typeWithoutSnippetOpensTheSheet()
                       ->findChild<QTableWidget *>("o_smartDropTable");
     QCOMPARE(table->item(table->currentRow(), 0)->text(), QStringLiteral("PDF"));
     QCOMPARE(table->item(table->currentRow(), 1)->text(), QStringLiteral("tmpSmartDrop"));
-    QVERIFY(drop(_view, {QUrl::fromLocalFile(path)}));
-    QVERIFY(_view->toPlainText().startsWith("Opening line." + path + "tmpSmartDrop\n"));
+    QVERIFY(drop(_view, figure));
+    QVERIFY(_view->toPlainText().startsWith(start + "tmpSmartDrop\n"));
 }
 
 void TestSmartDrop::dragsWithoutFilesAndClicks()

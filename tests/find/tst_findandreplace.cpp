@@ -21,27 +21,26 @@ void TestFindAndReplace::findsNodesOfTheWholeDocument_data()
     QTest::addColumn<Files>("files"); // the first is the root
     QTest::addColumn<QString>("key");
     QTest::addColumn<QStringList>("found"); // type:name of each node found, in order
+    const auto row = [](const char *name, const Files &files, const char *key,
+                        const QStringList &found) { QTest::newRow(name) << files << key << found; };
 
     const Files plain{{"main.tex", "\\section{Tides}\nThe TIDE comes in.\n"}};
-    QTest::newRow("empty key") << plain << "" << QStringList();
-    QTest::newRow("lower case finds capitals") << plain << "tide" << QStringList{"section:Tides"};
-    QTest::newRow("capitals find lower case") << plain << "COMES" << QStringList{"section:Tides"};
-    QTest::newRow("no match across two nodes")
-        << Files{{"main.tex", "intro\\section{x} more\n"}} << "o\\sec" << QStringList();
-    QTest::newRow("a section through its own text and two text children, once")
-        << Files{{"main.tex", "\\section{Key}\nkey one\n\\input{b}\nkey two\n"}, {"b.tex", "b\n"}}
-        << "key" << QStringList{"section:Key"};
-    QTest::newRow("text under the file node credits the file")
-        << Files{{"main.tex", "a key at the top\n\\section{S}\nnothing\n"}} << "KEY"
-        << QStringList{"File:main.tex"};
-    QTest::newRow("include command found as its node")
-        << Files{{"main.tex", "\\input{b}\n"}, {"b.tex", "b\n"}} << "input{b"
-        << QStringList{"input:b.tex"};
-    QTest::newRow("a file included twice is searched once, in its first place")
-        << Files{{"main.tex", "\\input{a}\n\\section{M}\nkey\n\\input{b}\n\\input{a}\n"},
-                 {"a.tex", "key in a\n"},
-                 {"b.tex", "\\input{a}\nkey in b\n"}}
-        << "key" << QStringList{"section:M", "File:a.tex", "File:b.tex"};
+    row("empty key", plain, "", {});
+    row("lower case finds capitals", plain, "tide", {"section:Tides"});
+    row("capitals find lower case", plain, "COMES", {"section:Tides"});
+    row("no match across two nodes", Files{{"main.tex", "intro\\section{x} more\n"}}, "o\\sec", {});
+    row("a section through its own text and two text children, once",
+        Files{{"main.tex", "\\section{Key}\nkey one\n\\input{b}\nkey two\n"}, {"b.tex", "b\n"}},
+        "key", {"section:Key"});
+    row("text under the file node credits the file",
+        Files{{"main.tex", "a key at the top\n\\section{S}\nnothing\n"}}, "KEY", {"File:main.tex"});
+    row("include command found as its node", Files{{"main.tex", "\\input{b}\n"}, {"b.tex", "b\n"}},
+        "input{b", {"input:b.tex"});
+    row("a file included twice is searched once, in its first place",
+        Files{{"main.tex", "\\input{a}\n\\section{M}\nkey\n\\input{b}\n\\input{a}\n"},
+              {"a.tex", "key in a\n"},
+              {"b.tex", "\\input{a}\nkey in b\n"}},
+        "key", {"section:M", "File:a.tex", "File:b.tex"});
 }
 
 // Each result also records where the key stands in its file.

@@ -1,10 +1,7 @@
 #include "app/AppFixture.h"
 #include "app/OutlineViewDataSource.h"
-#include "editor/QSTextView.h"
 #include "find/FindAndReplaceOutlineViewDataSource.h"
 #include "find/FindAndReplaceViewController.h"
-#include "model/QSFile.h"
-#include "model/QSFilePool.h"
 #include "model/QSSectionNode.h"
 #include "model/TextStorageDelegate.h"
 
@@ -36,9 +33,7 @@ private:
 void TestFindStrip::init()
 {
     _fixture = std::make_unique<AppFixture>();
-    _fixture->copyExample();
-    _document = _fixture->open(_fixture->folder.path("thesis.tex"));
-    QVERIFY(_document);
+    _document = _fixture->openExample();
     QVERIFY(QTest::qWaitForWindowActive(_document->window()));
     _strip = _document->findAndReplaceViewController();
 }
@@ -129,7 +124,6 @@ void TestFindStrip::replaceAllInEveryFileThenUndo()
         original.insert(file, file->content());
         occurrences += int(file->content().count("pool", Qt::CaseInsensitive));
     }
-    QCOMPARE(original.size(), 5);
 
     _strip->showFindAndReplace();
     _strip->setIsPerformingSearch(true);

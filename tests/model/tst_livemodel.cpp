@@ -5,9 +5,6 @@
 #include "TestSupport.h"
 #include "TreeHelpers.h"
 #include "model/ChangesQueue.h"
-#include "model/QSFile.h"
-#include "model/QSFilePool.h"
-#include "model/QSSectionNode.h"
 #include "model/QSUndoManager.h"
 #include "model/TextStorageDelegate.h"
 
@@ -42,40 +39,37 @@ public:
     // Carries out one random edit and says what it was.
     QString step(const QList<std::shared_ptr<QSFile>> &files)
     {
-        const int length = int(_view.toPlainText().size());
+        const QString text = _view.toPlainText();
+        const int length = int(text.size());
         const int at = int(_random.bounded(length + 1));
         switch (_random.bounded(13)) {
         case 0:
         case 1: {
             const QString keys = QStringLiteral("ab \n\\{}%*[]");
-            return type(at, QString(keys.at(_random.bounded(keys.size()))));
+            return replace(at, 0, keys.at(_random.bounded(keys.size())));
         }
         case 2:
         case 3:
-            return length > 0 ? remove(qMin(at, length - 1), 1) : type(at, "x");
+            return length > 0 ? replace(qMin(at, length - 1), 1, {}) : replace(at, 0, "x");
         case 4: {
             const QString word = commandWords.at(_random.bounded(commandWords.size()));
-            QString log = QStringLiteral("type \\%1{...} at %2").arg(word).arg(at);
-            const QString command =
-                u'\\' + word + QStringLiteral("{T") + QString::number(at) + u'}';
+            const QString command = u'\\' + word + "{T" + QString::number(at) + u'}';
             // Half the time the worker is held off, so that all the keystrokes land in one pass.
             std::unique_lock batch(QSFilePool::documentModelLock(), std::defer_lock);
             if (_random.bounded(2))
                 batch.lock();
             for (int i = 0; i < command.size(); ++i)
-                type(at + i, command.mid(i, 1));
-            return log;
+                replace(at + i, 0, command.mid(i, 1));
+            return QStringLiteral("type \\%1{...} at %2").arg(word).arg(at);
         }
         case 5: {
-            const QString text = _view.toPlainText();
             const int brace = int(text.indexOf(QRegularExpression(QStringLiteral("[{}]")), at));
-            return brace >= 0 ? remove(brace, 1) : type(at, "}");
+            return brace >= 0 ? replace(brace, 1, {}) : replace(at, 0, "}");
         }
         case 6:
-            return type(at, blocks.at(_random.bounded(blocks.size())));
+            return replace(at, 0, blocks.at(_random.bounded(blocks.size())));
         case 7:
-            return remove(qMin(at, length),
-                          qMin(int(_random.bounded(300)), length - qMin(at, length)));
+            return replace(at, qMin(int(_random.bounded(300)), length - at), {});
         case 8:
             return replace(at, qMin(int(_random.bounded(40)), length - at),
                            blocks.at(_random.bounded(blocks.size())));
@@ -87,15 +81,14 @@ public:
             return QStringLiteral("redo");
         case 11: {
             // Whole lines cut and pasted elsewhere, as an author moves a paragraph.
-            const QString text = _view.toPlainText();
             const int from = int(text.lastIndexOf(u'\n', qMax(0, at - 1)) + 1);
             const int end = int(text.indexOf(u'\n', qMin(at + int(_random.bounded(200)), length)));
             const QString lines = text.mid(from, end < 0 ? -1 : end + 1 - from);
-            remove(from, int(lines.size()));
+            replace(from, int(lines.size()), {});
             const QString rest = _view.toPlainText();
             const int to =
                 int(rest.lastIndexOf(u'\n', int(_random.bounded(rest.size() + 1)) - 1) + 1);
-            type(to, lines);
+            replace(to, 0, lines);
             return QStringLiteral("move %1 lines from %2 to %3")
                 .arg(lines.count(u'\n'))
                 .arg(from)
@@ -110,21 +103,7 @@ public:
     }
 
 private:
-    QString type(int at, const QString &text)
-    {
-        QTextCursor cursor(_view.document());
-        cursor.setPosition(at);
-        cursor.insertText(text);
-        return QStringLiteral("type %1 at %2").arg(text, QString::number(at));
-    }
-    QString remove(int at, int count)
-    {
-        QTextCursor cursor(_view.document());
-        cursor.setPosition(at);
-        cursor.setPosition(at + count, QTextCursor::KeepAnchor);
-        cursor.removeSelectedText();
-        return QStringLiteral("remove %1 at %2").arg(count).arg(at);
-    }
+    // Types the text over the count characters at the offset, through a cursor.
     QString replace(int at, int count, const QString &text)
     {
         QTextCursor cursor(_view.document());

@@ -1,6 +1,8 @@
 #include "TestSupport.h"
 #include "pdf/PdfSync.h"
 
+#include <QDirIterator>
+
 class TestPdfSync : public QObject
 {
     Q_OBJECT
@@ -18,56 +20,45 @@ namespace {
 
 QString fixtureSync(const QString &fixture = QString())
 {
-    return QString::fromUtf8(
-        TestFolder::read(QStringLiteral(QUILLSET_SOURCE_DIR "/tests/data/sync/") + fixture
-                         + QStringLiteral("main.pdfsync")));
-}
-
-// What the window knows of a fixture file: the root, or an included file with its
-// path from the root's folder.
-PdfSync::ShownFile shownFile(const QString &path)
-{
-    if (path == QStringLiteral("main.tex"))
-        return {};
-    return {false, path.section(u'/', -1), {path}};
+    return QString::fromUtf8(TestFolder::read(dataPath("sync/") + fixture + "main.pdfsync"));
 }
 
 } // namespace
 
+// The sync files pdflatex wrote for the documents of tests/data/sync (its top folder
+// and each sub-folder with an expected.tsv), with the pages read out of them once and
+// written down beside them: file, line, page (0 for a line without a record). In the
+// top folder a root over three pages, a chapter in a subfolder, an \include and an
+// \input nested in it; in long-chapter a chapter longer than the root text before it;
+// in similar-names intro.tex read after introduction.tex; in same-names one.tex and
+// ch/one.tex, the top-level one read first.
 void TestPdfSync::pagesOfTheFixtureLines_data()
 {
     QTest::addColumn<QString>("fixture");
-    // A root over three pages, a chapter in a subfolder, an \include and an \input
-    // nested in it. The headings are listed too: the first of their records has
-    // no position on any page.
-    QTest::newRow("nested") << QString();
-    // A chapter longer than the root text before it: its records for the root's
-    // later line numbers come first. Every line of the root and of the chapter is
-    // listed, 0 for those without a record.
-    QTest::newRow("long chapter") << QStringLiteral("long-chapter/");
-    // intro.tex read after introduction.tex, whose name begins with its name.
-    QTest::newRow("similar names") << QStringLiteral("similar-names/");
-    // one.tex and ch/one.tex, the top-level one read first.
-    QTest::newRow("same names") << QStringLiteral("same-names/");
+    QDirIterator tables(dataPath("sync"), {"expected.tsv"}, QDir::Files,
+                        QDirIterator::Subdirectories);
+    while (tables.hasNext()) {
+        const QString fixture =
+            QDir(dataPath("sync")).relativeFilePath(tables.nextFileInfo().path());
+        QTest::newRow(qPrintable(fixture)) << (fixture == "." ? QString() : fixture + u'/');
+    }
 }
 
-// The sync files pdflatex wrote for the fixtures, with the pages read out of them
-// once and written down beside them.
 void TestPdfSync::pagesOfTheFixtureLines()
 {
     QFETCH(QString, fixture);
     const QString sync = fixtureSync(fixture);
-    const QStringList expected =
-        QString::fromUtf8(TestFolder::read(QStringLiteral(QUILLSET_SOURCE_DIR "/tests/data/sync/")
-                                           + fixture + QStringLiteral("expected.tsv")))
-            .split(u'\n', Qt::SkipEmptyParts);
+    const QStringList expected = TestFolder::lines(dataPath("sync/") + fixture + "expected.tsv");
     QVERIFY(expected.size() >= 9);
     for (const QString &row : expected) {
         const QStringList fields = row.split(u'\t');
-        const std::optional<int> page =
-            PdfSync::pageForLine(sync, shownFile(fields.at(0)), fields.at(1).toInt());
-        QVERIFY2(page.value_or(0) == fields.at(2).toInt(),
-                 qPrintable(row + QStringLiteral(" gave ") + QString::number(page.value_or(0))));
+        // The root, or an included file with its path from the root's folder.
+        const PdfSync::ShownFile shown =
+            fields.at(0) == "main.tex"
+                ? PdfSync::ShownFile{}
+                : PdfSync::ShownFile{false, fields.at(0).section(u'/', -1), {fields.at(0)}};
+        const int page = PdfSync::pageForLine(sync, shown, fields.at(1).toInt()).value_or(0);
+        QVERIFY2(page == fields.at(2).toInt(), qPrintable(row + " gave " + QString::number(page)));
     }
 }
 
@@ -78,50 +69,40 @@ void TestPdfSync::textToPdfCases_data()
     QTest::addColumn<QStringList>("includePaths");
     QTest::addColumn<int>("line");
     QTest::addColumn<int>("page"); // 0: no jump
+    const auto row = [](const char *name, const char *sync, const char *file,
+                        const QStringList &includePaths, int line, int page) {
+        QTest::newRow(name) << sync << file << includePaths << line << page;
+    };
 
-    QTest::newRow("root record") << "l 7 12\ns 3\np 7 100 200\n"
-                                 << "" << QStringList() << 12 << 3;
-    QTest::newRow("line number matched whole") << "l 9 15\nl 3 1\ns 2\np 9 1 1\ns 4\np 3 1 1\n"
-                                               << "" << QStringList() << 1 << 4;
-    QTest::newRow("root record after a nested block has closed")
-        << "(one\n(two\n)\nl 1 5\n)\nl 2 5\ns 1\np 1 1 1\ns 2\np 2 1 1\n"
-        << "" << QStringList() << 5 << 2;
-    QTest::newRow("root record after an unclosed (") << "(chapter1\nl 4 8\ns 1\np 4 1 1\n"
-                                                     << "" << QStringList() << 8 << 0;
-    QTest::newRow("block with the name and .tex")
-        << "l 1 3\n(chapter1.tex\nl 5 3\n)\ns 1\np 1 1 1\ns 2\np 5 1 1\n"
-        << "chapter1.tex" << QStringList() << 3 << 2;
-    QTest::newRow("block with the bare name") << "(chapter1\nl 5 3\n)\ns 2\np 5 1 1\n"
-                                              << "chapter1.tex" << QStringList() << 3 << 2;
-    QTest::newRow("block opening with ./ is found by neither lookup")
-        << "(./chapter1.tex\nl 5 3\n)\ns 2\np 5 1 1\n"
-        << "chapter1.tex" << QStringList{"chapter1.tex"} << 3 << 0;
-    QTest::newRow("subfolder through the include path")
-        << "(ch/one\nl 5 3\n)\ns 2\np 5 1 1\n"
-        << "one.tex" << QStringList{"ch/one.tex"} << 3 << 2;
-    QTest::newRow("subfolder path with .tex") << "(ch/one.tex\nl 5 3\n)\ns 2\np 5 1 1\n"
-                                              << "one.tex" << QStringList{"ch/one.tex"} << 3 << 2;
-    QTest::newRow("nested block cut out")
-        << "(intro\n(nested\nl 1 5\n)\nl 2 5\n)\ns 1\np 1 1 1\ns 2\np 2 1 1\n"
-        << "intro.tex" << QStringList() << 5 << 2;
-    QTest::newRow("page of the first position record") << "l 8 3\ns 1\np 8 1 1\ns 2\np 8 1 1\n"
-                                                       << "" << QStringList() << 3 << 1;
-    QTest::newRow("first record placed nowhere, the next one on a page")
-        << "l 0 4\nl 1 4\nl 2 4\ns 1\np 2 1 1\ns 2\np 1 1 1\n"
-        << "" << QStringList() << 4 << 2;
-    QTest::newRow("root record placed nowhere, then the chapter's, then the root's")
-        << "l 0 4\n(ch\nl 1 4\n)\nl 2 4\ns 1\np 1 1 1\ns 2\np 2 1 1\n"
-        << "" << QStringList() << 4 << 2;
-    QTest::newRow("included file's record placed nowhere, then a nested one's, then its own")
-        << "(ch\nl 0 4\n(nested\nl 1 4\n)\nl 2 4\n)\ns 1\np 1 1 1\ns 3\np 2 1 1\n"
-        << "ch.tex" << QStringList() << 4 << 3;
-    QTest::newRow("no position record") << "l 8 3\ns 1\n"
-                                        << "" << QStringList() << 3 << 0;
-    QTest::newRow("no page before the record") << "l 8 3\np 8 1 1\n"
-                                               << "" << QStringList() << 3 << 0;
-    QTest::newRow("name with characters of pattern syntax")
-        << "(a+b\nl 4 3\n)\n(a(b\nl 5 3\n)\ns 1\np 4 1 1\ns 2\np 5 1 1\n"
-        << "a(b.tex" << QStringList() << 3 << 2;
+    row("root record", "l 7 12\ns 3\np 7 100 200\n", "", {}, 12, 3);
+    row("line number matched whole", "l 9 15\nl 3 1\ns 2\np 9 1 1\ns 4\np 3 1 1\n", "", {}, 1, 4);
+    row("root record after a nested block has closed",
+        "(one\n(two\n)\nl 1 5\n)\nl 2 5\ns 1\np 1 1 1\ns 2\np 2 1 1\n", "", {}, 5, 2);
+    row("root record after an unclosed (", "(chapter1\nl 4 8\ns 1\np 4 1 1\n", "", {}, 8, 0);
+    row("block with the name and .tex",
+        "l 1 3\n(chapter1.tex\nl 5 3\n)\ns 1\np 1 1 1\ns 2\np 5 1 1\n", "chapter1.tex", {}, 3, 2);
+    row("block with the bare name", "(chapter1\nl 5 3\n)\ns 2\np 5 1 1\n", "chapter1.tex", {}, 3,
+        2);
+    row("block opening with ./ is found by neither lookup",
+        "(./chapter1.tex\nl 5 3\n)\ns 2\np 5 1 1\n", "chapter1.tex", {"chapter1.tex"}, 3, 0);
+    row("subfolder through the include path", "(ch/one\nl 5 3\n)\ns 2\np 5 1 1\n", "one.tex",
+        {"ch/one.tex"}, 3, 2);
+    row("subfolder path with .tex", "(ch/one.tex\nl 5 3\n)\ns 2\np 5 1 1\n", "one.tex",
+        {"ch/one.tex"}, 3, 2);
+    row("nested block cut out", "(intro\n(nested\nl 1 5\n)\nl 2 5\n)\ns 1\np 1 1 1\ns 2\np 2 1 1\n",
+        "intro.tex", {}, 5, 2);
+    row("page of the first position record", "l 8 3\ns 1\np 8 1 1\ns 2\np 8 1 1\n", "", {}, 3, 1);
+    row("first record placed nowhere, the next one on a page",
+        "l 0 4\nl 1 4\nl 2 4\ns 1\np 2 1 1\ns 2\np 1 1 1\n", "", {}, 4, 2);
+    row("root record placed nowhere, then the chapter's, then the root's",
+        "l 0 4\n(ch\nl 1 4\n)\nl 2 4\ns 1\np 1 1 1\ns 2\np 2 1 1\n", "", {}, 4, 2);
+    row("included file's record placed nowhere, then a nested one's, then its own",
+        "(ch\nl 0 4\n(nested\nl 1 4\n)\nl 2 4\n)\ns 1\np 1 1 1\ns 3\np 2 1 1\n", "ch.tex", {}, 4,
+        3);
+    row("no position record", "l 8 3\ns 1\n", "", {}, 3, 0);
+    row("no page before the record", "l 8 3\np 8 1 1\n", "", {}, 3, 0);
+    row("name with characters of pattern syntax",
+        "(a+b\nl 4 3\n)\n(a(b\nl 5 3\n)\ns 1\np 4 1 1\ns 2\np 5 1 1\n", "a(b.tex", {}, 3, 2);
 }
 
 void TestPdfSync::textToPdfCases()

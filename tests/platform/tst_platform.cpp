@@ -66,25 +66,30 @@ void TestPlatform::refusesWhatDoesNotConvert_data()
     QTest::addColumn<int>("number");
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QString>("text");
-    QTest::newRow("UTF-8 bad continuation") << 4 << QByteArray("ok \xC3\x28 end") << QString();
-    QTest::newRow("UTF-8 truncated at end") << 4 << QByteArray("euro \xE2\x82") << QString();
-    QTest::newRow("UTF-8 overlong") << 4 << QByteArray("\xC0\x80") << QString();
-    QTest::newRow("UTF-8 encoded surrogate") << 4 << QByteArray("\xED\xA0\x80") << QString();
-    QTest::newRow("UTF-8 Latin-1 bytes") << 4 << QByteArray("Gr\xFC\xDF") << QString();
-    QTest::newRow("cp1252 0x81") << 12 << QByteArray("a\x81z") << QString();
-    QTest::newRow("cp1252 0x9D") << 12 << QByteArray("\x9D") << QString();
-    QTest::newRow("cp1251 0x98") << 11 << QByteArray("\xCF\x98") << QString();
-    QTest::newRow("cp1250 0x83") << 15 << QByteArray("x\x83") << QString();
+    const auto bytes = [](const char *name, int number, const QByteArray &bytes) {
+        QTest::newRow(name) << number << bytes << QString();
+    };
+    const auto text = [](const char *name, int number, const QString &text) {
+        QTest::newRow(name) << number << QByteArray() << text;
+    };
+    bytes("UTF-8 bad continuation", 4, "ok \xC3\x28 end");
+    bytes("UTF-8 truncated at end", 4, "euro \xE2\x82");
+    bytes("UTF-8 overlong", 4, "\xC0\x80");
+    bytes("UTF-8 encoded surrogate", 4, "\xED\xA0\x80");
+    bytes("UTF-8 Latin-1 bytes", 4, "Gr\xFC\xDF");
+    bytes("cp1252 0x81", 12, "a\x81z");
+    bytes("cp1252 0x9D", 12, "\x9D");
+    bytes("cp1251 0x98", 11, "\xCF\x98");
+    bytes("cp1250 0x83", 15, "x\x83");
     QTest::newRow("unknown encoding number") << 7 << QByteArray("plain") << QString("plain");
-    QTest::newRow("UTF-8 lone surrogate")
-        << 4 << QByteArray() << QStringLiteral("a") + QChar(0xD800) + QStringLiteral("b");
-    QTest::newRow("ISO-Latin1 euro") << 5 << QByteArray() << QStringLiteral("price: 5 €");
-    QTest::newRow("ISO-Latin2 euro") << 9 << QByteArray() << QStringLiteral("€");
-    QTest::newRow("Cyrillic umlaut") << 11 << QByteArray() << QStringLiteral("Привет ü");
-    QTest::newRow("Windows latin1 l-stroke") << 12 << QByteArray() << QStringLiteral("łódź");
-    QTest::newRow("Windows latin2 n-tilde") << 15 << QByteArray() << QStringLiteral("España");
-    QTest::newRow("Mac OS Roman l-stroke") << 30 << QByteArray() << QStringLiteral("ł");
-    QTest::newRow("Mac OS Roman emoji") << 30 << QByteArray() << QStringLiteral("😀");
+    text("UTF-8 lone surrogate", 4, QStringLiteral("a") + QChar(0xD800) + QStringLiteral("b"));
+    text("ISO-Latin1 euro", 5, "price: 5 €");
+    text("ISO-Latin2 euro", 9, "€");
+    text("Cyrillic umlaut", 11, "Привет ü");
+    text("Windows latin1 l-stroke", 12, "łódź");
+    text("Windows latin2 n-tilde", 15, "España");
+    text("Mac OS Roman l-stroke", 30, "ł");
+    text("Mac OS Roman emoji", 30, "😀");
 }
 
 void TestPlatform::refusesWhatDoesNotConvert()
@@ -103,20 +108,13 @@ void TestPlatform::decodesAStreamInPieces_data()
     QTest::addColumn<int>("number");
     QTest::addColumn<QByteArrayList>("pieces");
     QTest::addColumn<QString>("text");
-    QTest::newRow("character split in two") << 4
-                                            << QByteArrayList{"a\xE6\x97", "\xA5"
-                                                                           "b"}
-                                            << QStringLiteral("a日b");
+    QTest::newRow("character split in two") << 4 << QByteArrayList{"a\xE6", "\x97\xA5!"} << "a日!";
     QTest::newRow("emoji split in three")
-        << 4 << QByteArrayList{"\xF0", "\x9F\x98", "\x80!"} << QStringLiteral("😀!");
-    QTest::newRow("invalid byte") << 4 << QByteArrayList{"ok \xC3\x28 end"}
-                                  << QStringLiteral("ok \uFFFD( end");
-    QTest::newRow("unfinished at the end")
-        << 4 << QByteArrayList{"euro \xE2\x82"} << QStringLiteral("euro \uFFFD");
-    QTest::newRow("cp1252 undefined byte")
-        << 12 << QByteArrayList{"a\x81", "z\x80"} << QStringLiteral("a\uFFFDz€");
-    QTest::newRow("unknown number reads UTF-8")
-        << 7 << QByteArrayList{"\xC3", "\xA9"} << QStringLiteral("é");
+        << 4 << QByteArrayList{"\xF0", "\x9F\x98", "\x80!"} << "😀!";
+    QTest::newRow("invalid byte") << 4 << QByteArrayList{"ok \xC3\x28 end"} << "ok \uFFFD( end";
+    QTest::newRow("unfinished at the end") << 4 << QByteArrayList{"euro \xE2\x82"} << "euro \uFFFD";
+    QTest::newRow("cp1252 undefined byte") << 12 << QByteArrayList{"a\x81", "z\x80"} << "a\uFFFDz€";
+    QTest::newRow("unknown number reads UTF-8") << 7 << QByteArrayList{"\xC3", "\xA9"} << "é";
 }
 
 // Output of a child process arrives in pieces that need not end between characters.
