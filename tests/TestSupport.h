@@ -81,3 +81,52 @@ public:
 private:
     QTemporaryDir _dir;
 };
+
+// Cases written down as data under tests/data, for a reader to check by eye. A case
+// begins with a line "=== what it is about"; its parts follow, each after a line
+// "--- name of the part". A part is the lines between, joined by line feeds: a
+// part that ends with a line feed ends with an empty line. "<CR>" and "<TAB>" stand
+// for a carriage return and a tab. Lines before the first case, or between its name
+// and its first part, are comments.
+struct GoldenCase
+{
+    QString name;
+    QStringList labels, parts;
+    QString part(const QString &label) const { return parts.value(labels.indexOf(label)); }
+};
+Q_DECLARE_METATYPE(GoldenCase)
+
+inline QList<GoldenCase> goldenCases(const QString &name)
+{
+    QStringList lines = QString::fromUtf8(TestFolder::read(dataPath(name))).split(u'\n');
+    if (lines.last().isEmpty())
+        lines.removeLast();
+    QList<GoldenCase> cases;
+    QStringList part;
+    const auto endPart = [&] {
+        if (!cases.isEmpty() && cases.last().labels.size() > cases.last().parts.size())
+            cases.last().parts << part.join(u'\n');
+        part.clear();
+    };
+    for (QString &line : lines) {
+        if (line.startsWith(QStringLiteral("=== "))) {
+            endPart();
+            cases.append({line.mid(4), {}, {}});
+        } else if (line.startsWith(QStringLiteral("--- ")) && !cases.isEmpty()) {
+            endPart();
+            cases.last().labels << line.mid(4);
+        } else {
+            part << line.replace("<CR>", "\r").replace("<TAB>", "\t");
+        }
+    }
+    endPart();
+    return cases;
+}
+
+// One row of a data-driven test, named "golden", for each case of the file.
+inline void goldenRows(const QString &name)
+{
+    QTest::addColumn<GoldenCase>("golden");
+    for (const GoldenCase &golden : goldenCases(name))
+        QTest::newRow(qPrintable(golden.name)) << golden;
+}

@@ -118,77 +118,37 @@ void TestEditPipeline::recordsEveryKindOfEditAndItsUndoStep()
     QCOMPARE(other->currentSelection(), (QSRange{50, 2}));
 }
 
-// Edits as the worker receives them: "+at text" adds, "-at length" removes and
-// "=at length text" replaces; "_" stands for a line feed.
 void TestEditPipeline::treeFollowsEdits_data()
 {
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("edits");
-    QTest::addColumn<QString>("expected");
-    const QString sections =
-        "pre\n\\chapter{C}\nc\n\\section{S1}\ns1\n\\subsection{SS}\nss\n\\section{S2}\ns2\n";
-    const auto row = [&](const char *name, const char *edits, const char *expected) {
-        QTest::newRow(name) << sections << edits << expected;
-    };
-    row("typing in text", "+1 x", "pxre,C(c,S1(s1,SS(ss)),S2(s2))");
-    row("typing after a closing brace", "+15 x", "pre,C(xc,S1(s1,SS(ss)),S2(s2))");
-    row("typing before a backslash", "+4 x", "prex,C(c,S1(s1,SS(ss)),S2(s2))");
-    row("subsection becomes chapter", "=35 10 chapter", "pre,C(c,S1(s1)),SS(ss,S2(s2))");
-    row("removing a letter of a section with children", "-20 1",
-        "pre,C(c\\sction{S1}s1,SS(ss),S2(s2))");
-    row("section becomes subsection after a section", "=54 7 subsection",
-        "pre,C(c,S1(s1,SS(ss),S2(s2)))");
-    row("removal across sections", "-2 50", "pr,S2(s2)");
-    row("removal of everything", "-0 69", "_");
-    // Edits that join, split and move lines leave the text nodes a fresh parse makes.
-    row("joining a heading line with the next", "-15 1", "pre,C(c,S1(s1,SS(ss)),S2(s2))");
-    row("splitting a line inside a command", "+12 _", "pre\\chapter{C}c,S1(s1,SS(ss)),S2(s2)");
-    row("moving a block of lines", "-18 16|+53 \\section{S1}_s1_", "pre,C(c,SS(ss),S2(s2),S1(s1))");
-    row("commenting a heading out", "+18 %", "pre,C(c%\\section{S1}s1,SS(ss),S2(s2))");
-    row("commenting a heading out and back in", "+18 %|-18 1", "pre,C(c,S1(s1,SS(ss)),S2(s2))");
-    row("a label typed after a heading", "+30 \\label{s:1}",
-        "pre,C(c,S1(\\label{s:1}s1,SS(ss)),S2(s2))");
-    QTest::newRow("closing the brace of a new section")
-        << sections + "\\section{New\nmore\n"
-        << "+81 }"
-        << "pre,C(c,S1(s1,SS(ss)),S2(s2),New(more))";
-    QTest::newRow("appending at the end of a node, and past it") << "a\n\\section{S}"
-                                                                 << "+13 !|+20 ?"
-                                                                 << "a,S(!)";
-    QTest::newRow("many keystrokes in one pass") << "x\n"
-                                                 << "+1 \\|+2 p|+3 a|+4 r|+5 t|+6 {|+7 P|+8 }"
-                                                 << "x,P(_)";
+    goldenRows("edits/tree-follows-edits.txt");
 }
 
 void TestEditPipeline::treeFollowsEdits()
 {
-    QFETCH(QString, text);
-    QFETCH(QString, edits);
-    QFETCH(QString, expected);
+    QFETCH(GoldenCase, golden);
+    QString text = golden.part("text");
     QSFilePool pool;
     ChangesQueue queue;
     const std::shared_ptr<QSFile> file = pool.createFileFromTemplateString(text, "Untitled");
     {
         // Hold the model lock so that every record lands in one pass.
         std::lock_guard lock(QSFilePool::documentModelLock());
-        for (const QString &edit : edits.split(u'|')) {
-            const QStringList parts = edit.mid(1).replace(u'_', u'\n').split(u' ');
-            const auto at = parts[0].toUInt();
-            const char kind = edit.at(0).toLatin1();
-            const QString added = kind == '+' ? parts[1] : kind == '=' ? parts[2] : QString();
-            const quint32 length = kind == '+' ? quint32(added.size()) : parts[1].toUInt();
-            if (at <= text.size())
-                text.replace(at, kind == '+' ? 0 : length, added);
-            queue.addChangeToQueue(record(kind == '+'   ? "add"
-                                          : kind == '-' ? "remove"
-                                                        : "replace",
-                                          at, length, added, file->treeRootNode()));
+        for (const QString &edit : golden.part("edits").split(u'\n')) {
+            const QStringList words = edit.split(u' ');
+            const bool adds = words[0] == "add", removes = words[0] == "remove";
+            const QString added =
+                removes ? QString() : edit.section(u' ', adds ? 2 : 3).replace("<LF>", "\n");
+            const quint32 length = adds ? quint32(added.size()) : words[2].toUInt();
+            if (words[1].toInt() <= text.size())
+                text.replace(words[1].toInt(), adds ? 0 : length, added);
+            queue.addChangeToQueue(ChangeRecord{words[0], QSRange{words[1].toUInt(), length}, added,
+                                                file->treeRootNode()});
         }
     }
     queue.waitUntilIdle();
     std::lock_guard lock(QSFilePool::documentModelLock());
     QCOMPARE(file->treeRootNode()->nodeDataWithChildren(), text);
-    QCOMPARE(shape(file->treeRootNode()), expected);
+    QCOMPARE(shape(file->treeRootNode()), golden.part("shape"));
     QCOMPARE(wholeTree(file->treeRootNode()), freshTree(text));
 }
 

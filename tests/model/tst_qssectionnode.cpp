@@ -3,6 +3,8 @@
 #include "model/ChangesQueue.h"
 #include "model/QSFilePool.h"
 
+#include <QRandomGenerator>
+
 namespace {
 
 // The command nodes among a file node's children as "type:name".
@@ -31,6 +33,40 @@ QStringList outlineLines(const Node &node, int depth = 0)
     return lines;
 }
 
+// Every child names its holder as parent, no two text nodes stand side by side,
+// and no section holds one that ranks as high as itself.
+void checkConsistent(const Node &node)
+{
+    const QStringList ranks = QSSectionNode::sectionTypes();
+    for (qsizetype i = 0; i < node->countOfChildren(); ++i) {
+        const Node child = node->objectInChildrenAtIndex(i);
+        QCOMPARE(child->parent(), node);
+        if (i > 0 && child->isTextNode())
+            QVERIFY(!node->objectInChildrenAtIndex(i - 1)->isTextNode());
+        if (ranks.contains(node->nodeType()) && ranks.contains(child->nodeType()))
+            QVERIFY(ranks.indexOf(child->nodeType()) < ranks.indexOf(node->nodeType()));
+        if (!child->isFileIncludeNode())
+            checkConsistent(child);
+    }
+}
+
+// Offset 0 is answered by the first node, every other offset by the node that holds
+// the character before it, at that node's own location; past the end, by none.
+void checkLookups(const Node &root, const QString &text)
+{
+    QCOMPARE(root->nodeAtLocation(0, 0)->object, root->objectInChildrenAtIndex(0));
+    QCOMPARE(root->nodeAtLocation(0, 0)->nodeLocationInFile, 0);
+    for (qint32 at = 1; at <= text.size(); ++at) {
+        const std::optional<QSLocationRecord> found = root->nodeAtLocation(at, 0);
+        QVERIFY(found);
+        const qint32 start = found->nodeLocationInFile;
+        QCOMPARE(start, found->object->nodeLocation());
+        QVERIFY(start < at && at <= start + found->object->nodeData().size());
+        QCOMPARE(found->object->nodeData().at(at - start - 1), text.at(at - 1));
+    }
+    QVERIFY(!root->nodeAtLocation(qint32(text.size()) + 1, 0));
+}
+
 // Notes the count of section children around every change of them.
 struct RecordingObserver : QSSectionNode::Observer
 {
@@ -52,8 +88,10 @@ class TestQSSectionNode : public QObject
 private slots:
     void rankingTable();
     void changeNoticesStructureAndFileNode();
-    void parsesTheSevenCommands_data();
-    void parsesTheSevenCommands();
+    void commandsAndNesting_data();
+    void commandsAndNesting();
+    void structuralOperations();
+    void randomDocumentsKeepTheirText();
     void resolvesIncludesAndCutsTheirCycles();
     void findsIncludesFromTheDocumentsFolder();
     void outlinesOfRealDocuments_data();
@@ -98,48 +136,23 @@ void TestQSSectionNode::changeNoticesStructureAndFileNode()
     QCOMPARE(nodes[4]->fileNodeInWhichItIsStored(), root);
 }
 
-void TestQSSectionNode::parsesTheSevenCommands_data()
+// The cases of tests/data/outline/commands-and-nesting.txt, and one that a text file
+// cannot hold.
+void TestQSSectionNode::commandsAndNesting_data()
 {
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QStringList>("expected");
-    // The commands found, "type:name" parted by "|".
-    const auto row = [](const char *name, const QString &text, const QString &found) {
-        QTest::newRow(name) << text << found.split(u'|', Qt::SkipEmptyParts);
-    };
-    row("empty", "", "");
-    row("all seven",
-        "\\part{P}\n\\chapter{C}\n\\section{S}\n\\subsection{SS}\n\\subsubsection{SSS}\n"
-        "\\input{i}\n\\include{j}",
-        "part:P|chapter:C|section:S|subsection:SS|subsubsection:SSS|input:i|include:j");
-    row("starred", "\\section*{Intro}\n\\include*{x}", "section:Intro|include:x");
-    row("not outline commands, one a line",
-        "\\section {Intro}\n\\Section{x}\n\\paragraph{x}\n\\sectionmark{x}\n\\subsubsubsection{x}"
-        "\n\\includegraphics{fig}\n\\section{A\n}\n\\section[S\n]{A}\n\\section[S{]}\n\\section{A",
-        "");
-    // The argument ends at its balancing brace; what follows is text or the next command.
-    row("label after the heading", "\\section{Intro}\\label{sec:intro}\nnext", "section:Intro");
-    row("two commands on a line", "\\chapter{Two} \\section{Same line}",
-        "chapter:Two|section:Same line");
-    row("groups and escaped braces",
-        "\\section{The \\emph{real} title}\n\\section{Set \\{a\\} and \\}}",
-        "section:The \\emph{real} title|section:Set \\{a\\} and \\}");
-    row("unclosed runs to the line's last brace",
-        "\\section{A \\emph{b} c\nd}\n\\section{E {f} % g}", "section:A \\emph{b|section:E {f");
-    row("short titles", "\\section[Short]{A long title}\n\\chapter*[{[x]} y [z]]{T}",
-        "section:A long title|chapter:T");
-    // A % that is not escaped comments out the rest of its line.
-    row("comments", "% \\section{Old}\nx % \\input{old}\n\\section{A} % \\section{B}", "section:A");
-    row("escapes", "50\\% \\section{A}\n\\\\% \\section{B}\n\\\\section{C}\n\\\\\\section{D}",
-        "section:A|section:D");
-    row("lines apart", "a\\section{A}\nb\\subsection{B}\r\nc", "section:A|subsection:B");
-    row("a lone surrogate elsewhere", "\\section{A}\nx" + QString(QChar(0xDEDA)) + "\\section{B}",
-        "section:A|section:B");
+    goldenRows("outline/commands-and-nesting.txt");
+    const QString surrogate = "\\section{A}\nx" + QString(QChar(0xDEDA)) + "\\section{B}";
+    QTest::newRow("a lone surrogate elsewhere") << GoldenCase{
+        {},
+        {"text", "commands", "nesting"},
+        {surrogate, "section:A\nsection:B", "_,A(x" + QString(QChar(0xDEDA)) + "),B(_)"}};
 }
 
-void TestQSSectionNode::parsesTheSevenCommands()
+void TestQSSectionNode::commandsAndNesting()
 {
-    QFETCH(QString, text);
-    QFETCH(QStringList, expected);
+    QFETCH(GoldenCase, golden);
+    const QString text = golden.part("text");
+    const QStringList expected = golden.part("commands").split(u'\n', Qt::SkipEmptyParts);
     const Node root = flatTree(text);
     QCOMPARE(commands(root), expected);
     // text, command, text, ..., command, text; one text node for text without commands.
@@ -156,6 +169,11 @@ void TestQSSectionNode::parsesTheSevenCommands()
              expected.isEmpty() ? 0 : 2 * expected.size() + 1);
     QTest::ignoreMessage(QtInfoMsg, "buildChildrenArrayFromData: data was nil");
     QCOMPARE(root->buildChildrenArrayFromData(QString()), std::nullopt);
+
+    const Node nested = nestedTree(text);
+    QCOMPARE(shape(nested), golden.part("nesting"));
+    QCOMPARE(nested->nodeDataWithChildren(), text);
+    checkConsistent(nested);
 }
 
 // Includes name files relative to the including file's folder; one file included
@@ -295,6 +313,75 @@ void TestQSSectionNode::outlinesOfRealDocuments()
     // Every file of the document still holds exactly its text.
     for (const std::shared_ptr<QSFile> &each : QSFilePool::fileList(file.get()))
         QCOMPARE(each->treeRootNode()->nodeDataWithChildren(), each->content());
+}
+
+// The moves that restructuring is made of, where the edits rarely reach.
+void TestQSSectionNode::structuralOperations()
+{
+    const Node root = nestedTree("a\n\\section{S}s\n\\input{inc}\nb");
+    const Node section = root->objectInChildrenAtIndex(1);
+    const Node include = section->objectInChildrenAtIndex(1);
+    root->addChild(root->objectInChildrenAtIndex(0)); // already a child: stays in place
+    QCOMPARE(shape(root), "a,S(s,inc,b)");
+
+    // The replaced node's children follow the new nodes; it keeps its own list.
+    root->replaceChildNode(section, {textNode("x"), textNode("y")}, true);
+    QCOMPARE(shape(root), "a,x,y,s,inc,b");
+    QCOMPARE(include->parent(), root);
+    QCOMPARE(section->countOfChildren(), 3);
+    // An include node's child (another file's tree) is never carried over.
+    include->setChildren({textNode("other file")});
+    root->replaceChildNode(include, {textNode("w")}, true);
+    QCOMPARE(shape(root), "a,x,y,s,w,b");
+    QTest::ignoreMessage(QtInfoMsg, "replaceChildNode: not found");
+    root->replaceChildNode(include, {}, true);
+
+    // Removing with the children kept puts them in the removed node's place.
+    const Node holder = textNode("h", root);
+    root->insertObject(holder, 1);
+    holder->setChildren({textNode("1", holder), textNode("2", holder)});
+    root->removeChild(holder, true);
+    root->removeChild(holder, true); // no longer a child: nothing
+    QCOMPARE(shape(root), "a,1,2,x,y,s,w,b");
+    // A child moved behind another is moved, not held twice.
+    root->setRightSiblingForChild(root->objectInChildrenAtIndex(4),
+                                  root->objectInChildrenAtIndex(1));
+    QCOMPARE(shape(root), "a,2,x,y,1,s,w,b");
+    // Neighbouring text nodes are joined by the left one; the right one goes.
+    root->objectInChildrenAtIndex(0)->correctPosition();
+    QCOMPARE(shape(root), "a2xy1swb");
+    QCOMPARE(root->countOfChildren(), 1);
+}
+
+// For random documents, the flat parse and the restructured tree hold exactly the
+// text and find every offset, the tree is consistent, and it is the same whether
+// nested in one pass or rule by rule.
+void TestQSSectionNode::randomDocumentsKeepTheirText()
+{
+    const QStringList pieces =
+        QStringLiteral("\\part{P}\n|\\chapter{C}\n|\\section{S}\n|\\subsection*{SS}\n|"
+                       "\\subsubsection{SSS}\n|\\input{i}\n|\\include{j}\n|prose |\n|"
+                       "% \\section{c}\n|}{|\\section\n|\r\n|\\chapter{C} % note}|}|"
+                       "\\section[s]{t}|\\\\|ß😀|\\subsubsection{|\\input{ch/one}|\\part{Ü}|"
+                       "\\section{A}")
+            .split(u'|');
+    QRandomGenerator random(4242);
+    for (int round = 0; round < 400; ++round) {
+        QString text = QStringLiteral("");
+        for (int i = random.bounded(0, 60); i > 0; --i)
+            text += pieces.at(random.bounded(pieces.size()));
+        const Node root = nestedTree(text);
+        QCOMPARE(root->nodeDataWithChildren(), text);
+        checkConsistent(root);
+        checkLookups(root, text);
+        // The flat parse holds text and commands in turn.
+        const Node byRules = flatTree(text);
+        QCOMPARE(byRules->nodeDataWithChildren(), text);
+        QCOMPARE(byRules->countOfChildren() % 2, 1);
+        checkLookups(byRules, text);
+        byRules->correctPositionsInTree();
+        QCOMPARE(shape(byRules), shape(root));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestQSSectionNode)
