@@ -8,20 +8,19 @@
 #include <QTextLayout>
 
 using Kind = QSSyntaxHighlighter::TokenKind;
-using Runs = QList<QSSyntaxHighlighter::ColouredRun>;
-Q_DECLARE_METATYPE(Runs)
 
 namespace {
 
-// The colour of every character of a block as a letter: b(lue), g(rey), p(urple), - (none).
+// The colour of every character of a block as the letter of its kind, as in
+// tests/data/colouring/lines.txt: blue "s", grey "c", purple "b", none ".".
 QString colours(const QTextBlock &block)
 {
-    QString letters(block.length() - 1, u'-');
+    QString letters(block.length() - 1, u'.');
     for (const QTextLayout::FormatRange &range : block.layout()->formats()) {
         const QColor colour = range.format.foreground().color();
-        const QChar letter = colour == QColor::fromRgbF(0, 0, 1)       ? u'b'
-                             : colour == QColor::fromRgbF(0.5, 0, 0.5) ? u'p'
-                                                                       : u'g';
+        const QChar letter = colour == QColor::fromRgbF(0, 0, 1)       ? u's'
+                             : colour == QColor::fromRgbF(0.5, 0, 0.5) ? u'b'
+                                                                       : u'c';
         for (int i = range.start; i < range.start + range.length && i < letters.size(); ++i)
             letters[i] = letter;
     }
@@ -44,34 +43,22 @@ private slots:
 
 void TestQSSyntaxHighlighter::colourRunsOfALine_data()
 {
-    QTest::addColumn<QString>("line");
-    QTest::addColumn<Runs>("runs");
-    const Kind cs = Kind::ControlSequence, comment = Kind::Comment, bracket = Kind::Bracket;
-    QTest::newRow("section with a title") << "\\section{Intro}\n"
-                                          << Runs{{0, 8, cs}, {8, 1, bracket}, {14, 1, bracket}};
-    QTest::newRow("comment line with braces") << "% a {comment}\n" << Runs{{0, 14, comment}};
-    QTest::newRow("escaped percent") << "50\\% off" << Runs{{2, 2, cs}};
-    QTest::newRow("two backslashes and a space") << "\\\\ next" << Runs{{0, 2, cs}};
-    QTest::newRow("brackets in prose")
-        << "words (a) and [b]"
-        << Runs{{6, 1, bracket}, {8, 1, bracket}, {14, 1, bracket}, {16, 1, bracket}};
-    QTest::newRow("tab inside a command")
-        << "\\foo\tbar{x}" << Runs{{0, 8, cs}, {8, 1, bracket}, {10, 1, bracket}};
-    QTest::newRow("command at the line end takes the terminator") << "\\end\r\n"
-                                                                  << Runs{{0, 6, cs}};
-    QTest::newRow("commands back to back")
-        << "\\a\\b{c}" << Runs{{0, 4, cs}, {4, 1, bracket}, {6, 1, bracket}};
-    QTest::newRow("percent inside a command")
-        << "\\cmd%x {y}" << Runs{{0, 6, cs}, {7, 1, bracket}, {9, 1, bracket}};
-    QTest::newRow("comment after text") << "x % y}" << Runs{{2, 4, comment}};
-    QTest::newRow("plain") << "nothing to colour" << Runs{};
+    goldenRows("colouring/lines.txt");
 }
 
 void TestQSSyntaxHighlighter::colourRunsOfALine()
 {
-    QFETCH(QString, line);
-    QFETCH(Runs, runs);
-    QCOMPARE(QSSyntaxHighlighter::colouredRunsOfLine(line), runs);
+    QFETCH(GoldenCase, golden);
+    const QString line = golden.part("line");
+    QString letters(line.size(), u'.');
+    for (const QSSyntaxHighlighter::ColouredRun &run :
+         QSSyntaxHighlighter::colouredRunsOfLine(line)) {
+        const QChar letter = run.kind == Kind::ControlSequence ? u's'
+                             : run.kind == Kind::Comment       ? u'c'
+                                                               : u'b';
+        letters.replace(run.start, run.length, QString(run.length, letter));
+    }
+    QCOMPARE(letters, golden.part("colours"));
 }
 
 void TestQSSyntaxHighlighter::coloursTheLinesOfARange()
@@ -83,19 +70,19 @@ void TestQSSyntaxHighlighter::coloursTheLinesOfARange()
     QSSyntaxHighlighter::sharedSyntaxHightlighter()->highlightTextView(&view, QSRange{30, 1});
     QTextDocument *document = view.document();
     // Only the line that holds the range, but all of that line's tokens.
-    QCOMPARE(colours(document->findBlockByNumber(2)), QStringLiteral("bb-p-p-bb"));
-    QCOMPARE(colours(document->findBlockByNumber(0)), QStringLiteral("---------------"));
+    QCOMPARE(colours(document->findBlockByNumber(2)), QStringLiteral("ss.b.b.ss"));
+    QCOMPARE(colours(document->findBlockByNumber(0)), QStringLiteral("..............."));
 
     highlighter.highlightTextView(&view, QSRange{0, quint32(document->characterCount() - 1)});
-    QCOMPARE(colours(document->findBlockByNumber(0)), QStringLiteral("bbbbbbbbp-----p"));
-    QCOMPARE(colours(document->findBlockByNumber(1)), QStringLiteral("gggggggggg"));
-    QCOMPARE(colours(document->findBlockByNumber(3)), QStringLiteral("-----p---p"));
+    QCOMPARE(colours(document->findBlockByNumber(0)), QStringLiteral("ssssssssb.....b"));
+    QCOMPARE(colours(document->findBlockByNumber(1)), QStringLiteral("cccccccccc"));
+    QCOMPARE(colours(document->findBlockByNumber(3)), QStringLiteral(".....b...b"));
 
     // An edit that ends the comment early: the line is coloured anew.
     QTextCursor cursor(document->findBlockByNumber(1));
     cursor.deleteChar();
     highlighter.highlightTextView(&view, QSRange{16, 0});
-    QCOMPARE(colours(document->findBlockByNumber(1)), QStringLiteral("------p-p"));
+    QCOMPARE(colours(document->findBlockByNumber(1)), QStringLiteral("......b.b"));
 
     // An empty text takes any colouring; a range past the text is refused.
     QPlainTextEdit empty;
@@ -103,7 +90,7 @@ void TestQSSyntaxHighlighter::coloursTheLinesOfARange()
     view.setPlainText("\\x");
     QTest::ignoreMessage(QtInfoMsg, "highlightTextView: range out of bound");
     highlighter.highlightTextView(&view, QSRange{0, 3});
-    QCOMPARE(colours(document->firstBlock()), QStringLiteral("--"));
+    QCOMPARE(colours(document->firstBlock()), QStringLiteral(".."));
 
     // The editor's view colours the lines it shows when it first shows them, and
     // leaves the others alone until they are scrolled into view.
@@ -112,10 +99,10 @@ void TestQSSyntaxHighlighter::coloursTheLinesOfARange()
     shown.setPlainText(QStringLiteral("\\line {x}\n").repeated(5000));
     shown.show();
     QVERIFY(QTest::qWaitForWindowExposed(&shown));
-    QTRY_COMPARE(colours(shown.document()->firstBlock()), QStringLiteral("bbbbb-p-p"));
-    QCOMPARE(colours(shown.document()->lastBlock().previous()), QStringLiteral("---------"));
+    QTRY_COMPARE(colours(shown.document()->firstBlock()), QStringLiteral("sssss.b.b"));
+    QCOMPARE(colours(shown.document()->lastBlock().previous()), QStringLiteral("........."));
     shown.moveCursor(QTextCursor::End);
-    QTRY_COMPARE(colours(shown.document()->lastBlock().previous()), QStringLiteral("bbbbb-p-p"));
+    QTRY_COMPARE(colours(shown.document()->lastBlock().previous()), QStringLiteral("sssss.b.b"));
 }
 
 void TestQSSyntaxHighlighter::fallsBackToAFixedPitchFont()
