@@ -72,10 +72,12 @@ public:
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
     }
 
-    // A text file's lines without the empty ones.
+    // A text file's lines without the empty ones and the comments, which begin with "#".
     static QStringList lines(const QString &filePath)
     {
-        return QString::fromUtf8(read(filePath)).split(u'\n', Qt::SkipEmptyParts);
+        QStringList lines = QString::fromUtf8(read(filePath)).split(u'\n', Qt::SkipEmptyParts);
+        lines.removeIf([](const QString &line) { return line.startsWith(u'#'); });
+        return lines;
     }
 
 private:

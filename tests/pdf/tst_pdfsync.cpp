@@ -84,8 +84,6 @@ void TestPdfSync::pdfToTextFindsTheNearestRecord()
     const double perPoint = 65536.0 * 72.27 / 72.0;
     for (const QString &row : TestFolder::lines(dataPath("sync/clicks.tsv"))) {
         const QStringList fields = row.split(u'\t');
-        if (row.startsWith(u'#'))
-            continue;
         const std::optional<PdfSync::SourceLine> source =
             PdfSync::sourceForPoint(sync, fields[0].toInt(), fields[1].toDouble() / perPoint,
                                     fields[2].toDouble() / perPoint);
