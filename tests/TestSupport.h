@@ -132,3 +132,12 @@ inline void goldenRows(const QString &name)
     for (const GoldenCase &golden : goldenCases(name))
         QTest::newRow(qPrintable(golden.name)) << golden;
 }
+
+// One row of a data-driven test, named "fields", for each line of a table under
+// tests/data whose fields are parted by tabs.
+inline void tableRows(const QString &name)
+{
+    QTest::addColumn<QStringList>("fields");
+    for (const QString &row : TestFolder::lines(dataPath(name)))
+        QTest::newRow(qPrintable(row)) << row.split(u'\t');
+}

@@ -42,47 +42,26 @@ private slots:
     void currentLineBar();
 };
 
-// A script of find steps: "n" finds next, "p" finds previous; each step's selection.
 void TestQSTextView::findSteps_data()
 {
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<int>("cursor");
-    QTest::addColumn<QString>("key");
-    QTest::addColumn<QString>("steps");
-    QTest::addColumn<QList<quint32>>("selected");
-    const auto row = [](const char *name, const char *text, int cursor, const char *key,
-                        const char *steps, const QList<quint32> &selected) {
-        QTest::newRow(name) << text << cursor << key << steps << selected;
-    };
-    row("wraps from the end", "abc abc", 7, "abc", "n", {0});
-    row("match at the last character", "xx ab", 0, "ab", "n", {3});
-    row("single occurrence again and again", "one word here", 0, "word", "nnn", {4, 4, 4});
-    row("next then previous", "a1 a2 a3", 0, "a", "nnp", {0, 3, 0});
-    row("next then previous wraps to the last", "a1 a2 a3", 0, "a", "np", {0, 6});
-    row("previous then next", "a1 a2 a3", 8, "a", "ppn", {6, 3, 6});
-    row("previous again after a wrap", "a1 a2 a3", 0, "a", "ppp", {6, 3, 0});
-    row("other letter case", "Hello World", 0, "wORLD", "n", {6});
-    row("overlapping occurrences are skipped", "aaaa", 0, "aa", "nnn", {0, 2, 0});
-    row("not there", "abc", 1, "zz", "np", {1, 1});
-    row("empty key", "abc", 2, "", "np", {2, 2});
+    tableRows("find/steps.tsv");
 }
 
+// The steps of tests/data/find/steps.tsv.
 void TestQSTextView::findSteps()
 {
-    QFETCH(QString, text);
-    QFETCH(int, cursor);
-    QFETCH(QString, key);
-    QFETCH(QString, steps);
-    QFETCH(QList<quint32>, selected);
+    QFETCH(QStringList, fields);
+    const QString text = fields[0], key = fields[2], steps = fields[3];
+    const QStringList selected = fields[4].split(u' ');
     QSTextView view;
     view.setPlainText(text);
-    placeCursor(view, cursor);
+    placeCursor(view, fields[1].toInt());
     for (qsizetype i = 0; i < steps.size(); ++i) {
         if (steps.at(i) == u'n')
             view.selectAndHighlightNextRangeOfString(key);
         else
             view.selectAndHighlightPreviousRangeOfString(key);
-        QCOMPARE(selection(view).location, selected.at(i));
+        QCOMPARE(selection(view).location, selected.at(i).toUInt());
         if (text.contains(key, Qt::CaseInsensitive) && !key.isEmpty()) {
             QCOMPARE(selection(view).length, quint32(key.size()));
             QCOMPARE(view.findIndicatorRange(), selection(view));

@@ -62,40 +62,19 @@ private:
 
 void TestSmartDrop::snippetsForPaths_data()
 {
-    QTest::addColumn<QString>("path");
-    QTest::addColumn<QString>("type");    // "-": none
-    QTest::addColumn<QString>("snippet"); // "-": none
-    QTest::newRow("registered pdf") << "/a/b.pdf"
-                                    << "pdf"
-                                    << "test";
-    QTest::newRow("path between braces") << "/a/fig.png"
-                                         << "png"
-                                         << "\\includegraphics{/a/fig.png}";
-    QTest::newRow("only the first placeholder") << "/a/x.tex"
-                                                << "tex"
-                                                << "\\input{/a/x.tex} and :filepath:";
-    QTest::newRow("capitals are another type") << "/a/B.PDF"
-                                               << "PDF"
-                                               << "-";
-    QTest::newRow("no dot, no type") << "/a/Makefile"
-                                     << "-"
-                                     << "-";
-    QTest::newRow("a dot in a folder") << "/a.d/file"
-                                       << "d/file"
-                                       << "-";
+    tableRows("smartdrop/snippets.tsv");
 }
 
+// The paths of tests/data/smartdrop/snippets.tsv.
 void TestSmartDrop::snippetsForPaths()
 {
-    QFETCH(QString, path);
-    QFETCH(QString, type);
-    QFETCH(QString, snippet);
+    QFETCH(QStringList, fields);
     SmartDrop *registry = SmartDrop::sharedSmartDrop();
     registry->setSmartDrops({{"pdf", "test"},
                              {"png", "\\includegraphics{:filepath:}"},
                              {"tex", "\\input{:filepath:} and :filepath:"}});
-    QCOMPARE(SmartDrop::fileTypeOfFileWithPath(path).value_or("-"), type);
-    QCOMPARE(registry->smartDropForFileWithPath(path).value_or("-"), snippet);
+    QCOMPARE(SmartDrop::fileTypeOfFileWithPath(fields[0]).value_or("-"), fields[1]);
+    QCOMPARE(registry->smartDropForFileWithPath(fields[0]).value_or("-"), fields[2]);
 }
 
 void TestSmartDrop::init()

@@ -118,26 +118,17 @@ void TestQSFile::undoCounterTellsOfUnsavedChanges()
 
 void TestQSFile::pathDerivedValues_data()
 {
-    // The path, then the name, folder, PDF and pdfsync paths derived from it, by "|".
-    QTest::addColumn<QString>("values");
-    QTest::newRow("tex file") << "/p/main.tex|main.tex|/p/|/p/main.pdf|/p/main.pdfsync";
-    QTest::newRow("no extension") << "/p/main|main|/p/||";
-    // A dot in a folder name is not the file's extension.
-    QTest::newRow("dotted folder") << "/a.b/file|file|/a.b/||";
-    QTest::newRow("two dots") << "/p/a.v2.tex|a.v2.tex|/p/|/p/a.v2.pdf|/p/a.v2.pdfsync";
-    QTest::newRow("root folder") << "/x.tex|x.tex|/|/x.pdf|/x.pdfsync";
+    tableRows("files/paths.tsv");
 }
 
 void TestQSFile::pathDerivedValues()
 {
-    QFETCH(QString, values);
-    // A file that cannot be read still knows its path.
-    const QStringList expected = values.split(u'|');
-    const auto file = QSFile::initWithFilePath(QUrl::fromLocalFile(expected[0]));
-    QCOMPARE(QStringList({expected[0], file->name(), file->directory(),
+    QFETCH(QStringList, fields);
+    const auto file = QSFile::initWithFilePath(QUrl::fromLocalFile(fields[0]));
+    QCOMPARE(QStringList({fields[0], file->name(), file->directory(),
                           file->pdfPath().value_or(QUrl()).toLocalFile(),
                           file->pdfSyncPath().value_or(QString())}),
-             expected);
+             fields);
     QVERIFY(!file->doesPdfExist() && !file->contentOfPdfSync());
 }
 

@@ -21,9 +21,7 @@ private slots:
 // The cases of tests/data/encodings/cases.tsv, and one that a text file cannot hold.
 void TestPlatform::encodings_data()
 {
-    QTest::addColumn<QStringList>("fields");
-    for (const QString &row : TestFolder::lines(dataPath("encodings/cases.tsv")))
-        QTest::newRow(qPrintable(row)) << row.split(u'\t');
+    tableRows("encodings/cases.tsv");
     QTest::newRow("lone surrogate")
         << QStringList{"refuses-text", "4", "a" + QString(QChar(0xD800)) + "b"};
 }
