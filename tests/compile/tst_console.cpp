@@ -1,8 +1,8 @@
 #include "app/AppFixture.h"
 #include "compile/ErrorOutlineDataSource.h"
-#include "model/ErrorWarningNode.h"
 #include "compile/LatexCompiler.h"
 #include "compile/StatusSplitViewDelegate.h"
+#include "model/ErrorWarningNode.h"
 #include "model/TextStorageDelegate.h"
 
 #include <QAbstractItemModelTester>
@@ -139,73 +139,24 @@ void TestConsole::logLinesOfLongPathsStayWhole()
 
 void TestConsole::enginesThatFailOrTalk_data()
 {
-    QTest::addColumn<QString>("directory"); // "": the test's folder
-    QTest::addColumn<QString>("engine");
-    QTest::addColumn<QByteArray>("script"); // empty: no such file; else written as "tex"
-    QTest::addColumn<bool>("executable");
-    QTest::addColumn<QString>("output");
-    QTest::addColumn<bool>("staysOpen");
-    const QString notFound = "tex-engine not found - set the correct path in the preference window";
-    const QString failed = "\n\nThe compile failed.";
-    QTest::newRow("no engine there") << ""
-                                     << "nosuchtex" << QByteArray() << false << notFound << true;
-    QTest::newRow("folder without its slash")
-        << "/usr/bin"
-        << "pdflatex" << QByteArray() << false << notFound << true;
-    QTest::newRow("engine that cannot run")
-        << ""
-        << "tex" << QByteArray("#!/bin/sh\necho never\n") << false
-        << "The TeX engine could not be started" << true;
-    QTest::newRow("output and errors interleaved, clean")
-        << ""
-        << "tex"
-        << QByteArray(
-               "#!/bin/sh\necho out1\necho err1 >&2\necho out2\nexec /usr/bin/pdflatex \"$@\"\n")
-        << true << "out1\nerr1\nout2\nThis is pdfTeX" << false;
-    QTest::newRow("clean run without a PDF")
-        << ""
-        << "tex" << QByteArray("#!/bin/sh\n") << true << "main.pdf could not be shown" << true;
-    QTest::newRow("failure that names no file")
-        << ""
-        << "tex" << QByteArray("#!/bin/sh\necho \"$@\"\nexit 1\n") << true
-        << "-halt-on-error -file-line-error main.tex" + failed << true;
-    QTest::newRow("engine that crashes")
-        << ""
-        << "tex" << QByteArray("#!/bin/sh\necho half way\nkill -SEGV $$\n") << true
-        << "half way\n\nThe TeX engine crashed." + failed << true;
-    QTest::newRow("invalid bytes")
-        << ""
-        << "tex" << QByteArray("#!/bin/sh\nprintf 'caf\\351 \\377\\376 ok\\n'\nexit 1\n") << true
-        << QStringLiteral("caf\uFFFD \uFFFD\uFFFD ok\n") << true;
-    // The console keeps the last 50,000 lines.
-    QTest::newRow("100 MB of output")
-        << ""
-        << "tex"
-        << QByteArray("#!/bin/sh\nhead -c 100000000 /dev/zero | tr '\\0' x | fold -w 99\n"
-                      "echo; echo last line\nexit 1\n")
-        << true << "xxx\nx\nlast line" + failed << true;
-    QTest::newRow("20 MB without a line break")
-        << ""
-        << "tex"
-        << QByteArray("#!/bin/sh\nhead -c 20000000 /dev/zero | tr '\\0' x\necho; echo last line\n"
-                      "exit 1\n")
-        << true << "xxx\nlast line" + failed << true;
+    goldenRows("engines/failing-and-talking.txt");
 }
 
 // Engines set in the preferences: missing, not runnable, chatty on both streams,
 // failing without a log. The console tells the user, and a new compile can start.
 void TestConsole::enginesThatFailOrTalk()
 {
-    QFETCH(QString, directory);
-    QFETCH(QString, engine);
-    QFETCH(QByteArray, script);
-    QFETCH(bool, executable);
-    QFETCH(QString, output);
-    QFETCH(bool, staysOpen);
-    if (!script.isEmpty()) {
-        QFile file(_fixture->folder.write(engine, script));
+    QFETCH(GoldenCase, golden);
+    const QString engine = golden.part("engine").section(u' ', 0, 0).remove(u',');
+    const QString output = golden.part("console shows");
+    const bool staysOpen = golden.part("console") == "stays open";
+    const bool executable =
+        golden.labels.contains("script") && !golden.part("engine").contains("not");
+    if (golden.labels.contains("script")) {
+        QFile file(_fixture->folder.write(engine, golden.part("script").toUtf8()));
         QVERIFY(!executable || file.setPermissions(file.permissions() | QFileDevice::ExeOwner));
     }
+    const QString directory = golden.part("engine").section(" in ", 1);
     MyDocument *document = openWithEngine(
         engine, directory, "\\documentclass{article}\\begin{document}x\\end{document}\n");
     ConsoleViewController *console = document->consoleViewController();
@@ -216,6 +167,9 @@ void TestConsole::enginesThatFailOrTalk()
         QVERIFY(updated.wait(120000));
     QTRY_VERIFY2_WITH_TIMEOUT(logger(document).contains(output),
                               qPrintable(logger(document).right(2000)), 60000);
+    // Only a run that succeeded loads its PDF.
+    QCOMPARE(logger(document).contains("could not be shown"),
+             output.contains("could not be shown"));
     // The console keeps its last 50,000 lines, none longer than 10,000 characters.
     const QStringList lines = logger(document).split(u'\n');
     QVERIFY(lines.size() <= 50001);
