@@ -1,6 +1,7 @@
 #include "app/AppFixture.h"
 #include "compile/ErrorOutlineDataSource.h"
 #include "editor/QSTextView.h"
+#include "model/ErrorWarningNode.h"
 #include "model/QSFile.h"
 #include "model/QSFilePool.h"
 #include "model/TextStorageDelegate.h"
@@ -13,7 +14,6 @@
 #include <QPrinter>
 #include <QProcess>
 #include <QScrollBar>
-#include <QSplitter>
 #include <QTextBlock>
 #include <QTreeView>
 
@@ -23,13 +23,7 @@ namespace {
 // Ctrl-clicks elsewhere in the text: the PDF turns to the page of that line.
 void syncFromLine(MyDocument *document, const QString &name, int line)
 {
-    const auto file = [&] {
-        for (const auto &candidate : QSFilePool::fileList(document->fileOpened().get()))
-            if (candidate->pathText().endsWith(u'/' + name))
-                return candidate;
-        return std::shared_ptr<QSFile>();
-    }();
-    QVERIFY2(file, qPrintable(name));
+    const std::shared_ptr<QSFile> file = AppFixture::fileNamed(document, name);
     document->selectRange(QSRange{0, 0}, file);
     QSTextView *text = document->textView();
     const QTextBlock block = text->document()->findBlockByNumber(line - 1);
@@ -47,7 +41,8 @@ int shownPage(QSPDFView *view)
 
 // Ctrl-clicks the page at a position given as the sync data gives it: scaled points
 // from the page's lower left corner.
-void clickPdfAt(QSPDFView *view, int page, double xScaled, double yScaled)
+void clickPdfAt(QSPDFView *view, int page, double xScaled, double yScaled,
+                Qt::KeyboardModifiers modifiers = Qt::ControlModifier)
 {
     const double perPoint = 65536.0 * 72.27 / 72.0;
     view->showPage(page - 1);
@@ -57,7 +52,7 @@ void clickPdfAt(QSPDFView *view, int page, double xScaled, double yScaled)
                          (points.height() - yScaled / perPoint) * geometry.height()
                              / points.height());
     const QPoint scrolled(view->horizontalScrollBar()->value(), view->verticalScrollBar()->value());
-    QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::ControlModifier,
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, modifiers,
                       (geometry.topLeft() + onPage).toPoint() - scrolled);
 }
 
@@ -105,11 +100,10 @@ class TestPdfPane : public QObject
 private slots:
     void init() { _fixture = std::make_unique<AppFixture>(); }
     void cleanup() { _fixture.reset(); }
-    void compileShowsAndReloadsThePdf();
+    void compileShowsReloadsHidesAndPrintsThePdf();
     void compileWithWarningsShowsTheNewPdf();
-    void syncBothWaysWithPdfSync();
+    void tableInASubFolderSyncsBothWays();
     void syncBothWaysWithSyncTeX();
-    void showHideAndPrint();
     void windowGoesIdleAtEverySize_data();
     void windowGoesIdleAtEverySize();
 
@@ -129,7 +123,7 @@ private:
     std::unique_ptr<AppFixture> _fixture;
 };
 
-void TestPdfPane::compileShowsAndReloadsThePdf()
+void TestPdfPane::compileShowsReloadsHidesAndPrintsThePdf()
 {
     MyDocument *document = openFixture();
     QSPDFViewController *pdf = document->pdfViewController();
@@ -151,6 +145,26 @@ void TestPdfPane::compileShowsAndReloadsThePdf()
     QVERIFY(AppFixture::compile(document));
     QVERIFY(pdf->pdfDocument() != before);
     QCOMPARE(view->verticalScrollBar()->value(), 500);
+
+    menu->hidePDFItem()->trigger();
+    QVERIFY(menu->showPDFItem()->isVisible());
+    QTRY_VERIFY(pdf->isHidden());
+    QCOMPARE(pdf->view()->parentWidget()->width(), 1);
+    menu->showPDFItem()->trigger();
+    const int half = pdf->view()->parentWidget()->parentWidget()->width() / 2;
+    QTRY_COMPARE(pdf->view()->parentWidget()->width(), half);
+    QVERIFY(menu->hidePDFItem()->isVisible());
+
+    // Printed on landscape paper, each portrait page is turned to fill it.
+    QPrinter printer;
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(_fixture->folder.path("printed.pdf"));
+    printer.setPageOrientation(QPageLayout::Landscape);
+    pdf->printTo(&printer);
+    QPdfDocument printed;
+    printed.load(_fixture->folder.path("printed.pdf"));
+    QCOMPARE(printed.pageCount(), 5);
+    QVERIFY(printed.pagePointSize(0).width() > printed.pagePointSize(0).height());
 
     // A PDF that can no longer be read leaves the last one shown and says why.
     _fixture->folder.write("main.pdf", "not a PDF");
@@ -184,34 +198,48 @@ void TestPdfPane::compileWithWarningsShowsTheNewPdf()
     QVERIFY(!pdf->isHidden());
 }
 
-void TestPdfPane::syncBothWaysWithPdfSync()
+// A chapter in a sub-folder includes a table by its path from the root's folder, as
+// TeX reads it: the table is part of the document for the console and the sync.
+void TestPdfPane::tableInASubFolderSyncsBothWays()
 {
-    MyDocument *document = openFixture();
+    _fixture->copyData(QStringLiteral("subfolder"));
+    MyDocument *document = _fixture->open(_fixture->folder.path("main.tex"));
+    const std::shared_ptr<QSFile> table = AppFixture::fileNamed(document, "table1.tex");
+    QCOMPARE(table->pathText(), _fixture->folder.path("chapters/figures/table1.tex"));
+
+    // Its error is shown on its line, and choosing it shows the table.
     QVERIFY(AppFixture::compile(document));
+    ErrorOutlineDataSource *errors = document->consoleViewController()->errorOutlineDataSource();
+    QCOMPARE(errors->index(0, 0).data().toString(), QStringLiteral("table1.tex"));
+    const QModelIndex errorRow = errors->index(0, 0, errors->index(0, 0));
+    QCOMPARE(errors->diagnosticForIndex(errorRow)->lineNumber, 3);
+    document->consoleViewController()->errorWarningOutline()->selectionModel()->select(
+        errorRow, QItemSelectionModel::ClearAndSelect);
+    QCOMPARE(document->textStorageDelegate()->selectedFile(), table);
+
+    // Mended, the document compiles cleanly, and Ctrl-clicks in the text turn the PDF
+    // to the page of the line.
+    QSTextView *text = document->textView();
+    text->document()->find(QStringLiteral(" \\undefinedmacro")).removeSelectedText();
+    AppFixture::settle();
+    QVERIFY(AppFixture::compile(document));
+    QCOMPARE(errors->rowCount(), 0);
     QSPDFView *view = document->pdfViewController()->pdfView();
-    const struct
-    {
-        const char *file;
-        int line;
-        int page;
-    } lines[] = {{"main.tex", 15, 3},
-                 {"one.tex", 2, 2},
-                 {"nested.tex", 4, 5},
-                 {"appendix.tex", 2, 4},
-                 {"main.tex", 5, 1}};
-    for (const auto &line : lines) {
-        syncFromLine(document, QString::fromLatin1(line.file), line.line);
-        QCOMPARE(shownPage(view), line.page);
+    QCOMPARE(view->document()->pageCount(), 3);
+    // File, line, page.
+    for (const QString row : {"table1.tex 1 2", "table1.tex 3 3", "results.tex 2 2",
+                              "results.tex 6 3", "main.tex 4 1", "main.tex 8 3"}) {
+        syncFromLine(document, row.section(u' ', 0, 0), row.section(u' ', 1, 1).toInt());
+        QVERIFY2(shownPage(view) == row.section(u' ', 2).toInt(), qPrintable(row));
     }
 
-    // The record of nested.tex's first line, on page 4, and of the chapter's second.
-    clickPdfAt(view, 4, 8799518, 44294085);
-    QCOMPARE(document->textStorageDelegate()->selectedFile()->name(), QStringLiteral("nested.tex"));
-    QCOMPARE(document->textView()->textCursor().selectedText(),
-             QStringLiteral("A nested file inside the appendix."));
-    clickPdfAt(view, 2, 8799518, 42036283);
-    QCOMPARE(document->textStorageDelegate()->selectedFile()->name(), QStringLiteral("one.tex"));
-    QVERIFY(document->textView()->textCursor().selectedText().startsWith("The chapter's first"));
+    // A click at the table's last line in the PDF, as the sync data places it on the
+    // third page, shows that line; only a Ctrl-click asks for it.
+    clickPdfAt(view, 3, 8799518, 46515936, Qt::NoModifier);
+    QCOMPARE(document->textStorageDelegate()->selectedFile(), document->fileOpened());
+    clickPdfAt(view, 3, 8799518, 46515936);
+    QCOMPARE(document->textStorageDelegate()->selectedFile(), table);
+    QCOMPARE(text->textCursor().selectedText(), QStringLiteral("The table, on the third page."));
 }
 
 void TestPdfPane::syncBothWaysWithSyncTeX()
@@ -221,40 +249,13 @@ void TestPdfPane::syncBothWaysWithSyncTeX()
     QVERIFY(QFileInfo::exists(_fixture->folder.path("main.synctex.gz")));
     QVERIFY(!QFileInfo::exists(_fixture->folder.path("main.pdfsync")));
     QSPDFView *view = document->pdfViewController()->pdfView();
-    syncFromLine(document, QStringLiteral("nested.tex"), 4);
+    syncFromLine(document, "nested.tex", 4);
     QCOMPARE(shownPage(view), 5);
-    syncFromLine(document, QStringLiteral("main.tex"), 9);
+    syncFromLine(document, "main.tex", 9);
     QCOMPARE(shownPage(view), 2);
 
     clickPdfAt(view, 2, 8799518 + 65536 * 20, 42036283);
     QCOMPARE(document->textStorageDelegate()->selectedFile()->name(), QStringLiteral("one.tex"));
-}
-
-void TestPdfPane::showHideAndPrint()
-{
-    MyDocument *document = openFixture();
-    QVERIFY(AppFixture::compile(document));
-    QSPDFViewController *pdf = document->pdfViewController();
-    MainMenuController *menu = MainMenuController::sharedMainMenuController();
-    menu->hidePDFItem()->trigger();
-    QVERIFY(menu->showPDFItem()->isVisible());
-    QTRY_VERIFY(pdf->isHidden());
-    QCOMPARE(pdf->view()->parentWidget()->width(), 1);
-    menu->showPDFItem()->trigger();
-    const int half = pdf->view()->parentWidget()->parentWidget()->width() / 2;
-    QTRY_COMPARE(pdf->view()->parentWidget()->width(), half);
-    QVERIFY(menu->hidePDFItem()->isVisible());
-
-    // Printed on landscape paper, each portrait page is turned to fill it.
-    QPrinter printer;
-    printer.setOutputFormat(QPrinter::PdfFormat);
-    printer.setOutputFileName(_fixture->folder.path("printed.pdf"));
-    printer.setPageOrientation(QPageLayout::Landscape);
-    pdf->printTo(&printer);
-    QPdfDocument printed;
-    printed.load(_fixture->folder.path("printed.pdf"));
-    QCOMPARE(printed.pageCount(), 5);
-    QVERIFY(printed.pagePointSize(0).width() > printed.pagePointSize(0).height());
 }
 
 void TestPdfPane::windowGoesIdleAtEverySize_data()
