@@ -8,7 +8,7 @@ FUZZ_SECONDS ?= 10
 FUZZERS = fuzz_outline fuzz_edits fuzz_logparser fuzz_pdfsync fuzz_encodings
 JOBS ?= 2
 # The tests in which several threads share the document model.
-THREADED_TESTS = tst_editstress tst_editpipeline tst_livemodel tst_qsfilepool tst_latexlogparser tst_console
+THREADED_TESTS = tst_editpipeline tst_livemodel tst_qsfilepool tst_latexlogparser tst_console
 
 .PHONY: deps configure build run test test-sanitize test-tsan test-fuzz fuzz soak bench clean
 

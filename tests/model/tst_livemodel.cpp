@@ -1,6 +1,8 @@
 // The outline is a live model of the text: random edit scripts, typed through the
 // real text view and applied by the real edit worker, must leave every tree holding
 // exactly the view's text and nesting exactly as a fresh parse of that text would.
+// Another thread reads the trees all the while, as an outline reader does; the test
+// runs under ThreadSanitizer too (make test-tsan).
 #include "TestDocument.h"
 #include "TestSupport.h"
 #include "TreeHelpers.h"
@@ -10,6 +12,8 @@
 
 #include <QPlainTextEdit>
 #include <QRandomGenerator>
+#include <atomic>
+#include <thread>
 
 namespace {
 
@@ -154,6 +158,14 @@ void TestLiveModel::randomEditScriptsKeepTheOutlineLive()
         delegate.setSelectedFile(main);
         Script random(view, delegate, quint32(1000 + script));
         QStringList log;
+        std::atomic<bool> editing{true};
+        std::thread reader([&] {
+            for (; editing; std::this_thread::yield()) {
+                std::lock_guard lock(QSFilePool::documentModelLock());
+                for (const std::shared_ptr<QSFile> &file : QSFilePool::fileList(main.get()))
+                    wholeTree(file->treeRootNode());
+            }
+        });
         for (int i = 0; i < edits / scripts; ++i) {
             const QList<std::shared_ptr<QSFile>> files = QSFilePool::fileList(main.get());
             log << random.step(files);
@@ -180,6 +192,9 @@ void TestLiveModel::randomEditScriptsKeepTheOutlineLive()
             const QString fresh = freshTree(text);
             QVERIFY2(live == fresh, qPrintable(context + "\nlive:  " + live + "\nfresh: " + fresh));
         }
+
+        editing = false;
+        reader.join();
 
         // Every open the document's include lines made is given back on close.
         pool.reAssignFile(main, &document);
