@@ -79,9 +79,9 @@ void TestDocumentWindow::startsWithIconsAndNumberedUntitledDocuments()
     UserDefaults::standardUserDefaults().setObject(false, QSOpenUntitledFileOnLaunch);
     QVERIFY(!app.applicationShouldOpenUntitledFile());
 
-    QCOMPARE(_fixture->open()->displayName(), QStringLiteral("Untitled"));
+    QCOMPARE(_fixture->open()->displayName(), "Untitled");
     MyDocument *second = _fixture->open();
-    QCOMPARE(second->displayName(), QStringLiteral("Untitled 2"));
+    QCOMPARE(second->displayName(), "Untitled 2");
     QCOMPARE(AppFixture::held("Untitled_2"), second->fileOpened());
     QCOMPARE(second->textView()->toPlainText(),
              UserDefaults::standardUserDefaults().stringForKey(QSUntitledFileTemplate));
@@ -156,7 +156,7 @@ void TestDocumentWindow::outlineShowsTheExampleFollowsTypingAndSelects()
     AppFixture::type(text, "\\section{New}\n");
     AppFixture::settle();
     QVERIFY(outline(model).endsWith("Conclusion(New(" + appendix + ")))"));
-    QCOMPARE(selected.data().toString(), QStringLiteral("Conclusion"));
+    QCOMPARE(selected.data().toString(), "Conclusion");
     QVERIFY(view->isExpanded(selected));
     // Deleting it takes it away again.
     for (int i = 0; i < 14; ++i)
@@ -172,8 +172,7 @@ void TestDocumentWindow::outlineShowsTheExampleFollowsTypingAndSelects()
     QCOMPARE(text->toPlainText(), introduction);
     QCOMPARE(text->textCursor().position(), introduction.indexOf("\\section{Questions}"));
     selectRow(view, "methods.tex");
-    QCOMPARE(document->textStorageDelegate()->selectedFile()->name(),
-             QStringLiteral("methods.tex"));
+    QCOMPARE(document->textStorageDelegate()->selectedFile()->name(), "methods.tex");
     // Selecting a range in another file shows that file first; one past its end, nothing.
     const std::shared_ptr<QSFile> results = AppFixture::fileNamed(document, "results.tex");
     document->selectRange(QSRange{10, 7}, results);
@@ -190,9 +189,9 @@ void TestDocumentWindow::cellGeometryAndShortenedNames()
     QCOMPARE(ImageAndTextCell::titleRectForBounds(QRect(0, 0, 100, 20), false),
              QRect(5, 2, 97, 16));
     QCOMPARE(OutlineAppearance::shownName("abcdefghijklmnopqrstuvwxy"),
-             QStringLiteral("abcdefghijklmnopqrstuvwxy"));
+             "abcdefghijklmnopqrstuvwxy");
     QCOMPARE(OutlineAppearance::shownName("abcdefghijklmnopqrstuvwxyz"),
-             QStringLiteral("abcdefghijklmno...tuvwxyz"));
+             "abcdefghijklmno...tuvwxyz");
 }
 
 // The preferences are where Linux applications keep them, and their key works in

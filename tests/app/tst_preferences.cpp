@@ -55,7 +55,7 @@ void TestPreferences::oneWindowThatResizesToItsPanes()
     controller->displayPreferenceAtIndex(4);
     qsSetAssertionHandler({});
     QCOMPARE(failures.first(),
-             QStringLiteral("index given was bigger than the amount of preferenceviewcontrollers"));
+             "index given was bigger than the amount of preferenceviewcontrollers");
     QCOMPARE(controller->indexOfLastShownView(), 1);
 }
 
@@ -82,8 +82,8 @@ void TestPreferences::panesReadAndWriteTheirSettings()
     controller.window()->show();
     controller.window()->close();
     QCOMPARE(defaults.integerForKey(QSFileEncoding), 15);
-    QCOMPARE(defaults.stringForKey(QSUntitledFileTemplate), QStringLiteral("\\book"));
-    QCOMPARE(defaults.stringForKey(QSSelectedEngineExec), QStringLiteral("pdflatex"));
+    QCOMPARE(defaults.stringForKey(QSUntitledFileTemplate), "\\book");
+    QCOMPARE(defaults.stringForKey(QSSelectedEngineExec), "pdflatex");
     encoding->setCurrentText("EBCDIC");
     controller.window()->show();
     controller.window()->close();
@@ -98,7 +98,7 @@ void TestPreferences::engineWarningFollowsTheFolder()
     UserDefaults &defaults = UserDefaults::standardUserDefaults();
     defaults.setObject(engines + "/", QSTexEngineDirectoryPath);
     QSLatexEnginePreferencesViewController pane;
-    QCOMPARE(pane.whichEngineIsSelected(), QStringLiteral("pdflatex"));
+    QCOMPARE(pane.whichEngineIsSelected(), "pdflatex");
     QVERIFY(!pane.isEngineNotFoundWarningShown());
 
     // Without the final "/" the folder and the engine's name run together.
@@ -115,7 +115,7 @@ void TestPreferences::engineWarningFollowsTheFolder()
     pane.selectEngineWithName("xelatex");
     QVERIFY(pane.isEngineNotFoundWarningShown());
     pane.savePreferences();
-    QCOMPARE(defaults.stringForKey(QSSelectedEngineExec), QStringLiteral("xelatex"));
+    QCOMPARE(defaults.stringForKey(QSSelectedEngineExec), "xelatex");
     QCOMPARE(defaults.stringForKey(QSTexEngineDirectoryPath), engines + "/");
 }
 
@@ -132,7 +132,7 @@ void TestPreferences::smartDropPaneEditsTheDefinitions()
     controller->displayPreferenceAtIndex(QSSmartDropPreferencesViewController::paneIndex);
     auto *pane = qobject_cast<QSSmartDropPreferencesViewController *>(
         controller->pane(QSSmartDropPreferencesViewController::paneIndex));
-    QCOMPARE(pane->windowTitle(), QStringLiteral("SmartDrop"));
+    QCOMPARE(pane->windowTitle(), "SmartDrop");
     auto *table = pane->findChild<QTableWidget *>("o_smartDropTable");
     QCOMPARE(table->rowCount(), 2);
 
@@ -151,7 +151,7 @@ void TestPreferences::smartDropPaneEditsTheDefinitions()
     const QVariantMap stored =
         UserDefaults::standardUserDefaults().dictionaryForKey(QSSmartDropDefinitions);
     QCOMPARE(stored.keys(), (QStringList{"PDF", "csv", "png"}));
-    QCOMPARE(stored.value("PDF").toString(), QStringLiteral("tmpSmartDrop"));
+    QCOMPARE(stored.value("PDF").toString(), "tmpSmartDrop");
 }
 
 QTEST_MAIN(TestPreferences)

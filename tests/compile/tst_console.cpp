@@ -88,22 +88,20 @@ void TestConsole::errorInAChapterTakesYouToItsLineAndACleanCompileCloses()
     QTRY_COMPARE(consoleArea(document)->height(), ConsoleViewController::openHeight);
     QCOMPARE(errors->rowCount(), 1);
     const QModelIndex fileRow = errors->index(0, 0);
-    QCOMPARE(fileRow.data().toString(), QStringLiteral("methods.tex"));
+    QCOMPARE(fileRow.data().toString(), "methods.tex");
     QVERIFY(console->errorWarningOutline()->isExpanded(fileRow));
     const QModelIndex errorRow = errors->index(0, 0, fileRow);
-    QCOMPARE(errors->diagnosticForIndex(errorRow)->type, QStringLiteral("error"));
-    QCOMPARE(errorRow.data().toString(),
-             QStringLiteral(" Undefined control sequence.(on line: 4)"));
+    QCOMPARE(errors->diagnosticForIndex(errorRow)->type, "error");
+    QCOMPARE(errorRow.data().toString(), " Undefined control sequence.(on line: 4)");
 
     // Choosing the error shows the chapter with the first character of line 4 selected.
     console->errorWarningOutline()->selectionModel()->select(errorRow,
                                                              QItemSelectionModel::ClearAndSelect);
-    QCOMPARE(document->textStorageDelegate()->selectedFile()->name(),
-             QStringLiteral("methods.tex"));
+    QCOMPARE(document->textStorageDelegate()->selectedFile()->name(), "methods.tex");
     QTextCursor selection = document->textView()->textCursor();
     QCOMPARE(selection.selectionStart(),
              document->textView()->document()->findBlockByNumber(3).position());
-    QCOMPARE(selection.selectedText(), QStringLiteral("\\"));
+    QCOMPARE(selection.selectedText(), "\\");
 
     // Mended in the window, the next compile is clean: its output is written, and the
     // console closes to nothing, then is kept at one pixel so it can be dragged open.
@@ -133,7 +131,7 @@ void TestConsole::logLinesOfLongPathsStayWhole()
                           "measurements-and-their-discussion/second-series.tex:6: Undefined "
                           "control sequence."));
     ErrorOutlineDataSource *errors = document->consoleViewController()->errorOutlineDataSource();
-    QCOMPARE(errors->index(0, 0).data().toString(), QStringLiteral("second-series.tex"));
+    QCOMPARE(errors->index(0, 0).data().toString(), "second-series.tex");
     QCOMPARE(errors->diagnosticForIndex(errors->index(0, 0, errors->index(0, 0)))->lineNumber, 6);
 }
 

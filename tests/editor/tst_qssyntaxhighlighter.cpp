@@ -70,19 +70,19 @@ void TestQSSyntaxHighlighter::coloursTheLinesOfARange()
     QSSyntaxHighlighter::sharedSyntaxHightlighter()->highlightTextView(&view, QSRange{30, 1});
     QTextDocument *document = view.document();
     // Only the line that holds the range, but all of that line's tokens.
-    QCOMPARE(colours(document->findBlockByNumber(2)), QStringLiteral("ss.b.b.ss"));
-    QCOMPARE(colours(document->findBlockByNumber(0)), QStringLiteral("..............."));
+    QCOMPARE(colours(document->findBlockByNumber(2)), "ss.b.b.ss");
+    QCOMPARE(colours(document->findBlockByNumber(0)), "...............");
 
     highlighter.highlightTextView(&view, QSRange{0, quint32(document->characterCount() - 1)});
-    QCOMPARE(colours(document->findBlockByNumber(0)), QStringLiteral("ssssssssb.....b"));
-    QCOMPARE(colours(document->findBlockByNumber(1)), QStringLiteral("cccccccccc"));
-    QCOMPARE(colours(document->findBlockByNumber(3)), QStringLiteral(".....b...b"));
+    QCOMPARE(colours(document->findBlockByNumber(0)), "ssssssssb.....b");
+    QCOMPARE(colours(document->findBlockByNumber(1)), "cccccccccc");
+    QCOMPARE(colours(document->findBlockByNumber(3)), ".....b...b");
 
     // An edit that ends the comment early: the line is coloured anew.
     QTextCursor cursor(document->findBlockByNumber(1));
     cursor.deleteChar();
     highlighter.highlightTextView(&view, QSRange{16, 0});
-    QCOMPARE(colours(document->findBlockByNumber(1)), QStringLiteral("......b.b"));
+    QCOMPARE(colours(document->findBlockByNumber(1)), "......b.b");
 
     // An empty text takes any colouring; a range past the text is refused.
     QPlainTextEdit empty;
@@ -90,7 +90,7 @@ void TestQSSyntaxHighlighter::coloursTheLinesOfARange()
     view.setPlainText("\\x");
     QTest::ignoreMessage(QtInfoMsg, "highlightTextView: range out of bound");
     highlighter.highlightTextView(&view, QSRange{0, 3});
-    QCOMPARE(colours(document->firstBlock()), QStringLiteral(".."));
+    QCOMPARE(colours(document->firstBlock()), "..");
 
     // The editor's view colours the lines it shows when it first shows them, and
     // leaves the others alone until they are scrolled into view.
@@ -100,7 +100,7 @@ void TestQSSyntaxHighlighter::coloursTheLinesOfARange()
     shown.show();
     QVERIFY(QTest::qWaitForWindowExposed(&shown));
     QTRY_COMPARE(colours(shown.document()->firstBlock()), QStringLiteral("sssss.b.b"));
-    QCOMPARE(colours(shown.document()->lastBlock().previous()), QStringLiteral("........."));
+    QCOMPARE(colours(shown.document()->lastBlock().previous()), ".........");
     shown.moveCursor(QTextCursor::End);
     QTRY_COMPARE(colours(shown.document()->lastBlock().previous()), QStringLiteral("sssss.b.b"));
 }

@@ -100,7 +100,7 @@ void TestQSTextView::replaceReachesTheTreeAndCanBeUndone()
     // A selection that is not a match is replaced all the same.
     placeCursor(view, 14, 15);
     view.replaceSelectedRangeWith("The", true);
-    QCOMPARE(view.toPlainText(), QStringLiteral("\\section{Dog}\nThe dog, a Cat.\n"));
+    QCOMPARE(view.toPlainText(), "\\section{Dog}\nThe dog, a Cat.\n");
     QCOMPARE(selection(view), (QSRange{25, 3}));
     QCOMPARE(file->undoManager().amountOfUndosInUndoStack(), 3);
     QCOMPARE(view.document()->firstBlock().layout()->formats().size(), 3);
@@ -109,16 +109,14 @@ void TestQSTextView::replaceReachesTheTreeAndCanBeUndone()
     {
         std::lock_guard lock(QSFilePool::documentModelLock());
         QCOMPARE(file->treeRootNode()->nodeDataWithChildren(), view.toPlainText());
-        QCOMPARE(file->treeRootNode()->childrenWithoutTextNodes().first()->nodeName(),
-                 QStringLiteral("Dog"));
+        QCOMPARE(file->treeRootNode()->childrenWithoutTextNodes().first()->nodeName(), "Dog");
     }
     for (int step = 0; step < 3; ++step)
         file->undoManager().undo();
-    QCOMPARE(view.toPlainText(), QStringLiteral("\\section{Cat}\nA cat, a Cat.\n"));
+    QCOMPARE(view.toPlainText(), "\\section{Cat}\nA cat, a Cat.\n");
     queue.waitUntilIdle();
     std::lock_guard lock(QSFilePool::documentModelLock());
-    QCOMPARE(file->treeRootNode()->childrenWithoutTextNodes().first()->nodeName(),
-             QStringLiteral("Cat"));
+    QCOMPARE(file->treeRootNode()->childrenWithoutTextNodes().first()->nodeName(), "Cat");
 }
 
 void TestQSTextView::currentLineBar()

@@ -95,8 +95,8 @@ void TestSmartDrop::dropTypesTheSnippetIn()
     const std::shared_ptr<QSFile> file = _document->fileOpened();
     const QString before = _view->toPlainText();
     QVERIFY(drop(_view, {QUrl::fromLocalFile("/figures/plot.pdf"), QUrl::fromLocalFile("/x.sec")}));
-    QCOMPARE(_view->toPlainText(), QStringLiteral("Opening line.test\n\\section{First}\nText.\n"));
-    QCOMPARE(_view->lastDraggedFilePath(), QStringLiteral("/figures/plot.pdf"));
+    QCOMPARE(_view->toPlainText(), "Opening line.test\n\\section{First}\nText.\n");
+    QCOMPARE(_view->lastDraggedFilePath(), "/figures/plot.pdf");
 
     QVERIFY(drop(_view, {QUrl::fromLocalFile("/parts/b.sec")}));
     AppFixture::settle();
@@ -138,8 +138,8 @@ void TestSmartDrop::typeWithoutSnippetOpensTheSheet()
     QCOMPARE(preferences->indexOfLastShownView(), QSSmartDropPreferencesViewController::paneIndex);
     auto *table = preferences->pane(QSSmartDropPreferencesViewController::paneIndex)
                       ->findChild<QTableWidget *>("o_smartDropTable");
-    QCOMPARE(table->item(table->currentRow(), 0)->text(), QStringLiteral("PDF"));
-    QCOMPARE(table->item(table->currentRow(), 1)->text(), QStringLiteral("tmpSmartDrop"));
+    QCOMPARE(table->item(table->currentRow(), 0)->text(), "PDF");
+    QCOMPARE(table->item(table->currentRow(), 1)->text(), "tmpSmartDrop");
     QVERIFY(drop(_view, figure));
     QVERIFY(_view->toPlainText().startsWith(start + "tmpSmartDrop\n"));
 }

@@ -75,13 +75,13 @@ void TestFindStrip::searchAsYouTypeAndReplace()
     QTest::keyClicks(_strip->findTextField(), "POOL");
     const int first = int(before.indexOf("pool", 0, Qt::CaseInsensitive));
     QCOMPARE(text->textCursor().selectionStart(), first);
-    QCOMPARE(text->textCursor().selectedText().toLower(), QStringLiteral("pool"));
+    QCOMPARE(text->textCursor().selectedText().toLower(), "pool");
 
     // Replace puts the text in and goes on to the next occurrence.
     _strip->replaceTextField()->setText("basin");
     QTest::keyClick(_strip->replaceTextField(), Qt::Key_Return);
     const int second = int(before.indexOf("pool", first + 4, Qt::CaseInsensitive));
-    QCOMPARE(text->toPlainText().mid(first, 5), QStringLiteral("basin"));
+    QCOMPARE(text->toPlainText().mid(first, 5), "basin");
     QCOMPARE(text->textCursor().selectionStart(), second + 1);
     AppFixture::settle();
     QVERIFY(_document->isDocumentEdited());
@@ -102,13 +102,12 @@ void TestFindStrip::searchInDocumentFillsTheOutline()
     QAbstractItemModelTester tester(_strip->dataSourceForOutlineView());
     QCOMPARE(outline->model(), _strip->dataSourceForOutlineView());
     QCOMPARE(outline->model()->rowCount(), 1);
-    QCOMPARE(outline->model()->index(0, 0).data().toString(), QStringLiteral("Instruments"));
+    QCOMPARE(outline->model()->index(0, 0).data().toString(), "Instruments");
 
     outline->selectionModel()->select(outline->model()->index(0, 0),
                                       QItemSelectionModel::ClearAndSelect);
-    QCOMPARE(_document->textStorageDelegate()->selectedFile()->name(),
-             QStringLiteral("methods.tex"));
-    QCOMPARE(_document->textView()->textCursor().selectedText(), QStringLiteral("refractometer"));
+    QCOMPARE(_document->textStorageDelegate()->selectedFile()->name(), "methods.tex");
+    QCOMPARE(_document->textView()->textCursor().selectedText(), "refractometer");
 
     _strip->hideFindAndReplace();
     QCOMPARE(outline->model(), _document->outlineViewDataSource());

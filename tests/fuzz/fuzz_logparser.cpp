@@ -1,7 +1,7 @@
 // The log parser on any bytes: no crash, and diagnostics only for files it holds.
 #include "FuzzInput.h"
-#include "model/ErrorWarningNode.h"
 #include "compile/LatexLogParser.h"
+#include "model/ErrorWarningNode.h"
 #include "model/QSFile.h"
 #include "platform/TextEncoding.h"
 

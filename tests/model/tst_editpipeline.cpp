@@ -86,7 +86,7 @@ void TestEditPipeline::recordsEveryKindOfEditAndItsUndoStep()
     QTest::keyClick(&view, Qt::Key_Delete);
     QCOMPARE(queue.records, QStringList({"add 10,1 \"X\"", "replace 10,5 \"Y\"",
                                          "replace 10,5 \"PQR\"", "remove 10,4 \"\""}));
-    QCOMPARE(view.toPlainText(), QStringLiteral("0123456789jklmnop\n"));
+    QCOMPARE(view.toPlainText(), "0123456789jklmnop\n");
     QCOMPARE(colouring.last().at(0).value<QSRange>(), (QSRange{0, 17}));
     queue.waitUntilIdle();
     QCOMPARE(file->content(), view.toPlainText());
@@ -97,18 +97,17 @@ void TestEditPipeline::recordsEveryKindOfEditAndItsUndoStep()
     QCOMPARE(undo.amountOfUndosInUndoStack(), 4);
     undo.undo();
     undo.undo();
-    QCOMPARE(view.toPlainText(), QStringLiteral("0123456789Yefghijklmnop\n"));
+    QCOMPARE(view.toPlainText(), "0123456789Yefghijklmnop\n");
     undo.redo();
     queue.waitUntilIdle();
-    QCOMPARE(file->treeRootNode()->nodeDataWithChildren(),
-             QStringLiteral("0123456789PQRijklmnop\n"));
-    QCOMPARE(queue.records.last(), QStringLiteral("replace 10,5 \"PQR\""));
+    QCOMPARE(file->treeRootNode()->nodeDataWithChildren(), "0123456789PQRijklmnop\n");
+    QCOMPARE(queue.records.last(), "replace 10,5 \"PQR\"");
 
     // Switching files switches text, selection and history, and switching back restores
     // them; a remembered selection past the end of the text is not applied.
     select(view, 3, 6);
     delegate.setSelectedFile(other);
-    QCOMPARE(view.toPlainText(), QStringLiteral("other file"));
+    QCOMPARE(view.toPlainText(), "other file");
     QCOMPARE(delegate.undoManagerForTextView(), &other->undoManager());
     delegate.setSelectedFile(file);
     QCOMPARE(selection(view), (QSRange{3, 3}));
@@ -190,8 +189,7 @@ void TestEditPipeline::editsOfIncludeLinesKeepCountsAndEdges()
     apply("remove", quint32(at - 1), 12, {});
     QVERIFY(!pool.fileObjectForPath(two));
     QVERIFY(main->filesWhichThisFileIncludes().isEmpty());
-    QCOMPARE(main->treeRootNode()->nodeDataWithChildren(),
-             QStringLiteral("\\input{one \n\\section{S}\nend"));
+    QCOMPARE(main->treeRootNode()->nodeDataWithChildren(), "\\input{one \n\\section{S}\nend");
 }
 
 void TestEditPipeline::notifiesTheUiThreadOncePerFile()
@@ -211,7 +209,7 @@ void TestEditPipeline::notifiesTheUiThreadOncePerFile()
     QTRY_COMPARE(notices.size(), 2);
     QCOMPARE(notices.at(0).at(0).value<std::shared_ptr<QSFile>>(), a);
     QCOMPARE(notices.at(1).at(0).value<std::shared_ptr<QSFile>>(), b);
-    QCOMPARE(a->treeRootNode()->nodeDataWithChildren(), QStringLiteral("xxxxxa"));
+    QCOMPARE(a->treeRootNode()->nodeDataWithChildren(), "xxxxxa");
 }
 
 QTEST_MAIN(TestEditPipeline)

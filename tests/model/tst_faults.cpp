@@ -75,7 +75,7 @@ void TestFaults::failedSavesKeepTheText()
     QVERIFY(QDir().mkpath(path));
     QVERIFY(!file->saveFile());
     QVERIFY(!file->lastSaveError().isEmpty());
-    QCOMPARE(file->content(), QStringLiteral("new text\n"));
+    QCOMPARE(file->content(), "new text\n");
     QVERIFY(QDir().rmdir(path));
     folder.write("a.tex", "old\n");
 

@@ -40,8 +40,8 @@ void TestQSFile::readsOnlyWhatChangedAndDecodes()
     TestFolder folder;
     const QString path = folder.write("main.tex", "A\\section{Été}C");
     const std::shared_ptr<QSFile> file = QSFile::initWithFilePath(QUrl::fromLocalFile(path));
-    QCOMPARE(file->content(), QStringLiteral("A\\section{Été}C"));
-    QCOMPARE(file->treeRootNode()->nodeName(), QStringLiteral("main.tex"));
+    QCOMPARE(file->content(), "A\\section{Été}C");
+    QCOMPARE(file->treeRootNode()->nodeName(), "main.tex");
     QCOMPARE(file->treeRootNode()->nodeDataWithChildren(), file->content());
 
     // Unchanged on disk: nothing is re-read, tree, text and history stay.
@@ -60,7 +60,7 @@ void TestQSFile::readsOnlyWhatChangedAndDecodes()
     QVERIFY(file->hasFileChanged());
     QCOMPARE(file->readFile(), true);
     QVERIFY(file->treeRootNode() != tree);
-    QCOMPARE(file->content(), QStringLiteral("B\\section{Été}D"));
+    QCOMPARE(file->content(), "B\\section{Été}D");
     QVERIFY(!file->undoManager().canUndo());
     QCOMPARE(file->undoManager().amountOfUndosInUndoStack(), 1);
     QVERIFY(!file->hasContentChangedSinceLastSave(false)); // the text is the one on disk
@@ -73,11 +73,11 @@ void TestQSFile::readsOnlyWhatChangedAndDecodes()
     QCOMPARE(file->treeRootNode(), current);
     setEncoding(5);
     QCOMPARE(file->readFile(), true);
-    QCOMPARE(file->content(), QStringLiteral("Grüß, not UTF-8"));
+    QCOMPARE(file->content(), "Grüß, not UTF-8");
     QVERIFY(QFile::remove(path));
     QVERIFY(file->hasFileChanged());
     QCOMPARE(file->readFile(), false);
-    QCOMPARE(file->content(), QStringLiteral("Grüß, not UTF-8"));
+    QCOMPARE(file->content(), "Grüß, not UTF-8");
 
     // An empty file holds one empty text node, whose text is not null.
     const auto empty = QSFile::initWithFilePath(QUrl::fromLocalFile(folder.write("empty.tex", "")));
@@ -223,7 +223,7 @@ void TestQSFile::untitledFileIsTitledByItsFirstSave()
     for (const char *name : {"target.tex", "folder.tex"}) {
         QCOMPARE(file->saveFileToURL(folder.url(name)), false);
         QVERIFY(file->isUntitled() && file->hasContentChangedSinceLastSave(false));
-        QCOMPARE(file->treeRootNode()->nodeName(), QStringLiteral("Untitled_2"));
+        QCOMPARE(file->treeRootNode()->nodeName(), "Untitled_2");
         setEncoding(4);
     }
     QCOMPARE(TestFolder::read(target), QByteArray("keep me"));
@@ -231,7 +231,7 @@ void TestQSFile::untitledFileIsTitledByItsFirstSave()
     QVERIFY(file->saveFileToURL(QUrl::fromLocalFile(target)));
     QVERIFY(!file->isUntitled());
     QCOMPARE(file->pathText(), target);
-    QCOMPARE(file->treeRootNode()->nodeName(), QStringLiteral("target.tex"));
+    QCOMPARE(file->treeRootNode()->nodeName(), "target.tex");
     QCOMPARE(TestFolder::read(target), QByteArray("\xC3\x89t\xC3\xA9 \\input{ch}"));
     QVERIFY(!file->hasContentChangedSinceLastSave(false) && !file->hasFileChanged());
     // The include was not resolved on save; the file is read again for that.

@@ -56,7 +56,7 @@ void TestQSFilePool::countsHoldersAndLetsGo()
     const std::shared_ptr<QSFile> untitled = pool.createFileFromTemplateString("template", "U");
     untitled->setContent(QStringLiteral("edited"));
     QCOMPARE(pool.createFileFromTemplateString("other template", "U"), untitled);
-    QCOMPARE(untitled->content(), QStringLiteral("edited"));
+    QCOMPARE(untitled->content(), "edited");
     QVERIFY(!pool.hasFilesInDocumentChanged(untitled));
 
     // Two documents on top, whose two include nodes both hold b.
@@ -94,7 +94,7 @@ void TestQSFilePool::changesOnDiskAreKeptOrReread()
     QVERIFY(pool.hasFilesInDocumentChanged(main));
     pool.changeAttributesToUpdatedVersion(main->path());
     QVERIFY(!pool.hasFilesInDocumentChanged(main));
-    QCOMPARE(b->content(), QStringLiteral("b"));
+    QCOMPARE(b->content(), "b");
 
     // b changes again: main's include node now holds b's new tree.
     folder.write("b.tex", "b \\section{New}");
@@ -102,7 +102,7 @@ void TestQSFilePool::changesOnDiskAreKeptOrReread()
     QVERIFY(!pool.hasFilesInDocumentChanged(main));
     QCOMPARE(main->treeRootNode()->objectInChildrenAtIndex(1)->children(),
              QSSectionNode::List({b->treeRootNode()}));
-    QCOMPARE(b->treeRootNode()->nodeDataWithChildren(), QStringLiteral("b \\section{New}"));
+    QCOMPARE(b->treeRootNode()->nodeDataWithChildren(), "b \\section{New}");
 
     // main changes on disk and drops one include: that file leaves, b keeps one holder.
     folder.write("main.tex", "\\input{b}\n");

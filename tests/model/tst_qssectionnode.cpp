@@ -215,7 +215,7 @@ void TestQSSectionNode::resolvesIncludesAndCutsTheirCycles()
 
     // An untitled file opens nothing; a missing file leaves its include node empty.
     const Node untitledInclude = flatTree("\\input{other}")->objectInChildrenAtIndex(1);
-    QCOMPARE(untitledInclude->nodeName(), QStringLiteral("other"));
+    QCOMPARE(untitledInclude->nodeName(), "other");
     QCOMPARE(untitledInclude->countOfChildren(), 0);
     const QString broken =
         folder.write("broken.tex", "\\input{missing}\n\\input{./chapters/../other}");

@@ -210,7 +210,7 @@ void TestPdfPane::tableInASubFolderSyncsBothWays()
     // Its error is shown on its line, and choosing it shows the table.
     QVERIFY(AppFixture::compile(document));
     ErrorOutlineDataSource *errors = document->consoleViewController()->errorOutlineDataSource();
-    QCOMPARE(errors->index(0, 0).data().toString(), QStringLiteral("table1.tex"));
+    QCOMPARE(errors->index(0, 0).data().toString(), "table1.tex");
     const QModelIndex errorRow = errors->index(0, 0, errors->index(0, 0));
     QCOMPARE(errors->diagnosticForIndex(errorRow)->lineNumber, 3);
     document->consoleViewController()->errorWarningOutline()->selectionModel()->select(
@@ -239,7 +239,7 @@ void TestPdfPane::tableInASubFolderSyncsBothWays()
     QCOMPARE(document->textStorageDelegate()->selectedFile(), document->fileOpened());
     clickPdfAt(view, 3, 8799518, 46515936);
     QCOMPARE(document->textStorageDelegate()->selectedFile(), table);
-    QCOMPARE(text->textCursor().selectedText(), QStringLiteral("The table, on the third page."));
+    QCOMPARE(text->textCursor().selectedText(), "The table, on the third page.");
 }
 
 void TestPdfPane::syncBothWaysWithSyncTeX()
@@ -255,7 +255,7 @@ void TestPdfPane::syncBothWaysWithSyncTeX()
     QCOMPARE(shownPage(view), 2);
 
     clickPdfAt(view, 2, 8799518 + 65536 * 20, 42036283);
-    QCOMPARE(document->textStorageDelegate()->selectedFile()->name(), QStringLiteral("one.tex"));
+    QCOMPARE(document->textStorageDelegate()->selectedFile()->name(), "one.tex");
 }
 
 void TestPdfPane::windowGoesIdleAtEverySize_data()

@@ -73,7 +73,7 @@ void TestPlatform::registeredDefaultsAndUserValues()
     TestFolder folder;
     UserDefaults &defaults = UserDefaults::standardUserDefaults();
     QCOMPARE(defaults.integerForKey(QSFileEncoding), 4);
-    QCOMPARE(defaults.stringForKey(QSSelectedEngineExec), QStringLiteral("pdflatex"));
+    QCOMPARE(defaults.stringForKey(QSSelectedEngineExec), "pdflatex");
     QCOMPARE(defaults.boolForKey(QSOpenUntitledFileOnLaunch), true);
     QCOMPARE(defaults.dictionaryForKey(QSWindowInfo).value(QStringLiteral("width")).toInt(), 700);
     QVERIFY(defaults.stringForKey(QSUntitledFileTemplate).contains("\\usepackage[utf8]{inputenc}"));
