@@ -42,7 +42,6 @@ private slots:
     void init() { _fixture = std::make_unique<AppFixture>(); }
     void cleanup() { _fixture.reset(); }
     void errorInAChapterTakesYouToItsLineAndACleanCompileCloses();
-    void logLinesOfLongPathsStayWhole();
     void enginesThatFailOrTalk_data();
     void enginesThatFailOrTalk();
     void stoppingOrClosingEndsTheEngine();
@@ -116,23 +115,6 @@ void TestConsole::errorInAChapterTakesYouToItsLineAndACleanCompileCloses()
     QVERIFY(console->errorWarningOutline()->isHidden() && !console->latexCompiler()->isCompiling());
     QTRY_COMPARE(consoleArea(document)->height(), 1);
     QVERIFY(!console->isShown() && menu()->showConsoleItem()->isVisible());
-}
-
-// The engine runs with its log lines unbroken: the error line that names a chapter
-// deep in subfolders stands whole in the log, and the chapter gets its error.
-void TestConsole::logLinesOfLongPathsStayWhole()
-{
-    _fixture->copyData(QStringLiteral("compile/long-paths"));
-    MyDocument *document = _fixture->open(_fixture->folder.path("main.tex"));
-    QVERIFY(AppFixture::compile(document));
-    QVERIFY(TestFolder::read(_fixture->folder.path("main.log"))
-                .split('\n')
-                .contains("./chapters/results-of-the-long-running-experiment/"
-                          "measurements-and-their-discussion/second-series.tex:6: Undefined "
-                          "control sequence."));
-    ErrorOutlineDataSource *errors = document->consoleViewController()->errorOutlineDataSource();
-    QCOMPARE(errors->index(0, 0).data().toString(), "second-series.tex");
-    QCOMPARE(errors->diagnosticForIndex(errors->index(0, 0, errors->index(0, 0)))->lineNumber, 6);
 }
 
 void TestConsole::enginesThatFailOrTalk_data()
