@@ -59,7 +59,7 @@ public:
     void copyData(const QString &name) const
     {
         const QDir data(dataPath(name));
-        QDirIterator files(data.path(), QDir::Files, QDirIterator::Subdirectories);
+        QDirIterator files(data.path(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
         while (files.hasNext()) {
             const QString file = files.next();
             write(data.relativeFilePath(file), read(file));
