@@ -1,4 +1,3 @@
-#include "TestDocument.h"
 #include "TestSupport.h"
 #include "TreeHelpers.h"
 #include "model/ChangesQueue.h"
@@ -42,7 +41,6 @@ private slots:
     void everyKindOfEditIsOneUndoStep();
     void treeFollowsEdits_data();
     void treeFollowsEdits();
-    void editsOfIncludeLinesKeepCountsAndEdges();
     void notifiesTheUiThreadOncePerFile();
 };
 
@@ -134,47 +132,6 @@ void TestEditPipeline::treeFollowsEdits()
     QCOMPARE(file->treeRootNode()->nodeDataWithChildren(), text);
     QCOMPARE(shape(file->treeRootNode()), golden.part("shape"));
     QCOMPARE(wholeTree(file->treeRootNode()), freshTree(text));
-}
-
-void TestEditPipeline::editsOfIncludeLinesKeepCountsAndEdges()
-{
-    TestFolder folder;
-    QSFilePool pool;
-    ChangesQueue queue;
-    folder.write({{"one.tex", "one"}, {"two.tex", "two"}});
-    const std::shared_ptr<QSFile> main = pool.readFile(QUrl::fromLocalFile(
-        folder.write("main.tex", "\\input{one}\n\\section{S}\n\\input{two}\nend")));
-    TestDocument document(main);
-    pool.setKeyDocument(&document);
-    const QUrl one = folder.url("one.tex"), two = folder.url("two.tex");
-    const std::shared_ptr<QSFile> oneFile = pool.fileObjectForPath(one);
-    // Include lines let go of their files on the UI thread.
-    const auto apply = [&](const char *action, quint32 at, quint32 length, const QString &text) {
-        queue.addChangeToQueue(record(action, at, length, text, main->treeRootNode()));
-        queue.waitUntilIdle();
-        QCoreApplication::processEvents();
-    };
-
-    // Typing after \input{one} re-reads the command; it still names one.tex.
-    apply("add", 11, 1, " ");
-    QCOMPARE(pool.openCountForFile(one), 1);
-    const QList<QSFile *> included = main->filesWhichThisFileIncludes();
-    QCOMPARE(QSet<QSFile *>(included.cbegin(), included.cend()),
-             QSet<QSFile *>({oneFile.get(), pool.fileObjectForPath(two).get()}));
-    QCOMPARE(oneFile->filesWhichIncludeThisFile(), QList<QSFile *>({main.get()}));
-
-    // Breaking the command lets the file go.
-    apply("remove", 10, 1, {});
-    QVERIFY(!pool.fileObjectForPath(one));
-    QCOMPARE(main->filesWhichThisFileIncludes(),
-             QList<QSFile *>({pool.fileObjectForPath(two).get()}));
-
-    // A removal that takes a whole include line with it lets that file go too.
-    const qint32 at = qint32(main->treeRootNode()->nodeDataWithChildren().indexOf("\\input{two}"));
-    apply("remove", quint32(at - 1), 12, {});
-    QVERIFY(!pool.fileObjectForPath(two));
-    QVERIFY(main->filesWhichThisFileIncludes().isEmpty());
-    QCOMPARE(main->treeRootNode()->nodeDataWithChildren(), "\\input{one \n\\section{S}\nend");
 }
 
 void TestEditPipeline::notifiesTheUiThreadOncePerFile()

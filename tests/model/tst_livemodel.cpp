@@ -122,6 +122,44 @@ private:
     QRandomGenerator _random;
 };
 
+// Every file of the pool is held once for the document and once for each include node
+// that holds its tree, and the include graph's edges join exactly the files whose
+// include nodes hold one another's trees. What is not so, in a line; empty when all is.
+QString holdersDisagree(const QSFilePool &pool, const std::shared_ptr<QSFile> &main)
+{
+    QHash<const QSFile *, int> holders{{main.get(), 1}};
+    QHash<const QSFile *, QSet<QSFile *>> includes, includedBy;
+    for (const std::shared_ptr<QSFile> &file : pool.allFiles()) {
+        const std::function<void(const Node &)> walk = [&](const Node &node) {
+            for (const Node &child : node->children()) {
+                if (child->isFileIncludeNode() && child->countOfChildren() > 0) {
+                    QSFile *held = child->children().first()->nodeFile().get();
+                    ++holders[held];
+                    includes[file.get()] << held;
+                    includedBy[held] << file.get();
+                }
+                if (!child->isFileIncludeNode())
+                    walk(child);
+            }
+        };
+        walk(file->treeRootNode());
+    }
+    QStringList faults;
+    const auto set = [](const QList<QSFile *> &list) { return QSet(list.cbegin(), list.cend()); };
+    for (const std::shared_ptr<QSFile> &file : pool.allFiles()) {
+        const int count = pool.openCountForFile(file->path());
+        if (count != holders.value(file.get()) || count == 0)
+            faults << file->name()
+                          + QStringLiteral(" held %1 times, by %2")
+                                .arg(count)
+                                .arg(holders.value(file.get()));
+        if (set(file->filesWhichThisFileIncludes()) != includes.value(file.get())
+            || set(file->filesWhichIncludeThisFile()) != includedBy.value(file.get()))
+            faults << file->name() + " has other include edges";
+    }
+    return faults.join(u"; ");
+}
+
 } // namespace
 
 class TestLiveModel : public QObject
@@ -191,6 +229,8 @@ void TestLiveModel::randomEditScriptsKeepTheOutlineLive()
             const QString live = wholeTree(shown->treeRootNode());
             const QString fresh = freshTree(text);
             QVERIFY2(live == fresh, qPrintable(context + "\nlive:  " + live + "\nfresh: " + fresh));
+            const QString holders = holdersDisagree(pool, main);
+            QVERIFY2(holders.isEmpty(), qPrintable(context + "\n" + holders));
         }
 
         editing = false;
