@@ -1,12 +1,5 @@
 #include "TestSupport.h"
-#include "editor/QSSyntaxHighlighter.h"
 #include "editor/QSTextView.h"
-#include "model/ChangesQueue.h"
-#include "model/QSFile.h"
-#include "model/QSFilePool.h"
-#include "model/QSSectionNode.h"
-#include "model/QSUndoManager.h"
-#include "model/TextStorageDelegate.h"
 
 #include <QTextBlock>
 #include <QTextLayout>
@@ -38,7 +31,6 @@ class TestQSTextView : public QObject
 private slots:
     void findSteps_data();
     void findSteps();
-    void replaceReachesTheTreeAndCanBeUndone();
     void currentLineBar();
 };
 
@@ -68,55 +60,6 @@ void TestQSTextView::findSteps()
         }
     }
     QCOMPARE(view.searchKey(), key.isEmpty() ? QString() : key);
-}
-
-void TestQSTextView::replaceReachesTheTreeAndCanBeUndone()
-{
-    TestFolder folder;
-    QSFilePool pool;
-    ChangesQueue queue;
-    const std::shared_ptr<QSFile> file = pool.readFile(
-        QUrl::fromLocalFile(folder.write("a.tex", "\\section{Cat}\nA cat, a Cat.\n")));
-    QSSyntaxHighlighter highlighter;
-    QSTextView view;
-    TextStorageDelegate delegate(&view);
-    // Colouring changes formats, which must never count as edits: neither the
-    // lines the view colours when it first shows them nor those around an edit.
-    connect(&delegate, &TextStorageDelegate::rangeNeedsHighlighting, &view,
-            [&](QSRange range) { highlighter.highlightTextView(&view, range); });
-    delegate.setSelectedFile(file);
-    view.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&view));
-    QTRY_COMPARE(view.document()->firstBlock().layout()->formats().size(), 3);
-
-    placeCursor(view, 2);
-    view.replaceSelectedRangeWith("dog", true); // nothing selected: nothing happens
-    QCOMPARE(file->undoManager().amountOfUndosInUndoStack(), 0);
-
-    view.selectAndHighlightNextRangeOfString("cat"); // \section{Cat}
-    view.replaceSelectedRangeWith("Dog", true);
-    QCOMPARE(selection(view), (QSRange{16, 3}));
-    view.replaceSelectedRangeWith("dog", true);
-    // A selection that is not a match is replaced all the same.
-    placeCursor(view, 14, 15);
-    view.replaceSelectedRangeWith("The", true);
-    QCOMPARE(view.toPlainText(), "\\section{Dog}\nThe dog, a Cat.\n");
-    QCOMPARE(selection(view), (QSRange{25, 3}));
-    QCOMPARE(file->undoManager().amountOfUndosInUndoStack(), 3);
-    QCOMPARE(view.document()->firstBlock().layout()->formats().size(), 3);
-
-    queue.waitUntilIdle();
-    {
-        std::lock_guard lock(QSFilePool::documentModelLock());
-        QCOMPARE(file->treeRootNode()->nodeDataWithChildren(), view.toPlainText());
-        QCOMPARE(file->treeRootNode()->childrenWithoutTextNodes().first()->nodeName(), "Dog");
-    }
-    for (int step = 0; step < 3; ++step)
-        file->undoManager().undo();
-    QCOMPARE(view.toPlainText(), "\\section{Cat}\nA cat, a Cat.\n");
-    queue.waitUntilIdle();
-    std::lock_guard lock(QSFilePool::documentModelLock());
-    QCOMPARE(file->treeRootNode()->childrenWithoutTextNodes().first()->nodeName(), "Cat");
 }
 
 void TestQSTextView::currentLineBar()

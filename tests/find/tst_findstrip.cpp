@@ -85,6 +85,13 @@ void TestFindStrip::searchAsYouTypeAndReplace()
     QCOMPARE(text->textCursor().selectionStart(), second + 1);
     AppFixture::settle();
     QVERIFY(_document->isDocumentEdited());
+    // With nothing selected nothing is replaced; a selection that is no match is.
+    text->moveCursor(QTextCursor::Start);
+    QTest::keyClick(_strip->replaceTextField(), Qt::Key_Return);
+    QVERIFY(text->toPlainText().startsWith("\\documentclass"));
+    text->moveCursor(QTextCursor::NextCharacter, QTextCursor::KeepAnchor);
+    QTest::keyClick(_strip->replaceTextField(), Qt::Key_Return);
+    QVERIFY(text->toPlainText().startsWith("basindocumentclass"));
 
     // While a search is being performed, typing runs nothing.
     _strip->setIsPerformingSearch(true);
