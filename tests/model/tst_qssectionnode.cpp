@@ -3,8 +3,6 @@
 #include "model/ChangesQueue.h"
 #include "model/QSFilePool.h"
 
-#include <QRandomGenerator>
-
 namespace {
 
 // The command nodes among a file node's children as "type:name".
@@ -50,23 +48,6 @@ void checkConsistent(const Node &node)
     }
 }
 
-// Offset 0 is answered by the first node, every other offset by the node that holds
-// the character before it, at that node's own location; past the end, by none.
-void checkLookups(const Node &root, const QString &text)
-{
-    QCOMPARE(root->nodeAtLocation(0, 0)->object, root->objectInChildrenAtIndex(0));
-    QCOMPARE(root->nodeAtLocation(0, 0)->nodeLocationInFile, 0);
-    for (qint32 at = 1; at <= text.size(); ++at) {
-        const std::optional<QSLocationRecord> found = root->nodeAtLocation(at, 0);
-        QVERIFY(found);
-        const qint32 start = found->nodeLocationInFile;
-        QCOMPARE(start, found->object->nodeLocation());
-        QVERIFY(start < at && at <= start + found->object->nodeData().size());
-        QCOMPARE(found->object->nodeData().at(at - start - 1), text.at(at - 1));
-    }
-    QVERIFY(!root->nodeAtLocation(qint32(text.size()) + 1, 0));
-}
-
 // Notes the count of section children around every change of them.
 struct RecordingObserver : QSSectionNode::Observer
 {
@@ -90,7 +71,6 @@ private slots:
     void commandsAndNesting_data();
     void commandsAndNesting();
     void structuralOperations();
-    void randomDocumentsKeepTheirText();
     void includedFilesAreHeldAndCounted();
     void outlinesOfRealDocuments_data();
     void outlinesOfRealDocuments();
@@ -295,37 +275,6 @@ void TestQSSectionNode::structuralOperations()
     root->objectInChildrenAtIndex(0)->correctPosition();
     QCOMPARE(shape(root), "a2xy1swb");
     QCOMPARE(root->countOfChildren(), 1);
-}
-
-// For random documents, the flat parse and the restructured tree hold exactly the
-// text and find every offset, the tree is consistent, and it is the same whether
-// nested in one pass or rule by rule.
-void TestQSSectionNode::randomDocumentsKeepTheirText()
-{
-    const QStringList pieces =
-        QStringLiteral("\\part{P}\n|\\chapter{C}\n|\\section{S}\n|\\subsection*{SS}\n|"
-                       "\\subsubsection{SSS}\n|\\input{i}\n|\\include{j}\n|prose |\n|"
-                       "% \\section{c}\n|}{|\\section\n|\r\n|\\chapter{C} % note}|}|"
-                       "\\section[s]{t}|\\\\|ß😀|\\subsubsection{|\\input{ch/one}|\\part{Ü}|"
-                       "\\section{A}")
-            .split(u'|');
-    QRandomGenerator random(4242);
-    for (int round = 0; round < 400; ++round) {
-        QString text = QStringLiteral("");
-        for (int i = random.bounded(0, 60); i > 0; --i)
-            text += pieces.at(random.bounded(pieces.size()));
-        const Node root = nestedTree(text);
-        QCOMPARE(root->nodeDataWithChildren(), text);
-        checkConsistent(root);
-        checkLookups(root, text);
-        // The flat parse holds text and commands in turn.
-        const Node byRules = flatTree(text);
-        QCOMPARE(byRules->nodeDataWithChildren(), text);
-        QCOMPARE(byRules->countOfChildren() % 2, 1);
-        checkLookups(byRules, text);
-        byRules->correctPositionsInTree();
-        QCOMPARE(shape(byRules), shape(root));
-    }
 }
 
 QTEST_GUILESS_MAIN(TestQSSectionNode)
