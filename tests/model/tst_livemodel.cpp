@@ -124,7 +124,8 @@ private:
 
 // Every file of the pool is held once for the document and once for each include node
 // that holds its tree, and the include graph's edges join exactly the files whose
-// include nodes hold one another's trees. What is not so, in a line; empty when all is.
+// include nodes hold one another's trees, each pair once. What is not so, in a line; empty when all
+// is.
 QString holdersDisagree(const QSFilePool &pool, const std::shared_ptr<QSFile> &main)
 {
     QHash<const QSFile *, int> holders{{main.get(), 1}};
@@ -153,8 +154,10 @@ QString holdersDisagree(const QSFilePool &pool, const std::shared_ptr<QSFile> &m
                           + QStringLiteral(" held %1 times, by %2")
                                 .arg(count)
                                 .arg(holders.value(file.get()));
-        if (set(file->filesWhichThisFileIncludes()) != includes.value(file.get())
-            || set(file->filesWhichIncludeThisFile()) != includedBy.value(file.get()))
+        const QList<QSFile *> to = file->filesWhichThisFileIncludes();
+        const QList<QSFile *> from = file->filesWhichIncludeThisFile();
+        if (set(to) != includes.value(file.get()) || set(to).size() != to.size()
+            || set(from) != includedBy.value(file.get()) || set(from).size() != from.size())
             faults << file->name() + " has other include edges";
     }
     return faults.join(u"; ");
