@@ -19,17 +19,14 @@ namespace {
 
 const QStringList commandWords = {"part",       "chapter",       "section",
                                   "subsection", "subsubsection", "section*"};
-const QStringList blocks = {
-    "\n\\section{Pasted}\ntext\n\\subsection{Below}\nmore\n",
-    "\\chapter{Big}\n\\subsubsection{Small}\n",
-    "\n\\input{ch/one}\n",
-    "\\include{two}\n\\section{After include}\n",
-    "plain words, no commands ",
-    "\\subsection{A} \\label{x}\n",
-    "\\section[Short]{Long \\emph{title}}\\label{sec:x} text\n",
-    "% \\section{Commented}\n",
-    "\\chapter{Two} \\section{Same line}\n",
-};
+QStringList pastedBlocks()
+{
+    QStringList blocks;
+    for (const GoldenCase &block : goldenCases("edits/pasted-blocks.txt"))
+        blocks << block.part("block");
+    return blocks;
+}
+const QStringList blocks = pastedBlocks();
 
 class Script
 {
@@ -183,14 +180,8 @@ void TestLiveModel::randomEditScriptsKeepTheOutlineLive()
         TestFolder folder;
         QSFilePool pool;
         ChangesQueue queue;
-        folder.write("ch/one.tex", "\\section{One}\none text\n\\subsection{One A}\nmore\n");
-        folder.write("two.tex", "two \\chapter{Two}\n\\section{Two A}\ntwo text\n");
-        const std::shared_ptr<QSFile> main = pool.readFile(QUrl::fromLocalFile(folder.write(
-            "main.tex",
-            "\\documentclass{book}\n\\begin{document}\n\\chapter{Intro}\nintro\n"
-            "\\section{Start}\nstart \\input{ch/one}\n\\section{Middle}\n\\include{two}\n"
-            "\\subsection{Deep}\ndeep\n\\subsubsection{Deeper}\n\\chapter{End}\nend\n"
-            "\\end{document}\n")));
+        folder.copyData("edits/live-document");
+        const std::shared_ptr<QSFile> main = pool.readFile(folder.url("main.tex"));
         TestDocument document(main);
         pool.setKeyDocument(&document);
 
