@@ -106,8 +106,9 @@ inline QList<GoldenCase> goldenCases(const QString &name)
     QList<GoldenCase> cases;
     QStringList part;
     const auto endPart = [&] {
+        // A part with no lines is an empty text, never a null one.
         if (!cases.isEmpty() && cases.last().labels.size() > cases.last().parts.size())
-            cases.last().parts << part.join(u'\n');
+            cases.last().parts << (part.isEmpty() ? QStringLiteral("") : part.join(u'\n'));
         part.clear();
     };
     for (QString &line : lines) {

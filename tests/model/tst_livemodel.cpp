@@ -19,6 +19,7 @@ namespace {
 
 const QStringList commandWords = {"part",       "chapter",       "section",
                                   "subsection", "subsubsection", "section*"};
+
 QStringList pastedBlocks()
 {
     QStringList blocks;
