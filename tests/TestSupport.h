@@ -2,7 +2,9 @@
 
 #include "platform/UserDefaults.h"
 
+#include <QApplication>
 #include <QByteArray>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -10,7 +12,11 @@
 #include <QString>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
+#include <QThreadPool>
 #include <QUrl>
+#include <cstdio>
+#include <unistd.h>
 
 // The program's log lines are quiet unless turned on; the tests hear them all.
 inline const bool quillsetLogLinesOn = [] {
@@ -142,3 +148,57 @@ inline void tableRows(const QString &name)
     for (const QString &row : TestFolder::lines(dataPath(name)))
         QTest::newRow(qPrintable(row)) << row.split(u'\t');
 }
+
+// The threads of this process other than the main one, by name.
+inline QStringList otherThreads()
+{
+    QStringList names;
+    const QString self = QString::number(getpid());
+    for (const QString &task : QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        if (task == self)
+            continue;
+        QFile comm(QStringLiteral("/proc/self/task/%1/comm").arg(task));
+        names << (comm.open(QIODevice::ReadOnly) ? QString::fromUtf8(comm.readAll().trimmed()) : task);
+    }
+    return names;
+}
+
+// A test run ends with the main thread alone: the windows a test left open are
+// deleted (Qt PDF renders on threads of its own) and the pooled threads are waited
+// for. A thread still running while the process exits races with the objects the
+// exit destroys and with the sanitizers' checks at exit, so one left running fails
+// the run, by name.
+inline int endWithMainThreadAlone(int result)
+{
+    if (auto *application = qobject_cast<QApplication *>(QCoreApplication::instance()))
+        qDeleteAll(application->topLevelWidgets());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QThreadPool::globalInstance()->waitForDone();
+    QDeadlineTimer deadline(10000);
+    while (!otherThreads().isEmpty() && !deadline.hasExpired())
+        QThread::msleep(10);
+    if (const QStringList left = otherThreads(); !left.isEmpty()) {
+        std::fprintf(stderr, "FAIL: threads still running at exit: %s\n",
+                     qPrintable(left.join(QStringLiteral(", "))));
+        return result ? result : 1;
+    }
+    return result;
+}
+
+// The main of a test executable, with its application object, as QTEST_MAIN but
+// ending with the main thread alone.
+#define QUILLSET_TEST_MAIN_WITH(Application, TestObject)                                 \
+    int main(int argc, char **argv)                                                       \
+    {                                                                                     \
+        QCoreApplication::setAttribute(Qt::AA_Use96Dpi);                                  \
+        Application app(argc, argv);                                                      \
+        int result = 0;                                                                   \
+        {                                                                                 \
+            TestObject test;                                                              \
+            QTEST_SET_MAIN_SOURCE_PATH                                                    \
+            result = QTest::qExec(&test, argc, argv);                                     \
+        }                                                                                 \
+        return endWithMainThreadAlone(result);                                            \
+    }
+#define QUILLSET_TEST_MAIN(TestObject) QUILLSET_TEST_MAIN_WITH(QApplication, TestObject)
+#define QUILLSET_TEST_GUILESS_MAIN(TestObject) QUILLSET_TEST_MAIN_WITH(QCoreApplication, TestObject)

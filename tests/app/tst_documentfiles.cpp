@@ -350,5 +350,5 @@ void TestDocumentFiles::unsavedTextSurvivesACrash()
     QVERIFY(keeper.pendingRecoveries().isEmpty());
 }
 
-QTEST_MAIN(TestDocumentFiles)
+QUILLSET_TEST_MAIN(TestDocumentFiles)
 #include "tst_documentfiles.moc"

@@ -221,5 +221,5 @@ void TestDocumentWindow::preferencesOpenFromTheEditMenu()
     QVERIFY(shown->isVisible());
 }
 
-QTEST_MAIN(TestDocumentWindow)
+QUILLSET_TEST_MAIN(TestDocumentWindow)
 #include "tst_documentwindow.moc"

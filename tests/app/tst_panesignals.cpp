@@ -163,5 +163,5 @@ void TestPaneSignals::smartDropSheet()
     QCOMPARE(asked, (QList<QVariantList>{{QStringLiteral("svg")}}));
 }
 
-QTEST_MAIN(TestPaneSignals)
+QUILLSET_TEST_MAIN(TestPaneSignals)
 #include "tst_panesignals.moc"

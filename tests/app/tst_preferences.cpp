@@ -154,5 +154,5 @@ void TestPreferences::smartDropPaneEditsTheDefinitions()
     QCOMPARE(stored.value("PDF").toString(), "tmpSmartDrop");
 }
 
-QTEST_MAIN(TestPreferences)
+QUILLSET_TEST_MAIN(TestPreferences)
 #include "tst_preferences.moc"

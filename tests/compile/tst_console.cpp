@@ -247,5 +247,5 @@ void TestConsole::showHideAndDividerLimits()
     QCOMPARE(offered(), std::pair(true, false));
 }
 
-QTEST_MAIN(TestConsole)
+QUILLSET_TEST_MAIN(TestConsole)
 #include "tst_console.moc"

@@ -126,5 +126,5 @@ void TestLatexLogParser::resultReachesTheFilesOnTheUiThread()
     QVERIFY(parser.filesWithErrors().isEmpty());
 }
 
-QTEST_GUILESS_MAIN(TestLatexLogParser)
+QUILLSET_TEST_GUILESS_MAIN(TestLatexLogParser)
 #include "tst_latexlogparser.moc"

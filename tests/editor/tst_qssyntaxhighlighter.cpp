@@ -117,5 +117,5 @@ void TestQSSyntaxHighlighter::fallsBackToAFixedPitchFont()
     QCOMPARE(highlighter.font().pointSizeF(), 15.0);
 }
 
-QTEST_MAIN(TestQSSyntaxHighlighter)
+QUILLSET_TEST_MAIN(TestQSSyntaxHighlighter)
 #include "tst_qssyntaxhighlighter.moc"

@@ -91,5 +91,5 @@ void TestQSTextView::currentLineBar()
     QCOMPARE(view.searchOffset(), 5);
 }
 
-QTEST_MAIN(TestQSTextView)
+QUILLSET_TEST_MAIN(TestQSTextView)
 #include "tst_qstextview.moc"

@@ -160,5 +160,5 @@ void TestSmartDrop::dragsWithoutFilesAndClicks()
     QCOMPARE(sync.size(), 1);
 }
 
-QTEST_MAIN(TestSmartDrop)
+QUILLSET_TEST_MAIN(TestSmartDrop)
 #include "tst_smartdrop.moc"

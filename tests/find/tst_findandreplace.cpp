@@ -50,5 +50,5 @@ void TestFindAndReplace::findsNodesOfTheWholeDocument()
     }
 }
 
-QTEST_GUILESS_MAIN(TestFindAndReplace)
+QUILLSET_TEST_GUILESS_MAIN(TestFindAndReplace)
 #include "tst_findandreplace.moc"

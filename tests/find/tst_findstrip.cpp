@@ -155,5 +155,5 @@ void TestFindStrip::replaceAllInEveryFileThenUndo()
     }
 }
 
-QTEST_MAIN(TestFindStrip)
+QUILLSET_TEST_MAIN(TestFindStrip)
 #include "tst_findstrip.moc"

@@ -154,5 +154,5 @@ void TestEditPipeline::notifiesTheUiThreadOncePerFile()
     QCOMPARE(a->treeRootNode()->nodeDataWithChildren(), "xxxxxa");
 }
 
-QTEST_MAIN(TestEditPipeline)
+QUILLSET_TEST_MAIN(TestEditPipeline)
 #include "tst_editpipeline.moc"

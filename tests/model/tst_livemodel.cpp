@@ -240,5 +240,5 @@ void TestLiveModel::randomEditScriptsKeepTheOutlineLive()
     }
 }
 
-QTEST_MAIN(TestLiveModel)
+QUILLSET_TEST_MAIN(TestLiveModel)
 #include "tst_livemodel.moc"

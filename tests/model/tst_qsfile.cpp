@@ -223,5 +223,5 @@ void TestQSFile::untitledFileIsTitledByItsFirstSave()
     QCOMPARE(file->treeRootNode()->objectInChildrenAtIndex(1)->countOfChildren(), 0);
 }
 
-QTEST_GUILESS_MAIN(TestQSFile)
+QUILLSET_TEST_GUILESS_MAIN(TestQSFile)
 #include "tst_qsfile.moc"

@@ -199,5 +199,5 @@ void TestQSFilePool::randomDocumentsOpenAndCloseCleanly()
     }
 }
 
-QTEST_GUILESS_MAIN(TestQSFilePool)
+QUILLSET_TEST_GUILESS_MAIN(TestQSFilePool)
 #include "tst_qsfilepool.moc"

@@ -277,5 +277,5 @@ void TestQSSectionNode::structuralOperations()
     QCOMPARE(root->countOfChildren(), 1);
 }
 
-QTEST_GUILESS_MAIN(TestQSSectionNode)
+QUILLSET_TEST_GUILESS_MAIN(TestQSSectionNode)
 #include "tst_qssectionnode.moc"

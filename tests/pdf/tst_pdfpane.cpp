@@ -301,5 +301,5 @@ void TestPdfPane::windowGoesIdleAtEverySize()
     }
 }
 
-QTEST_MAIN(TestPdfPane)
+QUILLSET_TEST_MAIN(TestPdfPane)
 #include "tst_pdfpane.moc"

@@ -102,5 +102,5 @@ void TestPdfSync::lineNumbers()
     QCOMPARE(PdfSync::lineNumberAt(QString(), 0), 1);
 }
 
-QTEST_GUILESS_MAIN(TestPdfSync)
+QUILLSET_TEST_GUILESS_MAIN(TestPdfSync)
 #include "tst_pdfsync.moc"

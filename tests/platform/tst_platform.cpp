@@ -115,5 +115,5 @@ void TestPlatform::assertionHandler()
     QVERIFY_THROWS_EXCEPTION(QSInternalInconsistency, QS_ASSERT(false, "again"));
 }
 
-QTEST_GUILESS_MAIN(TestPlatform)
+QUILLSET_TEST_GUILESS_MAIN(TestPlatform)
 #include "tst_platform.moc"
