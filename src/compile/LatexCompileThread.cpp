@@ -3,12 +3,14 @@
 #include "compile/ConsoleViewController.h"
 #include "compile/LatexCompiler.h"
 #include "model/QSFile.h"
+#include "platform/HandOver.h"
 #include "platform/TextDecoder.h"
 #include "platform/UserDefaults.h"
 
 #include <QEventLoop>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QScopeGuard>
 
 LatexCompileThread::LatexCompileThread(const std::shared_ptr<QSFile> &file, LatexCompiler *compiler)
     : _file(file)
@@ -22,6 +24,10 @@ LatexCompileThread::LatexCompileThread(const std::shared_ptr<QSFile> &file, Late
 
 void LatexCompileThread::run()
 {
+    takeOver(this);
+    // What the run did comes before what the compiler's owner does once it has
+    // waited for the run (destroying the compiler, say).
+    const auto handBack = qScopeGuard([compiler = _compiler] { handOver(compiler); });
     std::lock_guard lock(_compiler->lock());
     ConsoleViewController *console = _compiler->consoleViewController();
     if (_compiler->stopRequested()) {

@@ -3,6 +3,7 @@
 #include "compile/ConsoleViewController.h"
 #include "compile/LatexCompileThread.h"
 #include "model/QSFile.h"
+#include "platform/HandOver.h"
 
 #include <QProcess>
 #include <QUrl>
@@ -23,7 +24,9 @@ void LatexCompiler::compileFile(const std::shared_ptr<QSFile> &file)
         return;
     _isCompiling = true;
     _stopRequested = false;
-    _compileQueue.start(new LatexCompileThread(file, this));
+    auto *run = new LatexCompileThread(file, this);
+    handOver(run);
+    _compileQueue.start(run);
 }
 
 void LatexCompiler::stopCompiling()
@@ -47,6 +50,7 @@ void LatexCompiler::setRunningEngine(QProcess *engine)
 void LatexCompiler::waitUntilDone()
 {
     _compileQueue.waitForDone();
+    takeOver(this);
 }
 
 void LatexCompiler::doneCompiling(const QString &texPath, bool engineSucceeded)

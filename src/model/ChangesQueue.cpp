@@ -10,6 +10,7 @@
 #include <QElapsedTimer>
 #include <QPointer>
 #include <atomic>
+#include <pthread.h>
 
 namespace {
 std::atomic<ChangesQueue *> sharedChangesQueue{nullptr};
@@ -57,6 +58,8 @@ void ChangesQueue::waitUntilIdle()
 
 void ChangesQueue::main()
 {
+    // Named, so that a list of the process's threads shows which one this is.
+    pthread_setname_np(pthread_self(), "quillset-edits");
     for (;;) {
         {
             std::unique_lock lock(_inboxLock);
@@ -164,7 +167,11 @@ void ChangesQueue::extendToWholeLines(ChangeRecord &record)
     if (lineEnd < 0)
         lineEnd = position;
 
-    record.whatChanged = before + record.whatChanged + after;
+    // Swapped in rather than assigned: the old text may still be shared with the UI
+    // thread's undo step, and letting go of it here, in our own code, keeps that
+    // visible to ThreadSanitizer (an assignment lets go of it inside Qt).
+    QString whole = before + record.whatChanged + after;
+    record.whatChanged.swap(whole);
     record.range = QSRange{quint32(lineStart), quint32(lineEnd - lineStart)};
     record.action = QStringLiteral("replace");
 }
