@@ -34,7 +34,10 @@ public:
                 document->window()->show();
                 return document;
             });
-        documents.setSaveQuestion([this](Document *) { return closeAnswer; });
+        documents.setSaveQuestion([this](Document *edited) {
+            asked << edited->displayName();
+            return closeAnswer;
+        });
     }
 
     ~AppFixture()
@@ -59,8 +62,7 @@ public:
         copyExample();
         return open(folder.path(QStringLiteral("thesis.tex")));
     }
-    void copyExample() const { copyData(QStringLiteral("../../examples/thesis")); }
-    void copyData(const QString &name) const { folder.copyData(name); }
+    void copyExample() const { folder.copyData(QStringLiteral("../../examples/thesis")); }
 
     // Types the text as key presses, one edit per character as a person's typing.
     static void type(QWidget *widget, const QString &text)
@@ -130,5 +132,7 @@ public:
     AppController app;
     MainMenuController menu;
     DocumentController documents;
+    // The answer to the close question, and the documents it was asked about.
     DocumentController::SaveAnswer closeAnswer = DocumentController::SaveAnswer::DontSave;
+    QStringList asked;
 };

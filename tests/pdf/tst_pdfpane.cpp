@@ -112,7 +112,7 @@ private:
 // The document of tests/data/sync, typeset with SyncTeX instead of the pdfsync package.
 void TestPdfPane::compileShowsSyncsReloadsHidesAndPrintsThePdf()
 {
-    _fixture->copyData(QStringLiteral("sync"));
+    _fixture->folder.copyData(QStringLiteral("sync"));
     QFile::remove(_fixture->folder.path("main.pdfsync"));
     QByteArray root = TestFolder::read(_fixture->folder.path("main.tex"));
     root.replace("\\usepackage{pdfsync}", "\\synctex=1");
@@ -189,7 +189,7 @@ void TestPdfPane::compileShowsSyncsReloadsHidesAndPrintsThePdf()
 // TeX reads it: the table is part of the document for the console and the sync.
 void TestPdfPane::tableInASubFolderSyncsBothWays()
 {
-    _fixture->copyData(QStringLiteral("subfolder"));
+    _fixture->folder.copyData(QStringLiteral("subfolder"));
     MyDocument *document = _fixture->open(_fixture->folder.path("main.tex"));
     const std::shared_ptr<QSFile> table = AppFixture::fileNamed(document, "table1.tex");
     QCOMPARE(table->pathText(), _fixture->folder.path("chapters/figures/table1.tex"));
