@@ -1,7 +1,6 @@
 #include "app/AppFixture.h"
 #include "compile/ErrorOutlineDataSource.h"
 #include "editor/QSTextView.h"
-#include "model/ErrorWarningNode.h"
 #include "model/QSFile.h"
 #include "model/QSFilePool.h"
 #include "model/TextStorageDelegate.h"
@@ -186,34 +185,19 @@ void TestPdfPane::compileShowsSyncsReloadsHidesAndPrintsThePdf()
 }
 
 // A chapter in a sub-folder includes a table by its path from the root's folder, as
-// TeX reads it: the table is part of the document for the console and the sync.
+// TeX reads it: the table is part of the document, and the sync finds it both ways.
+// (Errors in such a file are the log parser test's, choosing them the console test's.)
 void TestPdfPane::tableInASubFolderSyncsBothWays()
 {
     _fixture->folder.copyData(QStringLiteral("subfolder"));
     MyDocument *document = _fixture->open(_fixture->folder.path("main.tex"));
     const std::shared_ptr<QSFile> table = AppFixture::fileNamed(document, "table1.tex");
     QCOMPARE(table->pathText(), _fixture->folder.path("chapters/figures/table1.tex"));
-
-    // Its error is shown on its line, and choosing it shows the table.
     QVERIFY(AppFixture::compile(document));
-    ErrorOutlineDataSource *errors = document->consoleViewController()->errorOutlineDataSource();
-    QCOMPARE(errors->index(0, 0).data().toString(), "table1.tex");
-    const QModelIndex errorRow = errors->index(0, 0, errors->index(0, 0));
-    QCOMPARE(errors->diagnosticForIndex(errorRow)->lineNumber, 3);
-    document->consoleViewController()->errorWarningOutline()->selectionModel()->select(
-        errorRow, QItemSelectionModel::ClearAndSelect);
-    QCOMPARE(document->textStorageDelegate()->selectedFile(), table);
-
-    // Mended, the document compiles cleanly, and Ctrl-clicks in the text turn the PDF
-    // to the page of the line.
-    QSTextView *text = document->textView();
-    text->document()->find(QStringLiteral(" \\undefinedmacro")).removeSelectedText();
-    AppFixture::settle();
-    QVERIFY(AppFixture::compile(document));
-    QCOMPARE(errors->rowCount(), 0);
     QSPDFView *view = document->pdfViewController()->pdfView();
     QCOMPARE(view->document()->pageCount(), 3);
-    // File, line, page.
+
+    // Ctrl-clicks in the text turn the PDF to the page of the line: file, line, page.
     for (const QString row : {"table1.tex 1 2", "table1.tex 3 3", "results.tex 2 2",
                               "results.tex 6 3", "main.tex 4 1", "main.tex 8 3"}) {
         syncFromLine(document, row.section(u' ', 0, 0), row.section(u' ', 1, 1).toInt());
@@ -226,7 +210,7 @@ void TestPdfPane::tableInASubFolderSyncsBothWays()
     QCOMPARE(document->textStorageDelegate()->selectedFile(), document->fileOpened());
     clickPdfAt(view, 3, 8799518, 46515936);
     QCOMPARE(document->textStorageDelegate()->selectedFile(), table);
-    QCOMPARE(text->textCursor().selectedText(), "The table, on the third page.");
+    QCOMPARE(document->textView()->textCursor().selectedText(), "The table, on the third page.");
 }
 
 void TestPdfPane::windowGoesIdleAtEverySize_data()
