@@ -1,8 +1,6 @@
 #include "AppFixture.h"
 #include "app/ImageAndTextCell.h"
-#include "app/OutlineViewDataSource.h"
 #include "app/QSPreferenceWindowController.h"
-#include "model/QSSectionNode.h"
 #include "model/TextStorageDelegate.h"
 #include "platform/OutlineAppearance.h"
 

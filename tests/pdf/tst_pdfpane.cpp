@@ -2,7 +2,6 @@
 #include "compile/ErrorOutlineDataSource.h"
 #include "editor/QSTextView.h"
 #include "model/QSFile.h"
-#include "model/QSFilePool.h"
 #include "model/TextStorageDelegate.h"
 #include "pdf/QSPDFView.h"
 #include "pdf/QSPDFViewController.h"
