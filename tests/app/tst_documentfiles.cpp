@@ -176,34 +176,36 @@ void TestDocumentFiles::changesOnDiskAreReadOrAsked()
     for (const GoldenCase &step : goldenCases("window/changes-on-disk.txt")) {
         qInfo("step: %s", qPrintable(step.name));
         for (qsizetype i = 0; i < step.labels.size(); ++i) {
-            const QString part = step.parts[i];
-            QMessageBox *sheet = nullptr;
-            if (step.labels[i] == "written") {
+            const QString &label = step.labels[i], &part = step.parts[i];
+            if (label == "written") {
                 _fixture->folder.write("notes.tex", part.toUtf8());
-            } else if (step.labels[i] == "renamed over it") {
+            } else if (label == "renamed over it") {
                 const QString other = _fixture->folder.write("other.tex", part.toUtf8());
                 QVERIFY(::rename(QFile::encodeName(other), QFile::encodeName(path)) == 0);
-            } else if (step.labels[i] == "deleted") {
+            } else if (label == "deleted") {
                 QVERIFY(QFile::remove(path));
-            } else if (step.labels[i] == "typed") {
+            } else if (label == "typed") {
                 typeAtEnd(document, part);
-            } else if (step.labels[i] == "asked") {
+            } else if (label == "asked") {
+                QMessageBox *sheet = nullptr;
                 QVERIFY(QTest::qWaitFor([&] { return (sheet = message(document)) != nullptr; }));
                 QVERIFY(sheet->text().contains("notes.tex"));
                 QVERIFY(sheet->text().contains(part.section(u'\n', 0, 0)));
                 AppFixture::clickButton(sheet, part.section(u'\n', 1));
-            } else if (step.labels[i] == "shows") {
+            } else if (label == "shows") {
                 QTRY_COMPARE(document->textView()->toPlainText(), part);
-            } else if (step.labels[i] == "heading") {
+            } else if (label == "heading") {
                 QCOMPARE(firstHeading(document), part);
-            } else if (step.labels[i] == "edited") {
+            } else if (label == "edited") {
                 QTRY_COMPARE(document->isDocumentEdited(), part == "yes");
-            } else if (step.labels[i] == "up to date") {
+            } else if (label == "up to date") {
                 QVERIFY(!QSFilePool::sharedFilePool()->hasFilesInDocumentChanged(
                     document->fileOpened()));
-            } else {
+            } else if (label == "saved") {
                 QVERIFY(document->saveDocument());
                 QCOMPARE(TestFolder::read(path), part.toUtf8());
+            } else {
+                QFAIL(qPrintable("no step " + label));
             }
         }
     }
