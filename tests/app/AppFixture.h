@@ -13,7 +13,6 @@
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QKeyEvent>
 #include <QSignalSpy>
 
 // The application as main starts it, with the user's answers to the close
@@ -35,7 +34,10 @@ public:
                 document->window()->show();
                 return document;
             });
-        documents.setSaveQuestion([this](Document *) { return closeAnswer; });
+        documents.setSaveQuestion([this](Document *edited) {
+            asked << edited->displayName();
+            return closeAnswer;
+        });
     }
 
     ~AppFixture()
@@ -60,23 +62,15 @@ public:
         copyExample();
         return open(folder.path(QStringLiteral("thesis.tex")));
     }
-    void copyExample() const { copyData(QStringLiteral("../../examples/thesis")); }
-    void copyData(const QString &name) const { folder.copyData(name); }
+    void copyExample() const { folder.copyData(QStringLiteral("../../examples/thesis")); }
 
     // Types the text as key presses, one edit per character as a person's typing.
     static void type(QWidget *widget, const QString &text)
     {
-        for (const QChar character : text) {
-            if (character == u'\n') {
-                QTest::keyClick(widget, Qt::Key_Return);
-                continue;
-            }
-            QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(character));
-            QKeyEvent release(QEvent::KeyRelease, Qt::Key_unknown, Qt::NoModifier,
-                              QString(character));
-            QApplication::sendEvent(widget, &press);
-            QApplication::sendEvent(widget, &release);
-        }
+        for (const QChar character : text)
+            QTest::sendKeyEvent(QTest::Click, widget,
+                                character == u'\n' ? Qt::Key_Return : Qt::Key_unknown,
+                                QString(character), Qt::NoModifier);
     }
 
     // Puts the caret at the start of the first occurrence of the text.
@@ -138,5 +132,7 @@ public:
     AppController app;
     MainMenuController menu;
     DocumentController documents;
+    // The answer to the close question, and the documents it was asked about.
     DocumentController::SaveAnswer closeAnswer = DocumentController::SaveAnswer::DontSave;
+    QStringList asked;
 };

@@ -2,12 +2,10 @@
 #include "app/OutlineViewDataSource.h"
 #include "app/RecoveryKeeper.h"
 #include "app/SaveChangesDataSource.h"
-#include "model/QSSectionNode.h"
 #include "platform/TextEncoding.h"
 
 #include <QDialog>
 #include <QMessageBox>
-#include <QTemporaryDir>
 #include <QTreeView>
 
 namespace {
@@ -64,9 +62,8 @@ private:
 void TestDocumentFiles::opensInTheChosenEncodingAndRefusesWhatDoesNotDecode()
 {
     setEncoding(11);
-    const QString text = "\\section{Привет}\n";
-    MyDocument *document =
-        _fixture->open(_fixture->folder.write("cyrillic.tex", *TextEncoding::encode(text, 11)));
+    MyDocument *document = _fixture->open(
+        _fixture->folder.write("cyrillic.tex", *TextEncoding::encode("\\section{Привет}\n", 11)));
     QVERIFY(document);
     QCOMPARE(firstHeading(document), "Привет");
     setEncoding(4);
@@ -94,16 +91,10 @@ void TestDocumentFiles::saveAsRekeysAndSavingOverAHeldFileShares()
     QVERIFY(!AppFixture::held("Untitled") && !first->isDocumentEdited());
     QVERIFY(first->window()->windowTitle().startsWith("paper.tex[*]"));
     QCOMPARE(first->outlineViewDataSource()->index(0, 0).data().toString(), "paper.tex");
-    QStringList asked;
-    _fixture->documents.setSaveQuestion([&asked](Document *edited) {
-        asked << edited->displayName();
-        return DocumentController::SaveAnswer::Cancel;
-    });
+    _fixture->closeAnswer = DocumentController::SaveAnswer::Cancel;
     typeAtEnd(first, "% later\n");
     QVERIFY(!first->window()->close());
-    QCOMPARE(asked, QStringList{"paper.tex"});
-    _fixture->documents.setSaveQuestion(
-        [](Document *) { return DocumentController::SaveAnswer::DontSave; });
+    QCOMPARE(_fixture->asked, QStringList{"paper.tex"});
     QVERIFY(first->saveDocument());
     QVERIFY(TestFolder::read(path).endsWith("% later\n"));
 
@@ -174,89 +165,61 @@ void TestDocumentFiles::titledSaveWritesIncludedFilesAndFailuresLoseNothing()
         QVERIFY2(!AppFixture::held(_fixture->folder.path(name)), name);
 }
 
-// Changes that other programs make to an open file: read, asked about or reported,
-// and nothing of the user's text is lost.
+// Changes that other programs make to an open file, step by step as
+// tests/data/window/changes-on-disk.txt has them: read, asked about or reported, and
+// nothing of the user's text is lost.
 void TestDocumentFiles::changesOnDiskAreReadOrAsked()
 {
     const QString path = _fixture->folder.write("notes.tex", "\\section{Old}\ntext\n");
     MyDocument *document = _fixture->open(path);
-    const auto text = [document] { return document->textView()->toPlainText(); };
-    QMessageBox *sheet = nullptr;
-    // Waits for the question, which names the file and, for a file on disk, asks which
-    // version to keep.
-    const auto asked = [&](bool which) {
-        return QTest::qWaitFor([&] { return (sheet = message(document)) != nullptr; })
-               && sheet->text().contains("notes.tex")
-               && sheet->text().contains("Which version") == which;
-    };
     QTest::qWait(20);
-    _fixture->folder.write("notes.tex", "\\section{New}\ntext\n");
-    QTRY_COMPARE(text(), "\\section{New}\ntext\n");
-    QCOMPARE(firstHeading(document), "New");
-
-    // With unsaved edits nothing is overwritten without asking.
-    typeAtEnd(document, "mine\n");
-    _fixture->folder.write("notes.tex", "\\section{Theirs}\n");
-    QVERIFY(asked(true));
-    AppFixture::clickButton(sheet, "Keep My Version");
-    QVERIFY(text().endsWith("mine\n"));
-    QVERIFY(!QSFilePool::sharedFilePool()->hasFilesInDocumentChanged(document->fileOpened()));
-    _fixture->folder.write("notes.tex", "\\section{Theirs again}\n");
-    QVERIFY(asked(true));
-    AppFixture::clickButton(sheet, "Use the Version on Disk");
-    QCOMPARE(text(), "\\section{Theirs again}\n");
-    QCOMPARE(firstHeading(document), "Theirs again");
-    QTRY_VERIFY(!document->isDocumentEdited());
-
-    // Replaced the way other programs save, by renaming a new file over it.
-    const QString replacement = _fixture->folder.write("new.tex", "\\section{Renamed}\n");
-    QVERIFY(::rename(QFile::encodeName(replacement), QFile::encodeName(path)) == 0);
-    QTRY_COMPARE(text(), "\\section{Renamed}\n");
-
-    // Deleted, with and without edits: the text stays, counts as not saved, the user
-    // is told, and a save writes it again.
-    for (const bool edited : {false, true}) {
-        if (edited)
-            AppFixture::type(document->textView(), "edited ");
-        AppFixture::settle();
-        const QString kept = text();
-        QVERIFY(QFile::remove(path));
-        QVERIFY(asked(false) && sheet->text().contains("deleted"));
-        sheet->accept();
-        QCOMPARE(text(), kept);
-        QTRY_VERIFY(document->isDocumentEdited());
-        QVERIFY(document->saveDocument() && !document->isDocumentEdited());
-        QCOMPARE(TestFolder::read(path), kept.toUtf8());
+    for (const GoldenCase &step : goldenCases("window/changes-on-disk.txt")) {
+        qInfo("step: %s", qPrintable(step.name));
+        for (qsizetype i = 0; i < step.labels.size(); ++i) {
+            const QString &label = step.labels[i], &part = step.parts[i];
+            if (label == "written") {
+                _fixture->folder.write("notes.tex", part.toUtf8());
+            } else if (label == "renamed over it") {
+                const QString other = _fixture->folder.write("other.tex", part.toUtf8());
+                QVERIFY(::rename(QFile::encodeName(other), QFile::encodeName(path)) == 0);
+            } else if (label == "deleted") {
+                QVERIFY(QFile::remove(path));
+            } else if (label == "typed") {
+                typeAtEnd(document, part);
+            } else if (label == "asked") {
+                QMessageBox *sheet = nullptr;
+                QVERIFY(QTest::qWaitFor([&] { return (sheet = message(document)) != nullptr; }));
+                QVERIFY(sheet->text().contains("notes.tex"));
+                QVERIFY(sheet->text().contains(part.section(u'\n', 0, 0)));
+                AppFixture::clickButton(sheet, part.section(u'\n', 1));
+            } else if (label == "shows") {
+                QTRY_COMPARE(document->textView()->toPlainText(), part);
+            } else if (label == "heading") {
+                QCOMPARE(firstHeading(document), part);
+            } else if (label == "edited") {
+                QTRY_COMPARE(document->isDocumentEdited(), part == "yes");
+            } else if (label == "up to date") {
+                QVERIFY(!QSFilePool::sharedFilePool()->hasFilesInDocumentChanged(
+                    document->fileOpened()));
+            } else if (label == "saved") {
+                QVERIFY(document->saveDocument());
+                QCOMPARE(TestFolder::read(path), part.toUtf8());
+            } else {
+                QFAIL(qPrintable("no step " + label));
+            }
+        }
     }
-
-    // Deleted, then written anew by another program: the window sees it come back.
-    QVERIFY(QFile::remove(path));
-    QVERIFY(asked(false));
-    sheet->accept();
-    _fixture->folder.write("notes.tex", "\\section{Back}\n");
-    QVERIFY(asked(true));
-    AppFixture::clickButton(sheet, "Use the Version on Disk");
-    QCOMPARE(text(), "\\section{Back}\n");
-    QTRY_VERIFY(!document->isDocumentEdited());
 }
 
 void TestDocumentFiles::droppingAnEditedIncludeAsksWhatToSave_data()
 {
-    QTest::addColumn<QString>("button");
-    QTest::addColumn<bool>("check");
-    QTest::addColumn<bool>("saved");
-    QTest::newRow("save all") << "Save All" << false << true;
-    QTest::newRow("save checked, none checked") << "Save Checked" << false << false;
-    QTest::newRow("save checked, checked") << "Save Checked" << true << true;
-    QTest::newRow("discard") << "Discard Changes" << true << false;
+    tableRows("window/save-sheet.tsv");
 }
 
-// The chapter is edited, then its \input line is removed from the root.
+// The rows of tests/data/window/save-sheet.tsv.
 void TestDocumentFiles::droppingAnEditedIncludeAsksWhatToSave()
 {
-    QFETCH(QString, button);
-    QFETCH(bool, check);
-    QFETCH(bool, saved);
+    QFETCH(QStringList, fields);
     const QString chapter = _fixture->folder.write("chapter.tex", "\\section{C}\nold\n");
     MyDocument *document =
         _fixture->open(_fixture->folder.write("main.tex", "\\input{chapter}\nend\n"));
@@ -276,12 +239,12 @@ void TestDocumentFiles::droppingAnEditedIncludeAsksWhatToSave()
     QCOMPARE(files->index(0, SaveChangesDataSource::FilenameColumn).data().toString(),
              "chapter.tex");
     // A second click unchecks.
-    for (int click = 0; check && click < 3; ++click)
+    for (int click = 0; fields[1] == "checked" && click < 3; ++click)
         files->setData(files->index(0, SaveChangesDataSource::CheckBoxColumn), Qt::Checked,
                        Qt::CheckStateRole);
-    AppFixture::clickButton(sheet, button);
+    AppFixture::clickButton(sheet, fields[0]);
     QCoreApplication::processEvents();
-    QCOMPARE(TestFolder::read(chapter).contains("new old"), saved);
+    QCOMPARE(TestFolder::read(chapter).contains("new old"), fields[2] == "saved");
     QVERIFY(!AppFixture::held(chapter) && !sheet->isVisible());
 }
 
@@ -290,8 +253,15 @@ void TestDocumentFiles::droppingAnEditedIncludeAsksWhatToSave()
 // that can be undone; saved files leave the recovery folder.
 void TestDocumentFiles::unsavedTextSurvivesACrash()
 {
-    QTemporaryDir recoveryFolder;
-    RecoveryKeeper keeper(recoveryFolder.path() + QStringLiteral("/recovery"));
+    // The text of each file with unsaved edits, by its path ("untitled" for a new one).
+    const auto editedTexts = [] {
+        QMap<QString, QString> edited;
+        for (const auto &file : QSFilePool::sharedFilePool()->allFiles())
+            if (file->hasContentChangedSinceLastSave(false))
+                edited.insert(file->isUntitled() ? "untitled" : file->pathText(), file->content());
+        return edited;
+    };
+    RecoveryKeeper keeper(_fixture->folder.path("recovery"));
     QCOMPARE(keeper.keepNow(), 0);
     MyDocument *thesis = _fixture->openExample();
     typeAtEnd(thesis, "Root edit.\n");
@@ -299,10 +269,7 @@ void TestDocumentFiles::unsavedTextSurvivesACrash()
     AppFixture::type(thesis->textView(), "% chapter edit\n");
     typeAtEnd(_fixture->open(), "Fresh words.");
 
-    QMap<QString, QString> edited;
-    for (const auto &file : QSFilePool::sharedFilePool()->allFiles())
-        if (file->hasContentChangedSinceLastSave(false))
-            edited.insert(file->isUntitled() ? "untitled" : file->pathText(), file->content());
+    const QMap<QString, QString> edited = editedTexts();
     QCOMPARE(edited.size(), 3);
     QCOMPARE(keeper.keepNow(), 3);
     QCOMPARE(keeper.pendingRecoveries().size(), 3);
@@ -316,34 +283,22 @@ void TestDocumentFiles::unsavedTextSurvivesACrash()
     keeper.restoreInto(&_fixture->documents, keeper.pendingRecoveries());
     QCOMPARE(_fixture->documents.documents().size(), 2);
     AppFixture::settle();
-    int restored = 0;
-    for (const auto &file : QSFilePool::sharedFilePool()->allFiles()) {
-        const QString expected = edited.value(file->isUntitled() ? "untitled" : file->pathText());
-        if (!expected.isNull()) {
-            QCOMPARE(file->content(), expected);
-            QVERIFY(file->hasContentChangedSinceLastSave(false));
-            ++restored;
-        }
-    }
-    QCOMPARE(restored, 3);
+    QCOMPARE(editedTexts(), edited);
 
-    // The restored text is one edit: undone, the root has its text from disk again.
+    // The restored text is one edit in each file: undone, each has its text from disk
+    // again and leaves the recovery folder; the new document stays.
     auto *reopened = qobject_cast<MyDocument *>(_fixture->documents.documents().first());
     if (reopened->fileOpened()->isUntitled())
         reopened = qobject_cast<MyDocument *>(_fixture->documents.documents().last());
-    reopened->selectRange(QSRange{0, 0}, reopened->fileOpened());
-    reopened->undo();
-    AppFixture::settle();
-    QCOMPARE(reopened->fileOpened()->content(),
-             QString::fromUtf8(TestFolder::read(_fixture->folder.path("thesis.tex"))));
-
-    // Files back to their saved text leave the recovery folder; the new document stays.
-    for (const auto &file : QSFilePool::fileList(reopened->fileOpened().get())) {
+    const QList<std::shared_ptr<QSFile>> files = QSFilePool::fileList(reopened->fileOpened().get());
+    for (const std::shared_ptr<QSFile> &file : files) {
         reopened->selectRange(QSRange{0, 0}, file);
         if (file->hasContentChangedSinceLastSave(false))
             reopened->undo();
     }
     AppFixture::settle();
+    for (const std::shared_ptr<QSFile> &file : files)
+        QCOMPARE(file->content(), QString::fromUtf8(TestFolder::read(file->pathText())));
     QCOMPARE(keeper.keepNow(), 1);
     QCOMPARE(keeper.pendingRecoveries().first().untitled, true);
     keeper.removeAll();

@@ -1,8 +1,6 @@
 #include "AppFixture.h"
 #include "app/ImageAndTextCell.h"
-#include "app/OutlineViewDataSource.h"
 #include "app/QSPreferenceWindowController.h"
-#include "model/QSSectionNode.h"
 #include "model/TextStorageDelegate.h"
 #include "platform/OutlineAppearance.h"
 
@@ -29,23 +27,14 @@ QString outline(const QAbstractItemModel *model, const QModelIndex &parent = {})
     return rows.join(u' ');
 }
 
-QModelIndex rowNamed(const QAbstractItemModel *model, const QString &name,
-                     const QModelIndex &parent = {})
+// Selects the first row of that name, at any depth, and gives it.
+QModelIndex selectRow(QTreeView *view, const QString &name)
 {
-    for (int row = 0; row < model->rowCount(parent); ++row) {
-        const QModelIndex index = model->index(row, 0, parent);
-        if (index.data().toString() == name)
-            return index;
-        if (const QModelIndex found = rowNamed(model, name, index); found.isValid())
-            return found;
-    }
-    return {};
-}
-
-void selectRow(QTreeView *view, const QString &name)
-{
-    view->selectionModel()->select(rowNamed(view->model(), name),
-                                   QItemSelectionModel::ClearAndSelect);
+    const QAbstractItemModel *model = view->model();
+    const auto anyDepth = Qt::MatchExactly | Qt::MatchRecursive;
+    const auto rows = model->match(model->index(0, 0), Qt::DisplayRole, name, 1, anyDepth);
+    view->selectionModel()->select(rows.value(0), QItemSelectionModel::ClearAndSelect);
+    return rows.value(0);
 }
 
 } // namespace
@@ -57,39 +46,40 @@ class TestDocumentWindow : public QObject
 private slots:
     void init() { _fixture = std::make_unique<AppFixture>(); }
     void cleanup() { _fixture.reset(); }
-    void startsWithIconsAndNumberedUntitledDocuments();
-    void windowAndOutlineSizesComeFromAndGoToTheDefaults();
+    void iconsCellsAndShortenedNames();
+    void untitledWindowsAreNumberedAndSizedByTheDefaults();
     void outlineShowsTheExampleFollowsTypingAndSelects();
-    void cellGeometryAndShortenedNames();
     void preferencesOpenFromTheEditMenu();
 
 private:
     std::unique_ptr<AppFixture> _fixture;
 };
 
-void TestDocumentWindow::startsWithIconsAndNumberedUntitledDocuments()
+void TestDocumentWindow::iconsCellsAndShortenedNames()
 {
-    AppController &app = _fixture->app;
     for (const char *key : {"error", "warning", "part", "chapter", "section", "subsection",
                             "subsubsection", "quillsetFile"})
-        QVERIFY2(!app.outlineIconForType(key).pixmap(16, 16).isNull(), key);
+        QVERIFY2(!_fixture->app.outlineIconForType(key).pixmap(16, 16).isNull(), key);
     for (const char *key : {"text", "File", "include", "input"})
-        QVERIFY(app.outlineIconForType(key).isNull());
-    QVERIFY(app.applicationShouldOpenUntitledFile());
-    UserDefaults::standardUserDefaults().setObject(false, QSOpenUntitledFileOnLaunch);
-    QVERIFY(!app.applicationShouldOpenUntitledFile());
-
-    QCOMPARE(_fixture->open()->displayName(), "Untitled");
-    MyDocument *second = _fixture->open();
-    QCOMPARE(second->displayName(), "Untitled 2");
-    QCOMPARE(AppFixture::held("Untitled_2"), second->fileOpened());
-    QCOMPARE(second->textView()->toPlainText(),
-             UserDefaults::standardUserDefaults().stringForKey(QSUntitledFileTemplate));
-    QVERIFY(second->window()->windowTitle().startsWith(QStringLiteral("Untitled 2")));
+        QVERIFY(_fixture->app.outlineIconForType(key).isNull());
+    QCOMPARE(ImageAndTextCell::titleRectForBounds(QRect(0, 0, 100, 20), true),
+             QRect(21, 2, 81, 16));
+    QCOMPARE(ImageAndTextCell::titleRectForBounds(QRect(0, 0, 100, 20), false),
+             QRect(5, 2, 97, 16));
+    QCOMPARE(OutlineAppearance::shownName("abcdefghijklmnopqrstuvwxy"),
+             "abcdefghijklmnopqrstuvwxy");
+    QCOMPARE(OutlineAppearance::shownName("abcdefghijklmnopqrstuvwxyz"),
+             "abcdefghijklmno...tuvwxyz");
 }
 
-void TestDocumentWindow::windowAndOutlineSizesComeFromAndGoToTheDefaults()
+// The first window is centred at the default size; a closed window leaves its frame
+// for the next one, which is numbered while the first is open.
+void TestDocumentWindow::untitledWindowsAreNumberedAndSizedByTheDefaults()
 {
+    QVERIFY(_fixture->app.applicationShouldOpenUntitledFile());
+    UserDefaults::standardUserDefaults().setObject(false, QSOpenUntitledFileOnLaunch);
+    QVERIFY(!_fixture->app.applicationShouldOpenUntitledFile());
+
     QWidget *window = _fixture->open()->window();
     QCOMPARE(window->size(), QSize(700, 500));
     const QRect screen = window->screen()->availableGeometry();
@@ -104,19 +94,19 @@ void TestDocumentWindow::windowAndOutlineSizesComeFromAndGoToTheDefaults()
     QCOMPARE(info.value("shouldCenter").toBool(), false);
     QVERIFY(!AppFixture::held("Untitled"));
 
-    QWidget *reopened = _fixture->open()->window();
-    QCOMPARE(reopened->size(), QSize(640, 420));
-    QCOMPARE(reopened->pos(), stored);
-    reopened->close();
+    MyDocument *reopened = _fixture->open();
+    QCOMPARE(reopened->displayName(), "Untitled");
+    QCOMPARE(reopened->window()->size(), QSize(640, 420));
+    QCOMPARE(reopened->window()->pos(), stored);
     // A stored frame at negative coordinates is centred instead.
-    UserDefaults::standardUserDefaults().setObject(QVariantMap{{"locationX", -50},
-                                                               {"locationY", 10},
-                                                               {"width", 600},
-                                                               {"height", 400},
-                                                               {"shouldCenter", false}},
-                                                   QSWindowInfo);
+    QVariantMap offScreen = info;
+    offScreen["locationX"] = -50;
+    UserDefaults::standardUserDefaults().setObject(offScreen, QSWindowInfo);
     MyDocument *centred = _fixture->open();
     QVERIFY(qAbs(centred->window()->frameGeometry().center().x() - screen.center().x()) <= 4);
+    QCOMPARE(centred->displayName(), "Untitled 2");
+    QCOMPARE(AppFixture::held("Untitled_2"), centred->fileOpened());
+    QVERIFY(centred->window()->windowTitle().startsWith("Untitled 2"));
 
     // The outline keeps its width when the window grows; dragging the divider stores it.
     QTreeView *outlineView = centred->outlineView();
@@ -149,8 +139,7 @@ void TestDocumentWindow::outlineShowsTheExampleFollowsTypingAndSelects()
                  + appendix + "))");
 
     // Type a section into the conclusion, letter by letter, with its row selected.
-    selectRow(view, "Conclusion");
-    const QPersistentModelIndex selected(rowNamed(model, "Conclusion"));
+    const QPersistentModelIndex selected(selectRow(view, "Conclusion"));
     QSTextView *text = document->textView();
     AppFixture::placeCaretAt(text, "The pools behave");
     AppFixture::type(text, "\\section{New}\n");
@@ -180,18 +169,6 @@ void TestDocumentWindow::outlineShowsTheExampleFollowsTypingAndSelects()
     QCOMPARE(text->textCursor().selectedText(), results->content().mid(10, 7));
     document->selectRange(QSRange{10000, 1}, document->fileOpened());
     QCOMPARE(document->textStorageDelegate()->selectedFile(), document->fileOpened());
-}
-
-void TestDocumentWindow::cellGeometryAndShortenedNames()
-{
-    QCOMPARE(ImageAndTextCell::titleRectForBounds(QRect(0, 0, 100, 20), true),
-             QRect(21, 2, 81, 16));
-    QCOMPARE(ImageAndTextCell::titleRectForBounds(QRect(0, 0, 100, 20), false),
-             QRect(5, 2, 97, 16));
-    QCOMPARE(OutlineAppearance::shownName("abcdefghijklmnopqrstuvwxy"),
-             "abcdefghijklmnopqrstuvwxy");
-    QCOMPARE(OutlineAppearance::shownName("abcdefghijklmnopqrstuvwxyz"),
-             "abcdefghijklmno...tuvwxyz");
 }
 
 // The preferences are where Linux applications keep them, and their key works in

@@ -19,9 +19,7 @@
 #include <QDialog>
 #include <QLineEdit>
 #include <QMimeData>
-#include <QPainter>
 #include <QPdfDocument>
-#include <QPdfWriter>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSignalSpy>
@@ -37,16 +35,18 @@ private slots:
     void pdfPane();
     void findStrip();
     void smartDropSheet();
+
+private:
+    // Keeps the tests' settings away from the user's.
+    const TestFolder _settings;
 };
 
 // Opens, closes; a compile ends well with a warning whose row is then chosen; a
 // failed engine is no success.
 void TestPaneSignals::console()
 {
-    TestFolder folder;
     QSFilePool pool;
-    folder.write("a.tex", "one\ntwo\n");
-    const std::shared_ptr<QSFile> file = pool.readFile(folder.url("a.tex"));
+    const std::shared_ptr<QSFile> file = pool.createFileFromTemplateString("one\ntwo\n", "a");
     ConsoleViewController console;
     QSignalSpy shown(&console, &ConsoleViewController::shownChanged);
     QSignalSpy succeeded(&console, &ConsoleViewController::compileSucceeded);
@@ -73,11 +73,6 @@ void TestPaneSignals::console()
 // nothing.
 void TestPaneSignals::pdfPane()
 {
-    TestFolder folder;
-    {
-        QPdfWriter writer(folder.path("one.pdf"));
-        QPainter(&writer).drawText(100, 100, "A page");
-    }
     QSplitter split;
     split.addWidget(new QWidget);
     split.addWidget(new QWidget);
@@ -86,7 +81,7 @@ void TestPaneSignals::pdfPane()
     split.resize(800, 600);
     split.show();
     QVERIFY(QTest::qWaitForWindowExposed(&split));
-    QVERIFY(pdf.setFilePath(folder.path("one.pdf")));
+    QVERIFY(pdf.setFilePath(dataPath("panes/one-page.pdf")));
     QSignalSpy shown(&pdf, &QSPDFViewController::shownChanged);
     pdf.hidePDFViewWithAnimation(false);
     pdf.showPDFViewWithAnimation(false);
@@ -113,7 +108,6 @@ void TestPaneSignals::pdfPane()
 // and the occurrence, and hiding the strip gives the outline back.
 void TestPaneSignals::findStrip()
 {
-    const TestFolder settings;
     QSFilePool pool;
     ChangesQueue queue;
     const std::shared_ptr<QSFile> file =
@@ -145,7 +139,6 @@ void TestPaneSignals::findStrip()
 // A dropped file of a type without a snippet: asking for a new one names the type.
 void TestPaneSignals::smartDropSheet()
 {
-    const TestFolder settings;
     SmartDrop::sharedSmartDrop()->setSmartDrops({});
     DropTextView view;
     view.show();

@@ -1,9 +1,7 @@
 #include "app/AppFixture.h"
 #include "compile/ErrorOutlineDataSource.h"
 #include "editor/QSTextView.h"
-#include "model/ErrorWarningNode.h"
 #include "model/QSFile.h"
-#include "model/QSFilePool.h"
 #include "model/TextStorageDelegate.h"
 #include "pdf/QSPDFView.h"
 #include "pdf/QSPDFViewController.h"
@@ -100,32 +98,23 @@ class TestPdfPane : public QObject
 private slots:
     void init() { _fixture = std::make_unique<AppFixture>(); }
     void cleanup() { _fixture.reset(); }
-    void compileShowsReloadsHidesAndPrintsThePdf();
-    void compileWithWarningsShowsTheNewPdf();
+    void compileShowsSyncsReloadsHidesAndPrintsThePdf();
     void tableInASubFolderSyncsBothWays();
-    void syncBothWaysWithSyncTeX();
     void windowGoesIdleAtEverySize_data();
     void windowGoesIdleAtEverySize();
 
 private:
-    MyDocument *openFixture(bool syncTeX = false)
-    {
-        _fixture->copyData(QStringLiteral("sync"));
-        QFile::remove(_fixture->folder.path("main.pdfsync"));
-        if (syncTeX) {
-            QByteArray root = TestFolder::read(_fixture->folder.path("main.tex"));
-            root.replace("\\usepackage{pdfsync}", "\\synctex=1");
-            _fixture->folder.write("main.tex", root);
-        }
-        return _fixture->open(_fixture->folder.path("main.tex"));
-    }
-
     std::unique_ptr<AppFixture> _fixture;
 };
 
-void TestPdfPane::compileShowsReloadsHidesAndPrintsThePdf()
+// The document of tests/data/sync, typeset with SyncTeX instead of the pdfsync package.
+void TestPdfPane::compileShowsSyncsReloadsHidesAndPrintsThePdf()
 {
-    MyDocument *document = openFixture();
+    _fixture->folder.copyData(QStringLiteral("sync"));
+    QFile::remove(_fixture->folder.path("main.pdfsync"));
+    QByteArray root = TestFolder::read(_fixture->folder.path("main.tex"));
+    root.replace("\\usepackage{pdfsync}", "\\synctex=1");
+    MyDocument *document = _fixture->open(_fixture->folder.write("main.tex", root));
     QSPDFViewController *pdf = document->pdfViewController();
     MainMenuController *menu = MainMenuController::sharedMainMenuController();
     QVERIFY(pdf->isHidden());
@@ -137,14 +126,33 @@ void TestPdfPane::compileShowsReloadsHidesAndPrintsThePdf()
     QVERIFY(!menu->showPDFItem()->isVisible());
     QCOMPARE(pdf->pdfDocument()->pageCount(), 5);
 
-    // A second compile reloads in place: the same part of the document stays in view.
+    // Ctrl-clicks in the text and in the PDF find their way through the SyncTeX file.
+    QVERIFY(QFileInfo::exists(_fixture->folder.path("main.synctex.gz")));
+    QVERIFY(!QFileInfo::exists(_fixture->folder.path("main.pdfsync")));
     QSPDFView *view = pdf->pdfView();
+    syncFromLine(document, "nested.tex", 4);
+    QCOMPARE(shownPage(view), 5);
+    syncFromLine(document, "main.tex", 9);
+    QCOMPARE(shownPage(view), 2);
+    clickPdfAt(view, 2, 8799518 + 65536 * 20, 42036283);
+    QCOMPARE(document->textStorageDelegate()->selectedFile()->name(), "one.tex");
+
+    // A second compile reloads in place: the same part of the document stays in view.
+    // Warnings leave the engine writing the PDF: the pane shows the new one and the
+    // console keeps the warnings in view.
     QTRY_VERIFY(view->verticalScrollBar()->maximum() > 500);
     view->verticalScrollBar()->setValue(500);
-    const QPdfDocument *before = pdf->pdfDocument();
+    document->selectRange(QSRange{0, 0}, document->fileOpened());
+    AppFixture::placeCaretAt(document->textView(), "\\end{document}");
+    AppFixture::type(document->textView(), "\\newpage\nSee \\ref{nowhere}.\n");
+    AppFixture::settle();
     QVERIFY(AppFixture::compile(document));
-    QVERIFY(pdf->pdfDocument() != before);
+    QCOMPARE(pdf->pdfDocument()->pageCount(), 6);
     QCOMPARE(view->verticalScrollBar()->value(), 500);
+    ConsoleViewController *console = document->consoleViewController();
+    QVERIFY(console->isShown() && console->errorWarningOutline()->isVisible());
+    QCOMPARE(console->errorOutlineDataSource()->rowCount(), 1);
+    QVERIFY(!pdf->isHidden());
 
     menu->hidePDFItem()->trigger();
     QVERIFY(menu->showPDFItem()->isVisible());
@@ -163,70 +171,32 @@ void TestPdfPane::compileShowsReloadsHidesAndPrintsThePdf()
     pdf->printTo(&printer);
     QPdfDocument printed;
     printed.load(_fixture->folder.path("printed.pdf"));
-    QCOMPARE(printed.pageCount(), 5);
+    QCOMPARE(printed.pageCount(), 6);
     QVERIFY(printed.pagePointSize(0).width() > printed.pagePointSize(0).height());
 
     // A PDF that can no longer be read leaves the last one shown and says why.
+    menu->hideConsoleItem()->trigger();
     _fixture->folder.write("main.pdf", "not a PDF");
     document->reloadPDF();
-    QCOMPARE(pdf->pdfDocument()->pageCount(), 5);
-    QVERIFY(document->consoleViewController()->isShown());
-    QTRY_VERIFY(document->consoleViewController()->textLogger()->toPlainText().contains(
-        "main.pdf could not be shown"));
-}
-
-// Warnings leave the engine writing the PDF: the pane shows the new one and the
-// console keeps the warnings in view.
-void TestPdfPane::compileWithWarningsShowsTheNewPdf()
-{
-    MyDocument *document = _fixture->open(_fixture->folder.write(
-        "main.tex", "\\documentclass{article}\n\\begin{document}\nOne page.\n\\end{document}\n"));
-    QSPDFViewController *pdf = document->pdfViewController();
-    QVERIFY(AppFixture::compile(document));
-    QCOMPARE(pdf->pdfDocument()->pageCount(), 1);
-
-    QSTextView *text = document->textView();
-    text->setTextCursor(text->document()->find("One page."));
-    AppFixture::type(text, "See \\ref{nowhere}.\n\\newpage\nTwo pages.");
-    AppFixture::settle();
-    QVERIFY(AppFixture::compile(document));
-    ConsoleViewController *console = document->consoleViewController();
-    QVERIFY(console->errorWarningOutline()->isVisible());
-    QCOMPARE(console->errorOutlineDataSource()->rowCount(), 1);
+    QCOMPARE(pdf->pdfDocument()->pageCount(), 6);
     QVERIFY(console->isShown());
-    QCOMPARE(pdf->pdfDocument()->pageCount(), 2);
-    QVERIFY(!pdf->isHidden());
+    QTRY_VERIFY(console->textLogger()->toPlainText().contains("main.pdf could not be shown"));
 }
 
 // A chapter in a sub-folder includes a table by its path from the root's folder, as
-// TeX reads it: the table is part of the document for the console and the sync.
+// TeX reads it: the table is part of the document, and the sync finds it both ways.
+// (Errors in such a file are the log parser test's, choosing them the console test's.)
 void TestPdfPane::tableInASubFolderSyncsBothWays()
 {
-    _fixture->copyData(QStringLiteral("subfolder"));
+    _fixture->folder.copyData(QStringLiteral("subfolder"));
     MyDocument *document = _fixture->open(_fixture->folder.path("main.tex"));
     const std::shared_ptr<QSFile> table = AppFixture::fileNamed(document, "table1.tex");
     QCOMPARE(table->pathText(), _fixture->folder.path("chapters/figures/table1.tex"));
-
-    // Its error is shown on its line, and choosing it shows the table.
     QVERIFY(AppFixture::compile(document));
-    ErrorOutlineDataSource *errors = document->consoleViewController()->errorOutlineDataSource();
-    QCOMPARE(errors->index(0, 0).data().toString(), "table1.tex");
-    const QModelIndex errorRow = errors->index(0, 0, errors->index(0, 0));
-    QCOMPARE(errors->diagnosticForIndex(errorRow)->lineNumber, 3);
-    document->consoleViewController()->errorWarningOutline()->selectionModel()->select(
-        errorRow, QItemSelectionModel::ClearAndSelect);
-    QCOMPARE(document->textStorageDelegate()->selectedFile(), table);
-
-    // Mended, the document compiles cleanly, and Ctrl-clicks in the text turn the PDF
-    // to the page of the line.
-    QSTextView *text = document->textView();
-    text->document()->find(QStringLiteral(" \\undefinedmacro")).removeSelectedText();
-    AppFixture::settle();
-    QVERIFY(AppFixture::compile(document));
-    QCOMPARE(errors->rowCount(), 0);
     QSPDFView *view = document->pdfViewController()->pdfView();
     QCOMPARE(view->document()->pageCount(), 3);
-    // File, line, page.
+
+    // Ctrl-clicks in the text turn the PDF to the page of the line: file, line, page.
     for (const QString row : {"table1.tex 1 2", "table1.tex 3 3", "results.tex 2 2",
                               "results.tex 6 3", "main.tex 4 1", "main.tex 8 3"}) {
         syncFromLine(document, row.section(u' ', 0, 0), row.section(u' ', 1, 1).toInt());
@@ -239,23 +209,7 @@ void TestPdfPane::tableInASubFolderSyncsBothWays()
     QCOMPARE(document->textStorageDelegate()->selectedFile(), document->fileOpened());
     clickPdfAt(view, 3, 8799518, 46515936);
     QCOMPARE(document->textStorageDelegate()->selectedFile(), table);
-    QCOMPARE(text->textCursor().selectedText(), "The table, on the third page.");
-}
-
-void TestPdfPane::syncBothWaysWithSyncTeX()
-{
-    MyDocument *document = openFixture(true);
-    QVERIFY(AppFixture::compile(document));
-    QVERIFY(QFileInfo::exists(_fixture->folder.path("main.synctex.gz")));
-    QVERIFY(!QFileInfo::exists(_fixture->folder.path("main.pdfsync")));
-    QSPDFView *view = document->pdfViewController()->pdfView();
-    syncFromLine(document, "nested.tex", 4);
-    QCOMPARE(shownPage(view), 5);
-    syncFromLine(document, "main.tex", 9);
-    QCOMPARE(shownPage(view), 2);
-
-    clickPdfAt(view, 2, 8799518 + 65536 * 20, 42036283);
-    QCOMPARE(document->textStorageDelegate()->selectedFile()->name(), "one.tex");
+    QCOMPARE(document->textView()->textCursor().selectedText(), "The table, on the third page.");
 }
 
 void TestPdfPane::windowGoesIdleAtEverySize_data()
