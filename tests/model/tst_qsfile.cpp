@@ -1,17 +1,9 @@
+#include "TestDocument.h"
 #include "TestSupport.h"
 #include "TreeHelpers.h"
-#include "model/QSUndoManager.h"
 #include "platform/Assertions.h"
 
-#include <QUndoCommand>
-
 namespace {
-
-// One undo step on a file, as the text view registers an edit.
-void markEdited(QSFile &file)
-{
-    file.undoManager().registerUndo(std::make_unique<QUndoCommand>());
-}
 
 void setEncoding(int number)
 {

@@ -1,21 +1,9 @@
 #include "TestDocument.h"
 #include "TestSupport.h"
 #include "model/QSSectionNode.h"
-#include "model/QSUndoManager.h"
 
 #include <QRandomGenerator>
-#include <QUndoCommand>
 #include <thread>
-
-namespace {
-
-// One undo step on a file, as the text view registers an edit.
-void markEdited(QSFile &file)
-{
-    file.undoManager().registerUndo(std::make_unique<QUndoCommand>());
-}
-
-} // namespace
 
 class TestQSFilePool : public QObject
 {
@@ -123,10 +111,10 @@ void TestQSFilePool::documentsHearOfEditsAndClosings()
     QSFilePool pool;
     folder.write(
         {{"a.tex", "\\input{b}"}, {"b.tex", "\\input{c}"}, {"c.tex", "c"}, {"d.tex", "d"}});
-    TestDocument a(pool.readFile(folder.url("a.tex")), false);
-    TestDocument b(pool.readFile(folder.url("b.tex")), false);
-    TestDocument c(pool.readFile(folder.url("c.tex")), false);
-    TestDocument d(pool.readFile(folder.url("d.tex")), false);
+    TestDocument a(pool.readFile(folder.url("a.tex")));
+    TestDocument b(pool.readFile(folder.url("b.tex")));
+    TestDocument c(pool.readFile(folder.url("c.tex")));
+    TestDocument d(pool.readFile(folder.url("d.tex")));
     for (TestDocument *document : {&a, &b, &c, &d})
         pool.assignFile(document->root, document);
     markEdited(*c.root);
@@ -163,7 +151,6 @@ void TestQSFilePool::randomDocumentsOpenAndCloseCleanly()
     for (int round = 0; round < 40; ++round) {
         TestFolder folder;
         QSFilePool pool;
-        QHash<QString, QByteArray> texts;
         for (const QString &name : names) {
             QByteArray text = "% " + name.toUtf8() + "\n";
             for (int i = random.bounded(0, 6); i > 0; --i) {
@@ -175,7 +162,6 @@ void TestQSFilePool::randomDocumentsOpenAndCloseCleanly()
                 text += (random.bounded(2) ? "\\section{x}\n\\input{" : "\\include{")
                         + relative.toUtf8() + "}\n";
             }
-            texts.insert(name, text);
             folder.write(name, text);
         }
         QList<QUrl> opened;
@@ -185,7 +171,8 @@ void TestQSFilePool::randomDocumentsOpenAndCloseCleanly()
         }
         for (const QString &name : names) {
             if (const std::shared_ptr<QSFile> file = pool.fileObjectForPath(folder.url(name))) {
-                QCOMPARE(file->treeRootNode()->nodeDataWithChildren().toUtf8(), texts.value(name));
+                QCOMPARE(file->treeRootNode()->nodeDataWithChildren().toUtf8(),
+                         TestFolder::read(file->pathText()));
                 QVERIFY(pool.openCountForFile(folder.url(name)) >= 1);
             }
         }
