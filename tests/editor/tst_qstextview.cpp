@@ -13,12 +13,10 @@ QSRange selection(const QSTextView &view)
                    quint32(cursor.selectionEnd() - cursor.selectionStart())};
 }
 
-void placeCursor(QSTextView &view, int position, int end = -1)
+void placeCursor(QSTextView &view, int position)
 {
     QTextCursor cursor(view.document());
     cursor.setPosition(position);
-    if (end >= 0)
-        cursor.setPosition(end, QTextCursor::KeepAnchor);
     view.setTextCursor(cursor);
 }
 
