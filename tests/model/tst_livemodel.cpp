@@ -3,7 +3,7 @@
 // exactly the view's text and nesting exactly as a fresh parse of that text would.
 // Another thread reads the trees all the while, as an outline reader does; the test
 // runs under ThreadSanitizer too (make test-tsan).
-#include "TestDocument.h"
+#include "PoolHelpers.h"
 #include "TestSupport.h"
 #include "TreeHelpers.h"
 #include "model/ChangesQueue.h"
@@ -113,44 +113,6 @@ struct Script
     }
 };
 
-// Every file of the pool is held once for the document and once for each include node
-// that holds its tree, and the include graph's edges join exactly the files whose
-// include nodes hold one another's trees, each pair once. What is not so, in a line;
-// empty when all is.
-QString holdersDisagree(const QSFilePool &pool, const std::shared_ptr<QSFile> &main)
-{
-    QHash<const QSFile *, int> holders{{main.get(), 1}};
-    QHash<const QSFile *, QSet<QSFile *>> includes, includedBy;
-    for (const std::shared_ptr<QSFile> &file : pool.allFiles()) {
-        const std::function<void(const Node &)> walk = [&](const Node &node) {
-            for (const Node &child : node->children()) {
-                if (child->isFileIncludeNode() && child->countOfChildren() > 0) {
-                    QSFile *held = child->children().first()->nodeFile().get();
-                    ++holders[held];
-                    includes[file.get()] << held;
-                    includedBy[held] << file.get();
-                }
-                if (!child->isFileIncludeNode())
-                    walk(child);
-            }
-        };
-        walk(file->treeRootNode());
-    }
-    QStringList faults;
-    const auto set = [](const QList<QSFile *> &list) { return QSet(list.cbegin(), list.cend()); };
-    for (const std::shared_ptr<QSFile> &file : pool.allFiles()) {
-        const int count = pool.openCountForFile(file->path()), held = holders.value(file.get());
-        if (count != held || count == 0)
-            faults << file->name() + QStringLiteral(" held %1 times, by %2").arg(count).arg(held);
-        const QList<QSFile *> to = file->filesWhichThisFileIncludes();
-        const QList<QSFile *> from = file->filesWhichIncludeThisFile();
-        if (set(to) != includes.value(file.get()) || set(to).size() != to.size()
-            || set(from) != includedBy.value(file.get()) || set(from).size() != from.size())
-            faults << file->name() + " has other include edges";
-    }
-    return faults.join(u"; ");
-}
-
 } // namespace
 
 class TestLiveModel : public QObject
@@ -211,7 +173,7 @@ void TestLiveModel::randomEditScriptsKeepTheOutlineLive()
             const QString live = wholeTree(shown->treeRootNode());
             const QString fresh = freshTree(text);
             QVERIFY2(live == fresh, qPrintable(context + "\nlive:  " + live + "\nfresh: " + fresh));
-            const QString holders = holdersDisagree(pool, main);
+            const QString holders = holdersDisagree(pool, {main.get()});
             QVERIFY2(holders.isEmpty(), qPrintable(context + "\n" + holders));
         }
 

@@ -1,4 +1,4 @@
-#include "TestDocument.h"
+#include "PoolHelpers.h"
 #include "TestSupport.h"
 #include "TreeHelpers.h"
 #include "platform/Assertions.h"
