@@ -20,14 +20,7 @@ namespace {
 const QStringList commandWords = {"part",       "chapter",       "section",
                                   "subsection", "subsubsection", "section*"};
 
-QStringList pastedBlocks()
-{
-    QStringList blocks;
-    for (const GoldenCase &block : goldenCases("edits/pasted-blocks.txt"))
-        blocks << block.part("block");
-    return blocks;
-}
-const QStringList blocks = pastedBlocks();
+const QList<GoldenCase> blocks = goldenCases("edits/pasted-blocks.txt");
 
 // Random edits typed into the view, as an author makes them.
 struct Script
@@ -35,6 +28,8 @@ struct Script
     QPlainTextEdit &view;
     TextStorageDelegate &delegate;
     QRandomGenerator random;
+
+    QString block() { return blocks.at(random.bounded(blocks.size())).part("block"); }
 
     // Carries out one random edit and says what it was.
     QString step(const QList<std::shared_ptr<QSFile>> &files)
@@ -67,12 +62,11 @@ struct Script
             return brace >= 0 ? replace(brace, 1, {}) : replace(at, 0, "}");
         }
         case 6:
-            return replace(at, 0, blocks.at(random.bounded(blocks.size())));
+            return replace(at, 0, block());
         case 7:
             return replace(at, qMin(int(random.bounded(300)), length - at), {});
         case 8:
-            return replace(at, qMin(int(random.bounded(40)), length - at),
-                           blocks.at(random.bounded(blocks.size())));
+            return replace(at, qMin(int(random.bounded(40)), length - at), block());
         case 9:
             delegate.undoManagerForTextView()->undo();
             return QStringLiteral("undo");
