@@ -83,10 +83,6 @@ void TestQSTextView::currentLineBar()
     // On the empty line after the final line feed: 14 below the line of that feed.
     placeCursor(view, 23);
     QCOMPARE(view.lineHighlightRect().y(), secondY + 14);
-
-    // The search offset follows the insertion point.
-    placeCursor(view, 5);
-    QCOMPARE(view.searchOffset(), 5);
 }
 
 QTEST_MAIN(TestQSTextView)
