@@ -5,7 +5,6 @@
 // runs under ThreadSanitizer too (make test-tsan).
 #include "PoolHelpers.h"
 #include "TestSupport.h"
-#include "TreeHelpers.h"
 #include "model/ChangesQueue.h"
 #include "model/QSUndoManager.h"
 #include "model/TextStorageDelegate.h"
@@ -119,9 +118,7 @@ private slots:
 
 void TestLiveModel::randomEditScriptsKeepTheOutlineLive()
 {
-    const int edits = qEnvironmentVariableIsSet("QUILLSET_SOAK_EDITS")
-                          ? qEnvironmentVariableIntValue("QUILLSET_SOAK_EDITS")
-                          : 3000;
+    const int edits = qMax(3000, qEnvironmentVariableIntValue("QUILLSET_SOAK_EDITS"));
     const int scripts = 6;
     for (int script = 0; script < scripts; ++script) {
         TestFolder folder;

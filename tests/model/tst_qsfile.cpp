@@ -1,6 +1,5 @@
 #include "PoolHelpers.h"
 #include "TestSupport.h"
-#include "TreeHelpers.h"
 #include "platform/Assertions.h"
 
 namespace {

@@ -1,7 +1,6 @@
 #include "PoolHelpers.h"
 #include "TestSupport.h"
 #include "model/ChangesQueue.h"
-#include "model/QSFilePool.h"
 
 namespace {
 
