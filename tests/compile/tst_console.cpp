@@ -108,8 +108,6 @@ void TestConsole::errorInAChapterTakesYouToItsLineAndACleanCompileCloses()
     selection.removeSelectedText();
     AppFixture::settle();
     QVERIFY(AppFixture::compile(document));
-    QVERIFY2(logger(document).contains("Output written on thesis.pdf"),
-             qPrintable(logger(document)));
     QVERIFY(QFileInfo::exists(_fixture->folder.path("thesis.pdf")));
     QVERIFY(!TestFolder::read(methods).contains("undefinedpools"));
     QVERIFY(console->errorWarningOutline()->isHidden() && !console->latexCompiler()->isCompiling());
@@ -224,17 +222,12 @@ void TestConsole::showHideAndDividerLimits()
     // Console height = split height - position - divider: at most 100 by dragging.
     QCOMPARE(StatusSplitViewDelegate::constrainSplitPosition(150, 300.7, 10), 190);
     QCOMPARE(StatusSplitViewDelegate::constrainSplitPosition(190, 300, 10), 190);
-    QCOMPARE(StatusSplitViewDelegate::constrainSplitPosition(250, 300, 10), 250);
 
     MyDocument *document = _fixture->open(_fixture->folder.write("main.tex", "x\n"));
-    // Whether the menu offers to show the console, and to hide it.
-    const auto offered = [] {
-        return std::pair(menu()->showConsoleItem()->isVisible(),
-                         menu()->hideConsoleItem()->isVisible());
-    };
+    // The menu offers to hide the console while it shows, and to show it once hidden.
     menu()->showConsoleItem()->trigger();
     QTRY_COMPARE(consoleArea(document)->height(), ConsoleViewController::openHeight);
-    QCOMPARE(offered(), std::pair(false, true));
+    QVERIFY(!menu()->showConsoleItem()->isVisible() && menu()->hideConsoleItem()->isVisible());
     auto *split = qobject_cast<QSplitter *>(consoleArea(document)->parentWidget());
     split->setSizes({20, split->height() - 20 - split->handleWidth()});
     emit split->splitterMoved(20, 1);
@@ -244,7 +237,7 @@ void TestConsole::showHideAndDividerLimits()
     QCOMPARE(consoleArea(document)->height(), 60);
     menu()->hideConsoleItem()->trigger();
     QTRY_COMPARE(consoleArea(document)->height(), 1);
-    QCOMPARE(offered(), std::pair(true, false));
+    QVERIFY(menu()->showConsoleItem()->isVisible() && !menu()->hideConsoleItem()->isVisible());
 }
 
 QUILLSET_TEST_MAIN(TestConsole)

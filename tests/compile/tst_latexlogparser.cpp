@@ -11,15 +11,15 @@
 
 namespace {
 
-// The diagnostics of a parse, one line per diagnostic: file, type, line, message.
-QStringList lines(const QList<LatexLogParser::FileDiagnostics> &result,
-                  const std::function<QString(const std::shared_ptr<QSFile> &)> &nameOf)
+// The diagnostics of a parse, one a line: file (from the folder), type, line, message.
+QStringList lines(const QList<LatexLogParser::FileDiagnostics> &result, const QString &folder)
 {
     QStringList out;
     for (const LatexLogParser::FileDiagnostics &entry : result) {
         for (const std::shared_ptr<ErrorWarningNode> &node : entry.diagnostics) {
-            const QString file = node->file.lock() == entry.file ? nameOf(entry.file)
-                                                                 : QStringLiteral("(other file)");
+            const QString file = node->file.lock() == entry.file
+                                     ? entry.file->pathText().mid(folder.size() + 1)
+                                     : QStringLiteral("(other file)");
             out << QStringList{file, node->type, QString::number(node->lineNumber), node->msg}.join(
                 u'\t');
         }
@@ -79,10 +79,9 @@ void TestLatexLogParser::logsGiveTheExpectedDiagnostics()
         TestFolder::read(logFile.filePath()).replace("<FOLDER>", logFile.path().toUtf8()),
         TextEncoding::UTF8, logFile.absolutePath() + u'/',
         [&pool](const QString &path) { return pool.fileObjectForPath(QUrl::fromLocalFile(path)); });
-    const qsizetype root = folder.path({}).size() + 1;
     const QString own = log.chopped(4) + ".tsv";
     QCOMPARE(
-        lines(result, [root](const auto &file) { return file->pathText().mid(root); }),
+        lines(result, folder.path({})),
         TestFolder::lines(folder.path(QFile::exists(folder.path(own)) ? own : "expected.tsv")));
 }
 

@@ -13,12 +13,10 @@ QSRange selection(const QSTextView &view)
                    quint32(cursor.selectionEnd() - cursor.selectionStart())};
 }
 
-void placeCursor(QSTextView &view, int position, int end = -1)
+void placeCursor(QSTextView &view, int position)
 {
     QTextCursor cursor(view.document());
     cursor.setPosition(position);
-    if (end >= 0)
-        cursor.setPosition(end, QTextCursor::KeepAnchor);
     view.setTextCursor(cursor);
 }
 
@@ -85,10 +83,6 @@ void TestQSTextView::currentLineBar()
     // On the empty line after the final line feed: 14 below the line of that feed.
     placeCursor(view, 23);
     QCOMPARE(view.lineHighlightRect().y(), secondY + 14);
-
-    // The search offset follows the insertion point.
-    placeCursor(view, 5);
-    QCOMPARE(view.searchOffset(), 5);
 }
 
 QUILLSET_TEST_MAIN(TestQSTextView)

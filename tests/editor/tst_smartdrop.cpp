@@ -3,7 +3,7 @@
 #include "app/QSSmartDropPreferencesViewController.h"
 #include "editor/DropTextView.h"
 #include "editor/SmartDrop.h"
-#include "model/QSSectionNode.h"
+#include "model/TreeHelpers.h"
 
 #include <QDialog>
 #include <QMainWindow>
@@ -103,10 +103,8 @@ void TestSmartDrop::dropTypesTheSnippetIn()
     {
         std::lock_guard lock(QSFilePool::documentModelLock());
         QCOMPARE(file->treeRootNode()->nodeDataWithChildren(), _view->toPlainText());
-        QStringList sections;
-        for (const auto &node : file->treeRootNode()->childrenWithoutTextNodes())
-            sections << node->nodeName();
-        QCOMPARE(sections, (QStringList{"Dropped /parts/b.sec", "First"}));
+        QCOMPARE(shape(file->treeRootNode()),
+                 "Opening line.test,Dropped /parts/b.sec(_),First(Text.)");
     }
     QVERIFY(_document->isDocumentEdited());
     _document->undo();

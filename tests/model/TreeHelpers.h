@@ -14,17 +14,12 @@ inline Node flatTree(const QString &text)
                                        nullptr, {});
 }
 
-inline std::shared_ptr<QSFile> untitledFile(const QString &text = QStringLiteral("x"))
-{
-    return QSFile::initUntitledFileWithTemplateString(text, QStringLiteral("Untitled"));
-}
-
 // A file's tree as opened: parsed and nested. The files stay for the whole run, as
 // the nodes only point back at them weakly.
 inline Node nestedTree(const QString &text)
 {
     static QList<std::shared_ptr<QSFile>> files;
-    files.append(untitledFile(text));
+    files.append(QSFile::initUntitledFileWithTemplateString(text, QStringLiteral("Untitled")));
     return files.last()->treeRootNode();
 }
 
@@ -71,8 +66,7 @@ inline QString wholeTree(const Node &node)
 // The tree a fresh parse of the text gives.
 inline QString freshTree(const QString &text)
 {
-    const Node root = QSSectionNode::initWithData(text, QSNodeType::File, QStringLiteral("fresh"),
-                                                  {}, nullptr, {});
+    const Node root = flatTree(text);
     root->correctPositionsInTree();
     return wholeTree(root);
 }
