@@ -184,17 +184,18 @@ void BM_HugeFileInWindow(benchmark::State &state)
 }
 
 // A shell script in the folder that the defaults name as the engine, and a document
-// beside it to compile; the document's path, or none.
-std::optional<QString> fakeEngine(const QTemporaryDir &folder, const QByteArray &script)
+// beside it to compile; the document's path, or none (the benchmark then skipped).
+std::optional<QString> fakeEngine(benchmark::State &state, const QTemporaryDir &folder,
+                                  const QByteArray &script)
 {
     QFile engine(folder.filePath(QStringLiteral("tex")));
-    if (!engine.open(QIODevice::WriteOnly) || !engine.write("#!/bin/sh\n" + script)
-        || !engine.setPermissions(engine.permissions() | QFileDevice::ExeOwner))
-        return std::nullopt;
-    engine.close();
     QFile main(folder.filePath(QStringLiteral("main.tex")));
-    if (!main.open(QIODevice::WriteOnly) || !main.write("x\n"))
+    if (!engine.open(QIODevice::WriteOnly) || !engine.write("#!/bin/sh\n" + script)
+        || !engine.setPermissions(engine.permissions() | QFileDevice::ExeOwner)
+        || !main.open(QIODevice::WriteOnly) || !main.write("x\n")) {
+        state.SkipWithError("cannot write the engine or the document");
         return std::nullopt;
+    }
     UserDefaults &defaults = UserDefaults::standardUserDefaults();
     defaults.setObject(folder.path() + u'/', QSTexEngineDirectoryPath);
     defaults.setObject(QStringLiteral("tex"), QSSelectedEngineExec);
@@ -206,12 +207,11 @@ std::optional<QString> fakeEngine(const QTemporaryDir &folder, const QByteArray 
 void BM_EngineFlood(benchmark::State &state)
 {
     QTemporaryDir folder;
-    const std::optional<QString> main = fakeEngine(
-        folder, "head -c 100000000 /dev/zero | tr '\\0' x | fold -w 99\necho; echo last line\n");
-    if (!main) {
-        state.SkipWithError("cannot write the engine or the document");
+    const std::optional<QString> main =
+        fakeEngine(state, folder,
+                   "head -c 100000000 /dev/zero | tr '\\0' x | fold -w 99\necho; echo last line\n");
+    if (!main)
         return;
-    }
     for (auto _ : state) {
         Editor editor(*main);
         ConsoleViewController *console = editor.document->consoleViewController();
@@ -241,13 +241,12 @@ void BM_EngineFlood(benchmark::State &state)
 void BM_EngineLatency(benchmark::State &state)
 {
     QTemporaryDir folder;
-    const std::optional<QString> main = fakeEngine(
-        folder, "if [ -e stop ]; then exec sleep 60; fi\n"
-                "for i in $(seq 40); do echo \"tick $(date +%s%N)\"; sleep 0.03; done\n");
-    if (!main) {
-        state.SkipWithError("cannot write the engine or the document");
+    const std::optional<QString> main =
+        fakeEngine(state, folder,
+                   "if [ -e stop ]; then exec sleep 60; fi\n"
+                   "for i in $(seq 40); do echo \"tick $(date +%s%N)\"; sleep 0.03; done\n");
+    if (!main)
         return;
-    }
     for (auto _ : state) {
         Editor editor(*main);
         ConsoleViewController *console = editor.document->consoleViewController();
