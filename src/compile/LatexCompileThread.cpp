@@ -68,6 +68,9 @@ void LatexCompileThread::run()
     QObject::connect(&engine, &QProcess::readyRead, &running,
                      [&] { pass(decoder.decode(engine.readAll()), false); });
     QObject::connect(&engine, &QProcess::finished, &running, &QEventLoop::quit);
+    // ThreadSanitizer loses what this thread did before it forks (the engine is
+    // started by a fork from this thread): hand it over now as well.
+    handOver(_compiler);
     engine.start(_enginePath,
                  {QStringLiteral("-halt-on-error"), QStringLiteral("-file-line-error"), _name},
                  QIODevice::ReadOnly);
