@@ -70,6 +70,9 @@ MainMenuController::MainMenuController(QObject *parent)
     _undoItem = action(tr("&Undo"), QKeySequence::Undo, &MyDocument::undo);
     _redoItem = action(tr("&Redo"), QKeySequence::Redo, &MyDocument::redo);
     _compileItem = action(tr("&Compile"), QKeySequence(Qt::Key_F5), &MyDocument::compileDocument);
+    _compileWithBibliographyItem =
+        action(tr("Compile with &Bibliography"), QKeySequence(Qt::CTRL | Qt::Key_F5),
+               &MyDocument::compileDocumentWithBibliography);
     _stopCompilingItem = action(tr("&Stop Compiling"), QKeySequence(Qt::SHIFT | Qt::Key_F5),
                                 &MyDocument::stopCompiling);
     _printStateItem =
@@ -140,5 +143,5 @@ void MainMenuController::populateMenuBar(QMenuBar *menuBar) const
     view->addAction(_printStateItem);
 
     QMenu *typeset = menuBar->addMenu(tr("&Typeset"));
-    typeset->addActions({_compileItem, _stopCompilingItem});
+    typeset->addActions({_compileItem, _compileWithBibliographyItem, _stopCompilingItem});
 }

@@ -33,6 +33,7 @@ public:
     QAction *hidePDFItem() const { return _hidePDFItem; }
     QAction *compileItem() const { return _compileItem; }
     QAction *stopCompilingItem() const { return _stopCompilingItem; }
+    QAction *compileWithBibliographyItem() const { return _compileWithBibliographyItem; }
 
 private:
     QAction *action(const QString &text, const QKeySequence &shortcut,
@@ -49,6 +50,7 @@ private:
     QAction *_redoItem;
     QAction *_compileItem;
     QAction *_stopCompilingItem;
+    QAction *_compileWithBibliographyItem;
     QAction *_printStateItem;
     QAction *_showFindAndReplacePanelItem;
     QAction *_hideFindAndReplacePanelItem;

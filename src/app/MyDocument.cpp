@@ -459,12 +459,20 @@ bool MyDocument::saveDocumentToURL(const QUrl &location)
 // that fails compiles nothing, since the engine would read an older text.
 void MyDocument::compileDocument()
 {
-    if (!_fileOpened)
+    compile(false);
+}
+
+void MyDocument::compileDocumentWithBibliography()
+{
+    compile(true);
+}
+
+void MyDocument::compile(bool withBibliography)
+{
+    // A new document is saved first, where the user says, then compiled.
+    if (!_fileOpened || !saveDocument() || _fileOpened->isUntitled())
         return;
-    const bool wasUntitled = _fileOpened->isUntitled();
-    if (!saveDocument() || wasUntitled || _fileOpened->isUntitled())
-        return;
-    _consoleViewController->compileFile(_fileOpened);
+    _consoleViewController->compileFile(_fileOpened, withBibliography);
 }
 
 void MyDocument::stopCompiling()

@@ -85,6 +85,9 @@ public:
 
     // Window actions.
     void compileDocument();
+    // The same, through latexmk with the bibliography, index and reruns, whatever
+    // the defaults say.
+    void compileDocumentWithBibliography();
     // Ends the running engine; the console says so and keeps its output.
     void stopCompiling();
     void printDocument();
@@ -104,6 +107,7 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    void compile(bool withBibliography);
     void awakeFromNib();
     void outlineViewSelectionDidChange();
     void outlineViewColumnDidResize();

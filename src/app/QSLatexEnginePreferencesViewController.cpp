@@ -26,6 +26,7 @@ QSLatexEnginePreferencesViewController::QSLatexEnginePreferencesViewController(Q
     const UserDefaults &defaults = UserDefaults::standardUserDefaults();
     _ui->o_engineDirectoryPathTextField->setText(defaults.stringForKey(QSTexEngineDirectoryPath));
     selectEngineWithName(defaults.stringForKey(QSSelectedEngineExec));
+    _ui->o_runLatexmkCheckBox->setChecked(defaults.boolForKey(QSRunLatexmk));
     showEngineNotFoundWarningIfNecessary();
     connect(_ui->o_engineDirectoryPathTextField, &QLineEdit::textEdited, this,
             &QSLatexEnginePreferencesViewController::showEngineNotFoundWarningIfNecessary);
@@ -73,4 +74,5 @@ void QSLatexEnginePreferencesViewController::savePreferences()
     UserDefaults &defaults = UserDefaults::standardUserDefaults();
     defaults.setObject(_ui->o_engineDirectoryPathTextField->text(), QSTexEngineDirectoryPath);
     defaults.setObject(whichEngineIsSelected(), QSSelectedEngineExec);
+    defaults.setObject(_ui->o_runLatexmkCheckBox->isChecked(), QSRunLatexmk);
 }

@@ -1,5 +1,6 @@
 #include "compile/ConsoleViewController.h"
 
+#include "compile/EngineCommand.h"
 #include "compile/ErrorOutlineDataSource.h"
 #include "compile/LatexCompiler.h"
 #include "compile/LatexLogParser.h"
@@ -81,14 +82,7 @@ QPlainTextEdit *ConsoleViewController::textLogger() const
     return _ui->o_textLogger;
 }
 
-QString ConsoleViewController::enginePath()
-{
-    const UserDefaults &defaults = UserDefaults::standardUserDefaults();
-    return defaults.stringForKey(QSTexEngineDirectoryPath)
-           + defaults.stringForKey(QSSelectedEngineExec);
-}
-
-void ConsoleViewController::compileFile(const std::shared_ptr<QSFile> &file)
+void ConsoleViewController::compileFile(const std::shared_ptr<QSFile> &file, bool withBibliography)
 {
     if (_latexCompiler->isCompiling())
         return;
@@ -97,15 +91,15 @@ void ConsoleViewController::compileFile(const std::shared_ptr<QSFile> &file)
     errorWarningOutline()->hide();
     animatedExpansionToHeight(openHeight);
     auto *area = qobject_cast<StatusView *>(_view->parentWidget());
-    if (QFileInfo::exists(enginePath())) {
+    const EngineCommand command = EngineCommand::fromDefaults(withBibliography);
+    if (QFileInfo::exists(command.program)) {
         if (area)
             area->setStatusToTransforming();
-        _latexCompiler->compileFile(file);
+        _latexCompiler->compileFile(file, command);
         return;
     }
     // Queued after the clearing above, so the message stays.
-    addStringToOutputLogger(
-        QStringLiteral("tex-engine not found - set the correct path in the preference window"));
+    addStringToOutputLogger(command.notFoundMessage());
 }
 
 void ConsoleViewController::parseLog(const QUrl &log, bool engineSucceeded)

@@ -43,13 +43,11 @@ public:
     LatexLogParser *logParser() const { return _latexLogFileParser; }
     ErrorOutlineDataSource *errorOutlineDataSource() const { return _errorOutlineDataSource; }
 
-    // The engine the defaults name: the folder and the program, joined as they are.
-    static QString enginePath();
-
     // Ends a running compile; for a window that closes, before its views go.
     void stopCompilingAndWait();
-    // UI thread: compiles the file unless a compile is running.
-    void compileFile(const std::shared_ptr<QSFile> &file);
+    // UI thread: compiles the file unless a compile is running, with the bibliography,
+    // index and reruns when asked for or when the defaults say so.
+    void compileFile(const std::shared_ptr<QSFile> &file, bool withBibliography = false);
     // Compile worker: the engine has ended.
     void parseLog(const QUrl &log, bool engineSucceeded);
     // Any thread; every piece reaches the logger, in the order given.

@@ -10,12 +10,16 @@
 #include <QEventLoop>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QFileInfo>
 #include <QScopeGuard>
+#include <csignal>
+#include <unistd.h>
 
-LatexCompileThread::LatexCompileThread(const std::shared_ptr<QSFile> &file, LatexCompiler *compiler)
+LatexCompileThread::LatexCompileThread(const std::shared_ptr<QSFile> &file,
+                                       const EngineCommand &command, LatexCompiler *compiler)
     : _file(file)
     , _compiler(compiler)
-    , _enginePath(ConsoleViewController::enginePath())
+    , _command(command)
     , _texPath(file->pathText())
     , _directory(file->directory())
     , _name(file->name())
@@ -50,7 +54,14 @@ void LatexCompileThread::run()
     // together again; kpathsea takes the limit from the environment.
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("max_print_line"), QStringLiteral("100000"));
+    // latexmk finds the engine, BibTeX, biber and makeindex in the folder of the
+    // defaults before any other.
+    const QString folder = QFileInfo(_command.program).absolutePath();
+    environment.insert(QStringLiteral("PATH"),
+                       folder + u':' + environment.value(QStringLiteral("PATH")));
     engine.setProcessEnvironment(environment);
+    // A process group of its own, which Stop ends as a whole.
+    engine.setChildProcessModifier([] { ::setpgid(0, 0); });
 
     TextDecoder decoder(_encoding);
     QString heldBack;
@@ -71,9 +82,7 @@ void LatexCompileThread::run()
     // ThreadSanitizer loses what this thread did before it forks (the engine is
     // started by a fork from this thread): hand it over now as well.
     handOver(_compiler);
-    engine.start(_enginePath,
-                 {QStringLiteral("-halt-on-error"), QStringLiteral("-file-line-error"), _name},
-                 QIODevice::ReadOnly);
+    engine.start(_command.program, _command.arguments + QStringList{_name}, QIODevice::ReadOnly);
     if (!engine.waitForStarted(-1)) {
         _compiler->failedToStart(engine.errorString());
         return;
@@ -81,7 +90,7 @@ void LatexCompileThread::run()
     _compiler->setRunningEngine(&engine);
     // A stop asked for before the engine was known to the compiler.
     if (_compiler->stopRequested())
-        engine.kill();
+        endEngine(&engine);
     if (engine.state() != QProcess::NotRunning)
         running.exec();
     _compiler->setRunningEngine(nullptr);
@@ -97,4 +106,12 @@ void LatexCompileThread::run()
         console->addStringToOutputLogger(u'\n' + QObject::tr("The TeX engine crashed.") + u'\n');
     _compiler->doneCompiling(_texPath,
                              engine.exitStatus() == QProcess::NormalExit && engine.exitCode() == 0);
+}
+
+void LatexCompileThread::endEngine(QProcess *engine)
+{
+    // Its group is the engine's own process id: every program latexmk started is in it.
+    if (const qint64 group = engine->processId(); group > 0)
+        ::kill(pid_t(-group), SIGKILL);
+    engine->kill();
 }

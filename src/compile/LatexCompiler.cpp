@@ -18,13 +18,13 @@ LatexCompiler::~LatexCompiler()
     waitUntilDone();
 }
 
-void LatexCompiler::compileFile(const std::shared_ptr<QSFile> &file)
+void LatexCompiler::compileFile(const std::shared_ptr<QSFile> &file, const EngineCommand &command)
 {
     if (_isCompiling)
         return;
     _isCompiling = true;
     _stopRequested = false;
-    auto *run = new LatexCompileThread(file, this);
+    auto *run = new LatexCompileThread(file, command, this);
     handOver(run);
     _compileQueue.start(run);
 }
@@ -38,7 +38,9 @@ void LatexCompiler::stopCompiling()
     // own event loop.
     std::lock_guard lock(_runningEngineLock);
     if (_runningEngine)
-        QMetaObject::invokeMethod(_runningEngine, &QProcess::kill, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            _runningEngine, [engine = _runningEngine] { LatexCompileThread::endEngine(engine); },
+            Qt::QueuedConnection);
 }
 
 void LatexCompiler::setRunningEngine(QProcess *engine)

@@ -7,6 +7,7 @@
 #include <mutex>
 
 class ConsoleViewController;
+class EngineCommand;
 class QProcess;
 class QSFile;
 
@@ -23,7 +24,7 @@ public:
     ~LatexCompiler() override;
 
     // UI thread.
-    void compileFile(const std::shared_ptr<QSFile> &file);
+    void compileFile(const std::shared_ptr<QSFile> &file, const EngineCommand &command);
     // Ends the running engine, if one runs; its run ends as after any failed compile.
     void stopCompiling();
     // Waits until no compile runs any more; for closing and for tests.

@@ -53,6 +53,7 @@ QVariantMap UserDefaults::registeredDefaultsTable()
         {QSFileEncoding, 4},
         {QSTexEngineDirectoryPath, QStringLiteral("/usr/bin/")},
         {QSSelectedEngineExec, QStringLiteral("pdflatex")},
+        {QSRunLatexmk, false},
         {QSOpenUntitledFileOnLaunch, true},
     };
 }

@@ -18,6 +18,8 @@ inline const QString QSUntitledFileTemplate = QStringLiteral("UntitledFileTempla
 inline const QString QSFileEncoding = QStringLiteral("FileEncoding");
 inline const QString QSTexEngineDirectoryPath = QStringLiteral("QSTexEngineDirectoryPath");
 inline const QString QSSelectedEngineExec = QStringLiteral("QSSelectedEngineExec");
+// Whether F5 runs the engine through latexmk, with bibliography, index and reruns.
+inline const QString QSRunLatexmk = QStringLiteral("QSRunLatexmk");
 inline const QString QSOpenUntitledFileOnLaunch = QStringLiteral("OpenUntitledFileWhenLaunching");
 inline const QString QSSmartDropDefinitions = QStringLiteral("SmartDropDefinitions");
 
