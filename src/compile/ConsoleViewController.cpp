@@ -12,6 +12,7 @@
 #include "ui_ConsoleView.h"
 
 #include <QFileInfo>
+#include <QLabel>
 #include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QTreeView>
@@ -82,16 +83,23 @@ QPlainTextEdit *ConsoleViewController::textLogger() const
     return _ui->o_textLogger;
 }
 
+QLabel *ConsoleViewController::hintLabel() const
+{
+    return _ui->o_hintLabel;
+}
+
 void ConsoleViewController::compileFile(const std::shared_ptr<QSFile> &file, bool withBibliography)
 {
     if (_latexCompiler->isCompiling())
         return;
     clearOutputLogger();
+    hintLabel()->hide();
     textLoggerView()->show();
     errorWarningOutline()->hide();
     animatedExpansionToHeight(openHeight);
     auto *area = qobject_cast<StatusView *>(_view->parentWidget());
     const EngineCommand command = EngineCommand::fromDefaults(withBibliography);
+    _lastCompileThroughLatexmk = command.throughLatexmk;
     if (QFileInfo::exists(command.program)) {
         if (area)
             area->setStatusToTransforming();
@@ -219,6 +227,17 @@ void ConsoleViewController::updateErrorWarningOutline(bool engineSucceeded)
         // The engine failed on something no file of the document is blamed for (a
         // missing package, an error in a class file): its own words stay in view.
         showMessage(tr("The compile failed. The engine's output above says why."));
+    }
+    // latexmk reruns by itself; a lone engine's run is left for the user to repeat.
+    const LatexLogParser::Rerun rerun = _latexLogFileParser->lastRerunNeeded();
+    if (engineSucceeded && !_lastCompileThroughLatexmk && rerun != LatexLogParser::Rerun::NotNeeded) {
+        hintLabel()->setText(rerun == LatexLogParser::Rerun::LabelsChanged
+                                 ? tr("Labels have changed: compile again (F5) to get the "
+                                      "cross-references right.")
+                                 : tr("References or citations are undefined: Compile with "
+                                      "Bibliography (Ctrl+F5) runs BibTeX or biber and the "
+                                      "reruns that resolve them."));
+        hintLabel()->show();
     }
     // Warnings (an undefined reference, a missing citation) do not stop the engine
     // from writing the PDF, so the tree listing them is no reason to keep the old one.

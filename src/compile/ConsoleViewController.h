@@ -10,6 +10,7 @@
 class ErrorOutlineDataSource;
 class LatexCompiler;
 class LatexLogParser;
+class QLabel;
 class QPlainTextEdit;
 class QSFile;
 class QTreeView;
@@ -39,6 +40,9 @@ public:
     QTreeView *errorWarningOutline() const;
     QWidget *textLoggerView() const;
     QPlainTextEdit *textLogger() const;
+    // The line above the tree that says what the next compile should be, when the
+    // last one's log says another run would mend something; hidden otherwise.
+    QLabel *hintLabel() const;
     LatexCompiler *latexCompiler() const { return _latexCompiler.get(); }
     LatexLogParser *logParser() const { return _latexLogFileParser; }
     ErrorOutlineDataSource *errorOutlineDataSource() const { return _errorOutlineDataSource; }
@@ -93,4 +97,5 @@ private:
     bool _flushQueued = false;
     QVariantAnimation *_animation;
     int _height = 1;
+    bool _lastCompileThroughLatexmk = false;
 };

@@ -477,11 +477,29 @@ void LatexLogParser::parseLog(const QUrl &log, bool engineSucceeded)
         [pool](const QString &filePath) -> std::shared_ptr<QSFile> {
             return pool ? pool->fileObjectForPath(QUrl::fromLocalFile(filePath)) : nullptr;
         });
+    const Rerun rerun = rerunNeeded(bytes);
     // The tree reads the files' diagnostics on the UI thread, so the new ones are
     // put in place there, all at once.
     QMetaObject::invokeMethod(
-        this, [this, result, engineSucceeded] { takeResult(result, engineSucceeded); },
+        this,
+        [this, result, engineSucceeded, rerun] {
+            _lastRerunNeeded = rerun;
+            takeResult(result, engineSucceeded);
+        },
         Qt::QueuedConnection);
+}
+
+LatexLogParser::Rerun LatexLogParser::rerunNeeded(QByteArrayView log)
+{
+    // LaTeX's own closing words, and those of the packages that track labels.
+    if (log.contains("There were undefined references")
+        || log.contains("There were undefined citations")
+        || log.contains("Please (re)run BibTeX") || log.contains("Please (re)run Biber"))
+        return Rerun::UndefinedReferences;
+    // "Rerun to get cross-references right", "... citations correct", "... outlines right".
+    if (log.contains("Rerun to get") || log.contains("Please rerun LaTeX"))
+        return Rerun::LabelsChanged;
+    return Rerun::NotNeeded;
 }
 
 void LatexLogParser::setFilesWithErrors(const QList<std::shared_ptr<QSFile>> &files)

@@ -30,6 +30,10 @@ public:
     // The file held for a path, or none.
     using FileLookup = std::function<std::shared_ptr<QSFile>(const QString &path)>;
 
+    // What a log says another run would mend: labels that changed during the run,
+    // or references and citations still undefined at its end.
+    enum class Rerun { NotNeeded, LabelsChanged, UndefinedReferences };
+
     explicit LatexLogParser(ConsoleViewController *console = nullptr);
     ~LatexLogParser() override;
 
@@ -42,6 +46,8 @@ public:
     static QList<FileDiagnostics> parseLogBytes(QByteArrayView log, int encoding,
                                                 const QString &folder, const FileLookup &lookup);
 
+    static Rerun rerunNeeded(QByteArrayView log);
+
     // Compile worker: reads and parses the log with the files of the pool, then hands
     // the whole result to the UI thread, which shows it through the console. A log
     // that cannot be read gives no diagnostics.
@@ -50,6 +56,8 @@ public:
     // UI thread: the files that got diagnostics in the last parse, each once.
     const QList<std::shared_ptr<QSFile>> &filesWithErrors() const { return _filesWithErrors; }
     void setFilesWithErrors(const QList<std::shared_ptr<QSFile>> &files);
+    // UI thread: what the log of the last parse said of another run.
+    Rerun lastRerunNeeded() const { return _lastRerunNeeded; }
     // UI thread: gives the files their new diagnostics and tells the console.
     void takeResult(const QList<FileDiagnostics> &result, bool engineSucceeded);
 
@@ -62,4 +70,5 @@ private:
 
     ConsoleViewController *_consoleViewController; // not owned
     QList<std::shared_ptr<QSFile>> _filesWithErrors;
+    Rerun _lastRerunNeeded = Rerun::NotNeeded;
 };

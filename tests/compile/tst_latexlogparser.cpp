@@ -37,6 +37,7 @@ private slots:
     void logsGiveTheExpectedDiagnostics_data();
     void logsGiveTheExpectedDiagnostics();
     void resultReachesTheFilesOnTheUiThread();
+    void closingWordsSayWhetherToRerun();
 };
 
 // Logs that pdflatex (and lualatex) wrote for the documents of tests/data/compile,
@@ -123,6 +124,33 @@ void TestLatexLogParser::resultReachesTheFilesOnTheUiThread()
     parser.parseLog(folder.url("missing.log"), false);
     QVERIFY(changed.wait());
     QVERIFY(parser.filesWithErrors().isEmpty());
+}
+
+// The closing words of real runs: LaTeX's, natbib's, rerunfilecheck's and biblatex's.
+void TestLatexLogParser::closingWordsSayWhetherToRerun()
+{
+    using Rerun = LatexLogParser::Rerun;
+    const QList<std::pair<QByteArray, Rerun>> logs{
+        {"LaTeX Warning: There were undefined references.\n", Rerun::UndefinedReferences},
+        {"LaTeX Warning: There were undefined references.\n\nLaTeX Warning: Label(s) may have "
+         "changed. Rerun to get cross-references right.\n",
+         Rerun::UndefinedReferences},
+        {"LaTeX Warning: Label(s) may have changed. Rerun to get cross-references right.\n",
+         Rerun::LabelsChanged},
+        {"Package natbib Warning: Citation(s) may have changed.\n(natbib)                Rerun "
+         "to get citations correct.\n",
+         Rerun::LabelsChanged},
+        {"Package rerunfilecheck Warning: File `main.out' has changed.\n(rerunfilecheck)      "
+         "          Rerun to get outlines right\n",
+         Rerun::LabelsChanged},
+        {"Package biblatex Warning: Please (re)run Biber on the file:\n(biblatex)         "
+         "       main\n(biblatex)                and rerun LaTeX afterwards.\n",
+         Rerun::UndefinedReferences},
+        {"Package biblatex Warning: Please rerun LaTeX.\n", Rerun::LabelsChanged},
+        {TestFolder::read(dataPath("compile/subfolder/main.log")), Rerun::NotNeeded},
+    };
+    for (const auto &[log, rerun] : logs)
+        QVERIFY2(LatexLogParser::rerunNeeded(log) == rerun, log.constData());
 }
 
 QUILLSET_TEST_GUILESS_MAIN(TestLatexLogParser)

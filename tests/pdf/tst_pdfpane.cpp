@@ -7,6 +7,7 @@
 #include "pdf/QSPDFViewController.h"
 
 #include <QAction>
+#include <QLabel>
 #include <QPdfDocument>
 #include <QPdfPageNavigator>
 #include <QPrinter>
@@ -152,6 +153,8 @@ void TestPdfPane::compileShowsSyncsReloadsHidesAndPrintsThePdf()
     ConsoleViewController *console = document->consoleViewController();
     QVERIFY(console->isShown() && console->errorWarningOutline()->isVisible());
     QCOMPARE(console->errorOutlineDataSource()->rowCount(), 1);
+    // The engine ran alone: the console says what resolves the undefined reference.
+    QVERIFY(!console->hintLabel()->isHidden() && console->hintLabel()->text().contains("Ctrl+F5"));
     QVERIFY(!pdf->isHidden());
 
     menu->hidePDFItem()->trigger();
