@@ -620,6 +620,14 @@ void MyDocument::connectPanes()
 // past the end selects nothing.
 void MyDocument::showLineOfFile(const std::shared_ptr<QSFile> &file, int lineNumber)
 {
+    // A file outside the document, such as a bibliography database, opens in a
+    // window of its own.
+    if (!file->isUntitled() && !QSFilePool::fileList(_fileOpened.get()).contains(file)) {
+        DocumentController *documents = DocumentController::sharedDocumentController();
+        if (auto *other = qobject_cast<MyDocument *>(documents->openDocument(file->pathText())))
+            other->showLineOfFile(other->fileOpened(), lineNumber);
+        return;
+    }
     selectRange(QSRange{0, 0}, file);
     const QTextDocument *text = _ui->textView->document();
     if (lineNumber <= 1) {

@@ -110,9 +110,10 @@ void ConsoleViewController::compileFile(const std::shared_ptr<QSFile> &file, boo
     addStringToOutputLogger(command.notFoundMessage());
 }
 
-void ConsoleViewController::parseLog(const QUrl &log, bool engineSucceeded)
+void ConsoleViewController::parseLog(const QUrl &log, bool engineSucceeded,
+                                     const std::optional<QString> &latexmkOutput)
 {
-    _latexLogFileParser->parseLog(log, engineSucceeded);
+    _latexLogFileParser->parseLog(log, engineSucceeded, latexmkOutput);
 }
 
 // The worker never waits for the UI thread: its pieces gather here, and queued

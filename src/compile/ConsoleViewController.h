@@ -5,6 +5,7 @@
 #include <QString>
 #include <QWidget>
 #include <memory>
+#include <optional>
 #include <mutex>
 
 class ErrorOutlineDataSource;
@@ -52,8 +53,9 @@ public:
     // UI thread: compiles the file unless a compile is running, with the bibliography,
     // index and reruns when asked for or when the defaults say so.
     void compileFile(const std::shared_ptr<QSFile> &file, bool withBibliography = false);
-    // Compile worker: the engine has ended.
-    void parseLog(const QUrl &log, bool engineSucceeded);
+    // Compile worker: the engine has ended; latexmk's output when it ran the engine.
+    void parseLog(const QUrl &log, bool engineSucceeded,
+                  const std::optional<QString> &latexmkOutput = std::nullopt);
     // Any thread; every piece reaches the logger, in the order given.
     void addStringToOutputLogger(const QString &text);
     void clearOutputLogger();

@@ -26,6 +26,10 @@ LatexCompileThread::LatexCompileThread(const std::shared_ptr<QSFile> &file,
     , _encoding(UserDefaults::standardUserDefaults().integerForKey(QSFileEncoding))
 {}
 
+namespace {
+constexpr qsizetype latexmkOutputKept = 4 << 20;
+}
+
 void LatexCompileThread::run()
 {
     takeOver(this);
@@ -65,6 +69,11 @@ void LatexCompileThread::run()
 
     TextDecoder decoder(_encoding);
     QString heldBack;
+    // latexmk's output, for what it says of the bibliography programs; its end is
+    // what counts, so an endless output keeps its last part.
+    std::optional<QString> latexmkOutput;
+    if (_command.throughLatexmk)
+        latexmkOutput.emplace();
     // A CR LF split between two pieces would show as two line breaks.
     auto pass = [&](QString text, bool last) {
         text.prepend(heldBack);
@@ -75,6 +84,11 @@ void LatexCompileThread::run()
         }
         if (!text.isEmpty())
             console->addStringToOutputLogger(text);
+        if (latexmkOutput) {
+            *latexmkOutput += text;
+            if (latexmkOutput->size() > latexmkOutputKept)
+                latexmkOutput->remove(0, latexmkOutput->size() - latexmkOutputKept / 2);
+        }
     };
     QObject::connect(&engine, &QProcess::readyRead, &running,
                      [&] { pass(decoder.decode(engine.readAll()), false); });
@@ -105,7 +119,8 @@ void LatexCompileThread::run()
     if (engine.exitStatus() == QProcess::CrashExit)
         console->addStringToOutputLogger(u'\n' + QObject::tr("The TeX engine crashed.") + u'\n');
     _compiler->doneCompiling(_texPath,
-                             engine.exitStatus() == QProcess::NormalExit && engine.exitCode() == 0);
+                             engine.exitStatus() == QProcess::NormalExit && engine.exitCode() == 0,
+                             latexmkOutput);
 }
 
 void LatexCompileThread::endEngine(QProcess *engine)

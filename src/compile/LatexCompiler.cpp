@@ -55,7 +55,8 @@ void LatexCompiler::waitUntilDone()
     takeOver(this);
 }
 
-void LatexCompiler::doneCompiling(const QString &texPath, bool engineSucceeded)
+void LatexCompiler::doneCompiling(const QString &texPath, bool engineSucceeded,
+                                  const std::optional<QString> &latexmkOutput)
 {
     // A new compile may be admitted while this one's log is still being read.
     _isCompiling = false;
@@ -63,7 +64,7 @@ void LatexCompiler::doneCompiling(const QString &texPath, bool engineSucceeded)
     if (logPath.endsWith(QStringLiteral(".tex")))
         logPath.chop(4);
     logPath += QStringLiteral(".log");
-    _consoleViewController->parseLog(QUrl::fromLocalFile(logPath), engineSucceeded);
+    _consoleViewController->parseLog(QUrl::fromLocalFile(logPath), engineSucceeded, latexmkOutput);
 }
 
 void LatexCompiler::failedToStart(const QString &reason)

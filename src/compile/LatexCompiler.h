@@ -5,6 +5,7 @@
 #include <atomic>
 #include <memory>
 #include <mutex>
+#include <optional>
 
 class ConsoleViewController;
 class EngineCommand;
@@ -36,7 +37,8 @@ public:
     ConsoleViewController *consoleViewController() const { return _consoleViewController; }
 
     // Compile worker: the engine has ended (successfully or not) and left its log.
-    void doneCompiling(const QString &texPath, bool engineSucceeded);
+    void doneCompiling(const QString &texPath, bool engineSucceeded,
+                       const std::optional<QString> &latexmkOutput);
     // Compile worker: the engine could not be started at all.
     void failedToStart(const QString &reason);
 

@@ -12,9 +12,11 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QHash>
 #include <QRegularExpression>
 #include <QUrl>
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -455,7 +457,8 @@ QList<LatexLogParser::FileDiagnostics> LatexLogParser::parseLogBytes(QByteArrayV
     return result;
 }
 
-void LatexLogParser::parseLog(const QUrl &log, bool engineSucceeded)
+void LatexLogParser::parseLog(const QUrl &log, bool engineSucceeded,
+                              const std::optional<QString> &latexmkOutput)
 {
     const QString path = log.toLocalFile();
     QFile file(path);
@@ -472,11 +475,21 @@ void LatexLogParser::parseLog(const QUrl &log, bool engineSucceeded)
     }
     QSFilePool *pool = QSFilePool::sharedFilePool();
     const QString folder = path.left(path.lastIndexOf(u'/') + 1);
-    const QList<FileDiagnostics> result = parseLogBytes(
-        bytes, UserDefaults::standardUserDefaults().integerForKey(QSFileEncoding), folder,
-        [pool](const QString &filePath) -> std::shared_ptr<QSFile> {
-            return pool ? pool->fileObjectForPath(QUrl::fromLocalFile(filePath)) : nullptr;
-        });
+    const auto held = [pool](const QString &filePath) -> std::shared_ptr<QSFile> {
+        return pool ? pool->fileObjectForPath(QUrl::fromLocalFile(filePath)) : nullptr;
+    };
+    QList<FileDiagnostics> result = parseLogBytes(
+        bytes, UserDefaults::standardUserDefaults().integerForKey(QSFileEncoding), folder, held);
+    if (latexmkOutput) {
+        const QString base = path.chopped(path.endsWith(QStringLiteral(".log")) ? 4 : 0);
+        QList<BibliographyLogParser::Diagnostic> bibliography =
+            BibliographyLogParser::parseLatexmkOutput(*latexmkOutput);
+        QFile blg(base + QStringLiteral(".blg"));
+        if (blg.open(QIODevice::ReadOnly))
+            bibliography += BibliographyLogParser::parseBlg(QString::fromUtf8(blg.readAll()));
+        addBibliographyDiagnostics(result, bibliography, held(base + QStringLiteral(".tex")),
+                                   folder, held);
+    }
     const Rerun rerun = rerunNeeded(bytes);
     // The tree reads the files' diagnostics on the UI thread, so the new ones are
     // put in place there, all at once.
@@ -487,6 +500,40 @@ void LatexLogParser::parseLog(const QUrl &log, bool engineSucceeded)
             takeResult(result, engineSucceeded);
         },
         Qt::QueuedConnection);
+}
+
+void LatexLogParser::addBibliographyDiagnostics(
+    QList<FileDiagnostics> &result, const QList<BibliographyLogParser::Diagnostic> &diagnostics,
+    const std::shared_ptr<QSFile> &root, const QString &folder, const FileLookup &lookup)
+{
+    for (const BibliographyLogParser::Diagnostic &diagnostic : diagnostics) {
+        std::shared_ptr<QSFile> file = root;
+        if (!diagnostic.file.isEmpty()) {
+            QString database = QDir(folder).absoluteFilePath(diagnostic.file);
+            if (!QFileInfo::exists(database) && QFileInfo::exists(database + ".bib"))
+                database += QStringLiteral(".bib");
+            file = lookup(database);
+            // A database that no window holds is read for its rows alone; choosing
+            // one opens it.
+            if (!file && QFileInfo::exists(database))
+                file = QSFile::initWithFilePath(QUrl::fromLocalFile(database));
+            if (!file || !file->treeRootNode())
+                file = root;
+        }
+        if (!file)
+            continue;
+        auto node = std::make_shared<ErrorWarningNode>();
+        node->file = file;
+        node->type = diagnostic.type;
+        node->msg = u' ' + diagnostic.message;
+        node->lineNumber = file == root && !diagnostic.file.isEmpty() ? 0 : diagnostic.lineNumber;
+        const auto entry = std::find_if(result.begin(), result.end(),
+                                        [&file](const FileDiagnostics &each) { return each.file == file; });
+        if (entry != result.end())
+            entry->diagnostics.append(node);
+        else
+            result.append({file, {node}});
+    }
 }
 
 LatexLogParser::Rerun LatexLogParser::rerunNeeded(QByteArrayView log)

@@ -1,11 +1,14 @@
 #pragma once
 
+#include "compile/BibliographyLogParser.h"
+
 #include <QByteArrayView>
 #include <QList>
 #include <QObject>
 #include <QString>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class ConsoleViewController;
 class ErrorWarningNode;
@@ -51,7 +54,12 @@ public:
     // Compile worker: reads and parses the log with the files of the pool, then hands
     // the whole result to the UI thread, which shows it through the console. A log
     // that cannot be read gives no diagnostics.
-    void parseLog(const QUrl &log, bool engineSucceeded);
+    // After a latexmk run, the diagnostics of its BibTeX or biber (the .blg beside
+    // the log) and of its output join the log's: on a database file and line when
+    // they name them (a database no window holds is read on its own), else on the
+    // root file.
+    void parseLog(const QUrl &log, bool engineSucceeded,
+                  const std::optional<QString> &latexmkOutput = std::nullopt);
 
     // UI thread: the files that got diagnostics in the last parse, each once.
     const QList<std::shared_ptr<QSFile>> &filesWithErrors() const { return _filesWithErrors; }
@@ -67,6 +75,10 @@ signals:
 
 private:
     static QList<LatexLogParser *> &allParsers();
+    static void addBibliographyDiagnostics(QList<FileDiagnostics> &result,
+                                           const QList<BibliographyLogParser::Diagnostic> &diagnostics,
+                                           const std::shared_ptr<QSFile> &root,
+                                           const QString &folder, const FileLookup &lookup);
 
     ConsoleViewController *_consoleViewController; // not owned
     QList<std::shared_ptr<QSFile>> _filesWithErrors;

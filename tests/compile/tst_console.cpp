@@ -43,6 +43,8 @@ private slots:
     void init() { _fixture = std::make_unique<AppFixture>(); }
     void cleanup() { _fixture.reset(); }
     void errorInAChapterTakesYouToItsLineAndTheChainFinishesTheThesis();
+    void bibliographyProblemsGetRows_data();
+    void bibliographyProblemsGetRows();
     void enginesThatFailOrTalk_data();
     void enginesThatFailOrTalk();
     void stoppingOrClosingEndsTheEngine();
@@ -123,6 +125,59 @@ void TestConsole::errorInAChapterTakesYouToItsLineAndTheChainFinishesTheThesis()
     QVERIFY(console->errorWarningOutline()->isHidden() && !console->latexCompiler()->isCompiling());
     QTRY_COMPARE(consoleArea(document)->height(), 1);
     QVERIFY(!console->isShown() && menu()->showConsoleItem()->isVisible());
+}
+
+void TestConsole::bibliographyProblemsGetRows_data()
+{
+    QTest::addColumn<QString>("root");
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<int>("line");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("BibTeX, a comma missing") << "bibtex.tex" << "refs.bib" << 10 << "expecting";
+    QTest::newRow("a missing database") << "missing-database.tex" << "missing-database.tex" << 0
+                                        << "missing.bib not found";
+    QTest::newRow("biber, a comma missing") << "biber.tex" << "refs.bib" << 10 << "syntax error";
+}
+
+// The documents of tests/data/bibliography/documents compiled through latexmk: what
+// BibTeX, biber or latexmk said becomes a row on the database's line, or on the root
+// file; a citation they could not resolve stays the engine's warning on its line.
+// Chosen, a database's row opens the database in a window of its own at the line.
+void TestConsole::bibliographyProblemsGetRows()
+{
+    QFETCH(QString, root);
+    QFETCH(QString, file);
+    QFETCH(int, line);
+    QFETCH(QString, message);
+    _fixture->folder.copyData("bibliography/documents");
+    UserDefaults::standardUserDefaults().setObject(true, QSRunLatexmk);
+    MyDocument *document = _fixture->open(_fixture->folder.path(root));
+    QVERIFY(AppFixture::compile(document));
+    ErrorOutlineDataSource *errors = document->consoleViewController()->errorOutlineDataSource();
+    QModelIndex found, citation;
+    for (int row = 0; row < errors->rowCount(); ++row) {
+        const QModelIndex fileRow = errors->index(row, 0);
+        for (int child = 0; child < errors->rowCount(fileRow); ++child) {
+            const QModelIndex index = errors->index(child, 0, fileRow);
+            const ErrorWarningNode *node = errors->diagnosticForIndex(index).get();
+            if (fileRow.data().toString() == file && node->msg.contains(message)
+                && node->lineNumber == line)
+                found = index;
+            if (fileRow.data().toString() == root && node->msg.contains("nokey")
+                && node->msg.contains("undefined"))
+                citation = index;
+        }
+    }
+    QVERIFY2(found.isValid() && citation.isValid(), qPrintable(logger(document)));
+    QCOMPARE(errors->diagnosticForIndex(citation)->lineNumber, root == "biber.tex" ? 5 : 3);
+
+    document->consoleViewController()->errorWarningOutline()->selectionModel()->select(
+        found, QItemSelectionModel::ClearAndSelect);
+    auto *shown = qobject_cast<MyDocument *>(DocumentController::sharedDocumentController()->currentDocument());
+    QVERIFY(shown);
+    QCOMPARE(shown->fileOpened()->name(), file);
+    if (line > 0)
+        QCOMPARE(shown->textView()->textCursor().blockNumber(), line - 1);
 }
 
 void TestConsole::enginesThatFailOrTalk_data()

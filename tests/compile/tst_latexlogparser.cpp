@@ -38,6 +38,8 @@ private slots:
     void logsGiveTheExpectedDiagnostics();
     void resultReachesTheFilesOnTheUiThread();
     void closingWordsSayWhetherToRerun();
+    void bibliographyProgramsGiveTheirRows_data();
+    void bibliographyProgramsGiveTheirRows();
 };
 
 // Logs that pdflatex (and lualatex) wrote for the documents of tests/data/compile,
@@ -151,6 +153,30 @@ void TestLatexLogParser::closingWordsSayWhetherToRerun()
     };
     for (const auto &[log, rerun] : logs)
         QVERIFY2(LatexLogParser::rerunNeeded(log) == rerun, log.constData());
+}
+
+// What BibTeX and biber wrote in their .blg files, and latexmk printed, on real
+// runs (tests/data/bibliography), each with the rows it should give beside it.
+void TestLatexLogParser::bibliographyProgramsGiveTheirRows_data()
+{
+    QTest::addColumn<QString>("output");
+    for (const QString &name :
+         QDir(dataPath("bibliography")).entryList({"*.blg", "*.out"}, QDir::Files))
+        QTest::newRow(qPrintable(name)) << dataPath("bibliography/" + name);
+}
+
+void TestLatexLogParser::bibliographyProgramsGiveTheirRows()
+{
+    QFETCH(QString, output);
+    const QString text = QString::fromUtf8(TestFolder::read(output));
+    const auto diagnostics = output.endsWith(".blg")
+                                 ? BibliographyLogParser::parseBlg(text)
+                                 : BibliographyLogParser::parseLatexmkOutput(text);
+    QStringList rows;
+    for (const BibliographyLogParser::Diagnostic &each : diagnostics)
+        rows << QStringList{each.file, QString::number(each.lineNumber), each.type, each.message}
+                    .join(u'\t');
+    QCOMPARE(rows, TestFolder::lines(output.chopped(4) + ".tsv"));
 }
 
 QUILLSET_TEST_GUILESS_MAIN(TestLatexLogParser)
