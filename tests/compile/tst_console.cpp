@@ -1,5 +1,6 @@
 #include "app/AppFixture.h"
 #include "compile/ErrorOutlineDataSource.h"
+#include "pdf/QSPDFViewController.h"
 #include "compile/LatexCompiler.h"
 #include "compile/StatusSplitViewDelegate.h"
 #include "model/ErrorWarningNode.h"
@@ -7,6 +8,7 @@
 
 #include <QAbstractItemModelTester>
 #include <QFileDialog>
+#include <QPdfDocument>
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QSplitter>
@@ -45,6 +47,8 @@ private slots:
     void errorInAChapterTakesYouToItsLineAndTheChainFinishesTheThesis();
     void bibliographyProblemsGetRows_data();
     void bibliographyProblemsGetRows();
+    void unicodeEnginesShowTheErrorThenThePdf_data();
+    void unicodeEnginesShowTheErrorThenThePdf();
     void enginesThatFailOrTalk_data();
     void enginesThatFailOrTalk();
     void stoppingOrClosingEndsTheEngine();
@@ -178,6 +182,38 @@ void TestConsole::bibliographyProblemsGetRows()
     QCOMPARE(shown->fileOpened()->name(), file);
     if (line > 0)
         QCOMPARE(shown->textView()->textCursor().blockNumber(), line - 1);
+}
+
+void TestConsole::unicodeEnginesShowTheErrorThenThePdf_data()
+{
+    QTest::addColumn<QString>("engine");
+    QTest::newRow("xelatex") << "xelatex";
+    QTest::newRow("lualatex") << "lualatex";
+}
+
+// A UTF-8 document set in an OpenType font through fontspec, with an error on line 5.
+void TestConsole::unicodeEnginesShowTheErrorThenThePdf()
+{
+    QFETCH(QString, engine);
+    MyDocument *document = openWithEngine(
+        engine, "/usr/bin/",
+        "\\documentclass{article}\n\\usepackage{fontspec}\n\\begin{document}\n"
+        "Grüße aus Århus, Œuvres complètes.\n\\undefinedcommand\n\\end{document}\n");
+    QVERIFY(AppFixture::compile(document));
+    ErrorOutlineDataSource *errors = document->consoleViewController()->errorOutlineDataSource();
+    QCOMPARE(errors->rowCount(), 1);
+    const QModelIndex error = errors->index(0, 0, errors->index(0, 0));
+    QCOMPARE(error.data().toString(), " Undefined control sequence.(on line: 5)");
+
+    document->selectRange(QSRange{0, 0}, document->fileOpened());
+    AppFixture::placeCaretAt(document->textView(), "\\undefinedcommand");
+    QTextCursor line = document->textView()->textCursor();
+    line.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
+    line.removeSelectedText();
+    AppFixture::settle();
+    QVERIFY(AppFixture::compile(document));
+    QCOMPARE(errors->rowCount(), 0);
+    QCOMPARE(document->pdfViewController()->pdfDocument()->pageCount(), 1);
 }
 
 void TestConsole::enginesThatFailOrTalk_data()
