@@ -6,6 +6,7 @@
 #include "app/MainMenuController.h"
 #include "app/OutlineViewDataSource.h"
 #include "app/SaveChangesController.h"
+#include "compile/CompileProgress.h"
 #include "compile/ConsoleViewController.h"
 #include "compile/LatexCompiler.h"
 #include "compile/StatusSplitViewDelegate.h"
@@ -34,7 +35,9 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFileSystemWatcher>
+#include <QLabel>
 #include <QMainWindow>
+#include <QStatusBar>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPdfDocument>
@@ -582,6 +585,10 @@ void MyDocument::previousFindResult()
 void MyDocument::connectPanes()
 {
     ConsoleViewController *console = _consoleViewController;
+    _compileState = new QLabel(_curWindow->statusBar());
+    _curWindow->statusBar()->addPermanentWidget(_compileState);
+    connect(console->compileProgress(), &CompileProgress::textChanged, _compileState,
+            &QLabel::setText);
     connect(console, &ConsoleViewController::compileSucceeded, this, &MyDocument::reloadPDF);
     connect(console, &ConsoleViewController::diagnosticChosen, this, &MyDocument::showLineOfFile);
     connect(console, &ConsoleViewController::shownChanged, this, [](bool shown) {

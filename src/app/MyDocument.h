@@ -13,6 +13,7 @@ class OutlineViewDataSource;
 class QSPDFViewController;
 class QAbstractItemModel;
 class DocumentFilesWatcher;
+class QLabel;
 class QMainWindow;
 class QSFile;
 class QSSectionNode;
@@ -82,6 +83,8 @@ public:
         return _findAndReplaceCustomViewController;
     }
     QSplitter *splitViewBetweenOutlineAndText() const;
+    // The status bar's word on the compile: running and for how long, or how it ended.
+    QLabel *compileStateLabel() const { return _compileState; }
 
     // Window actions.
     void compileDocument();
@@ -125,6 +128,7 @@ private:
 
     std::unique_ptr<Ui::MyDocument> _ui;
     QMainWindow *_curWindow = nullptr;
+    QLabel *_compileState = nullptr; // in the window's status bar
     std::shared_ptr<QSFile> _fileOpened;
     QString _curPath;
     bool _isDocumentEdited = false;

@@ -1,5 +1,6 @@
 #include "compile/ConsoleViewController.h"
 
+#include "compile/CompileProgress.h"
 #include "compile/EngineCommand.h"
 #include "compile/ErrorOutlineDataSource.h"
 #include "compile/LatexCompiler.h"
@@ -42,6 +43,7 @@ ConsoleViewController::ConsoleViewController(QObject *parent)
     , _latexCompiler(std::make_unique<LatexCompiler>(this))
     , _errorOutlineDataSource(new ErrorOutlineDataSource(_latexLogFileParser, this))
     , _animation(new QVariantAnimation(this))
+    , _compileProgress(new CompileProgress(this))
 {
     _ui->setupUi(_view);
     _ui->o_textLogger->setMaximumBlockCount(loggerLineLimit);
@@ -103,11 +105,26 @@ void ConsoleViewController::compileFile(const std::shared_ptr<QSFile> &file, boo
     if (QFileInfo::exists(command.program)) {
         if (area)
             area->setStatusToTransforming();
+        _compileProgress->started();
         _latexCompiler->compileFile(file, command);
         return;
     }
     // Queued after the clearing above, so the message stays.
     addStringToOutputLogger(command.notFoundMessage());
+    _compileProgress->failed(command.notFoundMessage().section(QStringLiteral(" - "), 0, 0));
+}
+
+void ConsoleViewController::compileEndedWithoutLog(bool stopped, const QString &why)
+{
+    QMetaObject::invokeMethod(
+        this,
+        [this, stopped, why] {
+            if (stopped)
+                _compileProgress->stopped();
+            else
+                _compileProgress->failed(why);
+        },
+        Qt::QueuedConnection);
 }
 
 void ConsoleViewController::parseLog(const QUrl &log, bool engineSucceeded,
@@ -204,6 +221,7 @@ void ConsoleViewController::flushOutput()
     QTextCursor end(logger->document());
     end.movePosition(QTextCursor::End);
     end.insertText(text);
+    _compileProgress->outputArrived(text);
     if (following)
         scroll->setValue(scroll->maximum());
 }
@@ -229,6 +247,11 @@ void ConsoleViewController::updateErrorWarningOutline(bool engineSucceeded)
         // missing package, an error in a class file): its own words stay in view.
         showMessage(tr("The compile failed. The engine's output above says why."));
     }
+    int errors = 0, warnings = 0;
+    for (const std::shared_ptr<QSFile> &file : _latexLogFileParser->filesWithErrors())
+        for (const std::shared_ptr<ErrorWarningNode> &diagnostic : file->compileErrorsAndWarnings())
+            ++(diagnostic->type == QStringLiteral("error") ? errors : warnings);
+    _compileProgress->finished(engineSucceeded, errors, warnings);
     // latexmk reruns by itself; a lone engine's run is left for the user to repeat.
     const LatexLogParser::Rerun rerun = _latexLogFileParser->lastRerunNeeded();
     if (engineSucceeded && !_lastCompileThroughLatexmk && rerun != LatexLogParser::Rerun::NotNeeded) {

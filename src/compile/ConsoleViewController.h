@@ -8,6 +8,7 @@
 #include <optional>
 #include <mutex>
 
+class CompileProgress;
 class ErrorOutlineDataSource;
 class LatexCompiler;
 class LatexLogParser;
@@ -47,6 +48,7 @@ public:
     LatexCompiler *latexCompiler() const { return _latexCompiler.get(); }
     LatexLogParser *logParser() const { return _latexLogFileParser; }
     ErrorOutlineDataSource *errorOutlineDataSource() const { return _errorOutlineDataSource; }
+    CompileProgress *compileProgress() const { return _compileProgress; }
 
     // Ends a running compile; for a window that closes, before its views go.
     void stopCompilingAndWait();
@@ -56,6 +58,9 @@ public:
     // Compile worker: the engine has ended; latexmk's output when it ran the engine.
     void parseLog(const QUrl &log, bool engineSucceeded,
                   const std::optional<QString> &latexmkOutput = std::nullopt);
+    // Compile worker: the compile ended without a log to read (stopped, or the
+    // engine could not be started).
+    void compileEndedWithoutLog(bool stopped, const QString &why = {});
     // Any thread; every piece reaches the logger, in the order given.
     void addStringToOutputLogger(const QString &text);
     void clearOutputLogger();
@@ -98,6 +103,7 @@ private:
     bool _clearPending = false;
     bool _flushQueued = false;
     QVariantAnimation *_animation;
+    CompileProgress *_compileProgress; // a child
     int _height = 1;
     bool _lastCompileThroughLatexmk = false;
 };

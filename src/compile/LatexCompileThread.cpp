@@ -40,6 +40,7 @@ void LatexCompileThread::run()
     ConsoleViewController *console = _compiler->consoleViewController();
     if (_compiler->stopRequested()) {
         _compiler->setIsCompiling(false);
+        console->compileEndedWithoutLog(true);
         return;
     }
 
@@ -114,6 +115,7 @@ void LatexCompileThread::run()
         // What the stopped engine left of its log is not the compile's result.
         console->addStringToOutputLogger(u'\n' + QObject::tr("Compile stopped.") + u'\n');
         _compiler->setIsCompiling(false);
+        console->compileEndedWithoutLog(true);
         return;
     }
     if (engine.exitStatus() == QProcess::CrashExit)

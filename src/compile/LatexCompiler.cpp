@@ -72,4 +72,5 @@ void LatexCompiler::failedToStart(const QString &reason)
     _isCompiling = false;
     _consoleViewController->addStringToOutputLogger(
         tr("The TeX engine could not be started: %1").arg(reason) + u'\n');
+    _consoleViewController->compileEndedWithoutLog(false, tr("the TeX engine could not be started"));
 }

@@ -8,9 +8,11 @@
 
 #include <QAbstractItemModelTester>
 #include <QFileDialog>
+#include <QLabel>
 #include <QPdfDocument>
 #include <QPlainTextEdit>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSplitter>
 #include <QTextBlock>
 #include <QTimer>
@@ -90,10 +92,16 @@ void TestConsole::errorInAChapterTakesYouToItsLineAndTheChainFinishesTheThesis()
     QSignalSpy updated(console, &ConsoleViewController::errorWarningOutlineUpdated);
     menu()->compileItem()->trigger();
     QVERIFY(console->isShown() && menu()->hideConsoleItem()->isVisible());
+    QVERIFY(document->compileStateLabel()->text().startsWith("Compiling… 0."));
     QVERIFY(updated.wait(120000));
+    QVERIFY2(QRegularExpression("^Failed in \\d+\\.\\d s: 2 errors, 1 warning$")
+                 .match(document->compileStateLabel()->text())
+                 .hasMatch(),
+             qPrintable(document->compileStateLabel()->text()));
     QVERIFY(console->errorWarningOutline()->isVisible() && console->textLoggerView()->isHidden());
     QTRY_COMPARE(consoleArea(document)->height(), ConsoleViewController::openHeight);
-    // The first pass stops at the error; the citation before it is not known yet.
+    // The first pass stops at the error (a row, with the engine's fatal end); the
+    // citation before it is not known yet.
     QCOMPARE(errors->rowCount(), 2);
     QCOMPARE(errors->index(0, 0).data().toString(), "introduction.tex");
     const QModelIndex fileRow = errors->index(1, 0);
@@ -127,6 +135,7 @@ void TestConsole::errorInAChapterTakesYouToItsLineAndTheChainFinishesTheThesis()
     QVERIFY(pdf.contains("a day [3]") && !pdf.contains("[?]"));
     QVERIFY(!TestFolder::read(methods).contains("undefinedpools"));
     QVERIFY(console->errorWarningOutline()->isHidden() && !console->latexCompiler()->isCompiling());
+    QVERIFY(document->compileStateLabel()->text().endsWith("s: 0 errors, 0 warnings"));
     QTRY_COMPARE(consoleArea(document)->height(), 1);
     QVERIFY(!console->isShown() && menu()->showConsoleItem()->isVisible());
 }
@@ -285,8 +294,13 @@ void TestConsole::stoppingOrClosingEndsTheEngine()
     };
     menu()->compileWithBibliographyItem()->trigger();
     QTRY_VERIFY(logger(document).count(QStringLiteral("tick")) > 3);
+    // latexmk's output names the pass it is on.
+    console->addStringToOutputLogger("Latexmk: applying rule 'bibtex main'...\n"
+                                     "Run number 2 of rule 'pdflatex'\n");
+    QTRY_VERIFY(document->compileStateLabel()->text().endsWith("s (pdflatex, run 2)"));
     menu()->stopCompilingItem()->trigger();
     QTRY_VERIFY(!console->latexCompiler()->isCompiling());
+    QTRY_VERIFY(document->compileStateLabel()->text().startsWith("Stopped after "));
     QTRY_VERIFY(logger(document).endsWith("Compile stopped.\n"));
     QVERIFY(console->isShown());
     QTRY_VERIFY(!running(0));

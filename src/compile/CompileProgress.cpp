@@ -1,0 +1,74 @@
+#include "compile/CompileProgress.h"
+
+#include <QRegularExpression>
+
+CompileProgress::CompileProgress(QObject *parent)
+    : QObject(parent)
+{
+    _timer.setInterval(100);
+    connect(&_timer, &QTimer::timeout, this, &CompileProgress::tick);
+}
+
+void CompileProgress::started()
+{
+    _clock.start();
+    _pass.clear();
+    _timer.start();
+    tick();
+}
+
+void CompileProgress::outputArrived(QStringView output)
+{
+    if (!isRunning())
+        return;
+    // "Run number 2 of rule 'pdflatex'", "Run number 1 of rule 'bibtex thesis'".
+    static const QRegularExpression run(QStringLiteral("Run number (\\d+) of rule '([^']+)'"));
+    QRegularExpressionMatchIterator runs = run.globalMatch(output.toString());
+    while (runs.hasNext()) {
+        const QRegularExpressionMatch match = runs.next();
+        _pass = match.captured(1) == u"1"
+                    ? match.captured(2)
+                    : tr("%1, run %2").arg(match.captured(2), match.captured(1));
+    }
+}
+
+void CompileProgress::tick()
+{
+    setText(_pass.isEmpty() ? tr("Compiling… %1 s").arg(seconds())
+                            : tr("Compiling… %1 s (%2)").arg(seconds(), _pass));
+}
+
+void CompileProgress::finished(bool succeeded, int errors, int warnings)
+{
+    _timer.stop();
+    const QString counts = (errors == 1 ? tr("1 error") : tr("%1 errors").arg(errors))
+                           + QStringLiteral(", ")
+                           + (warnings == 1 ? tr("1 warning") : tr("%1 warnings").arg(warnings));
+    setText(succeeded ? tr("Done in %1 s: %2").arg(seconds(), counts)
+                      : tr("Failed in %1 s: %2").arg(seconds(), counts));
+}
+
+void CompileProgress::stopped()
+{
+    _timer.stop();
+    setText(tr("Stopped after %1 s").arg(seconds()));
+}
+
+void CompileProgress::failed(const QString &why)
+{
+    _timer.stop();
+    setText(tr("Failed: %1").arg(why));
+}
+
+void CompileProgress::setText(const QString &text)
+{
+    if (text == _text)
+        return;
+    _text = text;
+    emit textChanged(text);
+}
+
+QString CompileProgress::seconds() const
+{
+    return QString::number(double(_clock.elapsed()) / 1000.0, 'f', 1);
+}
