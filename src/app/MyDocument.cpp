@@ -590,6 +590,13 @@ void MyDocument::connectPanes()
     connect(console->compileProgress(), &CompileProgress::textChanged, _compileState,
             &QLabel::setText);
     connect(console, &ConsoleViewController::compileSucceeded, this, &MyDocument::reloadPDF);
+    // The gutter marks the diagnostics of the file shown.
+    const auto markDiagnostics = [this] {
+        if (const std::shared_ptr<QSFile> shown = _textStorageDelegate->selectedFile())
+            _ui->textView->setDiagnostics(shown->compileErrorsAndWarnings());
+    };
+    connect(console, &ConsoleViewController::errorWarningOutlineUpdated, this, markDiagnostics);
+    connect(_textStorageDelegate, &TextStorageDelegate::textViewReloaded, this, markDiagnostics);
     connect(console, &ConsoleViewController::diagnosticChosen, this, &MyDocument::showLineOfFile);
     connect(console, &ConsoleViewController::shownChanged, this, [](bool shown) {
         if (MainMenuController *menu = MainMenuController::sharedMainMenuController()) {

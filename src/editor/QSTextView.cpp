@@ -1,7 +1,12 @@
 #include "editor/QSTextView.h"
 
+#include "editor/LineNumberGutter.h"
 #include "editor/QSSyntaxHighlighter.h"
+#include "model/ErrorWarningNode.h"
 #include "platform/Theme.h"
+
+#include <QIcon>
+#include <QStyle>
 
 #include <QKeyEvent>
 #include <QPainter>
@@ -17,6 +22,7 @@ constexpr int findIndicatorMilliseconds = 600;
 QSTextView::QSTextView(QWidget *parent)
     : QPlainTextEdit(parent)
     , _findIndicatorTimer(new QTimer(this))
+    , _gutter(new LineNumberGutter(this))
 {
     // The theme's page whatever the desktop's, so that the colouring stays readable.
     QPalette page = palette();
@@ -35,6 +41,16 @@ QSTextView::QSTextView(QWidget *parent)
     });
     connect(this, &QPlainTextEdit::cursorPositionChanged, this,
             &QSTextView::updateInsertionPointState);
+    connect(this, &QPlainTextEdit::blockCountChanged, this, &QSTextView::layOutGutter);
+    connect(this, &QPlainTextEdit::updateRequest, this, [this](const QRect &rect, int dy) {
+        if (dy)
+            _gutter->scroll(0, dy);
+        else
+            _gutter->update(0, rect.y(), _gutter->width(), rect.height());
+    });
+    connect(document(), &QTextDocument::contentsChange, this,
+            [this](int position, int removed, int) { textDidChange(position, removed); });
+    layOutGutter();
     connect(this, &QPlainTextEdit::selectionChanged, this, &QSTextView::updateInsertionPointState);
     drawLineHighlighter();
 }
@@ -120,7 +136,101 @@ bool QSTextView::event(QEvent *event)
 void QSTextView::resizeEvent(QResizeEvent *event)
 {
     QPlainTextEdit::resizeEvent(event);
+    layOutGutter();
     drawLineHighlighter();
+}
+
+int QSTextView::gutterWidth() const
+{
+    const int digits = QString::number(qMax(1, blockCount())).size();
+    const int icon = fontMetrics().height();
+    return 8 + fontMetrics().horizontalAdvance(u'9') * qMax(2, digits) + icon;
+}
+
+void QSTextView::layOutGutter()
+{
+    const int width = gutterWidth();
+    if (viewportMargins().left() != width)
+        setViewportMargins(width, 0, 0, 0);
+    const QRect area = contentsRect();
+    _gutter->setGeometry(area.left(), area.top(), width, area.height());
+}
+
+void QSTextView::setDiagnostics(const QList<std::shared_ptr<ErrorWarningNode>> &diagnostics)
+{
+    _markers.clear();
+    for (const std::shared_ptr<ErrorWarningNode> &diagnostic : diagnostics) {
+        const QTextBlock line = document()->findBlockByNumber(diagnostic->lineNumber - 1);
+        if (diagnostic->lineNumber > 0 && line.isValid())
+            _markers.append({QTextCursor(line), diagnostic});
+    }
+    _gutter->update();
+}
+
+QMap<int, bool> QSTextView::markedLines() const
+{
+    QMap<int, bool> lines;
+    for (const Marker &marker : _markers) {
+        if (const auto diagnostic = marker.diagnostic.lock())
+            lines[marker.at.blockNumber() + 1] |= diagnostic->type == QStringLiteral("error");
+    }
+    return lines;
+}
+
+void QSTextView::textDidChange(int position, int removed)
+{
+    const bool wholeText = position == 0 && removed >= _characterCount - 1 && removed > 0;
+    _characterCount = document()->characterCount();
+    if (_markers.isEmpty())
+        return;
+    if (wholeText) {
+        _markers.clear();
+    } else {
+        for (const Marker &marker : std::as_const(_markers)) {
+            if (const auto diagnostic = marker.diagnostic.lock())
+                diagnostic->lineNumber = marker.at.blockNumber() + 1;
+        }
+    }
+    _gutter->update();
+}
+
+void QSTextView::paintGutter(QWidget *gutter, const QRect &rect)
+{
+    QPainter painter(gutter);
+    painter.fillRect(rect, Theme::current().gutter);
+    painter.setPen(Theme::current().gutterText);
+    const QMap<int, bool> marked = markedLines();
+    const int lineHeight = fontMetrics().height();
+    const int icon = lineHeight;
+    const int numbersRight = gutter->width() - icon - 6;
+    QTextBlock block = firstVisibleBlock();
+    qreal top = blockBoundingGeometry(block).translated(contentOffset()).top();
+    while (block.isValid() && top <= rect.bottom()) {
+        const qreal height = blockBoundingRect(block).height();
+        if (block.isVisible() && top + height >= rect.top()) {
+            const int line = block.blockNumber() + 1;
+            painter.drawText(QRect(0, int(top), numbersRight, lineHeight), Qt::AlignRight,
+                             QString::number(line));
+            if (const auto mark = marked.find(line); mark != marked.end()) {
+                const QIcon symbol = style()->standardIcon(
+                    *mark ? QStyle::SP_MessageBoxCritical : QStyle::SP_MessageBoxWarning);
+                symbol.paint(&painter, QRect(numbersRight + 3, int(top), icon, icon));
+            }
+        }
+        block = block.next();
+        top += height;
+    }
+}
+
+QString QSTextView::markerMessagesAt(int y) const
+{
+    const int line = cursorForPosition(QPoint(0, y)).blockNumber();
+    QStringList messages;
+    for (const Marker &marker : _markers) {
+        if (const auto diagnostic = marker.diagnostic.lock(); diagnostic && marker.at.blockNumber() == line)
+            messages << diagnostic->msg.trimmed();
+    }
+    return messages.join(u'\n');
 }
 
 QSRange QSTextView::selectNextRangeOfString(const QString &key, qint32 position, bool lookBackwards)

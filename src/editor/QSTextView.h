@@ -2,14 +2,18 @@
 
 #include "model/QSRange.h"
 
+#include <QMap>
 #include <QPlainTextEdit>
 #include <QRectF>
+#include <memory>
 
+class ErrorWarningNode;
+class LineNumberGutter;
 class QTimer;
 
-// The editor's text view: a plain-text view that marks the line holding the
-// insertion point and carries out the find strip's find and replace steps, with
-// wrap-around. The document window's view (DropTextView) adds file drops and the
+// The editor's text view: a plain-text view with a gutter of line numbers and
+// compile markers, that marks the line holding the insertion point and carries out
+// the find strip's find and replace steps, with wrap-around. The document window's view (DropTextView) adds file drops and the
 // jump to the PDF.
 class QSTextView : public QPlainTextEdit
 {
@@ -45,6 +49,21 @@ public:
     // The range of the find indicator while it shows, else (QSNotFound, 0).
     QSRange findIndicatorRange() const { return _findIndicatorRange; }
 
+    // The errors and warnings of the last compile on the file shown, a marker each
+    // in the gutter at its line (those without a line get none). A marker keeps to
+    // its line's text through edits above it, and its diagnostic's line number
+    // follows; text replaced as a whole (another file shown) drops the markers.
+    void setDiagnostics(const QList<std::shared_ptr<ErrorWarningNode>> &diagnostics);
+    // The 1-based lines with markers, each with whether an error is among them.
+    QMap<int, bool> markedLines() const;
+
+    // The gutter, which the view lays out left of its text and paints.
+    LineNumberGutter *gutter() const { return _gutter; }
+    int gutterWidth() const;
+    void paintGutter(QWidget *gutter, const QRect &rect);
+    // The messages of the markers on the line at a height of the gutter, one a line.
+    QString markerMessagesAt(int y) const;
+
 protected:
     bool event(QEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
@@ -55,6 +74,14 @@ private:
     void updateInsertionPointState();
     void drawLineHighlighter();
     void showFindIndicator(QSRange range);
+    void textDidChange(int position, int removed);
+    void layOutGutter();
+
+    struct Marker
+    {
+        QTextCursor at; // the start of the marked line
+        std::weak_ptr<ErrorWarningNode> diagnostic;
+    };
 
     QString _searchKey;
     bool _lastSearchDirectionWasBackwards = false;
@@ -62,4 +89,7 @@ private:
     QRectF _lineHighlightRect;
     QSRange _findIndicatorRange{QSNotFound, 0};
     QTimer *_findIndicatorTimer;
+    LineNumberGutter *_gutter; // a child
+    QList<Marker> _markers;
+    int _characterCount = 1; // of the text before the latest change
 };

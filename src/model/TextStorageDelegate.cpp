@@ -90,6 +90,7 @@ void TextStorageDelegate::reloadTextView()
         _textView->ensureCursorVisible();
     }
     _isChangingVisibleNodeInTextView = false;
+    emit textViewReloaded();
 }
 
 void TextStorageDelegate::reloadTextViewIfFileWasReadAgain()

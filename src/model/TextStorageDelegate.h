@@ -47,6 +47,8 @@ signals:
     // The lines around an edit need colouring anew (the view colours the lines it
     // shows for the first time itself).
     void rangeNeedsHighlighting(QSRange range);
+    // The view holds the selected file's text anew (another file, or read again).
+    void textViewReloaded();
 
 private:
     void textStorageDidProcessEditing(int position, int charsRemoved, int charsAdded);

@@ -11,6 +11,8 @@ const Theme &Theme::current()
         .currentLine = QColor(0, 0, 0, 24),
         .findIndicator = QColor(255, 230, 0),
         .templateOutline = Qt::red,
+        .gutter = QColor(245, 245, 245),
+        .gutterText = QColor(140, 140, 140),
     };
     return light;
 }

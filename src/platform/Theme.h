@@ -18,4 +18,6 @@ public:
     QColor currentLine;     // the bar under the line of the insertion point, see-through
     QColor findIndicator;   // the flash on an occurrence the find strip found
     QColor templateOutline; // the outline the template list draws
+    QColor gutter;          // the line-number gutter's background
+    QColor gutterText;      // its line numbers
 };

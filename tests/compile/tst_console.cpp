@@ -1,5 +1,6 @@
 #include "app/AppFixture.h"
 #include "compile/ErrorOutlineDataSource.h"
+#include "editor/QSTextView.h"
 #include "pdf/QSPDFViewController.h"
 #include "compile/LatexCompiler.h"
 #include "compile/StatusSplitViewDelegate.h"
@@ -47,6 +48,7 @@ private slots:
     void init() { _fixture = std::make_unique<AppFixture>(); }
     void cleanup() { _fixture.reset(); }
     void errorInAChapterTakesYouToItsLineAndTheChainFinishesTheThesis();
+    void gutterMarksTheErrorLineAndFollowsEdits();
     void bibliographyProblemsGetRows_data();
     void bibliographyProblemsGetRows();
     void unicodeEnginesShowTheErrorThenThePdf_data();
@@ -138,6 +140,43 @@ void TestConsole::errorInAChapterTakesYouToItsLineAndTheChainFinishesTheThesis()
     QVERIFY(document->compileStateLabel()->text().endsWith("s: 0 errors, 0 warnings"));
     QTRY_COMPARE(consoleArea(document)->height(), 1);
     QVERIFY(!console->isShown() && menu()->showConsoleItem()->isVisible());
+}
+
+// An error on line 7 of a chapter: its gutter marks line 7 and no other, with the
+// message as tooltip; a line typed above takes the marker to line 8, and the tree's
+// row there when chosen; the next compile's result replaces the markers.
+void TestConsole::gutterMarksTheErrorLineAndFollowsEdits()
+{
+    _fixture->copyExample();
+    const QString methods = _fixture->folder.path("chapters/methods.tex");
+    QByteArray text = TestFolder::read(methods);
+    text.replace("Temperature was logged", "\\undefinedlogger Temperature was logged"); // line 7
+    _fixture->folder.write("chapters/methods.tex", text);
+    MyDocument *document = _fixture->open(_fixture->folder.path("thesis.tex"));
+    QSTextView *view = document->textView();
+    QVERIFY(AppFixture::compile(document));
+    QVERIFY(view->markedLines().isEmpty()); // the root file shows, without diagnostics
+    document->selectRange(QSRange{0, 0}, AppFixture::fileNamed(document, "methods.tex"));
+    QCOMPARE(view->markedLines(), (QMap<int, bool>{{7, true}}));
+    const QTextBlock line7 = view->document()->findBlockByNumber(6);
+    QVERIFY(view->markerMessagesAt(view->cursorRect(QTextCursor(line7)).center().y()).startsWith("Undefined control sequence."));
+
+    AppFixture::placeCaretAt(view, "\\section{Sampling}");
+    AppFixture::type(view, "\n");
+    AppFixture::settle();
+    QCOMPARE(view->markedLines(), (QMap<int, bool>{{8, true}}));
+    ErrorOutlineDataSource *errors = document->consoleViewController()->errorOutlineDataSource();
+    QCOMPARE(errors->index(1, 0).data().toString(), "methods.tex"); // after the introduction
+    document->consoleViewController()->errorWarningOutline()->selectionModel()->select(
+        errors->index(0, 0, errors->index(1, 0)), QItemSelectionModel::ClearAndSelect);
+    QCOMPARE(view->textCursor().blockNumber() + 1, 8);
+
+    QTextCursor mend = view->document()->find("\\undefinedlogger ");
+    mend.removeSelectedText();
+    AppFixture::settle();
+    QVERIFY(AppFixture::compile(document));
+    // Left: the warning of the line's citation, undefined without BibTeX.
+    QCOMPARE(view->markedLines(), (QMap<int, bool>{{8, false}}));
 }
 
 void TestConsole::bibliographyProblemsGetRows_data()
