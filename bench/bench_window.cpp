@@ -23,6 +23,7 @@
 #include <QTextBlock>
 #include <QWindow>
 #include <algorithm>
+#include <chrono>
 #include <benchmark/benchmark.h>
 #include <malloc.h>
 
@@ -294,8 +295,86 @@ void BM_EngineLatency(benchmark::State &state)
                                                    QSSelectedEngineExec);
 }
 
+// The wall clock as `date +%s%N` reads it.
+qint64 nanosecondsSinceEpoch()
+{
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
+// The editor's own time around a compile with the real pdflatex, which a wrapper in
+// the defaults' folder times: from F5 to the engine's start, and from the engine's
+// end to the tree filled and the PDF shown; beside them, the engine's own run.
+void compileOverhead(benchmark::State &state, const QString &root)
+{
+    QTemporaryDir folder;
+    QFile engine(folder.filePath(QStringLiteral("pdflatex")));
+    const QString stamps = folder.filePath(QStringLiteral("stamps"));
+    if (!engine.open(QIODevice::WriteOnly)
+        || !engine.write("#!/bin/sh\ndate +%s%N > '" + stamps.toUtf8()
+                         + "'\n/usr/bin/pdflatex \"$@\"\nrc=$?\ndate +%s%N >> '" + stamps.toUtf8()
+                         + "'\nexit $rc\n")
+        || !engine.setPermissions(engine.permissions() | QFileDevice::ExeOwner)) {
+        state.SkipWithError("cannot write the engine");
+        return;
+    }
+    engine.close();
+    UserDefaults &defaults = UserDefaults::standardUserDefaults();
+    defaults.setObject(folder.path() + u'/', QSTexEngineDirectoryPath);
+    Editor editor(root);
+    ConsoleViewController *console = editor.document->consoleViewController();
+    for (auto _ : state) {
+        bool done = false;
+        const auto connection = QObject::connect(
+            console, &ConsoleViewController::errorWarningOutlineUpdated, [&done] { done = true; });
+        const qint64 pressed = nanosecondsSinceEpoch();
+        QElapsedTimer timer;
+        timer.start();
+        editor.document->compileDocument();
+        while (!done && timer.elapsed() < 1800000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+        const qint64 shown = nanosecondsSinceEpoch();
+        QObject::disconnect(connection);
+        QFile times(stamps);
+        const QList<QByteArray> lines =
+            times.open(QIODevice::ReadOnly) ? times.readAll().split('\n') : QList<QByteArray>();
+        if (!done || lines.size() < 2) {
+            state.SkipWithError("the compile did not end");
+            break;
+        }
+        const qint64 started = lines[0].toLongLong(), ended = lines[1].toLongLong();
+        const double overhead = double(started - pressed + shown - ended) / 1e6;
+        state.SetIterationTime(overhead / 1e3);
+        state.counters["start_ms"] = double(started - pressed) / 1e6;
+        state.counters["shown_ms"] = double(shown - ended) / 1e6;
+        state.counters["overhead_ms"] = overhead;
+        state.counters["engine_ms"] = double(ended - started) / 1e6;
+    }
+    defaults.setObject(QStringLiteral("/usr/bin/"), QSTexEngineDirectoryPath);
+}
+
+void BM_CompileOverheadThesis(benchmark::State &state)
+{
+    QTemporaryDir copy;
+    const QDir example(QStringLiteral(QUILLSET_SOURCE_DIR "/examples/thesis"));
+    QDir().mkpath(copy.filePath(QStringLiteral("chapters")));
+    for (const char *name : {"thesis.tex", "appendix.tex", "references.bib",
+                                "chapters/introduction.tex", "chapters/methods.tex",
+                                "chapters/results.tex"})
+        QFile::copy(example.filePath(QString::fromUtf8(name)), copy.filePath(QString::fromUtf8(name)));
+    compileOverhead(state, copy.filePath(QStringLiteral("thesis.tex")));
+}
+
+void BM_CompileOverheadBook(benchmark::State &state)
+{
+    compileOverhead(state, Corpus::bookRootPath());
+}
+
 } // namespace
 
+BENCHMARK(BM_CompileOverheadThesis)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3);
+BENCHMARK(BM_CompileOverheadBook)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1);
 BENCHMARK(BM_EngineLatency)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1);
 BENCHMARK(BM_EngineFlood)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1);
 BENCHMARK(BM_HugeFileInWindow)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1);

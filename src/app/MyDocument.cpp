@@ -472,8 +472,10 @@ void MyDocument::compileDocumentWithBibliography()
 
 void MyDocument::compile(bool withBibliography)
 {
-    // A new document is saved first, where the user says, then compiled.
-    if (!_fileOpened || !saveDocument() || _fileOpened->isUntitled())
+    // A new document is saved first, where the user says, then compiled; a document
+    // without unsaved edits is compiled as it is on disk, without writing it again.
+    if (!_fileOpened || ((_fileOpened->isUntitled() || isDocumentEdited()) && !saveDocument())
+        || _fileOpened->isUntitled())
         return;
     _consoleViewController->compileFile(_fileOpened, withBibliography);
 }
