@@ -73,18 +73,24 @@ private:
         return _fixture->open(folder.write("main.tex", text));
     }
 
+    // The example thesis with a command put before a text of its methods chapter.
+    MyDocument *openThesisWithError(const QByteArray &before, const QByteArray &command)
+    {
+        _fixture->copyExample();
+        const QString methods = _fixture->folder.path("chapters/methods.tex");
+        _fixture->folder.write("chapters/methods.tex",
+                               TestFolder::read(methods).replace(before, command + before));
+        return _fixture->open(_fixture->folder.path("thesis.tex"));
+    }
+
     std::unique_ptr<AppFixture> _fixture;
 };
 
 void TestConsole::errorInAChapterTakesYouToItsLineAndTheChainFinishesTheThesis()
 {
-    _fixture->copyExample();
-    const QString methods = _fixture->folder.path("chapters/methods.tex");
-    QByteArray text = TestFolder::read(methods);
-    text.replace("Twelve pools", "\\undefinedpools Twelve pools"); // line 4
-    _fixture->folder.write("chapters/methods.tex", text);
     UserDefaults::standardUserDefaults().setObject(true, QSRunLatexmk);
-    MyDocument *document = _fixture->open(_fixture->folder.path("thesis.tex"));
+    MyDocument *document = openThesisWithError("Twelve pools", "\\undefinedpools "); // line 4
+    const QString methods = _fixture->folder.path("chapters/methods.tex");
     ConsoleViewController *console = document->consoleViewController();
     ErrorOutlineDataSource *errors = console->errorOutlineDataSource();
     QAbstractItemModelTester tester(errors);
@@ -147,12 +153,7 @@ void TestConsole::errorInAChapterTakesYouToItsLineAndTheChainFinishesTheThesis()
 // row there when chosen; the next compile's result replaces the markers.
 void TestConsole::gutterMarksTheErrorLineAndFollowsEdits()
 {
-    _fixture->copyExample();
-    const QString methods = _fixture->folder.path("chapters/methods.tex");
-    QByteArray text = TestFolder::read(methods);
-    text.replace("Temperature was logged", "\\undefinedlogger Temperature was logged"); // line 7
-    _fixture->folder.write("chapters/methods.tex", text);
-    MyDocument *document = _fixture->open(_fixture->folder.path("thesis.tex"));
+    MyDocument *document = openThesisWithError("Temperature was logged", "\\undefinedlogger ");
     QSTextView *view = document->textView();
     QVERIFY(AppFixture::compile(document));
     QVERIFY(view->markedLines().isEmpty()); // the root file shows, without diagnostics
