@@ -70,6 +70,10 @@ MainMenuController::MainMenuController(QObject *parent)
     _undoItem = action(tr("&Undo"), QKeySequence::Undo, &MyDocument::undo);
     _redoItem = action(tr("&Redo"), QKeySequence::Redo, &MyDocument::redo);
     _compileItem = action(tr("&Compile"), QKeySequence(Qt::Key_F5), &MyDocument::compileDocument);
+    _goToLineItem = action(tr("&Go to Line..."), QKeySequence(Qt::CTRL | Qt::Key_L),
+                           &MyDocument::goToLine);
+    _toggleCommentItem = action(tr("Comment or Uncomment &Lines"),
+                                QKeySequence(Qt::CTRL | Qt::Key_Slash), &MyDocument::toggleComment);
     _compileWithBibliographyItem =
         action(tr("Compile with &Bibliography"), QKeySequence(Qt::CTRL | Qt::Key_F5),
                &MyDocument::compileDocumentWithBibliography);
@@ -131,6 +135,8 @@ void MainMenuController::populateMenuBar(QMenuBar *menuBar) const
 
     QMenu *edit = menuBar->addMenu(tr("&Edit"));
     edit->addActions({_undoItem, _redoItem});
+    edit->addSeparator();
+    edit->addActions({_toggleCommentItem, _goToLineItem});
     edit->addSeparator();
     edit->addActions({_showFindAndReplacePanelItem, _hideFindAndReplacePanelItem,
                       _nextFindResultItem, _previousFindResultItem});

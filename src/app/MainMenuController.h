@@ -34,6 +34,8 @@ public:
     QAction *compileItem() const { return _compileItem; }
     QAction *stopCompilingItem() const { return _stopCompilingItem; }
     QAction *compileWithBibliographyItem() const { return _compileWithBibliographyItem; }
+    QAction *goToLineItem() const { return _goToLineItem; }
+    QAction *toggleCommentItem() const { return _toggleCommentItem; }
 
 private:
     QAction *action(const QString &text, const QKeySequence &shortcut,
@@ -51,6 +53,8 @@ private:
     QAction *_compileItem;
     QAction *_stopCompilingItem;
     QAction *_compileWithBibliographyItem;
+    QAction *_goToLineItem;
+    QAction *_toggleCommentItem;
     QAction *_printStateItem;
     QAction *_showFindAndReplacePanelItem;
     QAction *_hideFindAndReplacePanelItem;

@@ -26,6 +26,7 @@
 #include "pdf/SyncResolver.h"
 #include "platform/Assertions.h"
 #include "platform/DocumentController.h"
+#include "platform/TextEncoding.h"
 #include "platform/UserDefaults.h"
 #include "ui_MyDocument.h"
 
@@ -35,6 +36,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFileSystemWatcher>
+#include <QInputDialog>
 #include <QLabel>
 #include <QMainWindow>
 #include <QStatusBar>
@@ -52,6 +54,7 @@
 #include <QToolBar>
 #include <QTreeView>
 #include <QVBoxLayout>
+#include <limits>
 
 MyDocument::MyDocument(QObject *parent)
     : QSDocument(parent)
@@ -587,8 +590,22 @@ void MyDocument::previousFindResult()
 void MyDocument::connectPanes()
 {
     ConsoleViewController *console = _consoleViewController;
-    _compileState = new QLabel(_curWindow->statusBar());
-    _curWindow->statusBar()->addPermanentWidget(_compileState);
+    QStatusBar *status = _curWindow->statusBar();
+    _caretPosition = new QLabel(status);
+    _encoding = new QLabel(status);
+    _compileState = new QLabel(status);
+    for (QLabel *label : {_caretPosition, _encoding, _compileState})
+        status->addPermanentWidget(label);
+    const auto showCaretAndEncoding = [this] {
+        const QTextCursor caret = _ui->textView->textCursor();
+        _caretPosition->setText(tr("Line %1, Column %2")
+                                    .arg(caret.blockNumber() + 1)
+                                    .arg(caret.positionInBlock() + 1));
+        _encoding->setText(TextEncoding::label(
+            UserDefaults::standardUserDefaults().integerForKey(QSFileEncoding)));
+    };
+    connect(_ui->textView, &QPlainTextEdit::cursorPositionChanged, this, showCaretAndEncoding);
+    showCaretAndEncoding();
     connect(console->compileProgress(), &CompileProgress::textChanged, _compileState,
             &QLabel::setText);
     connect(console, &ConsoleViewController::compileSucceeded, this, &MyDocument::reloadPDF);
@@ -670,6 +687,23 @@ void MyDocument::printState()
 {
     if (_fileOpened)
         _fileOpened->printStructure();
+}
+
+void MyDocument::goToLine()
+{
+    QSTextView *text = _ui->textView;
+    bool chosen = false;
+    const int line = QInputDialog::getInt(_curWindow, tr("Go to Line"),
+                                          tr("Line (1 to %1):").arg(text->blockCount()),
+                                          text->textCursor().blockNumber() + 1, 1,
+                                          std::numeric_limits<int>::max(), 1, &chosen);
+    if (chosen)
+        text->goToLine(line);
+}
+
+void MyDocument::toggleComment()
+{
+    _ui->textView->toggleCommentOnSelectedLines();
 }
 
 void MyDocument::undo()

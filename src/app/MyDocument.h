@@ -85,6 +85,10 @@ public:
     QSplitter *splitViewBetweenOutlineAndText() const;
     // The status bar's word on the compile: running and for how long, or how it ended.
     QLabel *compileStateLabel() const { return _compileState; }
+    // The status bar's line and column of the caret in the shown file, and the
+    // encoding the files are read and written in.
+    QLabel *caretPositionLabel() const { return _caretPosition; }
+    QLabel *encodingLabel() const { return _encoding; }
 
     // Window actions.
     void compileDocument();
@@ -105,6 +109,9 @@ public:
     void printState();
     void undo();
     void redo();
+    // Asks for a line number and puts the caret on that line of the shown file.
+    void goToLine();
+    void toggleComment();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -128,7 +135,9 @@ private:
 
     std::unique_ptr<Ui::MyDocument> _ui;
     QMainWindow *_curWindow = nullptr;
-    QLabel *_compileState = nullptr; // in the window's status bar
+    QLabel *_compileState = nullptr; // in the window's status bar, as the two below
+    QLabel *_caretPosition = nullptr;
+    QLabel *_encoding = nullptr;
     std::shared_ptr<QSFile> _fileOpened;
     QString _curPath;
     bool _isDocumentEdited = false;

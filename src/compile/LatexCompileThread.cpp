@@ -8,11 +8,12 @@
 #include "platform/UserDefaults.h"
 
 #include <QEventLoop>
+#include <QFileInfo>
 #include <QProcess>
 #include <QProcessEnvironment>
-#include <QFileInfo>
 #include <QScopeGuard>
 #include <csignal>
+#include <optional>
 #include <unistd.h>
 
 LatexCompileThread::LatexCompileThread(const std::shared_ptr<QSFile> &file,

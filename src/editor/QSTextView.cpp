@@ -10,6 +10,7 @@
 
 #include <QKeyEvent>
 #include <QPainter>
+#include <QRegularExpression>
 #include <QTextBlock>
 #include <QTextLayout>
 #include <QTimer>
@@ -138,6 +139,89 @@ void QSTextView::resizeEvent(QResizeEvent *event)
     QPlainTextEdit::resizeEvent(event);
     layOutGutter();
     drawLineHighlighter();
+}
+
+void QSTextView::editSelectedLines(const std::function<QString(const QString &)> &edit)
+{
+    QTextCursor cursor = textCursor();
+    const QTextBlock first = document()->findBlock(cursor.selectionStart());
+    QTextBlock last = document()->findBlock(cursor.selectionEnd());
+    // A selection that ends at the start of a line does not take that line in.
+    if (last != first && cursor.selectionEnd() == last.position())
+        last = last.previous();
+    QStringList lines;
+    for (QTextBlock block = first; block.isValid(); block = block.next()) {
+        lines << edit(block.text());
+        if (block == last)
+            break;
+    }
+    const QString replacement = lines.join(u'\n');
+    cursor.setPosition(first.position());
+    cursor.setPosition(last.position() + last.length() - 1, QTextCursor::KeepAnchor);
+    if (cursor.selectedText() == QString(replacement).replace(u'\n', QChar::ParagraphSeparator))
+        return;
+    cursor.beginEditBlock();
+    cursor.insertText(replacement);
+    cursor.endEditBlock();
+    cursor.setPosition(first.position());
+    cursor.setPosition(first.position() + int(replacement.size()), QTextCursor::KeepAnchor);
+    setTextCursor(cursor);
+}
+
+void QSTextView::toggleCommentOnSelectedLines()
+{
+    static const QRegularExpression comment(QStringLiteral("^(\\s*)% ?"));
+    QTextCursor cursor = textCursor();
+    bool allComments = true;
+    for (QTextBlock block = document()->findBlock(cursor.selectionStart());
+         block.isValid() && block.position() <= cursor.selectionEnd(); block = block.next()) {
+        // A selection that ends at the start of a line does not take that line in.
+        if (cursor.selectionEnd() == block.position() && block.position() > cursor.selectionStart())
+            break;
+        if (!block.text().trimmed().isEmpty() && !comment.match(block.text()).hasMatch())
+            allComments = false;
+    }
+    editSelectedLines([allComments](const QString &line) {
+        if (allComments)
+            return QString(line).replace(comment, QStringLiteral("\\1"));
+        return line.isEmpty() ? line : QStringLiteral("% ") + line;
+    });
+}
+
+void QSTextView::indentSelectedLines(bool outwards)
+{
+    editSelectedLines([outwards](const QString &line) {
+        if (!outwards)
+            return line.isEmpty() ? line : u'\t' + line;
+        if (line.startsWith(u'\t'))
+            return line.mid(1);
+        qsizetype spaces = 0;
+        while (spaces < 4 && spaces < line.size() && line[spaces] == u' ')
+            ++spaces;
+        return line.mid(spaces);
+    });
+}
+
+void QSTextView::goToLine(int line)
+{
+    const QTextBlock block = document()->findBlockByNumber(qBound(1, line, blockCount()) - 1);
+    setTextCursor(QTextCursor(block));
+    centerCursor();
+}
+
+// Tab on a selection of more than one line indents it; Shift+Tab unindents the
+// lines the selection touches, or the caret's line.
+void QSTextView::keyPressEvent(QKeyEvent *event)
+{
+    const QTextCursor cursor = textCursor();
+    const bool lines = document()->findBlock(cursor.selectionStart())
+                       != document()->findBlock(cursor.selectionEnd());
+    if (event->key() == Qt::Key_Backtab || (event->key() == Qt::Key_Tab && lines
+                                            && event->modifiers() == Qt::NoModifier)) {
+        indentSelectedLines(event->key() == Qt::Key_Backtab);
+        return;
+    }
+    QPlainTextEdit::keyPressEvent(event);
 }
 
 int QSTextView::gutterWidth() const

@@ -5,6 +5,7 @@
 #include <QMap>
 #include <QPlainTextEdit>
 #include <QRectF>
+#include <functional>
 #include <memory>
 
 class ErrorWarningNode;
@@ -57,6 +58,16 @@ public:
     // The 1-based lines with markers, each with whether an error is among them.
     QMap<int, bool> markedLines() const;
 
+    // Comments the lines the selection touches ("% " before each), or uncomments them
+    // when every one of them that holds text is a comment. One edit, one undo.
+    void toggleCommentOnSelectedLines();
+    // Puts a tab before each line the selection touches, or takes one level of
+    // indentation (a tab, or up to four spaces) from each. One edit, one undo.
+    void indentSelectedLines(bool outwards);
+    // Puts the caret at the start of a 1-based line, the last one for a line past
+    // the end, and scrolls it into view.
+    void goToLine(int line);
+
     // The gutter, which the view lays out left of its text and paints.
     LineNumberGutter *gutter() const { return _gutter; }
     int gutterWidth() const;
@@ -66,6 +77,7 @@ public:
 
 protected:
     bool event(QEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
 
@@ -76,6 +88,9 @@ private:
     void showFindIndicator(QSRange range);
     void textDidChange(int position, int removed);
     void layOutGutter();
+    // Replaces the text of the lines the selection touches with what the function
+    // makes of each, in one edit, and selects the lines.
+    void editSelectedLines(const std::function<QString(const QString &)> &edit);
 
     struct Marker
     {

@@ -3,12 +3,16 @@
 #include "app/QSPreferenceWindowController.h"
 #include "model/TextStorageDelegate.h"
 #include "platform/OutlineAppearance.h"
+#include "platform/TextEncoding.h"
 
 #include <QAbstractItemModelTester>
+#include <QInputDialog>
+#include <QLabel>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
 #include <QSplitter>
+#include <QTimer>
 #include <QTreeView>
 
 namespace {
@@ -50,6 +54,7 @@ private slots:
     void untitledWindowsAreNumberedAndSizedByTheDefaults();
     void outlineShowsTheExampleFollowsTypingAndSelects();
     void preferencesOpenFromTheEditMenu();
+    void statusBarGoToLineAndCommenting();
 
 private:
     std::unique_ptr<AppFixture> _fixture;
@@ -196,6 +201,37 @@ void TestDocumentWindow::preferencesOpenFromTheEditMenu()
     shown->close();
     preferences->trigger();
     QVERIFY(shown->isVisible());
+}
+
+// The status bar follows the caret; Go to Line past the end goes to the last line;
+// commenting the whole text is one edit that one Undo takes back.
+void TestDocumentWindow::statusBarGoToLineAndCommenting()
+{
+    MyDocument *document = _fixture->openExample();
+    QSTextView *text = document->textView();
+    MainMenuController *menu = MainMenuController::sharedMainMenuController();
+    QCOMPARE(document->caretPositionLabel()->text(), "Line 1, Column 1");
+    QCOMPARE(document->encodingLabel()->text(), TextEncoding::label(TextEncoding::UTF8));
+    QTimer::singleShot(0, [] {
+        auto *field = qobject_cast<QInputDialog *>(QApplication::activeModalWidget());
+        QVERIFY(field);
+        field->setIntValue(9999);
+        field->accept();
+    });
+    menu->goToLineItem()->trigger();
+    QCOMPARE(text->textCursor().blockNumber() + 1, text->blockCount());
+    QCOMPARE(document->caretPositionLabel()->text(),
+             QString("Line %1, Column 1").arg(text->blockCount()));
+
+    const QString before = text->toPlainText();
+    text->selectAll();
+    menu->toggleCommentItem()->trigger();
+    AppFixture::settle();
+    QVERIFY(text->toPlainText().startsWith("% \\documentclass"));
+    QVERIFY(document->isDocumentEdited());
+    document->undo();
+    AppFixture::settle();
+    QCOMPARE(text->toPlainText(), before);
 }
 
 QUILLSET_TEST_MAIN(TestDocumentWindow)

@@ -30,6 +30,9 @@ private slots:
     void findSteps_data();
     void findSteps();
     void currentLineBar();
+    void lineEdits_data();
+    void lineEdits();
+    void goToLineStaysInTheText();
 };
 
 void TestQSTextView::findSteps_data()
@@ -83,6 +86,46 @@ void TestQSTextView::currentLineBar()
     // On the empty line after the final line feed: 14 below the line of that feed.
     placeCursor(view, 23);
     QCOMPARE(view.lineHighlightRect().y(), secondY + 14);
+}
+
+void TestQSTextView::lineEdits_data()
+{
+    goldenRows("editor/line-edits.txt");
+}
+
+// The cases of tests/data/editor/line-edits.txt.
+void TestQSTextView::lineEdits()
+{
+    QFETCH(GoldenCase, golden);
+    QString text = golden.part("text");
+    const qsizetype start = text.indexOf("<<");
+    text.remove(start, 2);
+    const qsizetype end = text.contains(">>") ? text.indexOf(">>") : start;
+    text.remove(">>");
+    QSTextView view;
+    view.setPlainText(text);
+    QTextCursor cursor(view.document());
+    cursor.setPosition(int(start));
+    cursor.setPosition(int(end), QTextCursor::KeepAnchor);
+    view.setTextCursor(cursor);
+    const QString action = golden.part("do");
+    if (action == "comment")
+        view.toggleCommentOnSelectedLines();
+    else
+        QTest::keyClick(&view, action == "tab" ? Qt::Key_Tab : Qt::Key_Backtab,
+                        action == "tab" ? Qt::NoModifier : Qt::ShiftModifier);
+    QCOMPARE(view.toPlainText(), golden.part("gives"));
+}
+
+void TestQSTextView::goToLineStaysInTheText()
+{
+    QSTextView view;
+    view.setPlainText("one\ntwo\nthree");
+    for (const auto &[asked, shown] : {std::pair{2, 2}, {99, 3}, {0, 1}}) {
+        view.goToLine(asked);
+        QCOMPARE(view.textCursor().blockNumber() + 1, shown);
+        QCOMPARE(view.textCursor().positionInBlock(), 0);
+    }
 }
 
 QUILLSET_TEST_MAIN(TestQSTextView)
