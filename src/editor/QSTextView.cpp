@@ -38,10 +38,13 @@ QSTextView::QSTextView(QWidget *parent)
     _findIndicatorTimer->setInterval(findIndicatorMilliseconds);
     connect(_findIndicatorTimer, &QTimer::timeout, this, [this] {
         _findIndicatorRange = QSRange{QSNotFound, 0};
-        setExtraSelections({});
+        _findIndicator.clear();
+        showExtraSelections();
     });
     connect(this, &QPlainTextEdit::cursorPositionChanged, this,
             &QSTextView::updateInsertionPointState);
+    connect(this, &QPlainTextEdit::cursorPositionChanged, this,
+            &QSTextView::highlightMatchingBrackets);
     connect(this, &QPlainTextEdit::blockCountChanged, this, &QSTextView::layOutGutter);
     connect(this, &QPlainTextEdit::updateRequest, this, [this](const QRect &rect, int dy) {
         if (dy)
@@ -202,6 +205,120 @@ void QSTextView::indentSelectedLines(bool outwards)
     });
 }
 
+namespace {
+
+const QString openers = QStringLiteral("{[($");
+const QString closers = QStringLiteral("}])$");
+
+} // namespace
+
+bool QSTextView::typePair(QKeyEvent *event)
+{
+    if (event->modifiers() & ~(Qt::ShiftModifier | Qt::KeypadModifier))
+        return false;
+    // Characters are read from the document where they stand: a keystroke in a long
+    // text copies none of it.
+    const QTextDocument *text = document();
+    QTextCursor cursor = textCursor();
+    const int at = cursor.position();
+    const QChar before = at > 0 ? text->characterAt(at - 1) : QChar();
+    const QChar after = text->characterAt(at);
+    if (event->key() == Qt::Key_Backspace && !cursor.hasSelection() && at > 0
+        && openers.contains(before) && after == closers[openers.indexOf(before)]
+        && (at < 2 || text->characterAt(at - 2) != u'\\')) {
+        cursor.setPosition(at - 1);
+        cursor.setPosition(at + 1, QTextCursor::KeepAnchor);
+        cursor.removeSelectedText();
+        return true;
+    }
+    if (event->text().size() != 1)
+        return false;
+    const QChar typed = event->text()[0];
+    if (!cursor.hasSelection() && closers.contains(typed) && after == typed) {
+        cursor.movePosition(QTextCursor::NextCharacter);
+        setTextCursor(cursor);
+        return true;
+    }
+    const qsizetype kind = openers.indexOf(typed);
+    const int start = cursor.selectionStart();
+    if (kind < 0 || (start > 0 && text->characterAt(start - 1) == u'\\'))
+        return false;
+    const QString selected = cursor.selectedText();
+    cursor.insertText(typed + selected + closers[kind]);
+    // The caret before the closer, the text put in the pair still selected.
+    const int closer = cursor.position() - 1;
+    cursor.setPosition(closer - int(selected.size()));
+    cursor.setPosition(closer, QTextCursor::KeepAnchor);
+    setTextCursor(cursor);
+    return true;
+}
+
+int QSTextView::matchingBracket(int position) const
+{
+    static const QString brackets = QStringLiteral("{}[]()");
+    // Far enough for any group an author writes; an unmatched bracket in a long
+    // text is not searched to its end at every move of the caret.
+    constexpr int farthest = 20000;
+    QTextBlock block = document()->findBlock(position);
+    if (!block.isValid())
+        return -1;
+    QString line = block.text();
+    qsizetype at = position - block.position();
+    const auto escaped = [](const QString &text, qsizetype i) { return i > 0 && text[i - 1] == u'\\'; };
+    if (at >= line.size() || escaped(line, at))
+        return -1;
+    const QChar self = line[at];
+    const qsizetype kind = brackets.indexOf(self);
+    if (kind < 0)
+        return -1;
+    const QChar other = brackets[kind ^ 1];
+    const int step = kind % 2 == 0 ? 1 : -1;
+    int depth = 0;
+    // Line by line from the bracket, each line's text read once.
+    for (int searched = 0; block.isValid() && searched <= farthest;) {
+        for (; at >= 0 && at < line.size(); at += step, ++searched) {
+            if ((line[at] != self && line[at] != other) || escaped(line, at))
+                continue;
+            if (line[at] == self)
+                ++depth;
+            else if (--depth == 0)
+                return block.position() + int(at);
+        }
+        block = step > 0 ? block.next() : block.previous();
+        line = block.text();
+        at = step > 0 ? 0 : line.size() - 1;
+    }
+    return -1;
+}
+
+// A bracket just after or just before the caret, and its partner, are highlighted.
+void QSTextView::highlightMatchingBrackets()
+{
+    const int at = textCursor().position();
+    _bracketPair.clear();
+    for (const int position : {at, at - 1}) {
+        if (const int partner = matchingBracket(position); partner >= 0) {
+            _bracketPair = {position, partner};
+            break;
+        }
+    }
+    showExtraSelections();
+}
+
+void QSTextView::showExtraSelections()
+{
+    QList<QTextEdit::ExtraSelection> selections = _findIndicator;
+    for (const int position : std::as_const(_bracketPair)) {
+        QTextEdit::ExtraSelection bracket;
+        bracket.cursor = QTextCursor(document());
+        bracket.cursor.setPosition(position);
+        bracket.cursor.setPosition(position + 1, QTextCursor::KeepAnchor);
+        bracket.format.setBackground(Theme::current().matchingBracket);
+        selections << bracket;
+    }
+    setExtraSelections(selections);
+}
+
 void QSTextView::goToLine(int line)
 {
     const QTextBlock block = document()->findBlockByNumber(qBound(1, line, blockCount()) - 1);
@@ -213,6 +330,8 @@ void QSTextView::goToLine(int line)
 // lines the selection touches, or the caret's line.
 void QSTextView::keyPressEvent(QKeyEvent *event)
 {
+    if (typePair(event))
+        return;
     const QTextCursor cursor = textCursor();
     const bool lines = document()->findBlock(cursor.selectionStart())
                        != document()->findBlock(cursor.selectionEnd());
@@ -402,7 +521,8 @@ void QSTextView::showFindIndicator(QSRange range)
     indicator.cursor.setPosition(int(range.location));
     indicator.cursor.setPosition(int(range.location + range.length), QTextCursor::KeepAnchor);
     indicator.format.setBackground(Theme::current().findIndicator);
-    setExtraSelections({indicator});
+    _findIndicator = {indicator};
+    showExtraSelections();
     _findIndicatorRange = range;
     _findIndicatorTimer->start();
 }

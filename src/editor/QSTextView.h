@@ -64,6 +64,17 @@ public:
     // Puts a tab before each line the selection touches, or takes one level of
     // indentation (a tab, or up to four spaces) from each. One edit, one undo.
     void indentSelectedLines(bool outwards);
+    // Typing {, [, ( or $ puts its closer after the caret (not after a backslash,
+    // which makes the opener a character of its own); typing the closer before
+    // itself steps over it, and Backspace between an empty pair takes both.
+    // With a selection, the pair goes around it.
+    bool typePair(QKeyEvent *event);
+    // The bracket that pairs with the one at a position, counting nesting and
+    // skipping escaped ones; -1 when none does.
+    int matchingBracket(int position) const;
+    // The positions of the brackets highlighted as a pair, or an empty list.
+    QList<int> highlightedBrackets() const { return _bracketPair; }
+
     // Puts the caret at the start of a 1-based line, the last one for a line past
     // the end, and scrolls it into view.
     void goToLine(int line);
@@ -87,6 +98,8 @@ private:
     void drawLineHighlighter();
     void showFindIndicator(QSRange range);
     void textDidChange(int position, int removed);
+    void highlightMatchingBrackets();
+    void showExtraSelections();
     void layOutGutter();
     // Replaces the text of the lines the selection touches with what the function
     // makes of each, in one edit, and selects the lines.
@@ -106,5 +119,7 @@ private:
     QTimer *_findIndicatorTimer;
     LineNumberGutter *_gutter; // a child
     QList<Marker> _markers;
+    QList<QTextEdit::ExtraSelection> _findIndicator; // while it shows
+    QList<int> _bracketPair;
     int _characterCount = 1; // of the text before the latest change
 };

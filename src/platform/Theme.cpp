@@ -13,6 +13,7 @@ const Theme &Theme::current()
         .templateOutline = Qt::red,
         .gutter = QColor(245, 245, 245),
         .gutterText = QColor(140, 140, 140),
+        .matchingBracket = QColor(180, 220, 255),
     };
     return light;
 }

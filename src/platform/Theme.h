@@ -20,4 +20,5 @@ public:
     QColor templateOutline; // the outline the template list draws
     QColor gutter;          // the line-number gutter's background
     QColor gutterText;      // its line numbers
+    QColor matchingBracket; // a bracket at the caret and its partner
 };

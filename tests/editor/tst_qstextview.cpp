@@ -33,6 +33,9 @@ private slots:
     void lineEdits_data();
     void lineEdits();
     void goToLineStaysInTheText();
+    void typingPairs_data();
+    void typingPairs();
+    void matchingBrackets();
 };
 
 void TestQSTextView::findSteps_data()
@@ -126,6 +129,56 @@ void TestQSTextView::goToLineStaysInTheText()
         QCOMPARE(view.textCursor().blockNumber() + 1, shown);
         QCOMPARE(view.textCursor().positionInBlock(), 0);
     }
+}
+
+void TestQSTextView::typingPairs_data()
+{
+    goldenRows("editor/typing-pairs.txt");
+}
+
+// The cases of tests/data/editor/typing-pairs.txt, typed as key presses.
+void TestQSTextView::typingPairs()
+{
+    QFETCH(GoldenCase, golden);
+    QString text = golden.part("text");
+    int start = int(text.indexOf(u'|')), end = start;
+    if (start < 0) {
+        start = int(text.indexOf("<<"));
+        end = int(text.indexOf(">>")) - 2;
+        text.remove("<<").remove(">>");
+    } else {
+        text.remove(u'|');
+    }
+    QSTextView view;
+    view.setPlainText(text);
+    QTextCursor cursor(view.document());
+    cursor.setPosition(start);
+    cursor.setPosition(end, QTextCursor::KeepAnchor);
+    view.setTextCursor(cursor);
+    const QStringList typed = golden.part("type").split("<BS>");
+    for (qsizetype i = 0; i < typed.size(); ++i) {
+        if (i > 0)
+            QTest::keyClick(&view, Qt::Key_Backspace);
+        QTest::keyClicks(&view, typed[i]);
+    }
+    QString shown = view.toPlainText();
+    shown.insert(view.textCursor().position(), u'|');
+    QCOMPARE(shown, golden.part("gives"));
+}
+
+// The bracket at the caret and its partner light up; escaped ones pair with none.
+void TestQSTextView::matchingBrackets()
+{
+    QSTextView view;
+    view.setPlainText("\\frac{a}{b_{c}} \\{ (x]");
+    QCOMPARE(view.matchingBracket(5), 7);
+    QCOMPARE(view.matchingBracket(14), 8);
+    QCOMPARE(view.matchingBracket(17), -1); // \{
+    QCOMPARE(view.matchingBracket(19), -1); // ( closed by ]
+    placeCursor(view, 15);
+    QCOMPARE(view.highlightedBrackets(), (QList<int>{14, 8}));
+    placeCursor(view, 2);
+    QVERIFY(view.highlightedBrackets().isEmpty());
 }
 
 QUILLSET_TEST_MAIN(TestQSTextView)
