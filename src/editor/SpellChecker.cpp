@@ -1,0 +1,120 @@
+#include "editor/SpellChecker.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLocale>
+#include <QSaveFile>
+#include <hunspell/hunspell.hxx>
+
+namespace {
+
+QStringList dictionaryFolders()
+{
+    return {QStringLiteral("/usr/share/hunspell"), QStringLiteral("/usr/share/myspell/dicts"),
+            QStringLiteral("/usr/share/myspell")};
+}
+
+} // namespace
+
+std::unique_ptr<SpellChecker> SpellChecker::forLanguage(const QString &language,
+                                                        const QString &personalWordList)
+{
+    for (const QString &folder : dictionaryFolders()) {
+        const QString base = folder + u'/' + language;
+        if (!QFile::exists(base + QStringLiteral(".aff")) || !QFile::exists(base + QStringLiteral(".dic")))
+            continue;
+        auto dictionary = std::make_unique<Hunspell>(QFile::encodeName(base + QStringLiteral(".aff")).constData(),
+                                                     QFile::encodeName(base + QStringLiteral(".dic")).constData());
+        return std::unique_ptr<SpellChecker>(
+            new SpellChecker(language, personalWordList, std::move(dictionary)));
+    }
+    return nullptr;
+}
+
+QStringList SpellChecker::installedLanguages()
+{
+    QStringList languages;
+    for (const QString &folder : dictionaryFolders()) {
+        for (const QString &dic : QDir(folder).entryList({QStringLiteral("*.dic")}, QDir::Files)) {
+            const QString language = dic.chopped(4);
+            if (!languages.contains(language)
+                && QFile::exists(folder + u'/' + language + QStringLiteral(".aff")))
+                languages << language;
+        }
+    }
+    languages.sort();
+    return languages;
+}
+
+QString SpellChecker::defaultLanguage()
+{
+    const QStringList installed = installedLanguages();
+    for (const QString &wanted : {QLocale::system().name(), QStringLiteral("en_US")}) {
+        if (installed.contains(wanted))
+            return wanted;
+    }
+    return installed.value(0);
+}
+
+SpellChecker::SpellChecker(const QString &language, const QString &personalWordList,
+                           std::unique_ptr<Hunspell> dictionary)
+    : _language(language)
+    , _personalWordList(personalWordList)
+    , _dictionary(std::move(dictionary))
+{
+    QFile list(personalWordList);
+    if (list.open(QIODevice::ReadOnly)) {
+        for (const QByteArray &line : list.readAll().split('\n')) {
+            if (!line.trimmed().isEmpty())
+                _ownWords.insert(QString::fromUtf8(line.trimmed()));
+        }
+    }
+}
+
+SpellChecker::~SpellChecker() = default;
+
+// The dictionaries Debian installs are in UTF-8; an older one in a single-byte
+// encoding is given Latin-1.
+static std::string inDictionaryEncoding(Hunspell &dictionary, const QString &word)
+{
+    const QByteArray bytes = dictionary.get_dict_encoding() == "UTF-8" ? word.toUtf8() : word.toLatin1();
+    return bytes.toStdString();
+}
+
+bool SpellChecker::isCorrect(const QString &word) const
+{
+    std::lock_guard lock(_lock);
+    return _ownWords.contains(word) || _dictionary->spell(inDictionaryEncoding(*_dictionary, word));
+}
+
+QStringList SpellChecker::suggestions(const QString &word) const
+{
+    std::lock_guard lock(_lock);
+    QStringList found;
+    const bool utf8 = _dictionary->get_dict_encoding() == "UTF-8";
+    for (const std::string &suggestion : _dictionary->suggest(inDictionaryEncoding(*_dictionary, word)))
+        found << (utf8 ? QString::fromStdString(suggestion) : QString::fromLatin1(suggestion));
+    return found;
+}
+
+bool SpellChecker::addToPersonalDictionary(const QString &word)
+{
+    std::lock_guard lock(_lock);
+    QFile current(_personalWordList);
+    QByteArray words = current.open(QIODevice::ReadOnly) ? current.readAll() : QByteArray();
+    current.close();
+    _ownWords.insert(word);
+    if (!words.isEmpty() && !words.endsWith('\n'))
+        words += '\n';
+    words += word.toUtf8() + '\n';
+    QDir().mkpath(QFileInfo(_personalWordList).absolutePath());
+    QSaveFile list(_personalWordList);
+    return list.open(QIODevice::WriteOnly) && list.write(words) == words.size() && list.commit();
+}
+
+void SpellChecker::ignore(const QString &word)
+{
+    std::lock_guard lock(_lock);
+    _ownWords.insert(word);
+}

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QSet>
+#include <QString>
+#include <QStringList>
+#include <memory>
+#include <mutex>
+
+class Hunspell;
+
+// A Hunspell dictionary of one language, with the user's own words: those added
+// to the personal word list (a file, one word a line, kept across sessions) and
+// those ignored for the session. Safe to use from any thread.
+class SpellChecker
+{
+public:
+    // The dictionary of a language ("en_US") as installed in the system's hunspell
+    // folders, or none when it is not installed.
+    static std::unique_ptr<SpellChecker> forLanguage(const QString &language,
+                                                     const QString &personalWordList);
+    // The languages with an installed dictionary, sorted.
+    static QStringList installedLanguages();
+    // The system locale's language when its dictionary is installed, else US
+    // English, else the first installed; empty when there is none.
+    static QString defaultLanguage();
+
+    ~SpellChecker();
+
+    QString language() const { return _language; }
+    bool isCorrect(const QString &word) const;
+    QStringList suggestions(const QString &word) const;
+    // Adds the word to the personal word list, written at once; false when the
+    // list could not be written (the word is still taken for this session).
+    bool addToPersonalDictionary(const QString &word);
+    void ignore(const QString &word);
+
+private:
+    SpellChecker(const QString &language, const QString &personalWordList,
+                 std::unique_ptr<Hunspell> dictionary);
+
+    QString _language;
+    QString _personalWordList; // its path
+    mutable std::mutex _lock;  // guards everything below: Hunspell is not reentrant
+    std::unique_ptr<Hunspell> _dictionary;
+    QSet<QString> _ownWords; // the personal list's and the ignored ones
+};
