@@ -11,6 +11,7 @@
 #include "compile/LatexCompiler.h"
 #include "compile/StatusSplitViewDelegate.h"
 #include "compile/StatusView.h"
+#include "editor/SpellChecker.h"
 #include "editor/DropTextView.h"
 #include "editor/QSSyntaxHighlighter.h"
 #include "find/FindAndReplaceViewController.h"
@@ -137,17 +138,14 @@ void MyDocument::awakeFromNib()
 
     QSTextView *text = _ui->textView;
     text->setTextInteractionFlags(Qt::TextEditorInteraction);
+    useChosenSpellChecker();
     _textStorageDelegate = new TextStorageDelegate(text, this);
     _findAndReplaceCustomViewController = new FindAndReplaceViewController(
         text, _textStorageDelegate, _ui->outlineView, [this] { return _fileOpened; }, this);
     _findAndReplaceCustomViewController->view()->setParent(_ui->findAndReplaceCustomView);
     _findAndReplaceCustomViewController->hideWithoutAnimation();
     connect(_textStorageDelegate, &TextStorageDelegate::rangeNeedsHighlighting, text,
-            [text](QSRange range) {
-                if (const QSSyntaxHighlighter *highlighter =
-                        QSSyntaxHighlighter::sharedSyntaxHightlighter())
-                    highlighter->highlightTextView(text, range);
-            });
+            &QSTextView::colourRange);
 
     // The outline keeps its width when the window is resized; the text side grows.
     QSplitter *outer = _ui->splitViewBetweenOutlineAndText;
@@ -353,12 +351,39 @@ bool MyDocument::eventFilter(QObject *watched, QEvent *event)
     return QSDocument::eventFilter(watched, event);
 }
 
+// One checker for every window, for the language the preferences choose, with the
+// personal word list in the application's data folder; made again when the
+// preferences choose another language.
+static std::shared_ptr<SpellChecker> chosenSpellChecker()
+{
+    static std::shared_ptr<SpellChecker> shared;
+    static QString language;
+    const QString chosen = SpellChecker::chosenLanguage();
+    if (chosen != language || (!shared && !chosen.isEmpty())) {
+        language = chosen;
+        const QString words = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)
+                              + QStringLiteral("/personal-dictionary.txt");
+        shared = chosen.isEmpty() ? nullptr : SpellChecker::forLanguage(chosen, words);
+    }
+    return shared;
+}
+
+void MyDocument::useChosenSpellChecker()
+{
+    std::shared_ptr<SpellChecker> checker = chosenSpellChecker();
+    if (checker != _spellChecker) {
+        _spellChecker = checker;
+        _ui->textView->setSpellChecker(checker);
+    }
+}
+
 void MyDocument::windowDidBecomeKey()
 {
     QSFilePool::sharedFilePool()->setKeyDocument(this);
     if (DocumentController *documents = DocumentController::sharedDocumentController())
         documents->setCurrentDocument(this);
     syncPanelMenuItems();
+    useChosenSpellChecker();
     _filesWatcher->checkFilesOnDisk();
 }
 

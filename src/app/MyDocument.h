@@ -14,6 +14,7 @@ class QSPDFViewController;
 class QAbstractItemModel;
 class DocumentFilesWatcher;
 class QLabel;
+class SpellChecker;
 class QMainWindow;
 class QSFile;
 class QSSectionNode;
@@ -118,6 +119,8 @@ protected:
 
 private:
     void compile(bool withBibliography);
+    // Gives the text view the spell checker of the preferences' language.
+    void useChosenSpellChecker();
     void awakeFromNib();
     void outlineViewSelectionDidChange();
     void outlineViewColumnDidResize();
@@ -138,6 +141,7 @@ private:
     QLabel *_compileState = nullptr; // in the window's status bar, as the two below
     QLabel *_caretPosition = nullptr;
     QLabel *_encoding = nullptr;
+    std::shared_ptr<SpellChecker> _spellChecker; // shared by the windows
     std::shared_ptr<QSFile> _fileOpened;
     QString _curPath;
     bool _isDocumentEdited = false;

@@ -1,5 +1,6 @@
 #include "app/QSGeneralPreferencesViewController.h"
 
+#include "editor/SpellChecker.h"
 #include "platform/SoftwareUpdater.h"
 #include "platform/TextEncoding.h"
 #include "platform/UserDefaults.h"
@@ -19,6 +20,13 @@ QSGeneralPreferencesViewController::QSGeneralPreferencesViewController(QWidget *
     _ui->o_enableSoftwareUpdatesOnStartupButton->setChecked(
         updater.automaticallyChecksForUpdates());
     _ui->o_enableSendingOfSystemProfileWhenUpdating->setChecked(updater.sendsSystemProfile());
+    // Off, or one of the installed dictionaries; the item's data is the value stored.
+    _ui->o_spellingLanguageComboBox->addItem(tr("Off"), QStringLiteral("none"));
+    for (const QString &language : SpellChecker::installedLanguages())
+        _ui->o_spellingLanguageComboBox->addItem(language, language);
+    const QString chosen = SpellChecker::chosenLanguage();
+    _ui->o_spellingLanguageComboBox->setCurrentIndex(qMax(
+        0, _ui->o_spellingLanguageComboBox->findData(chosen.isEmpty() ? QStringLiteral("none") : chosen)));
     connect(_ui->checkNowButton, &QPushButton::clicked, this,
             &QSGeneralPreferencesViewController::checkForUpdates);
 }
@@ -31,6 +39,8 @@ void QSGeneralPreferencesViewController::savePreferences()
         if (choice.label == _ui->o_fileEncodingComboBox->currentText())
             UserDefaults::standardUserDefaults().setObject(choice.number, QSFileEncoding);
     }
+    UserDefaults::standardUserDefaults().setObject(
+        _ui->o_spellingLanguageComboBox->currentData().toString(), QSSpellCheckLanguage);
     SoftwareUpdater &updater = SoftwareUpdater::sharedUpdater();
     updater.setAutomaticallyChecksForUpdates(
         _ui->o_enableSoftwareUpdatesOnStartupButton->isChecked());

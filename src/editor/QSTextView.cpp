@@ -2,10 +2,17 @@
 
 #include "editor/LineNumberGutter.h"
 #include "editor/QSSyntaxHighlighter.h"
+#include "editor/SpellChecker.h"
 #include "model/ErrorWarningNode.h"
+#include "platform/HandOver.h"
 #include "platform/Theme.h"
 
+#include <QContextMenuEvent>
+#include <QFutureWatcher>
 #include <QIcon>
+#include <QMenu>
+#include <QTextBlockUserData>
+#include <QtConcurrent/QtConcurrentRun>
 #include <QStyle>
 
 #include <QKeyEvent>
@@ -118,8 +125,201 @@ void QSTextView::colourShownBlocks()
         if (blockBoundingGeometry(block).translated(offset).top() > bottom)
             break;
         if (block.userState() == -1)
-            QSSyntaxHighlighter::colourBlock(document(), block);
+            formatBlock(block);
     }
+    checkShownSpelling();
+}
+
+namespace {
+
+// What the spell checker found in a line, for the revision of its text checked.
+struct SpellingMarks : QTextBlockUserData
+{
+    int revision = -1;
+    SpellingScanner::Math endMath = SpellingScanner::Math::None;
+    QList<SpellingScanner::Word> misspelt;
+};
+
+const SpellingMarks *marksOf(const QTextBlock &block)
+{
+    const auto *marks = static_cast<const SpellingMarks *>(block.userData());
+    return marks && marks->revision == block.revision() ? marks : nullptr;
+}
+
+struct SpellingLine
+{
+    int number;
+    int revision;
+    QString text;
+};
+
+struct SpellingResult
+{
+    int number;
+    int revision;
+    SpellingScanner::Math endMath;
+    QList<SpellingScanner::Word> misspelt;
+};
+
+} // namespace
+
+void QSTextView::setSpellChecker(std::shared_ptr<SpellChecker> checker)
+{
+    _spellChecker = std::move(checker);
+    checkSpellingAgain();
+}
+
+void QSTextView::colourRange(QSRange range)
+{
+    const qint64 length = document()->characterCount() - 1;
+    if (qint64(range.location) + range.length > length)
+        return;
+    const QTextBlock last =
+        document()->findBlock(int(range.location + (range.length > 0 ? range.length - 1 : 0)));
+    for (QTextBlock block = document()->findBlock(int(range.location)); block.isValid();
+         block = block.next()) {
+        formatBlock(block);
+        if (block == last)
+            break;
+    }
+}
+
+QList<SpellingScanner::Word> QSTextView::misspeltWords(int line) const
+{
+    const SpellingMarks *marks = marksOf(document()->findBlockByNumber(line));
+    return marks ? marks->misspelt : QList<SpellingScanner::Word>();
+}
+
+void QSTextView::formatBlock(const QTextBlock &block)
+{
+    QSSyntaxHighlighter::colourBlock(document(), block);
+    const SpellingMarks *marks = marksOf(block);
+    if (!marks || marks->misspelt.isEmpty())
+        return;
+    QList<QTextLayout::FormatRange> formats = block.layout()->formats();
+    for (const SpellingScanner::Word &word : marks->misspelt) {
+        QTextLayout::FormatRange underline;
+        underline.start = int(word.start);
+        underline.length = int(word.length);
+        underline.format.setUnderlineStyle(QTextCharFormat::SpellCheckUnderline);
+        underline.format.setUnderlineColor(Theme::current().misspelt);
+        formats << underline;
+    }
+    block.layout()->setFormats(formats);
+    document()->markContentsDirty(block.position(), block.length());
+}
+
+// The lines shown whose text changed since they were checked go to a worker in
+// one batch, with the math the first of them begins in; the next batch waits for
+// this one, so typing never queues more than one.
+void QSTextView::checkShownSpelling()
+{
+    if (!_spellChecker || _spellingRunning)
+        return;
+    const qreal bottom = viewport()->height();
+    const QPointF offset = contentOffset();
+    QList<SpellingLine> lines;
+    SpellingScanner::Math math = SpellingScanner::Math::None;
+    for (QTextBlock block = firstVisibleBlock(); block.isValid(); block = block.next()) {
+        if (blockBoundingGeometry(block).translated(offset).top() > bottom)
+            break;
+        if (marksOf(block) && lines.isEmpty())
+            continue;
+        if (lines.isEmpty()) {
+            const SpellingMarks *before = marksOf(block.previous());
+            math = before ? before->endMath : SpellingScanner::Math::None;
+        }
+        lines.append({block.blockNumber(), block.revision(), block.text()});
+    }
+    if (lines.isEmpty())
+        return;
+    _spellingRunning = true;
+    // The worker fills the results; the lines go to it, and the results come back,
+    // through Qt's own queue, which ThreadSanitizer does not see: the hand-overs
+    // tell it.
+    auto results = std::make_shared<QList<SpellingResult>>();
+    auto *watcher = new QFutureWatcher<void>(this);
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, results] {
+        takeOver(results.get());
+        watcher->deleteLater();
+        _spellingRunning = false;
+        for (const SpellingResult &result : std::as_const(*results)) {
+            QTextBlock block = document()->findBlockByNumber(result.number);
+            if (!block.isValid() || block.revision() != result.revision)
+                continue;
+            auto *marks = new SpellingMarks;
+            marks->revision = result.revision;
+            marks->endMath = result.endMath;
+            marks->misspelt = result.misspelt;
+            block.setUserData(marks);
+            formatBlock(block);
+        }
+        emit spellingChecked();
+        viewport()->update();
+    });
+    handOver(results.get());
+    watcher->setFuture(QtConcurrent::run([checker = _spellChecker, lines, math, results]() mutable {
+        takeOver(results.get());
+        for (const SpellingLine &line : lines) {
+            SpellingResult result{line.number, line.revision, {}, {}};
+            for (const SpellingScanner::Word &word : SpellingScanner::words(line.text, math)) {
+                if (!checker->isCorrect(line.text.mid(word.start, word.length)))
+                    result.misspelt << word;
+            }
+            result.endMath = math;
+            results->append(result);
+        }
+        handOver(results.get());
+    }));
+}
+
+// The checker changed, or learnt a word: every line is checked again when shown.
+void QSTextView::checkSpellingAgain()
+{
+    for (QTextBlock block = document()->begin(); block.isValid(); block = block.next()) {
+        if (block.userData()) {
+            block.setUserData(nullptr);
+            formatBlock(block);
+        }
+    }
+    viewport()->update();
+}
+
+void QSTextView::contextMenuEvent(QContextMenuEvent *event)
+{
+    std::unique_ptr<QMenu> menu(createStandardContextMenu(event->pos()));
+    const QTextCursor at = cursorForPosition(event->pos());
+    const SpellingMarks *marks = marksOf(at.block());
+    for (const SpellingScanner::Word &word : marks ? marks->misspelt : QList<SpellingScanner::Word>()) {
+        if (at.positionInBlock() < word.start || at.positionInBlock() > word.start + word.length)
+            continue;
+        QTextCursor wordCursor(at.block());
+        wordCursor.setPosition(at.block().position() + int(word.start));
+        wordCursor.setPosition(at.block().position() + int(word.start + word.length),
+                               QTextCursor::KeepAnchor);
+        const QString misspelt = wordCursor.selectedText();
+        QAction *first = menu->actions().value(0);
+        for (const QString &suggestion : _spellChecker->suggestions(misspelt).mid(0, 7)) {
+            QAction *replace = new QAction(suggestion, menu.get());
+            connect(replace, &QAction::triggered, this,
+                    [wordCursor, suggestion]() mutable { wordCursor.insertText(suggestion); });
+            menu->insertAction(first, replace);
+        }
+        QAction *add = new QAction(tr("Add to dictionary"), menu.get());
+        connect(add, &QAction::triggered, this, [this, misspelt] {
+            _spellChecker->addToPersonalDictionary(misspelt);
+            checkSpellingAgain();
+        });
+        QAction *ignore = new QAction(tr("Ignore"), menu.get());
+        connect(ignore, &QAction::triggered, this, [this, misspelt] {
+            _spellChecker->ignore(misspelt);
+            checkSpellingAgain();
+        });
+        menu->insertActions(first, {add, ignore});
+        menu->insertSeparator(first);
+        break;
+    }
+    menu->exec(event->globalPos());
 }
 
 // Undo and Redo belong to the file shown, whose history the window's actions

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "editor/SpellingScanner.h"
 #include "model/QSRange.h"
 
 #include <QMap>
@@ -9,6 +10,7 @@
 #include <memory>
 
 class ErrorWarningNode;
+class SpellChecker;
 class LineNumberGutter;
 class QTimer;
 
@@ -64,6 +66,17 @@ public:
     // Puts a tab before each line the selection touches, or takes one level of
     // indentation (a tab, or up to four spaces) from each. One edit, one undo.
     void indentSelectedLines(bool outwards);
+    // Underlines the misspelt words of the running text of the lines shown, as the
+    // checker finds them on a worker; the context menu of such a word offers the
+    // checker's suggestions, "Add to dictionary" and "Ignore". None: no checking.
+    void setSpellChecker(std::shared_ptr<SpellChecker> checker);
+    // Colours the lines of the range anew, after an edit, keeping the underlines of
+    // those whose text the edit left as it was.
+    void colourRange(QSRange range);
+    // The misspelt words of a line (0-based) as last checked, if its text has not
+    // changed since.
+    QList<SpellingScanner::Word> misspeltWords(int line) const;
+
     // Typing {, [, ( or $ puts its closer after the caret (not after a backslash,
     // which makes the opener a character of its own); typing the closer before
     // itself steps over it, and Backspace between an empty pair takes both.
@@ -86,7 +99,12 @@ public:
     // The messages of the markers on the line at a height of the gutter, one a line.
     QString markerMessagesAt(int y) const;
 
+signals:
+    // Lines shown got their misspelt words.
+    void spellingChecked();
+
 protected:
+    void contextMenuEvent(QContextMenuEvent *event) override;
     bool event(QEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
@@ -99,6 +117,10 @@ private:
     void showFindIndicator(QSRange range);
     void textDidChange(int position, int removed);
     void highlightMatchingBrackets();
+    void checkShownSpelling();
+    // Colours the line and underlines its misspelt words.
+    void formatBlock(const QTextBlock &block);
+    void checkSpellingAgain();
     void showExtraSelections();
     void layOutGutter();
     // Replaces the text of the lines the selection touches with what the function
@@ -121,5 +143,7 @@ private:
     QList<Marker> _markers;
     QList<QTextEdit::ExtraSelection> _findIndicator; // while it shows
     QList<int> _bracketPair;
+    std::shared_ptr<SpellChecker> _spellChecker;
+    bool _spellingRunning = false; // one batch at a time
     int _characterCount = 1; // of the text before the latest change
 };

@@ -1,5 +1,7 @@
 #include "editor/SpellChecker.h"
 
+#include "platform/UserDefaults.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -55,6 +57,14 @@ QString SpellChecker::defaultLanguage()
             return wanted;
     }
     return installed.value(0);
+}
+
+QString SpellChecker::chosenLanguage()
+{
+    const QString chosen = UserDefaults::standardUserDefaults().stringForKey(QSSpellCheckLanguage);
+    if (chosen == QStringLiteral("none"))
+        return QString();
+    return chosen.isEmpty() ? defaultLanguage() : chosen;
 }
 
 SpellChecker::SpellChecker(const QString &language, const QString &personalWordList,

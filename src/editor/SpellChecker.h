@@ -23,6 +23,9 @@ public:
     // The system locale's language when its dictionary is installed, else US
     // English, else the first installed; empty when there is none.
     static QString defaultLanguage();
+    // The language the defaults choose: theirs, the default one when they name none,
+    // or an empty string when they turn checking off.
+    static QString chosenLanguage();
 
     ~SpellChecker();
 

@@ -14,6 +14,7 @@ const Theme &Theme::current()
         .gutter = QColor(245, 245, 245),
         .gutterText = QColor(140, 140, 140),
         .matchingBracket = QColor(180, 220, 255),
+        .misspelt = QColor(220, 0, 0),
     };
     return light;
 }

@@ -21,4 +21,5 @@ public:
     QColor gutter;          // the line-number gutter's background
     QColor gutterText;      // its line numbers
     QColor matchingBracket; // a bracket at the caret and its partner
+    QColor misspelt;        // the wavy line under a misspelt word
 };

@@ -54,6 +54,7 @@ QVariantMap UserDefaults::registeredDefaultsTable()
         {QSTexEngineDirectoryPath, QStringLiteral("/usr/bin/")},
         {QSSelectedEngineExec, QStringLiteral("pdflatex")},
         {QSRunLatexmk, false},
+        {QSSpellCheckLanguage, QString()},
         {QSOpenUntitledFileOnLaunch, true},
     };
 }

@@ -20,6 +20,8 @@ inline const QString QSTexEngineDirectoryPath = QStringLiteral("QSTexEngineDirec
 inline const QString QSSelectedEngineExec = QStringLiteral("QSSelectedEngineExec");
 // Whether F5 runs the engine through latexmk, with bibliography, index and reruns.
 inline const QString QSRunLatexmk = QStringLiteral("QSRunLatexmk");
+// The language text is spell checked in ("en_US"); empty for the system's, "none" for no checking.
+inline const QString QSSpellCheckLanguage = QStringLiteral("QSSpellCheckLanguage");
 inline const QString QSOpenUntitledFileOnLaunch = QStringLiteral("OpenUntitledFileWhenLaunching");
 inline const QString QSSmartDropDefinitions = QStringLiteral("SmartDropDefinitions");
 
