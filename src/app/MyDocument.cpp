@@ -368,6 +368,13 @@ static std::shared_ptr<SpellChecker> chosenSpellChecker()
     return shared;
 }
 
+void MyDocument::showEncoding()
+{
+    if (_encoding)
+        _encoding->setText(TextEncoding::label(
+            UserDefaults::standardUserDefaults().integerForKey(QSFileEncoding)));
+}
+
 void MyDocument::useChosenSpellChecker()
 {
     std::shared_ptr<SpellChecker> checker = chosenSpellChecker();
@@ -384,6 +391,8 @@ void MyDocument::windowDidBecomeKey()
         documents->setCurrentDocument(this);
     syncPanelMenuItems();
     useChosenSpellChecker();
+    // The preferences may have chosen another encoding meanwhile.
+    showEncoding();
     _filesWatcher->checkFilesOnDisk();
 }
 
@@ -621,16 +630,15 @@ void MyDocument::connectPanes()
     _compileState = new QLabel(status);
     for (QLabel *label : {_caretPosition, _encoding, _compileState})
         status->addPermanentWidget(label);
-    const auto showCaretAndEncoding = [this] {
+    const auto showCaret = [this] {
         const QTextCursor caret = _ui->textView->textCursor();
         _caretPosition->setText(tr("Line %1, Column %2")
                                     .arg(caret.blockNumber() + 1)
                                     .arg(caret.positionInBlock() + 1));
-        _encoding->setText(TextEncoding::label(
-            UserDefaults::standardUserDefaults().integerForKey(QSFileEncoding)));
     };
-    connect(_ui->textView, &QPlainTextEdit::cursorPositionChanged, this, showCaretAndEncoding);
-    showCaretAndEncoding();
+    connect(_ui->textView, &QPlainTextEdit::cursorPositionChanged, this, showCaret);
+    showCaret();
+    showEncoding();
     connect(console->compileProgress(), &CompileProgress::textChanged, _compileState,
             &QLabel::setText);
     connect(console, &ConsoleViewController::compileSucceeded, this, &MyDocument::reloadPDF);

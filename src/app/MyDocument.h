@@ -121,6 +121,7 @@ private:
     void compile(bool withBibliography);
     // Gives the text view the spell checker of the preferences' language.
     void useChosenSpellChecker();
+    void showEncoding();
     void awakeFromNib();
     void outlineViewSelectionDidChange();
     void outlineViewColumnDidResize();

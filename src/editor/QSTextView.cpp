@@ -27,11 +27,18 @@ namespace {
 constexpr int findIndicatorMilliseconds = 600;
 } // namespace
 
+// Lines are spell checked once typing pauses this long, not at every keystroke.
+constexpr int spellingPauseMilliseconds = 150;
+
 QSTextView::QSTextView(QWidget *parent)
     : QPlainTextEdit(parent)
     , _findIndicatorTimer(new QTimer(this))
     , _gutter(new LineNumberGutter(this))
+    , _spellingPause(new QTimer(this))
 {
+    _spellingPause->setSingleShot(true);
+    _spellingPause->setInterval(spellingPauseMilliseconds);
+    connect(_spellingPause, &QTimer::timeout, this, &QSTextView::checkShownSpelling);
     // The theme's page whatever the desktop's, so that the colouring stays readable.
     QPalette page = palette();
     page.setColor(QPalette::Base, Theme::current().page);
@@ -127,7 +134,8 @@ void QSTextView::colourShownBlocks()
         if (block.userState() == -1)
             formatBlock(block);
     }
-    checkShownSpelling();
+    if (_spellChecker)
+        _spellingPause->start();
 }
 
 namespace {

@@ -145,5 +145,6 @@ private:
     QList<int> _bracketPair;
     std::shared_ptr<SpellChecker> _spellChecker;
     bool _spellingRunning = false; // one batch at a time
+    QTimer *_spellingPause;        // the check waits for a pause in typing
     int _characterCount = 1; // of the text before the latest change
 };
