@@ -11,9 +11,8 @@
 #include "compile/LatexCompiler.h"
 #include "compile/StatusSplitViewDelegate.h"
 #include "compile/StatusView.h"
-#include "editor/SpellChecker.h"
 #include "editor/DropTextView.h"
-#include "editor/QSSyntaxHighlighter.h"
+#include "editor/SpellChecker.h"
 #include "find/FindAndReplaceViewController.h"
 #include "model/ChangesQueue.h"
 #include "model/QSFile.h"
@@ -40,7 +39,6 @@
 #include <QInputDialog>
 #include <QLabel>
 #include <QMainWindow>
-#include <QStatusBar>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPdfDocument>
@@ -50,12 +48,14 @@
 #include <QScreen>
 #include <QSplitter>
 #include <QStandardPaths>
+#include <QStatusBar>
 #include <QTextBlock>
 #include <QTimer>
 #include <QToolBar>
 #include <QTreeView>
 #include <QVBoxLayout>
 #include <limits>
+#include <optional>
 
 MyDocument::MyDocument(QObject *parent)
     : QSDocument(parent)
@@ -352,18 +352,19 @@ bool MyDocument::eventFilter(QObject *watched, QEvent *event)
 }
 
 // One checker for every window, for the language the preferences choose, with the
-// personal word list in the application's data folder; made again when the
-// preferences choose another language.
+// personal word list in the application's data folder; made again, and the
+// dictionaries looked for again, only when the stored choice changes.
 static std::shared_ptr<SpellChecker> chosenSpellChecker()
 {
     static std::shared_ptr<SpellChecker> shared;
-    static QString language;
-    const QString chosen = SpellChecker::chosenLanguage();
-    if (chosen != language || (!shared && !chosen.isEmpty())) {
-        language = chosen;
+    static std::optional<QString> stored;
+    const QString choice = UserDefaults::standardUserDefaults().stringForKey(QSSpellCheckLanguage);
+    if (choice != stored) {
+        stored = choice;
+        const QString language = SpellChecker::chosenLanguage();
         const QString words = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)
                               + QStringLiteral("/personal-dictionary.txt");
-        shared = chosen.isEmpty() ? nullptr : SpellChecker::forLanguage(chosen, words);
+        shared = language.isEmpty() ? nullptr : SpellChecker::forLanguage(language, words);
     }
     return shared;
 }
@@ -377,11 +378,7 @@ void MyDocument::showEncoding()
 
 void MyDocument::useChosenSpellChecker()
 {
-    std::shared_ptr<SpellChecker> checker = chosenSpellChecker();
-    if (checker != _spellChecker) {
-        _spellChecker = checker;
-        _ui->textView->setSpellChecker(checker);
-    }
+    _ui->textView->setSpellChecker(chosenSpellChecker());
 }
 
 void MyDocument::windowDidBecomeKey()
@@ -509,9 +506,11 @@ void MyDocument::compileDocumentWithBibliography()
 
 void MyDocument::compile(bool withBibliography)
 {
+    if (!_fileOpened)
+        return;
     // A new document is saved first, where the user says, then compiled; a document
     // without unsaved edits is compiled as it is on disk, without writing it again.
-    if (!_fileOpened || ((_fileOpened->isUntitled() || isDocumentEdited()) && !saveDocument())
+    if (((_fileOpened->isUntitled() || isDocumentEdited()) && !saveDocument())
         || _fileOpened->isUntitled())
         return;
     _consoleViewController->compileFile(_fileOpened, withBibliography);

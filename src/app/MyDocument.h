@@ -14,7 +14,6 @@ class QSPDFViewController;
 class QAbstractItemModel;
 class DocumentFilesWatcher;
 class QLabel;
-class SpellChecker;
 class QMainWindow;
 class QSFile;
 class QSSectionNode;
@@ -142,7 +141,6 @@ private:
     QLabel *_compileState = nullptr; // in the window's status bar, as the two below
     QLabel *_caretPosition = nullptr;
     QLabel *_encoding = nullptr;
-    std::shared_ptr<SpellChecker> _spellChecker; // shared by the windows
     std::shared_ptr<QSFile> _fileOpened;
     QString _curPath;
     bool _isDocumentEdited = false;

@@ -111,7 +111,7 @@ void ConsoleViewController::compileFile(const std::shared_ptr<QSFile> &file, boo
     }
     // Queued after the clearing above, so the message stays.
     addStringToOutputLogger(command.notFoundMessage());
-    _compileProgress->failed(command.notFoundMessage().section(QStringLiteral(" - "), 0, 0));
+    _compileProgress->failed(tr("%1 not found").arg(QFileInfo(command.program).fileName()));
 }
 
 void ConsoleViewController::compileEndedWithoutLog(bool stopped, const QString &why)

@@ -506,27 +506,33 @@ void LatexLogParser::addBibliographyDiagnostics(
     QList<FileDiagnostics> &result, const QList<BibliographyLogParser::Diagnostic> &diagnostics,
     const std::shared_ptr<QSFile> &root, const QString &folder, const FileLookup &lookup)
 {
-    for (const BibliographyLogParser::Diagnostic &diagnostic : diagnostics) {
-        std::shared_ptr<QSFile> file = root;
-        if (!diagnostic.file.isEmpty()) {
-            QString database = QDir(folder).absoluteFilePath(diagnostic.file);
-            if (!QFileInfo::exists(database) && QFileInfo::exists(database + ".bib"))
-                database += QStringLiteral(".bib");
-            file = lookup(database);
-            // A database that no window holds is read for its rows alone; choosing
-            // one opens it.
-            if (!file && QFileInfo::exists(database))
-                file = QSFile::initWithFilePath(QUrl::fromLocalFile(database));
-            if (!file || !file->treeRootNode())
-                file = root;
+    // A database that no window holds is read for its rows alone, once however many
+    // rows it has; choosing one opens it.
+    QHash<QString, std::shared_ptr<QSFile>> databases;
+    const auto database = [&](const QString &name) {
+        QString path = QDir(folder).absoluteFilePath(name);
+        if (!QFileInfo::exists(path) && QFileInfo::exists(path + QStringLiteral(".bib")))
+            path += QStringLiteral(".bib");
+        if (!databases.contains(path)) {
+            std::shared_ptr<QSFile> file = lookup(path);
+            if (!file && QFileInfo::exists(path))
+                file = QSFile::initWithFilePath(QUrl::fromLocalFile(path));
+            databases.insert(path, file && file->treeRootNode() ? file : nullptr);
         }
+        return databases.value(path);
+    };
+    for (const BibliographyLogParser::Diagnostic &diagnostic : diagnostics) {
+        // A database that cannot be read gives its rows to the root file, lineless.
+        const std::shared_ptr<QSFile> named =
+            diagnostic.file.isEmpty() ? nullptr : database(diagnostic.file);
+        const std::shared_ptr<QSFile> file = named ? named : root;
         if (!file)
             continue;
         auto node = std::make_shared<ErrorWarningNode>();
         node->file = file;
         node->type = diagnostic.type;
         node->msg = u' ' + diagnostic.message;
-        node->lineNumber = file == root && !diagnostic.file.isEmpty() ? 0 : diagnostic.lineNumber;
+        node->lineNumber = named ? diagnostic.lineNumber : 0;
         const auto entry = std::find_if(result.begin(), result.end(),
                                         [&file](const FileDiagnostics &each) { return each.file == file; });
         if (entry != result.end())

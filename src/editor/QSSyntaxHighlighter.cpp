@@ -117,28 +117,36 @@ QList<QSSyntaxHighlighter::ColouredRun> QSSyntaxHighlighter::colouredRunsOfLine(
 void QSSyntaxHighlighter::highlightTextView(QPlainTextEdit *textView, QSRange range) const
 {
     QTextDocument *document = textView->document();
-    const qint64 length = document->characterCount() - 1;
-    if (qint64(range.location) + range.length > length) {
+    const auto lines = linesOfRange(document, range);
+    if (!lines) {
         qsLog(quillsetEditor, QStringLiteral("highlightTextView: range out of bound"));
         return;
     }
-    // Whole lines, from the one that holds the start to the one that holds the last
-    // character; each is coloured anew, so what lies outside the range comes out as a
-    // fresh colouring of the line would have it.
-    const QTextBlock last =
-        document->findBlock(int(range.location + (range.length > 0 ? range.length - 1 : 0)));
-    for (QTextBlock block = document->findBlock(int(range.location)); block.isValid();
-         block = block.next()) {
+    // Each line is coloured anew, so what lies outside the range comes out as a fresh
+    // colouring of the line would have it.
+    for (QTextBlock block = lines->first; block.isValid(); block = block.next()) {
         colourBlock(document, block);
-        if (block == last)
+        if (block == lines->second)
             break;
     }
 }
 
-void QSSyntaxHighlighter::colourBlock(QTextDocument *document, const QTextBlock &block)
+std::optional<std::pair<QTextBlock, QTextBlock>>
+QSSyntaxHighlighter::linesOfRange(QTextDocument *document, QSRange range)
+{
+    if (qint64(range.location) + range.length > document->characterCount() - 1)
+        return std::nullopt;
+    // From the line that holds the start to the one that holds the last character.
+    return std::pair{
+        document->findBlock(int(range.location)),
+        document->findBlock(int(range.location + (range.length > 0 ? range.length - 1 : 0)))};
+}
+
+void QSSyntaxHighlighter::colourBlock(QTextDocument *document, const QTextBlock &block,
+                                      const QList<QTextLayout::FormatRange> &extra)
 {
     QTextBlock coloured = block;
-    coloured.layout()->setFormats(formatRangesOfBlock(block.text()));
+    coloured.layout()->setFormats(formatRangesOfBlock(block.text()) + extra);
     coloured.setUserState(1);
     document->markContentsDirty(block.position(), block.length());
 }

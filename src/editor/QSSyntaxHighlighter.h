@@ -5,10 +5,13 @@
 #include <QFont>
 #include <QList>
 #include <QStringView>
+#include <QTextBlock>
+#include <QTextLayout>
 #include <QVariantMap>
+#include <optional>
+#include <utility>
 
 class QPlainTextEdit;
-class QTextBlock;
 class QTextDocument;
 
 // Colours LaTeX source in a text view: control sequences blue, comments light grey,
@@ -36,9 +39,15 @@ public:
 
     // Re-colours the whole lines that the range touches in the view's text.
     void highlightTextView(QPlainTextEdit *textView, QSRange range) const;
-    // Colours one block of a document anew and marks it as coloured (its user state
-    // is 1; a block never coloured has -1).
-    static void colourBlock(QTextDocument *document, const QTextBlock &block);
+    // The first and the last of the whole lines that the range touches; none when the
+    // range goes past the end of the text.
+    static std::optional<std::pair<QTextBlock, QTextBlock>> linesOfRange(QTextDocument *document,
+                                                                         QSRange range);
+    // Colours one block of a document anew, with the extra formats laid over the
+    // colours, and marks it as coloured (its user state is 1; a block never coloured
+    // has -1).
+    static void colourBlock(QTextDocument *document, const QTextBlock &block,
+                            const QList<QTextLayout::FormatRange> &extra = {});
 
     // The font that "FontInfo" names, or the system's fixed-pitch font at that size
     // when no installed font has the name.

@@ -10,25 +10,23 @@
 #include <QContextMenuEvent>
 #include <QFutureWatcher>
 #include <QIcon>
-#include <QMenu>
-#include <QTextBlockUserData>
-#include <QtConcurrent/QtConcurrentRun>
-#include <QStyle>
-
 #include <QKeyEvent>
+#include <QMenu>
 #include <QPainter>
 #include <QRegularExpression>
+#include <QStyle>
 #include <QTextBlock>
+#include <QTextBlockUserData>
 #include <QTextLayout>
 #include <QTimer>
+#include <QtConcurrent/QtConcurrentRun>
 
 namespace {
 // How long the find indicator stays over a match.
 constexpr int findIndicatorMilliseconds = 600;
-} // namespace
-
 // Lines are spell checked once typing pauses this long, not at every keystroke.
 constexpr int spellingPauseMilliseconds = 150;
+} // namespace
 
 QSTextView::QSTextView(QWidget *parent)
     : QPlainTextEdit(parent)
@@ -173,21 +171,18 @@ struct SpellingResult
 
 void QSTextView::setSpellChecker(std::shared_ptr<SpellChecker> checker)
 {
+    if (checker == _spellChecker)
+        return;
     _spellChecker = std::move(checker);
     checkSpellingAgain();
 }
 
 void QSTextView::colourRange(QSRange range)
 {
-    const qint64 length = document()->characterCount() - 1;
-    if (qint64(range.location) + range.length > length)
-        return;
-    const QTextBlock last =
-        document()->findBlock(int(range.location + (range.length > 0 ? range.length - 1 : 0)));
-    for (QTextBlock block = document()->findBlock(int(range.location)); block.isValid();
-         block = block.next()) {
+    const auto lines = QSSyntaxHighlighter::linesOfRange(document(), range);
+    for (QTextBlock block = lines ? lines->first : QTextBlock(); block.isValid(); block = block.next()) {
         formatBlock(block);
-        if (block == last)
+        if (block == lines->second)
             break;
     }
 }
@@ -200,21 +195,17 @@ QList<SpellingScanner::Word> QSTextView::misspeltWords(int line) const
 
 void QSTextView::formatBlock(const QTextBlock &block)
 {
-    QSSyntaxHighlighter::colourBlock(document(), block);
+    QList<QTextLayout::FormatRange> underlines;
     const SpellingMarks *marks = marksOf(block);
-    if (!marks || marks->misspelt.isEmpty())
-        return;
-    QList<QTextLayout::FormatRange> formats = block.layout()->formats();
-    for (const SpellingScanner::Word &word : marks->misspelt) {
+    for (const SpellingScanner::Word &word : marks ? marks->misspelt : QList<SpellingScanner::Word>()) {
         QTextLayout::FormatRange underline;
         underline.start = int(word.start);
         underline.length = int(word.length);
         underline.format.setUnderlineStyle(QTextCharFormat::SpellCheckUnderline);
         underline.format.setUnderlineColor(Theme::current().misspelt);
-        formats << underline;
+        underlines << underline;
     }
-    block.layout()->setFormats(formats);
-    document()->markContentsDirty(block.position(), block.length());
+    QSSyntaxHighlighter::colourBlock(document(), block, underlines);
 }
 
 // The lines shown whose text changed since they were checked go to a worker in

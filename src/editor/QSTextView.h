@@ -10,13 +10,14 @@
 #include <memory>
 
 class ErrorWarningNode;
-class SpellChecker;
 class LineNumberGutter;
 class QTimer;
+class SpellChecker;
 
 // The editor's text view: a plain-text view with a gutter of line numbers and
-// compile markers, that marks the line holding the insertion point and carries out
-// the find strip's find and replace steps, with wrap-around. The document window's view (DropTextView) adds file drops and the
+// compile markers, closing pairs and spell checking, that marks the line holding
+// the insertion point and carries out the find strip's find and replace steps, with
+// wrap-around. The document window's view (DropTextView) adds file drops and the
 // jump to the PDF.
 class QSTextView : public QPlainTextEdit
 {
@@ -63,9 +64,6 @@ public:
     // Comments the lines the selection touches ("% " before each), or uncomments them
     // when every one of them that holds text is a comment. One edit, one undo.
     void toggleCommentOnSelectedLines();
-    // Puts a tab before each line the selection touches, or takes one level of
-    // indentation (a tab, or up to four spaces) from each. One edit, one undo.
-    void indentSelectedLines(bool outwards);
     // Underlines the misspelt words of the running text of the lines shown, as the
     // checker finds them on a worker; the context menu of such a word offers the
     // checker's suggestions, "Add to dictionary" and "Ignore". None: no checking.
@@ -77,11 +75,6 @@ public:
     // changed since.
     QList<SpellingScanner::Word> misspeltWords(int line) const;
 
-    // Typing {, [, ( or $ puts its closer after the caret (not after a backslash,
-    // which makes the opener a character of its own); typing the closer before
-    // itself steps over it, and Backspace between an empty pair takes both.
-    // With a selection, the pair goes around it.
-    bool typePair(QKeyEvent *event);
     // The bracket that pairs with the one at a position, counting nesting and
     // skipping escaped ones; -1 when none does.
     int matchingBracket(int position) const;
@@ -106,12 +99,22 @@ signals:
 protected:
     void contextMenuEvent(QContextMenuEvent *event) override;
     bool event(QEvent *event) override;
+    // Typing {, [, ( or $ puts its closer after the caret (not after a backslash,
+    // which makes the opener a character of its own); typing the closer before
+    // itself steps over it, and Backspace between an empty pair takes both; with a
+    // selection, the pair goes around it. Tab on a selection of several lines
+    // indents them, and Shift+Tab unindents the lines or the caret's line.
     void keyPressEvent(QKeyEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
 
 private:
     void colourShownBlocks();
+    // The closing pairs of keyPressEvent; true when the key was taken.
+    bool typePair(QKeyEvent *event);
+    // Puts a tab before each line the selection touches, or takes one level of
+    // indentation (a tab, or up to four spaces) from each. One edit, one undo.
+    void indentSelectedLines(bool outwards);
     void updateInsertionPointState();
     void drawLineHighlighter();
     void showFindIndicator(QSRange range);
