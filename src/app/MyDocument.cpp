@@ -13,6 +13,7 @@
 #include "compile/StatusView.h"
 #include "editor/DropTextView.h"
 #include "editor/SpellChecker.h"
+#include "editor/completion/CompletionController.h"
 #include "find/FindAndReplaceViewController.h"
 #include "model/ChangesQueue.h"
 #include "model/QSFile.h"
@@ -189,6 +190,16 @@ void MyDocument::awakeFromNib()
             &MyDocument::outlineViewSelectionDidChange);
     if (ChangesQueue *queue = ChangesQueue::sharedQueue())
         connect(queue, &ChangesQueue::treeDidChange, this, &MyDocument::treeDidChange);
+
+    // Completion offers the labels, definitions and bibliography of all the files.
+    CompletionController *completion = textView()->completion();
+    completion->setDocumentFiles([document = QPointer<MyDocument>(this)] {
+        return document && document->_fileOpened ? QSFilePool::fileList(document->_fileOpened.get())
+                                                 : QList<std::shared_ptr<QSFile>>();
+    });
+    if (ChangesQueue *queue = ChangesQueue::sharedQueue())
+        connect(queue, &ChangesQueue::symbolsDidChange, completion,
+                &CompletionController::documentSymbolsChanged);
 
     const double outlineWidth = UserDefaults::standardUserDefaults()
                                     .dictionaryForKey(QSOutlineViewInfo)

@@ -3,6 +3,7 @@
 #include "editor/LineNumberGutter.h"
 #include "editor/QSSyntaxHighlighter.h"
 #include "editor/SpellChecker.h"
+#include "editor/completion/CompletionController.h"
 #include "model/ErrorWarningNode.h"
 #include "platform/HandOver.h"
 #include "platform/Theme.h"
@@ -32,6 +33,7 @@ QSTextView::QSTextView(QWidget *parent)
     : QPlainTextEdit(parent)
     , _findIndicatorTimer(new QTimer(this))
     , _gutter(new LineNumberGutter(this))
+    , _completion(new CompletionController(this))
     , _spellingPause(new QTimer(this))
 {
     _spellingPause->setSingleShot(true);
@@ -529,17 +531,21 @@ void QSTextView::goToLine(int line)
 // lines the selection touches, or the caret's line.
 void QSTextView::keyPressEvent(QKeyEvent *event)
 {
-    if (typePair(event))
+    if (_completion->keyPressBefore(event))
         return;
     const QTextCursor cursor = textCursor();
     const bool lines = document()->findBlock(cursor.selectionStart())
                        != document()->findBlock(cursor.selectionEnd());
-    if (event->key() == Qt::Key_Backtab || (event->key() == Qt::Key_Tab && lines
-                                            && event->modifiers() == Qt::NoModifier)) {
-        indentSelectedLines(event->key() == Qt::Key_Backtab);
-        return;
+    const bool indents = event->key() == Qt::Key_Backtab
+                         || (event->key() == Qt::Key_Tab && lines
+                             && event->modifiers() == Qt::NoModifier);
+    if (!typePair(event)) {
+        if (indents)
+            indentSelectedLines(event->key() == Qt::Key_Backtab);
+        else
+            QPlainTextEdit::keyPressEvent(event);
     }
-    QPlainTextEdit::keyPressEvent(event);
+    _completion->keyPressAfter(event);
 }
 
 int QSTextView::gutterWidth() const

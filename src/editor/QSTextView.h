@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 
+class CompletionController;
 class ErrorWarningNode;
 class LineNumberGutter;
 class QTimer;
@@ -85,6 +86,9 @@ public:
     // the end, and scrolls it into view.
     void goToLine(int line);
 
+    // Completion at the caret: the popup, its candidates and the placeholders.
+    CompletionController *completion() const { return _completion; }
+
     // The gutter, which the view lays out left of its text and paints.
     LineNumberGutter *gutter() const { return _gutter; }
     int gutterWidth() const;
@@ -143,6 +147,7 @@ private:
     QSRange _findIndicatorRange{QSNotFound, 0};
     QTimer *_findIndicatorTimer;
     LineNumberGutter *_gutter; // a child
+    CompletionController *_completion; // a child
     QList<Marker> _markers;
     QList<QTextEdit::ExtraSelection> _findIndicator; // while it shows
     QList<int> _bracketPair;

@@ -9,6 +9,7 @@
 
 #include <QElapsedTimer>
 #include <QPointer>
+#include <QThread>
 #include <atomic>
 #include <pthread.h>
 
@@ -41,6 +42,15 @@ ChangesQueue *ChangesQueue::sharedQueue()
     return sharedChangesQueue;
 }
 
+void ChangesQueue::gatherSymbols(const std::shared_ptr<QSFile> &file)
+{
+    {
+        std::lock_guard lock(_inboxLock);
+        _symbolRequests.append(file);
+    }
+    _inboxChanged.notify_all();
+}
+
 void ChangesQueue::addChangeToQueue(ChangeRecord record)
 {
     {
@@ -53,7 +63,9 @@ void ChangesQueue::addChangeToQueue(ChangeRecord record)
 void ChangesQueue::waitUntilIdle()
 {
     std::unique_lock lock(_inboxLock);
-    _inboxChanged.wait(lock, [this] { return _changesQueue.isEmpty() && !_passInProgress; });
+    _inboxChanged.wait(lock, [this] {
+        return _changesQueue.isEmpty() && _symbolRequests.isEmpty() && !_passInProgress;
+    });
 }
 
 void ChangesQueue::main()
@@ -63,14 +75,22 @@ void ChangesQueue::main()
     for (;;) {
         {
             std::unique_lock lock(_inboxLock);
-            _inboxChanged.wait(lock, [this] { return _stopping || !_changesQueue.isEmpty(); });
+            _inboxChanged.wait(lock, [this] {
+                return _stopping || !_changesQueue.isEmpty() || !_symbolRequests.isEmpty();
+            });
             if (_stopping)
                 return;
             _tmpQueue.swap(_changesQueue);
+            for (const std::weak_ptr<QSFile> &request : std::as_const(_symbolRequests)) {
+                if (const std::shared_ptr<QSFile> file = request.lock())
+                    _filesWithNewSymbols.append(file->treeRootNode());
+            }
+            _symbolRequests.clear();
             _passInProgress = true;
         }
 
         QList<std::shared_ptr<QSFile>> changedFiles;
+        QList<std::shared_ptr<QSFile>> filesWithNewSymbols;
         QElapsedTimer passTime;
         {
             std::lock_guard modelLock(QSFilePool::documentModelLock());
@@ -89,12 +109,21 @@ void ChangesQueue::main()
                 if (const std::shared_ptr<QSFile> file = fileNode->nodeFile())
                     changedFiles.append(file);
             }
+            for (const std::shared_ptr<QSSectionNode> &fileNode :
+                 std::as_const(_filesWithNewSymbols)) {
+                const std::shared_ptr<QSFile> file = fileNode ? fileNode->nodeFile() : nullptr;
+                if (file && file->treeRootNode() == fileNode) {
+                    file->refreshSymbols();
+                    filesWithNewSymbols.append(file);
+                }
+            }
             _tmpQueue.clear();
             _filesEdited.clear();
             _filesReshaped.clear();
+            _filesWithNewSymbols.clear();
             _lastPassNanoseconds = passTime.nsecsElapsed();
         }
-        postNotices(changedFiles);
+        postNotices(changedFiles, filesWithNewSymbols);
 
         {
             std::lock_guard lock(_inboxLock);
@@ -223,11 +252,18 @@ void ChangesQueue::applyRecord(ChangeRecord &record)
         }
     }
 
+    const QList<Symbol> symbolsBefore = start->object->symbols();
     reshaped = start->object->editNodeData(record.whatChanged, location - start->nodeLocationInFile,
                                            length, record.action)
                || reshaped;
     if (!_filesEdited.contains(root))
         _filesEdited.append(root);
+    // Most keystrokes leave every label and definition as it was: only a file whose
+    // nodes moved, or whose edited node now defines or names something else, gathers
+    // its symbols again.
+    if ((reshaped || start->object->symbols() != symbolsBefore)
+        && !_filesWithNewSymbols.contains(root))
+        _filesWithNewSymbols.append(root);
     // Text typed into running text leaves every node where it was: nothing to re-nest.
     if (!reshaped)
         return;
@@ -261,23 +297,31 @@ void ChangesQueue::renestAround(const std::shared_ptr<QSSectionNode> &root, qint
 }
 
 // Notices for files whose notice the UI thread has not taken yet are not repeated.
-void ChangesQueue::postNotices(const QList<std::shared_ptr<QSFile>> &files)
+void ChangesQueue::postNotices(const QList<std::shared_ptr<QSFile>> &files,
+                               const QList<std::shared_ptr<QSFile>> &filesWithNewSymbols)
 {
-    if (files.isEmpty())
+    if (files.isEmpty() && filesWithNewSymbols.isEmpty())
         return;
+    const auto addOnce = [](QList<std::weak_ptr<QSFile>> &pending,
+                            const QList<std::shared_ptr<QSFile>> &news) {
+        for (const std::shared_ptr<QSFile> &file : news) {
+            const bool known =
+                std::any_of(pending.cbegin(), pending.cend(),
+                            [&](const std::weak_ptr<QSFile> &each) { return each.lock() == file; });
+            if (!known)
+                pending.append(file);
+        }
+    };
     bool wasEmpty = false;
     {
         std::lock_guard lock(_noticeLock);
-        wasEmpty = _pendingNotices.isEmpty();
-        for (const std::shared_ptr<QSFile> &file : files) {
-            const bool pending =
-                std::any_of(_pendingNotices.cbegin(), _pendingNotices.cend(),
-                            [&](const std::weak_ptr<QSFile> &each) { return each.lock() == file; });
-            if (!pending)
-                _pendingNotices.append(file);
-        }
+        wasEmpty = _pendingNotices.isEmpty() && _pendingSymbolNotices.isEmpty();
+        addOnce(_pendingNotices, files);
+        addOnce(_pendingSymbolNotices, filesWithNewSymbols);
     }
-    if (wasEmpty) {
+    // Announced on the UI thread, the notices are delivered at once, with any that
+    // a pass left waiting for the event loop.
+    if (wasEmpty || QThread::currentThread() == thread()) {
         runOnUiThread([queue = QPointer<ChangesQueue>(this)] {
             if (queue)
                 queue->deliverNotices();
@@ -288,12 +332,18 @@ void ChangesQueue::postNotices(const QList<std::shared_ptr<QSFile>> &files)
 void ChangesQueue::deliverNotices()
 {
     QList<std::weak_ptr<QSFile>> notices;
+    QList<std::weak_ptr<QSFile>> symbolNotices;
     {
         std::lock_guard lock(_noticeLock);
         notices.swap(_pendingNotices);
+        symbolNotices.swap(_pendingSymbolNotices);
     }
     for (const std::weak_ptr<QSFile> &notice : std::as_const(notices)) {
         if (const std::shared_ptr<QSFile> file = notice.lock())
             emit treeDidChange(file);
+    }
+    for (const std::weak_ptr<QSFile> &notice : std::as_const(symbolNotices)) {
+        if (const std::shared_ptr<QSFile> file = notice.lock())
+            emit symbolsDidChange(file);
     }
 }

@@ -29,18 +29,28 @@ public:
 
     // Called on the UI thread; never waits for the worker's pass.
     virtual void addChangeToQueue(ChangeRecord record);
-    // Blocks until every record added so far has been applied. Anything that reads
+    // Blocks until every record added so far has been applied, and every file's
+    // symbols asked for gathered. Anything that reads
     // a tree as the file's text (saving, searching) waits for this first.
     void waitUntilIdle();
     // How long the last pass took to apply its records and re-nest its files.
     qint64 lastPassNanoseconds() const { return _lastPassNanoseconds; }
     // Tells the UI thread, like a pass does, that files got new trees some other way
     // (read again from disk).
-    void announceTreeChanges(const QList<std::shared_ptr<QSFile>> &files) { postNotices(files); }
+    void announceTreeChanges(const QList<std::shared_ptr<QSFile>> &files)
+    {
+        postNotices(files, {});
+    }
+    // Gathers the labels, definitions and databases of a file whose tree was built
+    // anew, on the worker; symbolsDidChange tells when they are there.
+    void gatherSymbols(const std::shared_ptr<QSFile> &file);
 
 signals:
     // On the UI thread, once for each file whose tree changed since the last notice.
     void treeDidChange(std::shared_ptr<QSFile> file);
+    // On the UI thread, once for each file whose symbols were gathered anew since the
+    // last notice (they may be the same as before).
+    void symbolsDidChange(std::shared_ptr<QSFile> file);
 
 private:
     void main();
@@ -48,7 +58,8 @@ private:
     static void extendToWholeLines(ChangeRecord &record);
     static void renestAround(const std::shared_ptr<QSSectionNode> &root, qint32 location,
                              qint32 length);
-    void postNotices(const QList<std::shared_ptr<QSFile>> &files);
+    void postNotices(const QList<std::shared_ptr<QSFile>> &files,
+                     const QList<std::shared_ptr<QSFile>> &filesWithNewSymbols);
     void deliverNotices();
 
     std::mutex _inboxLock;
@@ -56,14 +67,17 @@ private:
     QList<ChangeRecord> _changesQueue; // guarded by _inboxLock
     bool _passInProgress = false;      // guarded by _inboxLock
     bool _stopping = false;            // guarded by _inboxLock
+    QList<std::weak_ptr<QSFile>> _symbolRequests; // guarded by _inboxLock
 
     // The worker's own.
     QList<ChangeRecord> _tmpQueue;
     QList<std::shared_ptr<QSSectionNode>> _filesEdited;
     QList<std::shared_ptr<QSSectionNode>> _filesReshaped; // their trees' nodes may move
+    QList<std::shared_ptr<QSSectionNode>> _filesWithNewSymbols;
 
     std::mutex _noticeLock;
-    QList<std::weak_ptr<QSFile>> _pendingNotices; // guarded by _noticeLock
+    QList<std::weak_ptr<QSFile>> _pendingNotices;       // guarded by _noticeLock
+    QList<std::weak_ptr<QSFile>> _pendingSymbolNotices; // guarded by _noticeLock
 
     std::atomic<qint64> _lastPassNanoseconds = 0;
     std::thread _worker;

@@ -1,5 +1,7 @@
 #include "model/QSFile.h"
 
+#include "model/ChangesQueue.h"
+#include "model/FileSymbols.h"
 #include "model/QSFilePool.h"
 #include "model/QSSectionNode.h"
 #include "model/QSUndoManager.h"
@@ -15,6 +17,7 @@ QSFile::QSFile(const QUrl &path, bool isUntitled)
     : _path(path)
     , _undoManager(std::make_unique<QSUndoManager>())
     , _isUntitled(isUntitled)
+    , _symbols(std::make_shared<FileSymbols>())
 {}
 
 QSFile::~QSFile() = default;
@@ -31,7 +34,7 @@ std::shared_ptr<QSFile> QSFile::initUntitledFileWithTemplateString(const QString
 {
     std::shared_ptr<QSFile> file(new QSFile(QUrl::fromLocalFile(title), true));
     file->_content = templateString;
-    file->_treeRootNode = file->buildTree(templateString);
+    file->setTreeRootNode(file->buildTree(templateString));
     return file;
 }
 
@@ -50,6 +53,29 @@ void QSFile::setTreeRootNode(const std::shared_ptr<QSSectionNode> &node)
         node->setNodeFile(weak_from_this());
         node->setRootFile(weak_from_this());
     }
+    // Reading a long document's symbols is the edit worker's job when there is one.
+    if (ChangesQueue *queue = ChangesQueue::sharedQueue(); queue && node)
+        queue->gatherSymbols(shared_from_this());
+    else
+        refreshSymbols();
+}
+
+std::shared_ptr<const FileSymbols> QSFile::symbols() const
+{
+    std::lock_guard lock(_symbolsLock);
+    return _symbols;
+}
+
+void QSFile::refreshSymbols()
+{
+    auto symbols = std::make_shared<FileSymbols>();
+    {
+        std::lock_guard modelLock(QSFilePool::documentModelLock());
+        if (_treeRootNode)
+            *symbols = FileSymbols::collect(*_treeRootNode);
+    }
+    std::lock_guard lock(_symbolsLock);
+    _symbols = std::move(symbols);
 }
 
 QString QSFile::name() const

@@ -9,9 +9,11 @@
 #include <QString>
 #include <QUrl>
 #include <memory>
+#include <mutex>
 #include <optional>
 
 class ErrorWarningNode;
+struct FileSymbols;
 class QSSectionNode;
 class QSUndoManager;
 
@@ -93,6 +95,13 @@ public:
     // Takes the document-model lock.
     QSet<QString> relativeIncludePathsToThisFile() const;
 
+    // What the file defines and names (labels, commands, environments, databases)
+    // as of its tree's last change; for any thread. Never none.
+    std::shared_ptr<const FileSymbols> symbols() const;
+    // Gathers them again from the tree, reading only the nodes whose text changed.
+    // Takes the document-model lock.
+    void refreshSymbols();
+
     std::optional<QUrl> pdfPath() const;
     bool doesPdfExist() const;
     std::optional<QString> pdfSyncPath() const;
@@ -132,5 +141,7 @@ private:
     QList<std::shared_ptr<ErrorWarningNode>> _compileErrorsAndWarnings;
     qint32 _undoStackCountAtLastSave = 0;
     QString _lastSaveError;
+    mutable std::mutex _symbolsLock;
+    std::shared_ptr<const FileSymbols> _symbols; // guarded by _symbolsLock
     QString _lineEnd = QStringLiteral("\n"); // as read from disk: "\n", "\r\n" or "\r"
 };

@@ -227,7 +227,16 @@ void QSSectionNode::setNodeData(const QString &data)
     if (data.isNull() == _nodeData.isNull() && data == _nodeData)
         return;
     _nodeData = data;
+    _symbols.reset();
     invalidateLengthWithChildren();
+}
+
+QList<Symbol> QSSectionNode::symbols() const
+{
+    std::lock_guard lock(_nodeLock);
+    if (!_symbols)
+        _symbols = SymbolScanner::scan(_nodeData);
+    return *_symbols;
 }
 
 void QSSectionNode::addObserver(Observer *observer)
@@ -498,6 +507,7 @@ bool QSSectionNode::editNodeData(const QString &text, qint32 location, qint32 le
                                   ? 0
                                   : qMin(qint64(length), qint64(_nodeData.size()) - location);
     _nodeData.replace(location, removed, text);
+    _symbols.reset();
     invalidateLengthWithChildren();
 
     const std::shared_ptr<QSFile> file = nodeFile();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "model/SymbolScanner.h"
+
 #include <QList>
 #include <QString>
 #include <memory>
@@ -90,6 +92,8 @@ public:
     QString nodeData() const;
     void setNodeData(const QString &data);
     std::recursive_mutex &nodeLock() const { return _nodeLock; }
+    // What the node's own text defines and names; read again only when the text changes.
+    QList<Symbol> symbols() const;
 
     void addObserver(Observer *observer);
     void removeObserver(Observer *observer);
@@ -191,6 +195,7 @@ private:
     QString _nodeName;
     List _children;
     QString _nodeData; // guarded by _nodeLock
+    mutable std::optional<QList<Symbol>> _symbols; // guarded by _nodeLock; none when stale
     QString _nodeType;
     // The sort of node, kept with nodeType so that the many type tests of a walk
     // compare no strings.

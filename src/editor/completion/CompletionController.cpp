@@ -1,0 +1,406 @@
+#include "editor/completion/CompletionController.h"
+
+#include "editor/completion/BibliographyIndex.h"
+#include "editor/completion/CompletionCatalog.h"
+#include "editor/completion/CompletionModel.h"
+#include "model/FileSymbols.h"
+#include "model/QSFile.h"
+
+#include <QAbstractItemView>
+#include <QCompleter>
+#include <QCoreApplication>
+#include <QKeyEvent>
+#include <QPlainTextEdit>
+#include <QScrollBar>
+#include <QTextBlock>
+
+namespace {
+
+const QChar placeholderOpen = u'‹';
+const QChar placeholderClose = u'›';
+
+// The name typed so far and what follows it of the same name, which accepting
+// replaces too: "sec|tion" in \sec|tion, "fig:a|b" in \ref{fig:a|b}.
+int endOfName(const QTextDocument *text, int caret, CompletionContext::Kind kind)
+{
+    for (;; ++caret) {
+        const QChar c = text->characterAt(caret);
+        const bool partOfName = kind == CompletionContext::Kind::Command
+                                    ? c.isLetter() || c == u'*'
+                                    : !c.isNull() && !c.isSpace() && c != u'}' && c != u',';
+        if (!partOfName)
+            return caret;
+    }
+}
+
+// An item's text with the marks of its placeholders taken out, and where each
+// placeholder's text now stands.
+struct Filled
+{
+    QString text;
+    QList<std::pair<int, int>> spots;
+};
+
+Filled fill(const QString &template_)
+{
+    Filled filled;
+    for (qsizetype i = 0; i < template_.size(); ++i) {
+        const qsizetype close =
+            template_[i] == placeholderOpen ? template_.indexOf(placeholderClose, i) : -1;
+        if (close < 0) {
+            filled.text += template_[i];
+            continue;
+        }
+        const int from = int(filled.text.size());
+        filled.text += template_.mid(i + 1, close - i - 1);
+        filled.spots.append({from, int(filled.text.size())});
+        i = close;
+    }
+    return filled;
+}
+
+QString environmentDefinition(const Symbol &symbol)
+{
+    QString arguments;
+    for (int i = 1; i <= symbol.arguments; ++i)
+        arguments += QStringLiteral("{‹argument %1›}").arg(i);
+    return arguments;
+}
+
+} // namespace
+
+CompletionController::CompletionController(QPlainTextEdit *view)
+    : QObject(view)
+    , _view(view)
+    , _completer(new QCompleter(this))
+    , _model(new CompletionModel(_completer))
+    , _bibliography(new BibliographyIndex(this))
+{
+    _completer->setWidget(view);
+    _completer->setModel(_model);
+    _completer->setCompletionMode(QCompleter::PopupCompletion);
+    _completer->setCaseSensitivity(Qt::CaseInsensitive);
+    _completer->setModelSorting(QCompleter::CaseInsensitivelySortedModel);
+    _completer->setMaxVisibleItems(12);
+    // Installed after the completer's own filter, so it sees the keys first.
+    _completer->popup()->installEventFilter(this);
+    connect(_completer, QOverload<const QModelIndex &>::of(&QCompleter::activated), this,
+            [this] { accept(); });
+}
+
+void CompletionController::setDocumentFiles(
+    std::function<QList<std::shared_ptr<QSFile>>()> files)
+{
+    _files = std::move(files);
+    _labels.clear();
+    _labelSources.clear();
+    documentSymbolsChanged();
+}
+
+void CompletionController::documentSymbolsChanged()
+{
+    if (!_files)
+        return;
+    const QList<std::shared_ptr<QSFile>> files = _files();
+    if (files.isEmpty())
+        return;
+    QStringList databases;
+    for (const std::shared_ptr<QSFile> &file : files) {
+        for (const QString &name : file->symbols()->bibliographies) {
+            if (!databases.contains(name))
+                databases << name;
+        }
+    }
+    const std::shared_ptr<QSFile> &root = files.first();
+    _bibliography->setDatabases(root->isUntitled() ? QString() : root->directory(), databases);
+}
+
+bool CompletionController::isPopupVisible() const
+{
+    return _completer->popup()->isVisible();
+}
+
+void CompletionController::complete()
+{
+    const QTextCursor caret = _view->textCursor();
+    CompletionContext context =
+        CompletionContext::at(caret.block().text(), caret.positionInBlock());
+    if (context.kind == CompletionContext::Kind::None) {
+        // Asked where nothing is being typed: every command.
+        context = {CompletionContext::Kind::Command, {}, caret.positionInBlock()};
+    }
+    showCandidates(context);
+}
+
+bool CompletionController::keyPressBefore(QKeyEvent *event)
+{
+    const bool plain = !(event->modifiers() & ~Qt::KeypadModifier);
+    if (isPopupVisible()) {
+        switch (event->key()) {
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            if (!completesWhatWasTyped()) {
+                _completer->popup()->hide();
+                return false;
+            }
+            accept();
+            return true;
+        case Qt::Key_Tab:
+            accept();
+            return true;
+        case Qt::Key_Escape:
+            _completer->popup()->hide();
+            return true;
+        case Qt::Key_Up:
+        case Qt::Key_Down:
+        case Qt::Key_PageUp:
+        case Qt::Key_PageDown:
+            QCoreApplication::sendEvent(_completer->popup(), event);
+            return true;
+        default:
+            break;
+        }
+    }
+    if (event->key() == Qt::Key_Space && event->modifiers() == Qt::ControlModifier) {
+        complete();
+        return true;
+    }
+    if (event->key() == Qt::Key_Tab && plain && !_placeholders.isEmpty()) {
+        selectNextPlaceholder();
+        return true;
+    }
+    if (event->key() == Qt::Key_Escape)
+        _placeholders.clear();
+    return false;
+}
+
+void CompletionController::keyPressAfter(QKeyEvent *event)
+{
+    const bool typed = !event->text().isEmpty() && event->text()[0].isPrint()
+                       && !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier));
+    if (!typed && event->key() != Qt::Key_Backspace)
+        return;
+    const QTextCursor caret = _view->textCursor();
+    const CompletionContext context =
+        CompletionContext::at(caret.block().text(), caret.positionInBlock());
+    const bool opens = context.kind == CompletionContext::Kind::Command
+                           ? context.prefix.size() >= 3
+                           : context.kind != CompletionContext::Kind::None;
+    if (opens && (typed || isPopupVisible()))
+        showCandidates(context);
+    else
+        _completer->popup()->hide();
+}
+
+bool CompletionController::eventFilter(QObject *watched, QEvent *event)
+{
+    // The popup has the keyboard while it shows: its keys come here first.
+    if (watched == _completer->popup() && event->type() == QEvent::KeyPress) {
+        auto *key = static_cast<QKeyEvent *>(event);
+        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter
+            || key->key() == Qt::Key_Tab) {
+            QCoreApplication::sendEvent(_view, key);
+            return true;
+        }
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void CompletionController::showCandidates(const CompletionContext &context)
+{
+    if (context.kind != _shownKind || !isPopupVisible()) {
+        _model->setItems(candidates(context.kind));
+        _shownKind = context.kind;
+    }
+    _completer->setCompletionPrefix(context.prefix);
+    if (_completer->completionCount() == 0) {
+        _completer->popup()->hide();
+        return;
+    }
+    QRect at = _view->cursorRect();
+    QAbstractItemView *popup = _completer->popup();
+    at.setWidth(qMin(popup->sizeHintForColumn(0) + popup->verticalScrollBar()->sizeHint().width(),
+                     _view->viewport()->width()));
+    _completer->complete(at);
+    popup->setCurrentIndex(_completer->completionModel()->index(0, 0));
+}
+
+QList<CompletionItem> CompletionController::candidates(CompletionContext::Kind kind)
+{
+    const CompletionCatalog &catalog = CompletionCatalog::shared();
+    const QList<std::shared_ptr<QSFile>> files = _files ? _files() : QList<std::shared_ptr<QSFile>>();
+    QList<CompletionItem> items;
+    switch (kind) {
+    case CompletionContext::Kind::Command:
+        items = catalog.commands();
+        for (const std::shared_ptr<QSFile> &file : files) {
+            for (const Symbol &command : file->symbols()->commands) {
+                QString insertion = command.name;
+                for (int i = 1; i <= command.arguments; ++i)
+                    insertion += QStringLiteral("{‹argument %1›}").arg(i);
+                items.append({command.name, insertion, file->name()});
+            }
+        }
+        break;
+    case CompletionContext::Kind::Environment:
+        items = catalog.environments();
+        for (const std::shared_ptr<QSFile> &file : files) {
+            for (const Symbol &environment : file->symbols()->environments)
+                items.append(
+                    {environment.name, environmentDefinition(environment), file->name()});
+        }
+        break;
+    case CompletionContext::Kind::Label:
+        items = labelItems();
+        break;
+    case CompletionContext::Kind::Citation:
+        items = citationItems();
+        break;
+    case CompletionContext::Kind::None:
+        break;
+    }
+    return items;
+}
+
+// Gathered again only when a file's symbols changed since the last time: a long
+// document has many labels.
+QList<CompletionItem> CompletionController::labelItems()
+{
+    const QList<std::shared_ptr<QSFile>> files = _files ? _files() : QList<std::shared_ptr<QSFile>>();
+    QList<std::shared_ptr<const FileSymbols>> sources;
+    for (const std::shared_ptr<QSFile> &file : files)
+        sources << file->symbols();
+    if (sources != _labelSources) {
+        _labels.clear();
+        for (qsizetype i = 0; i < files.size(); ++i) {
+            const QString name = files[i]->name();
+            for (const FileSymbols::Label &label : sources[i]->labels) {
+                _labels.append({label.name, label.name,
+                                label.heading.isEmpty() ? name
+                                                        : name + QStringLiteral(" · ") + label.heading});
+            }
+        }
+        _labelSources = sources;
+    }
+    return _labels;
+}
+
+QList<CompletionItem> CompletionController::citationItems() const
+{
+    QList<CompletionItem> items;
+    for (const BibEntry &entry : _bibliography->entries()) {
+        QString detail = entry.author;
+        if (!entry.year.isEmpty())
+            detail += QStringLiteral(" (%1)").arg(entry.year);
+        if (!entry.title.isEmpty())
+            detail += (detail.isEmpty() ? QString() : QStringLiteral(" ")) + entry.title;
+        items.append({entry.key, entry.key, detail});
+    }
+    return items;
+}
+
+// Return on a word typed out in full that has nothing to add ends the line, as
+// it would without the popup; Tab always accepts.
+bool CompletionController::completesWhatWasTyped() const
+{
+    const QModelIndex current = _completer->popup()->currentIndex();
+    if (!current.isValid())
+        return false;
+    const CompletionItem &item = _model->item(current.data(Qt::UserRole).toInt());
+    const bool nothingToAdd = _shownKind == CompletionContext::Kind::Command
+                                  ? item.insertion == item.name
+                                  : _shownKind != CompletionContext::Kind::Environment;
+    return !(nothingToAdd && item.name == _completer->completionPrefix());
+}
+
+void CompletionController::accept()
+{
+    const QModelIndex current = _completer->popup()->currentIndex();
+    _completer->popup()->hide();
+    if (!current.isValid())
+        return;
+    const QTextCursor caret = _view->textCursor();
+    const CompletionContext context =
+        CompletionContext::at(caret.block().text(), caret.positionInBlock());
+    if (context.kind == CompletionContext::Kind::None && _shownKind != CompletionContext::Kind::Command)
+        return;
+    CompletionContext at = context;
+    if (at.kind == CompletionContext::Kind::None)
+        at = {CompletionContext::Kind::Command, {}, caret.positionInBlock()};
+    insert(_model->item(current.data(Qt::UserRole).toInt()), at);
+}
+
+void CompletionController::insert(const CompletionItem &item, const CompletionContext &context)
+{
+    QTextDocument *text = _view->document();
+    QTextCursor cursor = _view->textCursor();
+    const QTextBlock line = cursor.block();
+    const int start = line.position() + int(context.start);
+    int end = endOfName(text, cursor.position(), context.kind);
+
+    Filled filled;
+    int stop = -1; // where the caret goes after the last placeholder
+    switch (context.kind) {
+    case CompletionContext::Kind::Environment: {
+        // A closing brace already there (typed, or put in with the opening one) is
+        // the one of \begin{...}.
+        if (text->characterAt(end) == u'}')
+            ++end;
+        const QString lineText = line.text();
+        qsizetype indentation = 0;
+        while (indentation < lineText.size()
+               && (lineText[indentation] == u' ' || lineText[indentation] == u'\t'))
+            ++indentation;
+        const QString indent = lineText.left(indentation);
+        filled = fill(item.name + u'}' + item.insertion);
+        filled.text += u'\n' + indent;
+        stop = int(filled.text.size());
+        filled.text += u'\n' + indent + QStringLiteral("\\end{") + item.name + u'}';
+        break;
+    }
+    case CompletionContext::Kind::Label:
+    case CompletionContext::Kind::Citation:
+        filled.text = item.name;
+        // The closing brace already there is stepped over.
+        if (text->characterAt(end) == u'}') {
+            ++end;
+            filled.text += u'}';
+        }
+        break;
+    default:
+        filled = fill(item.insertion);
+        if (!filled.spots.isEmpty())
+            stop = int(filled.text.size());
+        break;
+    }
+
+    cursor.beginEditBlock();
+    cursor.setPosition(start);
+    cursor.setPosition(end, QTextCursor::KeepAnchor);
+    cursor.insertText(filled.text);
+    cursor.endEditBlock();
+
+    _placeholders.clear();
+    for (const auto &[from, to] : std::as_const(filled.spots)) {
+        QTextCursor spot(text);
+        spot.setPosition(start + from);
+        spot.setPosition(start + to, QTextCursor::KeepAnchor);
+        _placeholders.append(spot);
+    }
+    if (stop >= 0) {
+        QTextCursor caret(text);
+        caret.setPosition(start + stop);
+        _placeholders.append(caret);
+    }
+    if (_placeholders.isEmpty())
+        _view->setTextCursor(cursor);
+    else
+        selectNextPlaceholder();
+}
+
+void CompletionController::selectNextPlaceholder()
+{
+    if (_placeholders.isEmpty())
+        return;
+    _view->setTextCursor(_placeholders.takeFirst());
+}

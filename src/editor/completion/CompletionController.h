@@ -1,0 +1,77 @@
+#pragma once
+
+#include "editor/completion/CompletionContext.h"
+#include "editor/completion/CompletionItem.h"
+
+#include <QList>
+#include <QObject>
+#include <QTextCursor>
+#include <functional>
+#include <memory>
+
+class BibliographyIndex;
+class CompletionModel;
+class QCompleter;
+class QKeyEvent;
+class QPlainTextEdit;
+class QSFile;
+struct FileSymbols;
+
+// Completion for one text view: a popup at the caret, driven by the keyboard,
+// offering what the text left of the caret asks for: commands (the catalog's and
+// those the document defines), environments after \begin{, the document's labels
+// in a reference command, and the entries of its bibliography databases in a
+// citation command. It opens by itself after a backslash and two letters and in
+// those arguments, and when asked (complete). Accepting puts the item in with its
+// placeholders; Tab then goes from one placeholder to the next. An environment
+// gets its \end line, with the caret on the line between.
+//
+// Threads: UI thread only. The document's labels and definitions are read from its
+// files' symbols, which the edit worker keeps.
+class CompletionController : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit CompletionController(QPlainTextEdit *view);
+
+    // The document's files, its root first; none until set.
+    void setDocumentFiles(std::function<QList<std::shared_ptr<QSFile>>()> files);
+    // The symbols of one of the document's files changed: the databases it names
+    // are looked at again.
+    void documentSymbolsChanged();
+    BibliographyIndex *bibliography() const { return _bibliography; }
+    QCompleter *completer() const { return _completer; }
+    bool isPopupVisible() const;
+
+    // Opens the popup for what the caret stands in, if anything matches.
+    void complete();
+    // The view's keys go through here: before the view handles one (true when it
+    // was taken here: accepting, closing, moving to the next placeholder), and after.
+    bool keyPressBefore(QKeyEvent *event);
+    void keyPressAfter(QKeyEvent *event);
+
+private:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    // Shows or updates the popup for the context; hides it when nothing matches.
+    void showCandidates(const CompletionContext &context);
+    QList<CompletionItem> candidates(CompletionContext::Kind kind);
+    QList<CompletionItem> labelItems();
+    QList<CompletionItem> citationItems() const;
+    bool completesWhatWasTyped() const;
+    void accept();
+    void insert(const CompletionItem &item, const CompletionContext &context);
+    void selectNextPlaceholder();
+
+    QPlainTextEdit *_view; // the parent
+    QCompleter *_completer; // a child
+    CompletionModel *_model; // a child of the completer
+    BibliographyIndex *_bibliography; // a child
+    std::function<QList<std::shared_ptr<QSFile>>()> _files;
+    CompletionContext::Kind _shownKind = CompletionContext::Kind::None;
+    // The placeholders of the last item put in that Tab has not reached yet.
+    QList<QTextCursor> _placeholders;
+    // The labels of the files as last gathered, and the symbols they came from.
+    QList<CompletionItem> _labels;
+    QList<std::shared_ptr<const FileSymbols>> _labelSources;
+};

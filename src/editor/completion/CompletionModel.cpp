@@ -1,0 +1,42 @@
+#include "editor/completion/CompletionModel.h"
+
+#include <algorithm>
+
+void CompletionModel::setItems(QList<CompletionItem> items)
+{
+    std::stable_sort(items.begin(), items.end(),
+                     [](const CompletionItem &left, const CompletionItem &right) {
+                         return left.name.compare(right.name, Qt::CaseInsensitive) < 0;
+                     });
+    beginResetModel();
+    _items = std::move(items);
+    endResetModel();
+}
+
+int CompletionModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : int(_items.size());
+}
+
+QVariant CompletionModel::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid() || index.row() >= _items.size())
+        return {};
+    const CompletionItem &item = _items.at(index.row());
+    switch (role) {
+    case Qt::EditRole:
+        return item.name;
+    case Qt::DisplayRole: {
+        // A command shows its whole template; an environment, its name and arguments.
+        QString shown = item.insertion.startsWith(item.name) ? item.insertion
+                                                              : item.name + item.insertion;
+        if (!item.detail.isEmpty())
+            shown += QStringLiteral("  —  ") + item.detail;
+        return shown;
+    }
+    case Qt::UserRole:
+        return index.row();
+    default:
+        return {};
+    }
+}
