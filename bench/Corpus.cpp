@@ -122,10 +122,10 @@ const QString &Corpus::largeLogPath()
 
 namespace {
 
-// One chapter file: sectioning commands in the order a book uses them, each
-// followed by about a kilobyte of paragraphs, displayed math, comments and now and
-// then a table.
-QByteArray chapterText(int chapter, QRandomGenerator &random)
+// One part of a chapter file: sectioning commands in the order a book uses them,
+// each followed by about a kilobyte of paragraphs, displayed math, comments and now
+// and then a table; every section and equation has a label.
+QByteArray chapterText(int chapter, int part, QRandomGenerator &random)
 {
     static const char *words[] = {"tide",        "pool", "salinity", "the",         "of",
                                   "measured",    "in",   "water",    "rock",        "and",
@@ -142,12 +142,14 @@ QByteArray chapterText(int chapter, QRandomGenerator &random)
     };
     QByteArray text = "\\chapter{Chapter " + QByteArray::number(chapter) + "}\n" + paragraph();
     for (int section = 0; section < 20; ++section) {
+        const QByteArray id = QByteArray::number(chapter) + "." + QByteArray::number(part) + "." + QByteArray::number(section);
         text += "\\section{Section " + QByteArray::number(section) + " of "
-                + QByteArray::number(chapter) + "}\n" + paragraph();
+                + QByteArray::number(chapter) + "}\\label{sec:" + id + "}\n" + paragraph();
         text += section % 10 == 0 ? "% \\section{An older heading}\n" : "% to check again\n";
         for (int sub = 0; sub < 2; ++sub) {
             text += "\\subsection{Part " + QByteArray::number(sub) + "}\n" + paragraph();
-            text += "\\begin{equation}\n  \\rho c h \\frac{dT}{dt} = Q_{\\mathrm{sun}} - "
+            text += "\\begin{equation}\\label{eq:" + id + "." + QByteArray::number(sub)
+                    + "}\n  \\rho c h \\frac{dT}{dt} = Q_{\\mathrm{sun}} - "
                     "Q_{\\mathrm{evap}} + "
                     + QByteArray::number(random.bounded(1000)) + "\n\\end{equation}\n";
             text += paragraph();
@@ -172,8 +174,8 @@ const QString &Corpus::bookRootPath()
         for (int chapter = 0; chapter < 99; ++chapter) {
             const QString name = QStringLiteral("part%1/chapter%2").arg(chapter / 10).arg(chapter);
             QByteArray text;
-            while (text.size() < 200 * 1024)
-                text += chapterText(chapter, random);
+            for (int part = 0; text.size() < 200 * 1024; ++part)
+                text += chapterText(chapter, part, random);
             book.mkpath(name.section(u'/', 0, 0));
             write(book.filePath(name + QStringLiteral(".tex")), text);
             total += text.size();

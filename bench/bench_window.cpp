@@ -9,6 +9,11 @@
 #include "compile/ConsoleViewController.h"
 #include "compile/LatexCompiler.h"
 #include "editor/QSTextView.h"
+#include "editor/SpellChecker.h"
+#include "editor/completion/CompletionController.h"
+#include "model/ChangesQueue.h"
+#include "model/QSFile.h"
+#include "model/QSFilePool.h"
 #include "platform/DocumentController.h"
 #include "platform/OutlineAppearance.h"
 #include "platform/UserDefaults.h"
@@ -21,6 +26,7 @@
 #include <QPlainTextEdit>
 #include <QTemporaryDir>
 #include <QTextBlock>
+#include <QCompleter>
 #include <QWindow>
 #include <algorithm>
 #include <chrono>
@@ -371,8 +377,69 @@ void BM_CompileOverheadBook(benchmark::State &state)
     compileOverhead(state, Corpus::bookRootPath());
 }
 
+// The writing aids on the 20 MB book, in the prose of a chapter: the UI thread's
+// share of each keystroke of a word with spell checking on, the time from the last
+// keystroke until the lines shown are checked (the check waits for a pause in
+// typing), and the candidates of \ref{ (the labels of all 100 files) from the press
+// of the brace to the popup shown.
+void BM_WritingAidsBook(benchmark::State &state)
+{
+    Editor editor(Corpus::bookRootPath());
+    MyDocument *document = editor.document;
+    QSTextView *text = document->textView();
+    ChangesQueue::sharedQueue()->waitUntilIdle();
+    QCoreApplication::processEvents();
+    const std::shared_ptr<QSFile> chapter = QSFilePool::fileList(document->fileOpened().get()).value(50);
+    const std::shared_ptr<SpellChecker> checker =
+        SpellChecker::forLanguage(QStringLiteral("en_US"), QString());
+    if (!chapter || !checker) {
+        state.SkipWithError("no chapter, or no en_US dictionary");
+        return;
+    }
+    // At the start of the paragraph under a section.
+    const qsizetype section = chapter->content().indexOf(u"\\section{Section 5 ");
+    document->selectRange({quint32(chapter->content().indexOf(u'\n', section) + 1), 0}, chapter);
+    text->setSpellChecker(checker);
+    const auto elapsed = [](const QElapsedTimer &timer) { return double(timer.nsecsElapsed()) / 1e6; };
+    bool checked = false;
+    QObject::connect(text, &QSTextView::spellingChecked, [&checked] { checked = true; });
+
+    std::vector<double> keystrokes, checks, candidates;
+    for (auto _ : state) {
+        checked = false;
+        QElapsedTimer check;
+        for (const QChar typed : QStringLiteral(" tidel")) {
+            check.start();
+            typeCharacter(text, typed);
+            keystrokes.push_back(elapsed(check));
+        }
+        while (!checked && check.elapsed() < 5000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents);
+        checks.push_back(elapsed(check));
+
+        for (const QChar typed : QStringLiteral(" \\ref"))
+            typeCharacter(text, typed);
+        QElapsedTimer timer;
+        timer.start();
+        typeCharacter(text, u'{');
+        candidates.push_back(elapsed(timer));
+        if (text->completion()->completer()->completionCount() < 10000) {
+            state.SkipWithError("the labels of the book were not offered");
+            return;
+        }
+        QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+        QApplication::sendEvent(text, &escape);
+    }
+    state.counters["keystroke_median_ms"] = percentile(keystrokes, 50);
+    state.counters["keystroke_p99_ms"] = percentile(keystrokes, 99);
+    state.counters["check_median_ms"] = percentile(checks, 50);
+    state.counters["ref_median_ms"] = percentile(candidates, 50);
+    state.counters["ref_first_ms"] = candidates.front();
+}
+
 } // namespace
 
+BENCHMARK(BM_WritingAidsBook)->Unit(benchmark::kMillisecond)->Iterations(20);
 BENCHMARK(BM_CompileOverheadThesis)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3);
 BENCHMARK(BM_CompileOverheadBook)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1);
 BENCHMARK(BM_EngineLatency)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1);

@@ -67,7 +67,9 @@ QSTextView::QSTextView(QWidget *parent)
             _gutter->update(0, rect.y(), _gutter->width(), rect.height());
     });
     connect(document(), &QTextDocument::contentsChange, this,
-            [this](int position, int removed, int) { textDidChange(position, removed); });
+            [this](int position, int removed, int added) {
+                textDidChange(position, removed, added);
+            });
     layOutGutter();
     connect(this, &QPlainTextEdit::selectionChanged, this, &QSTextView::updateInsertionPointState);
     drawLineHighlighter();
@@ -140,31 +142,28 @@ void QSTextView::colourShownBlocks()
 
 namespace {
 
-// What the spell checker found in a line, for the revision of its text checked.
+// What the spell checker found in a line; an edit of the line drops it.
 struct SpellingMarks : QTextBlockUserData
 {
-    int revision = -1;
     SpellingScanner::Math endMath = SpellingScanner::Math::None;
     QList<SpellingScanner::Word> misspelt;
 };
 
 const SpellingMarks *marksOf(const QTextBlock &block)
 {
-    const auto *marks = static_cast<const SpellingMarks *>(block.userData());
-    return marks && marks->revision == block.revision() ? marks : nullptr;
+    return static_cast<const SpellingMarks *>(block.userData());
 }
 
 struct SpellingLine
 {
     int number;
-    int revision;
     QString text;
 };
 
 struct SpellingResult
 {
     int number;
-    int revision;
+    QString text; // as checked
     SpellingScanner::Math endMath;
     QList<SpellingScanner::Word> misspelt;
 };
@@ -230,7 +229,7 @@ void QSTextView::checkShownSpelling()
             const SpellingMarks *before = marksOf(block.previous());
             math = before ? before->endMath : SpellingScanner::Math::None;
         }
-        lines.append({block.blockNumber(), block.revision(), block.text()});
+        lines.append({block.blockNumber(), block.text()});
     }
     if (lines.isEmpty())
         return;
@@ -246,10 +245,10 @@ void QSTextView::checkShownSpelling()
         _spellingRunning = false;
         for (const SpellingResult &result : std::as_const(*results)) {
             QTextBlock block = document()->findBlockByNumber(result.number);
-            if (!block.isValid() || block.revision() != result.revision)
+            // A line edited while the worker checked it waits for the next check.
+            if (!block.isValid() || block.text() != result.text)
                 continue;
             auto *marks = new SpellingMarks;
-            marks->revision = result.revision;
             marks->endMath = result.endMath;
             marks->misspelt = result.misspelt;
             block.setUserData(marks);
@@ -262,7 +261,7 @@ void QSTextView::checkShownSpelling()
     watcher->setFuture(QtConcurrent::run([checker = _spellChecker, lines, math, results]() mutable {
         takeOver(results.get());
         for (const SpellingLine &line : lines) {
-            SpellingResult result{line.number, line.revision, {}, {}};
+            SpellingResult result{line.number, line.text, {}, {}};
             for (const SpellingScanner::Word &word : SpellingScanner::words(line.text, math)) {
                 if (!checker->isCorrect(line.text.mid(word.start, word.length)))
                     result.misspelt << word;
@@ -585,8 +584,17 @@ QMap<int, bool> QSTextView::markedLines() const
     return lines;
 }
 
-void QSTextView::textDidChange(int position, int removed)
+void QSTextView::textDidChange(int position, int removed, int added)
 {
+    // The text view keeps no block revisions (its own undo is off): the lines an
+    // edit touched lose what was found in them, and are checked again.
+    const QTextBlock last = document()->findBlock(position + added);
+    for (QTextBlock block = document()->findBlock(position); block.isValid(); block = block.next()) {
+        if (block.userData())
+            block.setUserData(nullptr);
+        if (block == last)
+            break;
+    }
     const bool wholeText = position == 0 && removed >= _characterCount - 1 && removed > 0;
     _characterCount = document()->characterCount();
     if (_markers.isEmpty())

@@ -122,7 +122,7 @@ private:
     void updateInsertionPointState();
     void drawLineHighlighter();
     void showFindIndicator(QSRange range);
-    void textDidChange(int position, int removed);
+    void textDidChange(int position, int removed, int added);
     void highlightMatchingBrackets();
     void checkShownSpelling();
     // Colours the line and underlines its misspelt words.

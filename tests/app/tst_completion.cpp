@@ -1,4 +1,5 @@
 #include "AppFixture.h"
+#include "editor/SpellChecker.h"
 #include "editor/completion/BibFileReader.h"
 #include "editor/completion/BibliographyIndex.h"
 #include "editor/completion/CompletionCatalog.h"
@@ -54,6 +55,7 @@ private slots:
     void labelsOfEveryFileFollowTheirRenaming();
     void citationKeysFollowTheDatabaseOnDisk();
     void acceptingFillsPlaceholdersAndClosesEnvironments();
+    void wordsTypedIntoACheckedLineAreChecked();
 
 private:
     std::unique_ptr<AppFixture> _fixture;
@@ -228,6 +230,24 @@ void TestCompletion::acceptingFillsPlaceholdersAndClosesEnvironments()
     AppFixture::type(view, "\\ti");
     QTest::keyClick(view, Qt::Key_Space, Qt::ControlModifier);
     QVERIFY(offered(view).contains("\\tide{‹argument 1›}  —  Untitled"));
+}
+
+// The window's text view keeps no undo history of its own; a line it checked
+// before must be checked again after each edit all the same.
+void TestCompletion::wordsTypedIntoACheckedLineAreChecked()
+{
+    _fixture = std::make_unique<AppFixture>();
+    _fixture->folder.write("note.tex", "A line of plain text.\n");
+    MyDocument *document = _fixture->open(_fixture->folder.path("note.tex"));
+    QSTextView *view = document->textView();
+    view->setSpellChecker(SpellChecker::forLanguage("en_US", _fixture->folder.path("words.txt")));
+    QSignalSpy checked(view, &QSTextView::spellingChecked);
+    QVERIFY(checked.wait());
+    QVERIFY(view->misspeltWords(0).isEmpty());
+    placeCaretAfter(view, "plain");
+    AppFixture::type(view, " mispeled");
+    QTRY_COMPARE(view->misspeltWords(0).size(), 1);
+    QCOMPARE(view->misspeltWords(0).first().start, 16);
 }
 
 QTEST_MAIN(TestCompletion)

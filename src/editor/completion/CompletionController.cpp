@@ -10,9 +10,11 @@
 #include <QCompleter>
 #include <QCoreApplication>
 #include <QKeyEvent>
+#include <QListView>
 #include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QTextBlock>
+#include <algorithm>
 
 namespace {
 
@@ -82,18 +84,22 @@ CompletionController::CompletionController(QPlainTextEdit *view)
     _completer->setCaseSensitivity(Qt::CaseInsensitive);
     _completer->setModelSorting(QCompleter::CaseInsensitivelySortedModel);
     _completer->setMaxVisibleItems(12);
+    // Rows of one height: the popup lays out a long list without measuring each row.
+    if (auto *list = qobject_cast<QListView *>(_completer->popup()))
+        list->setUniformItemSizes(true);
     // Installed after the completer's own filter, so it sees the keys first.
     _completer->popup()->installEventFilter(this);
     connect(_completer, QOverload<const QModelIndex &>::of(&QCompleter::activated), this,
             [this] { accept(); });
+    connect(_bibliography, &BibliographyIndex::entriesChanged, this,
+            [this] { ++_bibliographyReadings; });
 }
 
 void CompletionController::setDocumentFiles(
     std::function<QList<std::shared_ptr<QSFile>>()> files)
 {
     _files = std::move(files);
-    _labels.clear();
-    _labelSources.clear();
+    _candidates.clear();
     documentSymbolsChanged();
 }
 
@@ -208,8 +214,24 @@ bool CompletionController::eventFilter(QObject *watched, QEvent *event)
 
 void CompletionController::showCandidates(const CompletionContext &context)
 {
-    if (context.kind != _shownKind || !isPopupVisible()) {
-        _model->setItems(candidates(context.kind));
+    const QList<std::shared_ptr<QSFile>> files = _files ? _files() : QList<std::shared_ptr<QSFile>>();
+    QList<std::shared_ptr<const FileSymbols>> sources;
+    for (const std::shared_ptr<QSFile> &file : files)
+        sources << file->symbols();
+    // A long document has many labels: they are gathered and sorted again only when
+    // a file's symbols or the databases changed since the last time.
+    Candidates &cached = _candidates[int(context.kind)];
+    const bool stale = !cached.made || cached.sources != sources
+                       || cached.bibliographyReadings != _bibliographyReadings;
+    if (stale) {
+        cached = {true, sources, _bibliographyReadings, candidates(context.kind, files, sources)};
+        std::stable_sort(cached.items.begin(), cached.items.end(),
+                         [](const CompletionItem &left, const CompletionItem &right) {
+                             return left.name.compare(right.name, Qt::CaseInsensitive) < 0;
+                         });
+    }
+    if (stale || context.kind != _shownKind) {
+        _model->setItems(cached.items);
         _shownKind = context.kind;
     }
     _completer->setCompletionPrefix(context.prefix);
@@ -217,84 +239,68 @@ void CompletionController::showCandidates(const CompletionContext &context)
         _completer->popup()->hide();
         return;
     }
-    QRect at = _view->cursorRect();
+    // As wide as the widest of the first rows: measuring every row of a long list
+    // would take longer than the keystroke may.
     QAbstractItemView *popup = _completer->popup();
-    at.setWidth(qMin(popup->sizeHintForColumn(0) + popup->verticalScrollBar()->sizeHint().width(),
+    const QAbstractItemModel *shown = _completer->completionModel();
+    int width = 0;
+    for (int row = 0; row < qMin(shown->rowCount(), 50); ++row)
+        width = qMax(width, popup->fontMetrics().horizontalAdvance(
+                                shown->index(row, 0).data().toString()));
+    QRect at = _view->cursorRect();
+    at.setWidth(qMin(width + 24 + popup->verticalScrollBar()->sizeHint().width(),
                      _view->viewport()->width()));
     _completer->complete(at);
-    popup->setCurrentIndex(_completer->completionModel()->index(0, 0));
+    popup->setCurrentIndex(shown->index(0, 0));
 }
 
-QList<CompletionItem> CompletionController::candidates(CompletionContext::Kind kind)
+QList<CompletionItem>
+CompletionController::candidates(CompletionContext::Kind kind,
+                                 const QList<std::shared_ptr<QSFile>> &files,
+                                 const QList<std::shared_ptr<const FileSymbols>> &sources) const
 {
     const CompletionCatalog &catalog = CompletionCatalog::shared();
-    const QList<std::shared_ptr<QSFile>> files = _files ? _files() : QList<std::shared_ptr<QSFile>>();
     QList<CompletionItem> items;
-    switch (kind) {
-    case CompletionContext::Kind::Command:
-        items = catalog.commands();
-        for (const std::shared_ptr<QSFile> &file : files) {
-            for (const Symbol &command : file->symbols()->commands) {
+    for (qsizetype i = 0; i < files.size(); ++i) {
+        const QString name = files[i]->name();
+        const FileSymbols &symbols = *sources[i];
+        switch (kind) {
+        case CompletionContext::Kind::Command:
+            for (const Symbol &command : symbols.commands) {
                 QString insertion = command.name;
                 for (int i = 1; i <= command.arguments; ++i)
                     insertion += QStringLiteral("{‹argument %1›}").arg(i);
-                items.append({command.name, insertion, file->name()});
+                items.append({command.name, insertion, name});
             }
-        }
-        break;
-    case CompletionContext::Kind::Environment:
-        items = catalog.environments();
-        for (const std::shared_ptr<QSFile> &file : files) {
-            for (const Symbol &environment : file->symbols()->environments)
-                items.append(
-                    {environment.name, environmentDefinition(environment), file->name()});
-        }
-        break;
-    case CompletionContext::Kind::Label:
-        items = labelItems();
-        break;
-    case CompletionContext::Kind::Citation:
-        items = citationItems();
-        break;
-    case CompletionContext::Kind::None:
-        break;
-    }
-    return items;
-}
-
-// Gathered again only when a file's symbols changed since the last time: a long
-// document has many labels.
-QList<CompletionItem> CompletionController::labelItems()
-{
-    const QList<std::shared_ptr<QSFile>> files = _files ? _files() : QList<std::shared_ptr<QSFile>>();
-    QList<std::shared_ptr<const FileSymbols>> sources;
-    for (const std::shared_ptr<QSFile> &file : files)
-        sources << file->symbols();
-    if (sources != _labelSources) {
-        _labels.clear();
-        for (qsizetype i = 0; i < files.size(); ++i) {
-            const QString name = files[i]->name();
-            for (const FileSymbols::Label &label : sources[i]->labels) {
-                _labels.append({label.name, label.name,
-                                label.heading.isEmpty() ? name
-                                                        : name + QStringLiteral(" · ") + label.heading});
+            break;
+        case CompletionContext::Kind::Environment:
+            for (const Symbol &environment : symbols.environments)
+                items.append({environment.name, environmentDefinition(environment), name});
+            break;
+        case CompletionContext::Kind::Label:
+            for (const FileSymbols::Label &label : symbols.labels) {
+                items.append({label.name, label.name,
+                              label.heading.isEmpty() ? name
+                                                      : name + QStringLiteral(" · ") + label.heading});
             }
+            break;
+        default:
+            break;
         }
-        _labelSources = sources;
     }
-    return _labels;
-}
-
-QList<CompletionItem> CompletionController::citationItems() const
-{
-    QList<CompletionItem> items;
-    for (const BibEntry &entry : _bibliography->entries()) {
-        QString detail = entry.author;
-        if (!entry.year.isEmpty())
-            detail += QStringLiteral(" (%1)").arg(entry.year);
-        if (!entry.title.isEmpty())
-            detail += (detail.isEmpty() ? QString() : QStringLiteral(" ")) + entry.title;
-        items.append({entry.key, entry.key, detail});
+    if (kind == CompletionContext::Kind::Command)
+        items += catalog.commands();
+    if (kind == CompletionContext::Kind::Environment)
+        items += catalog.environments();
+    if (kind == CompletionContext::Kind::Citation) {
+        for (const BibEntry &entry : _bibliography->entries()) {
+            QString detail = entry.author;
+            if (!entry.year.isEmpty())
+                detail += QStringLiteral(" (%1)").arg(entry.year);
+            if (!entry.title.isEmpty())
+                detail += (detail.isEmpty() ? QString() : QStringLiteral(" ")) + entry.title;
+            items.append({entry.key, entry.key, detail});
+        }
     }
     return items;
 }

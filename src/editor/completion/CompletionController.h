@@ -3,6 +3,7 @@
 #include "editor/completion/CompletionContext.h"
 #include "editor/completion/CompletionItem.h"
 
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QTextCursor>
@@ -55,9 +56,9 @@ private:
     bool eventFilter(QObject *watched, QEvent *event) override;
     // Shows or updates the popup for the context; hides it when nothing matches.
     void showCandidates(const CompletionContext &context);
-    QList<CompletionItem> candidates(CompletionContext::Kind kind);
-    QList<CompletionItem> labelItems();
-    QList<CompletionItem> citationItems() const;
+    QList<CompletionItem> candidates(CompletionContext::Kind kind,
+                                     const QList<std::shared_ptr<QSFile>> &files,
+                                     const QList<std::shared_ptr<const FileSymbols>> &sources) const;
     bool completesWhatWasTyped() const;
     void accept();
     void insert(const CompletionItem &item, const CompletionContext &context);
@@ -71,7 +72,15 @@ private:
     CompletionContext::Kind _shownKind = CompletionContext::Kind::None;
     // The placeholders of the last item put in that Tab has not reached yet.
     QList<QTextCursor> _placeholders;
-    // The labels of the files as last gathered, and the symbols they came from.
-    QList<CompletionItem> _labels;
-    QList<std::shared_ptr<const FileSymbols>> _labelSources;
+    // The candidates of each kind as last gathered, sorted by name, and what they
+    // were gathered from.
+    struct Candidates
+    {
+        bool made = false;
+        QList<std::shared_ptr<const FileSymbols>> sources;
+        int bibliographyReadings = 0;
+        QList<CompletionItem> items;
+    };
+    QHash<int, Candidates> _candidates;
+    int _bibliographyReadings = 0; // how often the databases were read
 };

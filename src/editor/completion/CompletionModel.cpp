@@ -1,13 +1,7 @@
 #include "editor/completion/CompletionModel.h"
 
-#include <algorithm>
-
 void CompletionModel::setItems(QList<CompletionItem> items)
 {
-    std::stable_sort(items.begin(), items.end(),
-                     [](const CompletionItem &left, const CompletionItem &right) {
-                         return left.name.compare(right.name, Qt::CaseInsensitive) < 0;
-                     });
     beginResetModel();
     _items = std::move(items);
     endResetModel();

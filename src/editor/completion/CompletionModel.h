@@ -4,8 +4,7 @@
 
 #include <QAbstractListModel>
 
-// The candidates of the completion popup, sorted by name ignoring case so that the
-// completer finds those a typed text starts by halving. The edit role is the name
+// The candidates of the completion popup. The edit role is the name
 // the typed text is matched against; the display role is the item as the popup
 // shows it, with its placeholders and, after a dash, its detail.
 class CompletionModel : public QAbstractListModel
@@ -15,6 +14,8 @@ class CompletionModel : public QAbstractListModel
 public:
     using QAbstractListModel::QAbstractListModel;
 
+    // Sorted by name ignoring case, so that the completer finds those a typed text
+    // starts by halving.
     void setItems(QList<CompletionItem> items);
     const CompletionItem &item(int row) const { return _items.at(row); }
 
