@@ -1,9 +1,7 @@
 #include "app/AppFixture.h"
 #include "compile/ErrorOutlineDataSource.h"
-#include "editor/QSTextView.h"
 #include "pdf/QSPDFViewController.h"
 #include "compile/LatexCompiler.h"
-#include "compile/StatusSplitViewDelegate.h"
 #include "model/ErrorWarningNode.h"
 #include "model/TextStorageDelegate.h"
 
@@ -48,7 +46,6 @@ private slots:
     void init() { _fixture = std::make_unique<AppFixture>(); }
     void cleanup() { _fixture.reset(); }
     void errorInAChapterTakesYouToItsLineAndTheChainFinishesTheThesis();
-    void gutterMarksTheErrorLineAndFollowsEdits();
     void bibliographyProblemsGetRows_data();
     void bibliographyProblemsGetRows();
     void unicodeEnginesShowTheErrorThenThePdf_data();
@@ -86,6 +83,8 @@ private:
     std::unique_ptr<AppFixture> _fixture;
 };
 
+// The error's row, its marker in the chapter's gutter and its line all follow a line
+// typed above it; mended, the chain finishes the thesis and clears the markers.
 void TestConsole::errorInAChapterTakesYouToItsLineAndTheChainFinishesTheThesis()
 {
     UserDefaults::standardUserDefaults().setObject(true, QSRunLatexmk);
@@ -93,6 +92,7 @@ void TestConsole::errorInAChapterTakesYouToItsLineAndTheChainFinishesTheThesis()
     const QString methods = _fixture->folder.path("chapters/methods.tex");
     ConsoleViewController *console = document->consoleViewController();
     ErrorOutlineDataSource *errors = console->errorOutlineDataSource();
+    QSTextView *view = document->textView();
     QAbstractItemModelTester tester(errors);
     QCOMPARE(consoleArea(document)->height(), 1);
 
@@ -102,10 +102,9 @@ void TestConsole::errorInAChapterTakesYouToItsLineAndTheChainFinishesTheThesis()
     QVERIFY(console->isShown() && menu()->hideConsoleItem()->isVisible());
     QVERIFY(document->compileStateLabel()->text().startsWith("Compiling… 0."));
     QVERIFY(updated.wait(120000));
-    QVERIFY2(QRegularExpression("^Failed in \\d+\\.\\d s: 2 errors, 1 warning$")
-                 .match(document->compileStateLabel()->text())
-                 .hasMatch(),
-             qPrintable(document->compileStateLabel()->text()));
+    const QString state = document->compileStateLabel()->text();
+    QVERIFY2(state.contains(QRegularExpression("^Failed in \\d+\\.\\d s: 2 errors, 1 warning$")),
+             qPrintable(state));
     QVERIFY(console->errorWarningOutline()->isVisible() && console->textLoggerView()->isHidden());
     QTRY_COMPARE(consoleArea(document)->height(), ConsoleViewController::openHeight);
     // The first pass stops at the error (a row, with the engine's fatal end); the
@@ -118,19 +117,39 @@ void TestConsole::errorInAChapterTakesYouToItsLineAndTheChainFinishesTheThesis()
     const QModelIndex errorRow = errors->index(0, 0, fileRow);
     QCOMPARE(errors->diagnosticForIndex(errorRow)->type, "error");
     QCOMPARE(errorRow.data().toString(), " Undefined control sequence.(on line: 4)");
+    // Each file's gutter marks its own lines: none in the root shown, a warning in
+    // the introduction.
+    QVERIFY(view->markedLines().isEmpty());
+    document->selectRange(QSRange{0, 0}, AppFixture::fileNamed(document, "introduction.tex"));
+    QCOMPARE(view->markedLines(), (QMap<int, bool>{{2, false}}));
 
-    // Choosing the error shows the chapter with the first character of line 4 selected.
-    console->errorWarningOutline()->selectionModel()->select(errorRow,
-                                                             QItemSelectionModel::ClearAndSelect);
+    // Choosing the error shows the chapter with the first character of line 4
+    // selected, its marker there with the message as tooltip.
+    const auto choose = [&] {
+        QItemSelectionModel *rows = console->errorWarningOutline()->selectionModel();
+        rows->clear();
+        rows->select(errorRow, QItemSelectionModel::Select);
+    };
+    choose();
     QCOMPARE(document->textStorageDelegate()->selectedFile()->name(), "methods.tex");
-    QTextCursor selection = document->textView()->textCursor();
-    QCOMPARE(selection.selectionStart(),
-             document->textView()->document()->findBlockByNumber(3).position());
-    QCOMPARE(selection.selectedText(), "\\");
+    QCOMPARE(view->textCursor().selectionStart(),
+             view->document()->findBlockByNumber(3).position());
+    QCOMPARE(view->textCursor().selectedText(), "\\");
+    QCOMPARE(view->markedLines(), (QMap<int, bool>{{4, true}}));
+    QVERIFY(view->markerMessagesAt(view->cursorRect().center().y())
+                .startsWith("Undefined control sequence."));
+    // A line typed above takes the marker, and where the row goes, to line 5.
+    AppFixture::placeCaretAt(view, "\\section{Sampling}");
+    AppFixture::type(view, "\n");
+    AppFixture::settle();
+    QCOMPARE(view->markedLines(), (QMap<int, bool>{{5, true}}));
+    choose();
+    QTextCursor selection = view->textCursor();
+    QCOMPARE(selection.blockNumber() + 1, 5);
 
     // Mended in the window, the next compile runs BibTeX and the reruns and is clean:
-    // the PDF has its contents and citations, and the console closes to nothing, then
-    // is kept at one pixel so it can be dragged open.
+    // the PDF has its contents and citations, the markers go, and the console closes
+    // to nothing, then is kept at one pixel so it can be dragged open.
     selection.movePosition(QTextCursor::EndOfWord, QTextCursor::KeepAnchor);
     selection.removeSelectedText();
     AppFixture::settle();
@@ -142,42 +161,12 @@ void TestConsole::errorInAChapterTakesYouToItsLineAndTheChainFinishesTheThesis()
     QVERIFY2(pdf.contains("1.1 Questions") && pdf.contains("Bibliography"), qPrintable(pdf));
     QVERIFY(pdf.contains("a day [3]") && !pdf.contains("[?]"));
     QVERIFY(!TestFolder::read(methods).contains("undefinedpools"));
+    QVERIFY(view->markedLines().isEmpty());
+    QCOMPARE(document->textStorageDelegate()->selectedFile()->name(), "methods.tex");
     QVERIFY(console->errorWarningOutline()->isHidden() && !console->latexCompiler()->isCompiling());
     QVERIFY(document->compileStateLabel()->text().endsWith("s: 0 errors, 0 warnings"));
     QTRY_COMPARE(consoleArea(document)->height(), 1);
     QVERIFY(!console->isShown() && menu()->showConsoleItem()->isVisible());
-}
-
-// An error on line 7 of a chapter: its gutter marks line 7 and no other, with the
-// message as tooltip; a line typed above takes the marker to line 8, and the tree's
-// row there when chosen; the next compile's result replaces the markers.
-void TestConsole::gutterMarksTheErrorLineAndFollowsEdits()
-{
-    MyDocument *document = openThesisWithError("Temperature was logged", "\\undefinedlogger ");
-    QSTextView *view = document->textView();
-    QVERIFY(AppFixture::compile(document));
-    QVERIFY(view->markedLines().isEmpty()); // the root file shows, without diagnostics
-    document->selectRange(QSRange{0, 0}, AppFixture::fileNamed(document, "methods.tex"));
-    QCOMPARE(view->markedLines(), (QMap<int, bool>{{7, true}}));
-    const QTextBlock line7 = view->document()->findBlockByNumber(6);
-    QVERIFY(view->markerMessagesAt(view->cursorRect(QTextCursor(line7)).center().y()).startsWith("Undefined control sequence."));
-
-    AppFixture::placeCaretAt(view, "\\section{Sampling}");
-    AppFixture::type(view, "\n");
-    AppFixture::settle();
-    QCOMPARE(view->markedLines(), (QMap<int, bool>{{8, true}}));
-    ErrorOutlineDataSource *errors = document->consoleViewController()->errorOutlineDataSource();
-    QCOMPARE(errors->index(1, 0).data().toString(), "methods.tex"); // after the introduction
-    document->consoleViewController()->errorWarningOutline()->selectionModel()->select(
-        errors->index(0, 0, errors->index(1, 0)), QItemSelectionModel::ClearAndSelect);
-    QCOMPARE(view->textCursor().blockNumber() + 1, 8);
-
-    QTextCursor mend = view->document()->find("\\undefinedlogger ");
-    mend.removeSelectedText();
-    AppFixture::settle();
-    QVERIFY(AppFixture::compile(document));
-    // Left: the warning of the line's citation, undefined without BibTeX.
-    QCOMPARE(view->markedLines(), (QMap<int, bool>{{8, false}}));
 }
 
 void TestConsole::bibliographyProblemsGetRows_data()
@@ -384,15 +373,12 @@ void TestConsole::untitledDocumentIsSavedFirstAndCompiledOnce()
 
 void TestConsole::showHideAndDividerLimits()
 {
-    // Console height = split height - position - divider: at most 100 by dragging.
-    QCOMPARE(StatusSplitViewDelegate::constrainSplitPosition(150, 300.7, 10), 190);
-    QCOMPARE(StatusSplitViewDelegate::constrainSplitPosition(190, 300, 10), 190);
-
     MyDocument *document = _fixture->open(_fixture->folder.write("main.tex", "x\n"));
     // The menu offers to hide the console while it shows, and to show it once hidden.
     menu()->showConsoleItem()->trigger();
     QTRY_COMPARE(consoleArea(document)->height(), ConsoleViewController::openHeight);
     QVERIFY(!menu()->showConsoleItem()->isVisible() && menu()->hideConsoleItem()->isVisible());
+    // Dragged up, the console grows no taller than it opens; dragged down, it follows.
     auto *split = qobject_cast<QSplitter *>(consoleArea(document)->parentWidget());
     split->setSizes({20, split->height() - 20 - split->handleWidth()});
     emit split->splitterMoved(20, 1);
