@@ -9,6 +9,7 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QLoggingCategory>
+#include <QPlainTextEdit>
 #include <QString>
 #include <QTemporaryDir>
 #include <QTest>
@@ -89,6 +90,15 @@ public:
 private:
     QTemporaryDir _dir;
 };
+
+// Selects the text from one offset to the other in the view, or puts the caret at the first.
+inline void select(QPlainTextEdit &view, int from, int to = -1)
+{
+    QTextCursor cursor(view.document());
+    cursor.setPosition(from);
+    cursor.setPosition(to < 0 ? from : to, QTextCursor::KeepAnchor);
+    view.setTextCursor(cursor);
+}
 
 // Cases written down as data under tests/data, for a reader to check by eye. A case
 // begins with a line "=== what it is about"; its parts follow, each after a line

@@ -13,11 +13,19 @@ QSRange selection(const QSTextView &view)
                    quint32(cursor.selectionEnd() - cursor.selectionStart())};
 }
 
-void placeCursor(QSTextView &view, int position)
+// Shows the text with the caret at "|", or with the part between "<<" and ">>" selected.
+void showMarked(QSTextView &view, QString text)
 {
-    QTextCursor cursor(view.document());
-    cursor.setPosition(position);
-    view.setTextCursor(cursor);
+    int start = int(text.indexOf(u'|')), end = start;
+    if (start >= 0) {
+        text.remove(start, 1);
+    } else {
+        start = int(text.indexOf("<<"));
+        end = int(text.indexOf(">>")) - 2;
+        text.remove("<<").remove(">>");
+    }
+    view.setPlainText(text);
+    select(view, start, end);
 }
 
 } // namespace
@@ -51,7 +59,7 @@ void TestQSTextView::findSteps()
     const QStringList selected = fields[4].split(u' ');
     QSTextView view;
     view.setPlainText(text);
-    placeCursor(view, fields[1].toInt());
+    select(view, fields[1].toInt());
     for (qsizetype i = 0; i < steps.size(); ++i) {
         if (steps.at(i) == u'n')
             view.selectAndHighlightNextRangeOfString(key);
@@ -76,9 +84,9 @@ void TestQSTextView::currentLineBar()
 
     view.setPlainText("first line\nsecond line\n");
     const qreal lineHeight = view.document()->firstBlock().layout()->lineAt(0).height();
-    placeCursor(view, 3);
+    select(view, 3);
     const qreal firstY = view.lineHighlightRect().y();
-    placeCursor(view, 13);
+    select(view, 13);
     const qreal secondY = view.lineHighlightRect().y();
     QCOMPARE(secondY - firstY, lineHeight);
     QCOMPARE(view.lineHighlightRect().x(), 0.0);
@@ -87,7 +95,7 @@ void TestQSTextView::currentLineBar()
              view.document()->firstBlock().layout()->lineAt(0).rect().height() + 5);
 
     // On the empty line after the final line feed: 14 below the line of that feed.
-    placeCursor(view, 23);
+    select(view, 23);
     QCOMPARE(view.lineHighlightRect().y(), secondY + 14);
 }
 
@@ -100,17 +108,8 @@ void TestQSTextView::lineEdits_data()
 void TestQSTextView::lineEdits()
 {
     QFETCH(GoldenCase, golden);
-    QString text = golden.part("text");
-    const qsizetype start = text.indexOf("<<");
-    text.remove(start, 2);
-    const qsizetype end = text.contains(">>") ? text.indexOf(">>") : start;
-    text.remove(">>");
     QSTextView view;
-    view.setPlainText(text);
-    QTextCursor cursor(view.document());
-    cursor.setPosition(int(start));
-    cursor.setPosition(int(end), QTextCursor::KeepAnchor);
-    view.setTextCursor(cursor);
+    showMarked(view, golden.part("text"));
     const QString action = golden.part("do");
     if (action == "comment")
         view.toggleCommentOnSelectedLines();
@@ -140,21 +139,8 @@ void TestQSTextView::typingPairs_data()
 void TestQSTextView::typingPairs()
 {
     QFETCH(GoldenCase, golden);
-    QString text = golden.part("text");
-    int start = int(text.indexOf(u'|')), end = start;
-    if (start < 0) {
-        start = int(text.indexOf("<<"));
-        end = int(text.indexOf(">>")) - 2;
-        text.remove("<<").remove(">>");
-    } else {
-        text.remove(u'|');
-    }
     QSTextView view;
-    view.setPlainText(text);
-    QTextCursor cursor(view.document());
-    cursor.setPosition(start);
-    cursor.setPosition(end, QTextCursor::KeepAnchor);
-    view.setTextCursor(cursor);
+    showMarked(view, golden.part("text"));
     const QStringList typed = golden.part("type").split("<BS>");
     for (qsizetype i = 0; i < typed.size(); ++i) {
         if (i > 0)
@@ -175,9 +161,9 @@ void TestQSTextView::matchingBrackets()
     QCOMPARE(view.matchingBracket(14), 8);
     QCOMPARE(view.matchingBracket(17), -1); // \{
     QCOMPARE(view.matchingBracket(19), -1); // ( closed by ]
-    placeCursor(view, 15);
+    select(view, 15);
     QCOMPARE(view.highlightedBrackets(), (QList<int>{14, 8}));
-    placeCursor(view, 2);
+    select(view, 2);
     QVERIFY(view.highlightedBrackets().isEmpty());
 }
 

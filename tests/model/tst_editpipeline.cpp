@@ -8,18 +8,6 @@
 #include <QPlainTextEdit>
 #include <QSignalSpy>
 
-namespace {
-
-void select(QPlainTextEdit &view, int from, int to)
-{
-    QTextCursor cursor(view.document());
-    cursor.setPosition(from);
-    cursor.setPosition(to, QTextCursor::KeepAnchor);
-    view.setTextCursor(cursor);
-}
-
-} // namespace
-
 class TestEditPipeline : public QObject
 {
     Q_OBJECT
@@ -48,7 +36,7 @@ void TestEditPipeline::everyKindOfEditIsOneUndoStep()
     delegate.setSelectedFile(file);
     // Loading the text is not an edit, and the view colours the lines it shows.
     QVERIFY(colouring.isEmpty());
-    select(view, 10, 10);
+    select(view, 10);
     QTest::keyClicks(&view, "X");
     select(view, 10, 15);
     QTest::keyClicks(&view, "Y");
