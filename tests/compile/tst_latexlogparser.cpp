@@ -37,6 +37,7 @@ private slots:
     void logsGiveTheExpectedDiagnostics_data();
     void logsGiveTheExpectedDiagnostics();
     void resultReachesTheFilesOnTheUiThread();
+    void closingWordsSayWhetherToRerun_data();
     void closingWordsSayWhetherToRerun();
     void bibliographyProgramsGiveTheirRows_data();
     void bibliographyProgramsGiveTheirRows();
@@ -128,31 +129,24 @@ void TestLatexLogParser::resultReachesTheFilesOnTheUiThread()
     QVERIFY(parser.filesWithErrors().isEmpty());
 }
 
-// The closing words of real runs: LaTeX's, natbib's, rerunfilecheck's and biblatex's.
+void TestLatexLogParser::closingWordsSayWhetherToRerun_data()
+{
+    goldenRows("compile/closing-words.txt");
+}
+
+// The cases of tests/data/compile/closing-words.txt.
 void TestLatexLogParser::closingWordsSayWhetherToRerun()
 {
+    QFETCH(GoldenCase, golden);
     using Rerun = LatexLogParser::Rerun;
-    const QList<std::pair<QByteArray, Rerun>> logs{
-        {"LaTeX Warning: There were undefined references.\n", Rerun::UndefinedReferences},
-        {"LaTeX Warning: There were undefined references.\n\nLaTeX Warning: Label(s) may have "
-         "changed. Rerun to get cross-references right.\n",
-         Rerun::UndefinedReferences},
-        {"LaTeX Warning: Label(s) may have changed. Rerun to get cross-references right.\n",
-         Rerun::LabelsChanged},
-        {"Package natbib Warning: Citation(s) may have changed.\n(natbib)                Rerun "
-         "to get citations correct.\n",
-         Rerun::LabelsChanged},
-        {"Package rerunfilecheck Warning: File `main.out' has changed.\n(rerunfilecheck)      "
-         "          Rerun to get outlines right\n",
-         Rerun::LabelsChanged},
-        {"Package biblatex Warning: Please (re)run Biber on the file:\n(biblatex)         "
-         "       main\n(biblatex)                and rerun LaTeX afterwards.\n",
-         Rerun::UndefinedReferences},
-        {"Package biblatex Warning: Please rerun LaTeX.\n", Rerun::LabelsChanged},
-        {TestFolder::read(dataPath("compile/subfolder/main.log")), Rerun::NotNeeded},
-    };
-    for (const auto &[log, rerun] : logs)
-        QVERIFY2(LatexLogParser::rerunNeeded(log) == rerun, log.constData());
+    const QMap<QString, Rerun> reruns{{"nothing", Rerun::NotNeeded},
+                                      {"labels changed", Rerun::LabelsChanged},
+                                      {"undefined references", Rerun::UndefinedReferences}};
+    const QByteArray log = golden.labels.contains("log")
+                               ? golden.part("log").toUtf8()
+                               : TestFolder::read(dataPath("compile/" + golden.part("log file")));
+    QVERIFY(reruns.contains(golden.part("rerun")));
+    QVERIFY(LatexLogParser::rerunNeeded(log) == reruns.value(golden.part("rerun")));
 }
 
 // What BibTeX and biber wrote in their .blg files, and latexmk printed, on real
