@@ -38,8 +38,6 @@ void TestQSFilePool::countsHoldersAndLetsGo()
     QVERIFY(pool.readFile(main) != first);
     QVERIFY(!pool.readFile(folder.url("missing.tex")));
     QCOMPARE(pool.openCountForFile(folder.url("missing.tex")), 0);
-    pool.decreaseOpenCountForFile(folder.url("absent.tex"));
-    QCOMPARE(pool.openCountForFile(folder.url("absent.tex")), -1);
     // Untitled documents of one title share one file, which keeps its edited text.
     const std::shared_ptr<QSFile> untitled = pool.createFileFromTemplateString("template", "U");
     untitled->setContent(QStringLiteral("edited"));
