@@ -73,12 +73,14 @@ public:
                                 QString(character), Qt::NoModifier);
     }
 
-    // Puts the caret at the start of the first occurrence of the text.
-    static void placeCaretAt(QSTextView *view, const QString &text)
+    // Types the text just before the first occurrence of another, and lets the edits in.
+    static void typeBefore(QSTextView *view, const QString &before, const QString &text)
     {
-        QTextCursor cursor = view->document()->find(text);
+        QTextCursor cursor = view->document()->find(before);
         cursor.setPosition(cursor.selectionStart());
         view->setTextCursor(cursor);
+        type(view, text);
+        settle();
     }
 
     // Compiles through the window's action and waits until the console shows the result.

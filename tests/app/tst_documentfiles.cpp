@@ -129,9 +129,7 @@ void TestDocumentFiles::titledSaveWritesIncludedFilesAndFailuresLoseNothing()
     const QString methods = _fixture->folder.path("chapters/methods.tex");
     document->selectRange(QSRange{0, 0}, AppFixture::fileNamed(document, "methods.tex"));
     QSTextView *text = document->textView();
-    AppFixture::placeCaretAt(text, "Twelve pools");
-    AppFixture::type(text, "Ünïcode ");
-    AppFixture::settle();
+    AppFixture::typeBefore(text, "Twelve pools", "Ünïcode ");
     QVERIFY(document->isDocumentEdited());
     QVERIFY(document->saveDocument() && !document->isDocumentEdited());
     QVERIFY(TestFolder::read(methods).contains("Ünïcode Twelve pools"));
@@ -225,9 +223,7 @@ void TestDocumentFiles::droppingAnEditedIncludeAsksWhatToSave()
         _fixture->open(_fixture->folder.write("main.tex", "\\input{chapter}\nend\n"));
     QSFilePool::sharedFilePool()->setKeyDocument(document);
     document->selectRange(QSRange{0, 0}, AppFixture::fileNamed(document, "chapter.tex"));
-    AppFixture::placeCaretAt(document->textView(), "old");
-    AppFixture::type(document->textView(), "new ");
-    AppFixture::settle();
+    AppFixture::typeBefore(document->textView(), "old", "new ");
     document->selectRange(QSRange{0, 16}, document->fileOpened());
     document->textView()->textCursor().removeSelectedText();
     AppFixture::settle();

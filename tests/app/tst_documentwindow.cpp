@@ -146,9 +146,7 @@ void TestDocumentWindow::outlineShowsTheExampleFollowsTypingAndSelects()
     // Type a section into the conclusion, letter by letter, with its row selected.
     const QPersistentModelIndex selected(selectRow(view, "Conclusion"));
     QSTextView *text = document->textView();
-    AppFixture::placeCaretAt(text, "The pools behave");
-    AppFixture::type(text, "\\section{New}\n");
-    AppFixture::settle();
+    AppFixture::typeBefore(text, "The pools behave", "\\section{New}\n");
     QVERIFY(outline(model).endsWith("Conclusion(New(" + appendix + ")))"));
     QCOMPARE(selected.data().toString(), "Conclusion");
     QVERIFY(view->isExpanded(selected));

@@ -139,9 +139,7 @@ void TestConsole::errorInAChapterTakesYouToItsLineAndTheChainFinishesTheThesis()
     QVERIFY(view->markerMessagesAt(view->cursorRect().center().y())
                 .startsWith("Undefined control sequence."));
     // A line typed above takes the marker, and where the row goes, to line 5.
-    AppFixture::placeCaretAt(view, "\\section{Sampling}");
-    AppFixture::type(view, "\n");
-    AppFixture::settle();
+    AppFixture::typeBefore(view, "\\section{Sampling}", "\n");
     QCOMPARE(view->markedLines(), (QMap<int, bool>{{5, true}}));
     choose();
     QTextCursor selection = view->textCursor();
@@ -246,11 +244,7 @@ void TestConsole::unicodeEnginesShowTheErrorThenThePdf()
     const QModelIndex error = errors->index(0, 0, errors->index(0, 0));
     QCOMPARE(error.data().toString(), " Undefined control sequence.(on line: 5)");
 
-    document->selectRange(QSRange{0, 0}, document->fileOpened());
-    AppFixture::placeCaretAt(document->textView(), "\\undefinedcommand");
-    QTextCursor line = document->textView()->textCursor();
-    line.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
-    line.removeSelectedText();
+    document->textView()->document()->find("\\undefinedcommand").removeSelectedText();
     AppFixture::settle();
     QVERIFY(AppFixture::compile(document));
     QCOMPARE(errors->rowCount(), 0);

@@ -142,9 +142,8 @@ void TestPdfPane::compileShowsSyncsReloadsHidesAndPrintsThePdf()
     QTRY_VERIFY(view->verticalScrollBar()->maximum() > 500);
     view->verticalScrollBar()->setValue(500);
     document->selectRange(QSRange{0, 0}, document->fileOpened());
-    AppFixture::placeCaretAt(document->textView(), "\\end{document}");
-    AppFixture::type(document->textView(), "\\newpage\nSee \\ref{nowhere}.\n");
-    AppFixture::settle();
+    AppFixture::typeBefore(document->textView(), "\\end{document}",
+                           "\\newpage\nSee \\ref{nowhere}.\n");
     QVERIFY(AppFixture::compile(document));
     QCOMPARE(pdf->pdfDocument()->pageCount(), 6);
     QCOMPARE(view->verticalScrollBar()->value(), 500);
