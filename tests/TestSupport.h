@@ -31,6 +31,12 @@ inline QString dataPath(const QString &name)
     return QStringLiteral(QUILLSET_SOURCE_DIR "/tests/data/") + name;
 }
 
+// Files are read and written in this encoding from now on, as the preferences set it.
+inline void setEncoding(int number)
+{
+    UserDefaults::standardUserDefaults().setObject(number, QSFileEncoding);
+}
+
 // A temporary folder for a test's files, with the user defaults pointed at a
 // settings file inside it so that no test touches the user's own settings.
 class TestFolder

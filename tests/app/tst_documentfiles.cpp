@@ -30,11 +30,6 @@ void typeAtEnd(MyDocument *document, const QString &text)
     AppFixture::settle();
 }
 
-void setEncoding(int number)
-{
-    UserDefaults::standardUserDefaults().setObject(number, QSFileEncoding);
-}
-
 } // namespace
 
 class TestDocumentFiles : public QObject

@@ -2,15 +2,6 @@
 #include "TestSupport.h"
 #include "platform/Assertions.h"
 
-namespace {
-
-void setEncoding(int number)
-{
-    UserDefaults::standardUserDefaults().setObject(number, QSFileEncoding);
-}
-
-} // namespace
-
 class TestQSFile : public QObject
 {
     Q_OBJECT
