@@ -82,8 +82,6 @@ void TestDocumentWindow::iconsCellsAndShortenedNames()
 void TestDocumentWindow::untitledWindowsAreNumberedAndSizedByTheDefaults()
 {
     QVERIFY(_fixture->app.applicationShouldOpenUntitledFile());
-    UserDefaults::standardUserDefaults().setObject(false, QSOpenUntitledFileOnLaunch);
-    QVERIFY(!_fixture->app.applicationShouldOpenUntitledFile());
 
     QWidget *window = _fixture->open()->window();
     QCOMPARE(window->size(), QSize(700, 500));
