@@ -183,8 +183,7 @@ void TestCompletion::citationKeysFollowTheDatabaseOnDisk()
     BibliographyIndex *bibliography = view->completion()->bibliography();
     bibliography->waitForReading();
     QCOMPARE(bibliography->paths(), QStringList{_fixture->folder.path("refs.bib")});
-    AppFixture::placeCaretAt(view, "\\end{document}");
-    AppFixture::type(view, "\\parencite{");
+    AppFixture::typeBefore(view, "\\end{document}", "\\parencite{");
     QCOMPARE(offered(view), QStringList({"doe2020  —  Doe (2020) Tides"}));
     QTest::keyClick(view, Qt::Key_Escape);
 
