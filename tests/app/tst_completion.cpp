@@ -134,7 +134,7 @@ void TestCompletion::catalogOffersTheCommonPackages()
     QSet<QString> packages;
     for (const QList<CompletionItem> *items : {&catalog.commands(), &catalog.environments()}) {
         for (const CompletionItem &item : *items) {
-            packages << item.detail;
+            packages << item.where;
             QCOMPARE(item.insertion.count(u'‹'), item.insertion.count(u'›'));
         }
     }

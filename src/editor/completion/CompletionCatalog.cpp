@@ -30,7 +30,7 @@ CompletionCatalog::CompletionCatalog(const QString &text)
             const qsizetype close = line.indexOf(u'}');
             if (close > begin.size())
                 _environments.append({line.mid(begin.size(), close - begin.size()).toString(),
-                                      line.mid(close + 1).toString(), package});
+                                      line.mid(close + 1).toString(), package, {}});
         } else if (line.startsWith(u'\\')) {
             qsizetype end = 1;
             while (end < line.size() && (line[end].isLetter() || line[end] == u'@'))
@@ -40,7 +40,7 @@ CompletionCatalog::CompletionCatalog(const QString &text)
             // Symbols like \, and \[ are their own names.
             if (end == 1 && line.size() > 1)
                 end = 2;
-            _commands.append({line.left(end).toString(), line.toString(), package});
+            _commands.append({line.left(end).toString(), line.toString(), package, {}});
         }
     }
 }

@@ -270,19 +270,16 @@ CompletionController::candidates(CompletionContext::Kind kind,
                 QString insertion = command.name;
                 for (int i = 1; i <= command.arguments; ++i)
                     insertion += QStringLiteral("{‹argument %1›}").arg(i);
-                items.append({command.name, insertion, name});
+                items.append({command.name, insertion, name, {}});
             }
             break;
         case CompletionContext::Kind::Environment:
             for (const Symbol &environment : symbols.environments)
-                items.append({environment.name, environmentDefinition(environment), name});
+                items.append({environment.name, environmentDefinition(environment), name, {}});
             break;
         case CompletionContext::Kind::Label:
-            for (const FileSymbols::Label &label : symbols.labels) {
-                items.append({label.name, label.name,
-                              label.heading.isEmpty() ? name
-                                                      : name + QStringLiteral(" · ") + label.heading});
-            }
+            for (const FileSymbols::Label &label : symbols.labels)
+                items.append({label.name, label.name, name, label.heading});
             break;
         default:
             break;
@@ -299,7 +296,7 @@ CompletionController::candidates(CompletionContext::Kind kind,
                 detail += QStringLiteral(" (%1)").arg(entry.year);
             if (!entry.title.isEmpty())
                 detail += (detail.isEmpty() ? QString() : QStringLiteral(" ")) + entry.title;
-            items.append({entry.key, entry.key, detail});
+            items.append({entry.key, entry.key, {}, detail});
         }
     }
     return items;

@@ -10,7 +10,9 @@ struct CompletionItem
     // What accepting it puts in, with its ‹placeholders›: "\section{‹title›}"; for an
     // environment, its arguments after \begin{name}: "{‹columns›}".
     QString insertion;
-    // Shown beside it: the package, the file and heading of a label, the author,
-    // year and title of an entry.
+    // Shown beside it: the package or the file that defines it, and more about it
+    // (the heading a label stands under; an entry's author, year and title). Kept
+    // apart, so that a long document's thousands of labels share their file's name.
+    QString where;
     QString detail;
 };

@@ -24,8 +24,11 @@ QVariant CompletionModel::data(const QModelIndex &index, int role) const
         // A command shows its whole template; an environment, its name and arguments.
         QString shown = item.insertion.startsWith(item.name) ? item.insertion
                                                               : item.name + item.insertion;
-        if (!item.detail.isEmpty())
-            shown += QStringLiteral("  —  ") + item.detail;
+        if (!item.where.isEmpty() || !item.detail.isEmpty())
+            shown += QStringLiteral("  —  ") + item.where;
+        if (!item.where.isEmpty() && !item.detail.isEmpty())
+            shown += QStringLiteral(" · ");
+        shown += item.detail;
         return shown;
     }
     case Qt::UserRole:
