@@ -9,7 +9,6 @@
 
 #include <QElapsedTimer>
 #include <QPointer>
-#include <QThread>
 #include <atomic>
 #include <pthread.h>
 
@@ -40,6 +39,15 @@ ChangesQueue::~ChangesQueue()
 ChangesQueue *ChangesQueue::sharedQueue()
 {
     return sharedChangesQueue;
+}
+
+void ChangesQueue::announceTreeChanges(const QList<std::shared_ptr<QSFile>> &files)
+{
+    postNotices(files, {});
+    // On the UI thread the notices go out at once, with any that a pass left
+    // waiting for the event loop. (Asking a worker which thread it is would make
+    // Qt adopt it.)
+    deliverNotices();
 }
 
 void ChangesQueue::gatherSymbols(const std::shared_ptr<QSFile> &file)
@@ -319,9 +327,7 @@ void ChangesQueue::postNotices(const QList<std::shared_ptr<QSFile>> &files,
         addOnce(_pendingNotices, files);
         addOnce(_pendingSymbolNotices, filesWithNewSymbols);
     }
-    // Announced on the UI thread, the notices are delivered at once, with any that
-    // a pass left waiting for the event loop.
-    if (wasEmpty || QThread::currentThread() == thread()) {
+    if (wasEmpty) {
         runOnUiThread([queue = QPointer<ChangesQueue>(this)] {
             if (queue)
                 queue->deliverNotices();

@@ -35,12 +35,9 @@ public:
     void waitUntilIdle();
     // How long the last pass took to apply its records and re-nest its files.
     qint64 lastPassNanoseconds() const { return _lastPassNanoseconds; }
-    // Tells the UI thread, like a pass does, that files got new trees some other way
-    // (read again from disk).
-    void announceTreeChanges(const QList<std::shared_ptr<QSFile>> &files)
-    {
-        postNotices(files, {});
-    }
+    // Called on the UI thread: tells it at once, as a pass would, that files got new
+    // trees some other way (read again from disk).
+    void announceTreeChanges(const QList<std::shared_ptr<QSFile>> &files);
     // Gathers the labels, definitions and databases of a file whose tree was built
     // anew, on the worker; symbolsDidChange tells when they are there.
     void gatherSymbols(const std::shared_ptr<QSFile> &file);
