@@ -2,6 +2,7 @@
 
 #include "app/AppController.h"
 #include "app/MyDocument.h"
+#include "editor/QSTextView.h"
 #include "platform/DocumentController.h"
 
 #include <QAction>
@@ -67,6 +68,26 @@ MainMenuController::MainMenuController(QObject *parent)
         if (AppController *app = AppController::sharedAppController())
             app->showPreferencePanel();
     });
+    // Cut, Copy, Paste and Select All act on whatever has the keyboard (the text, or
+    // a field of the find strip), else on the current document's text. A text field takes these keys itself; the
+    // items are for the menu and for the widgets that do not.
+    const auto standardEdit = [this](const QString &text, QKeySequence::StandardKey key,
+                                     const char *slot) {
+        auto *item = new QAction(text, this);
+        item->setShortcut(key);
+        connect(item, &QAction::triggered, this, [slot] {
+            QWidget *target = QApplication::focusWidget();
+            if (MyDocument *document = currentDocument(); !target && document)
+                target = document->textView();
+            if (target)
+                QMetaObject::invokeMethod(target, slot);
+        });
+        return item;
+    };
+    _cutItem = standardEdit(tr("Cu&t"), QKeySequence::Cut, "cut");
+    _copyItem = standardEdit(tr("&Copy"), QKeySequence::Copy, "copy");
+    _pasteItem = standardEdit(tr("&Paste"), QKeySequence::Paste, "paste");
+    _selectAllItem = standardEdit(tr("Select &All"), QKeySequence::SelectAll, "selectAll");
     _undoItem = action(tr("&Undo"), QKeySequence::Undo, &MyDocument::undo);
     _redoItem = action(tr("&Redo"), QKeySequence::Redo, &MyDocument::redo);
     _compileItem = action(tr("&Compile"), QKeySequence(Qt::Key_F5), &MyDocument::compileDocument);
@@ -135,6 +156,8 @@ void MainMenuController::populateMenuBar(QMenuBar *menuBar) const
 
     QMenu *edit = menuBar->addMenu(tr("&Edit"));
     edit->addActions({_undoItem, _redoItem});
+    edit->addSeparator();
+    edit->addActions({_cutItem, _copyItem, _pasteItem, _selectAllItem});
     edit->addSeparator();
     edit->addActions({_toggleCommentItem, _goToLineItem});
     edit->addSeparator();

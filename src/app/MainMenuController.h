@@ -36,6 +36,10 @@ public:
     QAction *compileWithBibliographyItem() const { return _compileWithBibliographyItem; }
     QAction *goToLineItem() const { return _goToLineItem; }
     QAction *toggleCommentItem() const { return _toggleCommentItem; }
+    QAction *cutItem() const { return _cutItem; }
+    QAction *copyItem() const { return _copyItem; }
+    QAction *pasteItem() const { return _pasteItem; }
+    QAction *selectAllItem() const { return _selectAllItem; }
 
 private:
     QAction *action(const QString &text, const QKeySequence &shortcut,
@@ -50,6 +54,10 @@ private:
     QAction *_preferencesItem;
     QAction *_undoItem;
     QAction *_redoItem;
+    QAction *_cutItem;
+    QAction *_copyItem;
+    QAction *_pasteItem;
+    QAction *_selectAllItem;
     QAction *_compileItem;
     QAction *_stopCompilingItem;
     QAction *_compileWithBibliographyItem;

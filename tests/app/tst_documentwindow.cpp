@@ -219,7 +219,17 @@ void TestDocumentWindow::statusBarGoToLineAndCommenting()
     QCOMPARE(document->caretPositionLabel()->text(),
              QString("Line %1, Column 1").arg(text->blockCount()));
 
+    // The Edit menu's standard items act on the document's text.
     const QString before = text->toPlainText();
+    menu->selectAllItem()->trigger();
+    QCOMPARE(text->textCursor().selectedText().size(), before.size());
+    menu->cutItem()->trigger();
+    QVERIFY(text->toPlainText().isEmpty());
+    menu->pasteItem()->trigger();
+    AppFixture::settle();
+    QCOMPARE(text->toPlainText(), before);
+    QCOMPARE(menu->copyItem()->shortcut(), QKeySequence(QKeySequence::Copy));
+
     text->selectAll();
     menu->toggleCommentItem()->trigger();
     AppFixture::settle();
