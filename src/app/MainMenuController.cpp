@@ -47,6 +47,9 @@ MainMenuController::MainMenuController(QObject *parent)
                        [](MyDocument *document) { document->saveDocument(); });
     _saveAsItem = action(tr("Save &As..."), QKeySequence::SaveAs,
                          [](MyDocument *document) { document->saveDocumentAs(); });
+    // Only some desktops name a key for Save As; Ctrl+Shift+S is the one users know.
+    if (_saveAsItem->shortcut().isEmpty())
+        _saveAsItem->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
     _closeItem = new QAction(tr("&Close"), this);
     _closeItem->setShortcut(QKeySequence::Close);
     connect(_closeItem, &QAction::triggered, this, [] {

@@ -36,6 +36,7 @@ public:
     QAction *compileWithBibliographyItem() const { return _compileWithBibliographyItem; }
     QAction *goToLineItem() const { return _goToLineItem; }
     QAction *toggleCommentItem() const { return _toggleCommentItem; }
+    QAction *saveAsItem() const { return _saveAsItem; }
     QAction *cutItem() const { return _cutItem; }
     QAction *copyItem() const { return _copyItem; }
     QAction *pasteItem() const { return _pasteItem; }

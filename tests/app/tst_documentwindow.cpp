@@ -229,6 +229,7 @@ void TestDocumentWindow::statusBarGoToLineAndCommenting()
     AppFixture::settle();
     QCOMPARE(text->toPlainText(), before);
     QCOMPARE(menu->copyItem()->shortcut(), QKeySequence(QKeySequence::Copy));
+    QCOMPARE(menu->saveAsItem()->shortcut().toString(), "Ctrl+Shift+S");
 
     text->selectAll();
     menu->toggleCommentItem()->trigger();
