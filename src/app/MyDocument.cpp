@@ -243,8 +243,12 @@ void MyDocument::storeWindowFrame() const
 
 void MyDocument::updateWindowTitle()
 {
-    const QString name =
-        _fileOpened && !_fileOpened->isUntitled() ? _fileOpened->name() : displayName();
+    QString name = _fileOpened && !_fileOpened->isUntitled() ? _fileOpened->name() : displayName();
+    // An included file shown in the window goes before the document's name.
+    const std::shared_ptr<QSFile> shown =
+        _textStorageDelegate ? _textStorageDelegate->selectedFile() : nullptr;
+    if (shown && shown != _fileOpened)
+        name = shown->name() + QStringLiteral(" \u2014 ") + name;
     _curWindow->setWindowTitle(name + QStringLiteral("[*] \u2014 Quillset"));
     _curWindow->setWindowModified(_isDocumentEdited);
 }
@@ -659,6 +663,8 @@ void MyDocument::connectPanes()
     };
     connect(console, &ConsoleViewController::errorWarningOutlineUpdated, this, markDiagnostics);
     connect(_textStorageDelegate, &TextStorageDelegate::textViewReloaded, this, markDiagnostics);
+    connect(_textStorageDelegate, &TextStorageDelegate::textViewReloaded, this,
+            &MyDocument::updateWindowTitle);
     connect(console, &ConsoleViewController::diagnosticChosen, this, &MyDocument::showLineOfFile);
     connect(console, &ConsoleViewController::shownChanged, this, [](bool shown) {
         if (MainMenuController *menu = MainMenuController::sharedMainMenuController()) {

@@ -163,6 +163,7 @@ void TestDocumentWindow::outlineShowsTheExampleFollowsTypingAndSelects()
     QCOMPARE(text->textCursor().position(), introduction.indexOf("\\section{Questions}"));
     selectRow(view, "methods.tex");
     QCOMPARE(document->textStorageDelegate()->selectedFile()->name(), "methods.tex");
+    QCOMPARE(document->window()->windowTitle(), "methods.tex \u2014 thesis.tex[*] \u2014 Quillset");
     // Selecting a range in another file shows that file first; one past its end, nothing.
     const std::shared_ptr<QSFile> results = AppFixture::fileNamed(document, "results.tex");
     document->selectRange(QSRange{10, 7}, results);
@@ -170,6 +171,7 @@ void TestDocumentWindow::outlineShowsTheExampleFollowsTypingAndSelects()
     QCOMPARE(text->textCursor().selectedText(), results->content().mid(10, 7));
     document->selectRange(QSRange{10000, 1}, document->fileOpened());
     QCOMPARE(document->textStorageDelegate()->selectedFile(), document->fileOpened());
+    QCOMPARE(document->window()->windowTitle(), "thesis.tex[*] \u2014 Quillset");
 }
 
 // The preferences are where Linux applications keep them, and their key works in
