@@ -2,6 +2,8 @@
 
 #include "model/QSSectionNode.h"
 
+#include <algorithm>
+
 namespace {
 
 // Visits the children in document order, each node's own text before its
@@ -39,5 +41,9 @@ FileSymbols FileSymbols::collect(const QSSectionNode &fileNode)
     FileSymbols symbols;
     QString heading;
     gather(fileNode, heading, symbols);
+    std::stable_sort(symbols.labels.begin(), symbols.labels.end(),
+                     [](const Label &left, const Label &right) {
+                         return left.name.compare(right.name, Qt::CaseInsensitive) < 0;
+                     });
     return symbols;
 }

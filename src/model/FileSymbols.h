@@ -8,9 +8,10 @@
 
 class QSSectionNode;
 
-// What one file defines and names, in document order, for completion: its labels
-// with the heading each stands under, the commands and environments it defines, and
-// the bibliography databases it names.
+// What one file defines and names, for completion: its labels with the heading
+// each stands under (sorted by name, ignoring case, as completion lists them), and
+// in document order the commands and environments it defines and the bibliography
+// databases it names.
 struct FileSymbols
 {
     struct Label

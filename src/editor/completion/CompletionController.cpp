@@ -223,13 +223,8 @@ void CompletionController::showCandidates(const CompletionContext &context)
     Candidates &cached = _candidates[int(context.kind)];
     const bool stale = !cached.made || cached.sources != sources
                        || cached.bibliographyReadings != _bibliographyReadings;
-    if (stale) {
+    if (stale)
         cached = {true, sources, _bibliographyReadings, candidates(context.kind, files, sources)};
-        std::stable_sort(cached.items.begin(), cached.items.end(),
-                         [](const CompletionItem &left, const CompletionItem &right) {
-                             return left.name.compare(right.name, Qt::CaseInsensitive) < 0;
-                         });
-    }
     if (stale || context.kind != _shownKind) {
         _model->setItems(cached.items);
         _shownKind = context.kind;
@@ -261,6 +256,13 @@ CompletionController::candidates(CompletionContext::Kind kind,
 {
     const CompletionCatalog &catalog = CompletionCatalog::shared();
     QList<CompletionItem> items;
+    QList<qsizetype> runs{0}; // where each file's labels end
+    if (kind == CompletionContext::Kind::Label) {
+        qsizetype labels = 0;
+        for (const std::shared_ptr<const FileSymbols> &symbols : sources)
+            labels += symbols->labels.size();
+        items.reserve(labels);
+    }
     for (qsizetype i = 0; i < files.size(); ++i) {
         const QString name = files[i]->name();
         const FileSymbols &symbols = *sources[i];
@@ -280,6 +282,7 @@ CompletionController::candidates(CompletionContext::Kind kind,
         case CompletionContext::Kind::Label:
             for (const FileSymbols::Label &label : symbols.labels)
                 items.append({label.name, label.name, name, label.heading});
+            runs.append(items.size());
             break;
         default:
             break;
@@ -298,6 +301,21 @@ CompletionController::candidates(CompletionContext::Kind kind,
                 detail += (detail.isEmpty() ? QString() : QStringLiteral(" ")) + entry.title;
             items.append({entry.key, entry.key, {}, detail});
         }
+    }
+    const auto byName = [](const CompletionItem &left, const CompletionItem &right) {
+        return left.name.compare(right.name, Qt::CaseInsensitive) < 0;
+    };
+    if (kind != CompletionContext::Kind::Label) {
+        std::stable_sort(items.begin(), items.end(), byName);
+        return items;
+    }
+    // Each file's labels come sorted from the edit worker: merging the runs pairwise
+    // is cheaper than sorting a long document's labels anew.
+    const qsizetype count = runs.size() - 1;
+    for (qsizetype width = 1; width < count; width *= 2) {
+        for (qsizetype i = 0; i + width < count; i += 2 * width)
+            std::inplace_merge(items.begin() + runs[i], items.begin() + runs[i + width],
+                               items.begin() + runs[qMin(i + 2 * width, count)], byName);
     }
     return items;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QtGlobal>
 
 // One candidate of the completion popup.
 struct CompletionItem
@@ -16,3 +17,4 @@ struct CompletionItem
     QString where;
     QString detail;
 };
+Q_DECLARE_TYPEINFO(CompletionItem, Q_RELOCATABLE_TYPE);
