@@ -222,6 +222,13 @@ void TestCompletion::acceptingFillsPlaceholdersAndClosesEnvironments()
     QTest::keyClick(view, Qt::Key_Tab);
     AppFixture::type(view, "!");
     QVERIFY(view->toPlainText().contains("\n  \\dfrac{a}{b}!\n"));
+    // A placeholder left behind: Tab away from it is a tab.
+    AppFixture::type(view, " \\textbf");
+    QTest::keyClick(view, Qt::Key_Tab);
+    QCOMPARE(view->textCursor().selectedText(), "text");
+    view->moveCursor(QTextCursor::Start);
+    QTest::keyClick(view, Qt::Key_Tab);
+    QVERIFY(view->toPlainText().startsWith("\t  \\begin{itemize}"));
 
     // Ctrl+Space asks where nothing opens by itself; the document's own command is there.
     AppFixture::type(view, "\n\\newcommand{\\tide}[1]{#1}\n");

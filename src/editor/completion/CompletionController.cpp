@@ -172,8 +172,14 @@ bool CompletionController::keyPressBefore(QKeyEvent *event)
         return true;
     }
     if (event->key() == Qt::Key_Tab && plain && !_placeholders.isEmpty()) {
-        selectNextPlaceholder();
-        return true;
+        // Tab walks the placeholders while the caret is in what was put in; once it
+        // has left, Tab is a tab again.
+        const int caret = _view->textCursor().position();
+        if (caret >= _inserted.selectionStart() && caret <= _inserted.selectionEnd()) {
+            selectNextPlaceholder();
+            return true;
+        }
+        _placeholders.clear();
     }
     if (event->key() == Qt::Key_Escape)
         _placeholders.clear();
@@ -401,6 +407,9 @@ void CompletionController::insert(const CompletionItem &item, const CompletionCo
     cursor.insertText(filled.text);
     cursor.endEditBlock();
 
+    _inserted = QTextCursor(text);
+    _inserted.setPosition(start);
+    _inserted.setPosition(start + int(filled.text.size()), QTextCursor::KeepAnchor);
     _placeholders.clear();
     for (const auto &[from, to] : std::as_const(filled.spots)) {
         QTextCursor spot(text);

@@ -72,6 +72,7 @@ private:
     CompletionContext::Kind _shownKind = CompletionContext::Kind::None;
     // The placeholders of the last item put in that Tab has not reached yet.
     QList<QTextCursor> _placeholders;
+    QTextCursor _inserted; // what the last item put in
     // The candidates of each kind as last gathered, sorted by name, and what they
     // were gathered from.
     struct Candidates
