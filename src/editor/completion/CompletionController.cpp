@@ -61,7 +61,8 @@ Filled fill(const QString &template_)
     return filled;
 }
 
-QString environmentDefinition(const Symbol &symbol)
+// The placeholders of what the document defines with that many arguments.
+QString argumentPlaceholders(const Symbol &symbol)
 {
     QString arguments;
     for (int i = 1; i <= symbol.arguments; ++i)
@@ -126,16 +127,22 @@ bool CompletionController::isPopupVisible() const
     return _completer->popup()->isVisible();
 }
 
-void CompletionController::complete()
+// What the text left of the caret asks for; where it asks for nothing, a command
+// put in at the caret when that is the fallback wanted.
+CompletionContext CompletionController::contextAtCaret(bool orCommand) const
 {
     const QTextCursor caret = _view->textCursor();
-    CompletionContext context =
+    const CompletionContext context =
         CompletionContext::at(caret.block().text(), caret.positionInBlock());
-    if (context.kind == CompletionContext::Kind::None) {
-        // Asked where nothing is being typed: every command.
-        context = {CompletionContext::Kind::Command, {}, caret.positionInBlock()};
-    }
-    showCandidates(context);
+    if (context.kind == CompletionContext::Kind::None && orCommand)
+        return {CompletionContext::Kind::Command, {}, caret.positionInBlock()};
+    return context;
+}
+
+void CompletionController::complete()
+{
+    // Asked where nothing is being typed: every command.
+    showCandidates(contextAtCaret(true));
 }
 
 bool CompletionController::keyPressBefore(QKeyEvent *event)
@@ -192,9 +199,7 @@ void CompletionController::keyPressAfter(QKeyEvent *event)
                        && !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier));
     if (!typed && event->key() != Qt::Key_Backspace)
         return;
-    const QTextCursor caret = _view->textCursor();
-    const CompletionContext context =
-        CompletionContext::at(caret.block().text(), caret.positionInBlock());
+    const CompletionContext context = contextAtCaret(false);
     const bool opens = context.kind == CompletionContext::Kind::Command
                            ? context.prefix.size() >= 3
                            : context.kind != CompletionContext::Kind::None;
@@ -274,16 +279,12 @@ CompletionController::candidates(CompletionContext::Kind kind,
         const FileSymbols &symbols = *sources[i];
         switch (kind) {
         case CompletionContext::Kind::Command:
-            for (const Symbol &command : symbols.commands) {
-                QString insertion = command.name;
-                for (int i = 1; i <= command.arguments; ++i)
-                    insertion += QStringLiteral("{‹argument %1›}").arg(i);
-                items.append({command.name, insertion, name, {}});
-            }
+            for (const Symbol &command : symbols.commands)
+                items.append({command.name, command.name + argumentPlaceholders(command), name, {}});
             break;
         case CompletionContext::Kind::Environment:
             for (const Symbol &environment : symbols.environments)
-                items.append({environment.name, environmentDefinition(environment), name, {}});
+                items.append({environment.name, argumentPlaceholders(environment), name, {}});
             break;
         case CompletionContext::Kind::Label:
             for (const FileSymbols::Label &label : symbols.labels)
@@ -346,15 +347,10 @@ void CompletionController::accept()
     _completer->popup()->hide();
     if (!current.isValid())
         return;
-    const QTextCursor caret = _view->textCursor();
     const CompletionContext context =
-        CompletionContext::at(caret.block().text(), caret.positionInBlock());
-    if (context.kind == CompletionContext::Kind::None && _shownKind != CompletionContext::Kind::Command)
-        return;
-    CompletionContext at = context;
-    if (at.kind == CompletionContext::Kind::None)
-        at = {CompletionContext::Kind::Command, {}, caret.positionInBlock()};
-    insert(_model->item(current.data(Qt::UserRole).toInt()), at);
+        contextAtCaret(_shownKind == CompletionContext::Kind::Command);
+    if (context.kind != CompletionContext::Kind::None)
+        insert(_model->item(current.data(Qt::UserRole).toInt()), context);
 }
 
 void CompletionController::insert(const CompletionItem &item, const CompletionContext &context)

@@ -54,6 +54,7 @@ public:
 
 private:
     bool eventFilter(QObject *watched, QEvent *event) override;
+    CompletionContext contextAtCaret(bool orCommand) const;
     // Shows or updates the popup for the context; hides it when nothing matches.
     void showCandidates(const CompletionContext &context);
     QList<CompletionItem> candidates(CompletionContext::Kind kind,
