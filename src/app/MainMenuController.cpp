@@ -1,14 +1,20 @@
 #include "app/MainMenuController.h"
 
 #include "app/AppController.h"
+#include "app/KeyboardShortcutsWindow.h"
 #include "app/MyDocument.h"
 #include "editor/QSTextView.h"
 #include "platform/DocumentController.h"
+#include "platform/UserDefaults.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QDir>
+#include <QMainWindow>
 #include <QFileDialog>
 #include <QMenuBar>
+#include <QMessageBox>
+#include <QToolBar>
 #include <QWidget>
 
 namespace {
@@ -19,6 +25,12 @@ MyDocument *currentDocument()
 {
     DocumentController *documents = DocumentController::sharedDocumentController();
     return documents ? qobject_cast<MyDocument *>(documents->currentDocument()) : nullptr;
+}
+
+// The desktop's icon where its theme has one, else the one drawn for Quillset.
+QIcon themedIcon(const QString &name, const QString &ownName)
+{
+    return QIcon::fromTheme(name, QIcon(QStringLiteral(":/toolbar/%1.svg").arg(ownName)));
 }
 
 } // namespace
@@ -121,6 +133,85 @@ MainMenuController::MainMenuController(QObject *parent)
     _hideConsoleItem->setVisible(false);
     _hidePDFItem->setVisible(false);
     _hideFindAndReplacePanelItem->setVisible(false);
+
+    _newItem->setIcon(themedIcon(QStringLiteral("document-new"), QStringLiteral("new")));
+    _openItem->setIcon(themedIcon(QStringLiteral("document-open"), QStringLiteral("open")));
+    _saveItem->setIcon(themedIcon(QStringLiteral("document-save"), QStringLiteral("save")));
+    _compileItem->setIcon(
+        themedIcon(QStringLiteral("media-playback-start"), QStringLiteral("compile")));
+    _stopCompilingItem->setIcon(themedIcon(QStringLiteral("process-stop"), QStringLiteral("stop")));
+    _showFindAndReplacePanelItem->setIcon(
+        themedIcon(QStringLiteral("edit-find"), QStringLiteral("find")));
+    const QIcon pdf = themedIcon(QStringLiteral("application-pdf"), QStringLiteral("pdf"));
+    const QIcon console = themedIcon(QStringLiteral("utilities-terminal"), QStringLiteral("console"));
+    _showPDFItem->setIcon(pdf);
+    _hidePDFItem->setIcon(pdf);
+    _showConsoleItem->setIcon(console);
+    _hideConsoleItem->setIcon(console);
+
+    _showToolbarItem = new QAction(tr("Show &Toolbar"), this);
+    _showToolbarItem->setCheckable(true);
+    _showToolbarItem->setChecked(UserDefaults::standardUserDefaults().boolForKey(QSShowToolbar));
+    connect(_showToolbarItem, &QAction::toggled, this, [](bool shown) {
+        UserDefaults::standardUserDefaults().setObject(shown, QSShowToolbar);
+    });
+
+    _openRecentMenu = std::make_unique<QMenu>(tr("Open &Recent"));
+    connect(_openRecentMenu.get(), &QMenu::aboutToShow, this,
+            &MainMenuController::fillOpenRecentMenu);
+    fillOpenRecentMenu();
+
+    _keyboardShortcutsItem = new QAction(tr("&Keyboard Shortcuts"), this);
+    connect(_keyboardShortcutsItem, &QAction::triggered, this, [] {
+        MyDocument *document = currentDocument();
+        QMainWindow *window = document ? qobject_cast<QMainWindow *>(document->window()) : nullptr;
+        if (window)
+            KeyboardShortcutsWindow::showFor(window->menuBar());
+    });
+    _aboutItem = new QAction(tr("&About Quillset"), this);
+    _aboutItem->setMenuRole(QAction::AboutRole);
+    connect(_aboutItem, &QAction::triggered, this, &MainMenuController::showAbout);
+}
+
+void MainMenuController::fillOpenRecentMenu()
+{
+    _openRecentMenu->clear();
+    DocumentController *documents = DocumentController::sharedDocumentController();
+    const QStringList paths = documents ? documents->recentDocumentPaths() : QStringList();
+    for (const QString &path : paths) {
+        QAction *item = _openRecentMenu->addAction(QDir::toNativeSeparators(path));
+        connect(item, &QAction::triggered, this, [path] {
+            if (DocumentController *documents = DocumentController::sharedDocumentController())
+                documents->openDocument(path);
+        });
+    }
+    _openRecentMenu->addSeparator();
+    QAction *clear = _openRecentMenu->addAction(tr("Clear Menu"));
+    clear->setEnabled(!paths.isEmpty());
+    connect(clear, &QAction::triggered, this, [] {
+        if (DocumentController *documents = DocumentController::sharedDocumentController())
+            documents->clearRecentDocuments();
+    });
+}
+
+void MainMenuController::showAbout()
+{
+    MyDocument *document = currentDocument();
+    QMessageBox::about(
+        document ? document->window() : nullptr, tr("About Quillset"),
+        tr("<h3>Quillset %1</h3>"
+           "<p>A LaTeX editor whose outline is a live model of the text.</p>"
+           "<p>Built with Qt %2, running on Qt %3.</p>"
+           "<p>Quillset links these libraries, each under its own licence:</p><ul>"
+           "<li>Qt 6 (Core, GUI, Widgets, Concurrent, Print Support): LGPL 3.0</li>"
+           "<li>Qt PDF, which contains PDFium: LGPL 3.0; PDFium: BSD 3-Clause</li>"
+           "<li>Hunspell: MPL 1.1, GPL 2.0 or LGPL 2.1</li>"
+           "<li>The SyncTeX parser library: MIT</li>"
+           "<li>The GNU C Library (iconv): LGPL 2.1</li></ul>"
+           "<p>At compile time it runs the TeX engines, latexmk, BibTeX and biber "
+           "installed on the system.</p>")
+            .arg(QStringLiteral(QUILLSET_VERSION), QStringLiteral(QT_VERSION_STR),
+                 QString::fromLatin1(qVersion())));
 }
 
 MainMenuController::~MainMenuController()
@@ -150,6 +241,7 @@ void MainMenuController::populateMenuBar(QMenuBar *menuBar) const
 {
     QMenu *file = menuBar->addMenu(tr("&File"));
     file->addActions({_newItem, _openItem});
+    file->addMenu(_openRecentMenu.get());
     file->addSeparator();
     file->addActions({_saveItem, _saveAsItem});
     file->addSeparator();
@@ -171,9 +263,24 @@ void MainMenuController::populateMenuBar(QMenuBar *menuBar) const
 
     QMenu *view = menuBar->addMenu(tr("&View"));
     view->addActions({_showConsoleItem, _hideConsoleItem, _showPDFItem, _hidePDFItem});
+    view->addAction(_showToolbarItem);
     view->addSeparator();
     view->addAction(_printStateItem);
 
     QMenu *typeset = menuBar->addMenu(tr("&Typeset"));
     typeset->addActions({_compileItem, _compileWithBibliographyItem, _stopCompilingItem});
+
+    QMenu *help = menuBar->addMenu(tr("&Help"));
+    help->addActions({_keyboardShortcutsItem, _aboutItem});
+}
+
+void MainMenuController::populateToolBar(QToolBar *toolBar) const
+{
+    toolBar->addActions({_newItem, _openItem, _saveItem});
+    toolBar->addSeparator();
+    toolBar->addActions({_compileItem, _stopCompilingItem});
+    toolBar->addSeparator();
+    toolBar->addAction(_showFindAndReplacePanelItem);
+    toolBar->addSeparator();
+    toolBar->addActions({_showPDFItem, _hidePDFItem, _showConsoleItem, _hideConsoleItem});
 }

@@ -2,10 +2,13 @@
 
 #include <QObject>
 #include <functional>
+#include <memory>
 
 class MyDocument;
 class QAction;
+class QMenu;
 class QMenuBar;
+class QToolBar;
 
 // The main menu: its actions are shared by every document window's menu bar and
 // act on the current document. It holds the nine items that others show, hide or
@@ -21,6 +24,8 @@ public:
 
     // Fills a document window's menu bar with the shared actions.
     void populateMenuBar(QMenuBar *menuBar) const;
+    // Puts the everyday actions on a document window's toolbar.
+    void populateToolBar(QToolBar *toolBar) const;
 
     QAction *showFindAndReplacePanelItem() const { return _showFindAndReplacePanelItem; }
     QAction *hideFindAndReplacePanelItem() const { return _hideFindAndReplacePanelItem; }
@@ -41,10 +46,17 @@ public:
     QAction *copyItem() const { return _copyItem; }
     QAction *pasteItem() const { return _pasteItem; }
     QAction *selectAllItem() const { return _selectAllItem; }
+    // Checked while the windows show their toolbar; remembered in the settings.
+    QAction *showToolbarItem() const { return _showToolbarItem; }
+    QMenu *openRecentMenu() const { return _openRecentMenu.get(); }
+    QAction *keyboardShortcutsItem() const { return _keyboardShortcutsItem; }
 
 private:
     QAction *action(const QString &text, const QKeySequence &shortcut,
                     std::function<void(MyDocument *)> act);
+    // Lists the recent documents anew each time the menu opens.
+    void fillOpenRecentMenu();
+    void showAbout();
 
     QAction *_newItem;
     QAction *_openItem;
@@ -74,4 +86,8 @@ private:
     QAction *_hideConsoleItem;
     QAction *_showPDFItem;
     QAction *_hidePDFItem;
+    QAction *_showToolbarItem;
+    QAction *_keyboardShortcutsItem;
+    QAction *_aboutItem;
+    std::unique_ptr<QMenu> _openRecentMenu; // shared by every window's File menu
 };

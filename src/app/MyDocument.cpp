@@ -160,9 +160,17 @@ void MyDocument::awakeFromNib()
     _consoleViewController->view()->setParent(_ui->consoleViewArea);
     _consoleViewController->hideWithoutAnimation();
 
-    // The toolbar's first item is as wide as the outline.
+    // The toolbar's first item is as wide as the outline. The View menu shows and
+    // hides the toolbars of all windows at once, so the toolbar's own item is left out
+    // of the window's context menu.
     _toolbarFirstItem = new QWidget(_ui->toolbar);
     _ui->toolbar->addWidget(_toolbarFirstItem);
+    _ui->toolbar->toggleViewAction()->setVisible(false);
+    if (MainMenuController *menu = MainMenuController::sharedMainMenuController()) {
+        menu->populateToolBar(_ui->toolbar);
+        _ui->toolbar->setVisible(menu->showToolbarItem()->isChecked());
+        connect(menu->showToolbarItem(), &QAction::toggled, _ui->toolbar, &QToolBar::setVisible);
+    }
 
     _pdfViewController = new QSPDFViewController(this);
     auto *pdfLayout = new QVBoxLayout(_ui->pdfViewArea);
@@ -496,6 +504,8 @@ bool MyDocument::saveDocumentToURL(const QUrl &location)
     }
     _curPath = QSFilePool::poolKey(location);
     setProperty("filePath", _curPath);
+    if (DocumentController *documents = DocumentController::sharedDocumentController())
+        documents->noteRecentDocument(location.toLocalFile());
     // From its first save on, the document goes by its root file's name: in the title,
     // in the outline's top row (which keeps the names it last read) and in the question
     // asked when it closes. Its untitled name is free again for the next new document.

@@ -1,6 +1,7 @@
 #include "platform/DocumentController.h"
 
 #include "platform/Document.h"
+#include "platform/UserDefaults.h"
 
 #include <QFileInfo>
 #include <QMessageBox>
@@ -10,6 +11,8 @@
 namespace {
 
 DocumentController *sharedController = nullptr;
+
+constexpr qsizetype recentDocumentsKept = 10;
 
 DocumentController::SaveAnswer askWithMessageBox(Document *document)
 {
@@ -86,6 +89,7 @@ Document *DocumentController::openDocument(const QString &path)
     if (document) {
         document->setProperty("filePath", canonical);
         addDocument(document);
+        noteRecentDocument(canonical);
     }
     return document;
 }
@@ -128,4 +132,33 @@ void DocumentController::removeDocument(Document *document)
     if (_currentDocument == document)
         _currentDocument = _documents.isEmpty() ? nullptr : _documents.last();
     document->deleteLater();
+}
+
+QStringList DocumentController::recentDocumentPaths() const
+{
+    UserDefaults &defaults = UserDefaults::standardUserDefaults();
+    const QStringList noted = defaults.objectForKey(QSRecentDocuments).toStringList();
+    QStringList present;
+    for (const QString &path : noted) {
+        if (QFileInfo(path).isFile())
+            present << path;
+    }
+    if (present.size() != noted.size())
+        defaults.setObject(present, QSRecentDocuments);
+    return present;
+}
+
+void DocumentController::noteRecentDocument(const QString &path)
+{
+    const QString absolute = QFileInfo(path).absoluteFilePath();
+    UserDefaults &defaults = UserDefaults::standardUserDefaults();
+    QStringList paths = defaults.objectForKey(QSRecentDocuments).toStringList();
+    paths.removeAll(absolute);
+    paths.prepend(absolute);
+    defaults.setObject(paths.mid(0, recentDocumentsKept), QSRecentDocuments);
+}
+
+void DocumentController::clearRecentDocuments()
+{
+    UserDefaults::standardUserDefaults().removeObjectForKey(QSRecentDocuments);
 }

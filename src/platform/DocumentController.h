@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QList>
+#include <QStringList>
 #include <QObject>
 #include <QPointer>
 #include <functional>
@@ -44,6 +45,13 @@ public:
     bool shouldCloseDocument(Document *document);
     // The window of the document has closed: the controller lets it go.
     void removeDocument(Document *document);
+
+    // The documents opened or saved last, newest first, at most ten; files that are
+    // gone are left out (and forgotten). Kept in the user's settings.
+    QStringList recentDocumentPaths() const;
+    // Puts the file first among the recent documents.
+    void noteRecentDocument(const QString &path);
+    void clearRecentDocuments();
 
 private:
     void addDocument(Document *document);

@@ -56,6 +56,8 @@ QVariantMap UserDefaults::registeredDefaultsTable()
         {QSRunLatexmk, false},
         {QSSpellCheckLanguage, QString()},
         {QSOpenUntitledFileOnLaunch, true},
+        {QSShowToolbar, true},
+        {QSColorTheme, QStringLiteral("System")},
     };
 }
 

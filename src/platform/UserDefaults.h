@@ -23,6 +23,12 @@ inline const QString QSRunLatexmk = QStringLiteral("QSRunLatexmk");
 // The language text is spell checked in ("en_US"); empty for the system's, "none" for no checking.
 inline const QString QSSpellCheckLanguage = QStringLiteral("QSSpellCheckLanguage");
 inline const QString QSOpenUntitledFileOnLaunch = QStringLiteral("OpenUntitledFileWhenLaunching");
+// The documents opened or saved last, newest first.
+inline const QString QSRecentDocuments = QStringLiteral("RecentDocuments");
+// Whether the document windows show their toolbar.
+inline const QString QSShowToolbar = QStringLiteral("ShowToolbar");
+// "System", "Light" or "Dark": the colours of the text and the panes.
+inline const QString QSColorTheme = QStringLiteral("ColorTheme");
 inline const QString QSSmartDropDefinitions = QStringLiteral("SmartDropDefinitions");
 
 // The user's settings over a registration domain: a key the user never set reads

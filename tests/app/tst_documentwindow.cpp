@@ -1,5 +1,6 @@
 #include "AppFixture.h"
 #include "app/ImageAndTextCell.h"
+#include "app/KeyboardShortcutsWindow.h"
 #include "app/QSPreferenceWindowController.h"
 #include "model/TextStorageDelegate.h"
 #include "platform/OutlineAppearance.h"
@@ -12,7 +13,9 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QSplitter>
+#include <QTableWidget>
 #include <QTimer>
+#include <QToolBar>
 #include <QTreeView>
 
 namespace {
@@ -55,6 +58,7 @@ private slots:
     void outlineShowsTheExampleFollowsTypingAndSelects();
     void preferencesOpenFromTheEditMenu();
     void statusBarGoToLineAndCommenting();
+    void toolbarRecentDocumentsAndShortcutsList();
 
 private:
     std::unique_ptr<AppFixture> _fixture;
@@ -134,25 +138,25 @@ void TestDocumentWindow::outlineShowsTheExampleFollowsTypingAndSelects()
     QTreeView *view = document->outlineView();
     QAbstractItemModel *model = view->model();
     QAbstractItemModelTester tester(model, QAbstractItemModelTester::FailureReportingMode::QtTest);
-    const QString appendix = "appendix.tex(Field Data(Pool Dimensions))";
+    const QString notes = "notes.tex(Field Data(Pool Dimensions))";
     QCOMPARE(outline(model),
              "thesis.tex(introduction.tex(Introduction(Motivation Questions(Scope))) "
              "methods.tex(Methods(Sampling(Instruments(Calibration)) Model)) "
              "results.tex(Results(Temperature Salinity)) Conclusion("
-                 + appendix + "))");
+                 + notes + "))");
 
     // Type a section into the conclusion, letter by letter, with its row selected.
     const QPersistentModelIndex selected(selectRow(view, "Conclusion"));
     QSTextView *text = document->textView();
     AppFixture::typeBefore(text, "The pools behave", "\\section{New}\n");
-    QVERIFY(outline(model).endsWith("Conclusion(New(" + appendix + ")))"));
+    QVERIFY(outline(model).endsWith("Conclusion(New(" + notes + ")))"));
     QCOMPARE(selected.data().toString(), "Conclusion");
     QVERIFY(view->isExpanded(selected));
     // Deleting it takes it away again.
     for (int i = 0; i < 14; ++i)
         QTest::keyClick(text, Qt::Key_Backspace);
     AppFixture::settle();
-    QVERIFY(outline(model).endsWith("Conclusion(" + appendix + "))"));
+    QVERIFY(outline(model).endsWith("Conclusion(" + notes + "))"));
     QCOMPARE(text->toPlainText(), document->fileOpened()->content());
 
     // Selecting a row shows its file with the caret at its heading.
@@ -241,6 +245,62 @@ void TestDocumentWindow::statusBarGoToLineAndCommenting()
     document->undo();
     AppFixture::settle();
     QCOMPARE(text->toPlainText(), before);
+}
+
+// The toolbar hides and stays hidden; the recent documents outlive a restart and
+// forget files that are gone; the shortcuts window lists the keys that work.
+void TestDocumentWindow::toolbarRecentDocumentsAndShortcutsList()
+{
+    MyDocument *document = _fixture->openExample();
+    MainMenuController *menu = MainMenuController::sharedMainMenuController();
+    auto *window = qobject_cast<QMainWindow *>(document->window());
+    auto *toolbar = window->findChild<QToolBar *>(QStringLiteral("toolbar"));
+    QVERIFY(toolbar->isVisible());
+    QVERIFY(toolbar->actions().contains(menu->compileItem()));
+    QVERIFY(!menu->compileItem()->icon().isNull());
+    menu->showToolbarItem()->trigger();
+    QVERIFY(!toolbar->isVisible());
+    QVERIFY(!UserDefaults::standardUserDefaults().boolForKey(QSShowToolbar));
+    menu->showToolbarItem()->trigger();
+
+    // Saved under another name, the document is the newest of the recent ones.
+    const QString thesis = _fixture->folder.path("thesis.tex");
+    const QString notes = _fixture->folder.write("notes.tex", "Notes\n");
+    _fixture->open(notes);
+    QCOMPARE(_fixture->documents.recentDocumentPaths(), QStringList({notes, thesis}));
+    UserDefaults::standardUserDefaults().useSettingsFile(_fixture->folder.path("settings.ini"));
+    QCOMPARE(_fixture->documents.recentDocumentPaths(), QStringList({notes, thesis}));
+    QFile::remove(notes);
+    emit menu->openRecentMenu()->aboutToShow();
+    QStringList items;
+    for (const QAction *item : menu->openRecentMenu()->actions())
+        items << item->text();
+    QCOMPARE(items, QStringList({thesis, QString(), "Clear Menu"}));
+    menu->openRecentMenu()->actions().constLast()->trigger();
+    QVERIFY(_fixture->documents.recentDocumentPaths().isEmpty());
+
+    // Every menu item is listed with its keys, and the keys listed fire the item.
+    window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window));
+    menu->keyboardShortcutsItem()->trigger();
+    KeyboardShortcutsWindow *shortcuts = nullptr;
+    for (QWidget *shown : QApplication::topLevelWidgets())
+        if (shown->isVisible() && qobject_cast<KeyboardShortcutsWindow *>(shown))
+            shortcuts = static_cast<KeyboardShortcutsWindow *>(shown);
+    QVERIFY(shortcuts);
+    const QTableWidget *rows = shortcuts->table();
+    QMap<QString, QString> keys;
+    for (int row = 0; row < rows->rowCount(); ++row)
+        keys.insert(rows->item(row, 1)->text(), rows->item(row, 2)->text());
+    QCOMPARE(keys.value("Compile"), "F5");
+    QCOMPARE(keys.value("Comment or Uncomment Lines"), "Ctrl+/");
+    QVERIFY(keys.contains("About Quillset"));
+    shortcuts->close();
+    window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window));
+    QSignalSpy commented(menu->toggleCommentItem(), &QAction::triggered);
+    QTest::keyClick(document->textView(), Qt::Key_Slash, Qt::ControlModifier);
+    QCOMPARE(commented.size(), 1);
 }
 
 QUILLSET_TEST_MAIN(TestDocumentWindow)
