@@ -2,6 +2,7 @@
 
 #include "app/QSPreferenceWindowController.h"
 #include "app/QSSmartDropPreferencesViewController.h"
+#include "app/ThemeController.h"
 #include "editor/QSSyntaxHighlighter.h"
 #include "editor/SmartDrop.h"
 #include "model/ChangesQueue.h"
@@ -27,6 +28,8 @@ AppController::AppController(QObject *parent)
     _appChangesQueue = std::make_unique<ChangesQueue>();
     SmartDrop::sharedSmartDrop();
     _syntaxHighlighter = std::make_unique<QSSyntaxHighlighter>();
+    _themeController = new ThemeController(this);
+    _themeController->apply();
 }
 
 AppController::~AppController()

@@ -9,6 +9,7 @@ class QSFilePool;
 class QSPreferenceWindowController;
 class QSSyntaxHighlighter;
 class QWidget;
+class ThemeController;
 
 // Owns what is process-wide: the file pool, the edit worker and the syntax
 // highlighter; answers whether an untitled document opens at start-up, and opens
@@ -39,10 +40,12 @@ public:
     QSFilePool *appFilePool() const { return _appFilePool.get(); }
     ChangesQueue *appChangesQueue() const { return _appChangesQueue.get(); }
     QSSyntaxHighlighter *syntaxHighlighter() const { return _syntaxHighlighter.get(); }
+    ThemeController *themeController() const { return _themeController; }
 
 private:
     std::unique_ptr<QSPreferenceWindowController> _preferenceController;
     std::unique_ptr<QSFilePool> _appFilePool;
     std::unique_ptr<ChangesQueue> _appChangesQueue;
     std::unique_ptr<QSSyntaxHighlighter> _syntaxHighlighter;
+    ThemeController *_themeController; // a child
 };

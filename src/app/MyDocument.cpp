@@ -6,6 +6,7 @@
 #include "app/MainMenuController.h"
 #include "app/OutlineViewDataSource.h"
 #include "app/SaveChangesController.h"
+#include "app/ThemeController.h"
 #include "compile/CompileProgress.h"
 #include "compile/ConsoleViewController.h"
 #include "compile/LatexCompiler.h"
@@ -28,6 +29,7 @@
 #include "platform/Assertions.h"
 #include "platform/DocumentController.h"
 #include "platform/TextEncoding.h"
+#include "platform/Theme.h"
 #include "platform/UserDefaults.h"
 #include "ui_MyDocument.h"
 
@@ -219,6 +221,19 @@ void MyDocument::awakeFromNib()
     _textStorageDelegate->setSelectedFile(_fileOpened);
     updateWindowTitle();
     _filesWatcher->watchFiles();
+    applyTheme();
+    if (AppController *app = AppController::sharedAppController())
+        connect(app->themeController(), &ThemeController::themeChanged, this,
+                &MyDocument::applyTheme);
+}
+
+void MyDocument::applyTheme()
+{
+    const Theme &theme = Theme::current();
+    theme.applyPageColours(_ui->outlineView);
+    theme.applyPageColours(_consoleViewController->textLogger());
+    if (_ui->textView->palette().color(QPalette::Base) != theme.page)
+        _ui->textView->applyTheme();
 }
 
 void MyDocument::setWindowFrameFromDefaults()

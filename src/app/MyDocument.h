@@ -120,6 +120,8 @@ private:
     void compile(bool withBibliography);
     // Gives the text view the spell checker of the preferences' language.
     void useChosenSpellChecker();
+    // The text, the console and the outline take the current theme's colours.
+    void applyTheme();
     void showEncoding();
     void awakeFromNib();
     void outlineViewSelectionDidChange();

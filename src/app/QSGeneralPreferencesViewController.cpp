@@ -1,5 +1,8 @@
 #include "app/QSGeneralPreferencesViewController.h"
 
+#include "app/AppController.h"
+#include "app/ThemeController.h"
+
 #include "editor/SpellChecker.h"
 #include "platform/SoftwareUpdater.h"
 #include "platform/TextEncoding.h"
@@ -27,6 +30,18 @@ QSGeneralPreferencesViewController::QSGeneralPreferencesViewController(QWidget *
     const QString chosen = SpellChecker::chosenLanguage();
     _ui->o_spellingLanguageComboBox->setCurrentIndex(qMax(
         0, _ui->o_spellingLanguageComboBox->findData(chosen.isEmpty() ? QStringLiteral("none") : chosen)));
+    // The colours change at once, so that the user sees what was chosen.
+    _ui->o_themeComboBox->addItem(tr("Follow the system"), QStringLiteral("System"));
+    _ui->o_themeComboBox->addItem(tr("Light"), QStringLiteral("Light"));
+    _ui->o_themeComboBox->addItem(tr("Dark"), QStringLiteral("Dark"));
+    _ui->o_themeComboBox->setCurrentIndex(qMax(0, _ui->o_themeComboBox->findData(
+        UserDefaults::standardUserDefaults().stringForKey(QSColorTheme))));
+    connect(_ui->o_themeComboBox, &QComboBox::currentIndexChanged, this, [this] {
+        UserDefaults::standardUserDefaults().setObject(_ui->o_themeComboBox->currentData(),
+                                                       QSColorTheme);
+        if (AppController *app = AppController::sharedAppController())
+            app->themeController()->apply();
+    });
     connect(_ui->checkNowButton, &QPushButton::clicked, this,
             &QSGeneralPreferencesViewController::checkForUpdates);
 }

@@ -40,10 +40,7 @@ QSTextView::QSTextView(QWidget *parent)
     _spellingPause->setInterval(spellingPauseMilliseconds);
     connect(_spellingPause, &QTimer::timeout, this, &QSTextView::checkShownSpelling);
     // The theme's page whatever the desktop's, so that the colouring stays readable.
-    QPalette page = palette();
-    page.setColor(QPalette::Base, Theme::current().page);
-    page.setColor(QPalette::Text, Theme::current().text);
-    setPalette(page);
+    Theme::current().applyPageColours(this);
     if (const QSSyntaxHighlighter *highlighter = QSSyntaxHighlighter::sharedSyntaxHightlighter())
         setFont(highlighter->font());
     setLineWrapMode(QPlainTextEdit::WidgetWidth);
@@ -186,6 +183,17 @@ void QSTextView::colourRange(QSRange range)
         if (block == lines->second)
             break;
     }
+}
+
+void QSTextView::applyTheme()
+{
+    Theme::current().applyPageColours(this);
+    // Lines are coloured again as they are shown.
+    for (QTextBlock block = document()->begin(); block.isValid(); block = block.next())
+        block.setUserState(-1);
+    highlightMatchingBrackets();
+    _gutter->update();
+    viewport()->update();
 }
 
 QList<SpellingScanner::Word> QSTextView::misspeltWords(int line) const

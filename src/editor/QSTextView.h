@@ -72,6 +72,8 @@ public:
     // Colours the lines of the range anew, after an edit, keeping the underlines of
     // those whose text the edit left as it was.
     void colourRange(QSRange range);
+    // Paints everything again in the current theme's colours.
+    void applyTheme();
     // The misspelt words of a line (0-based) as last checked, if its text has not
     // changed since.
     QList<SpellingScanner::Word> misspeltWords(int line) const;

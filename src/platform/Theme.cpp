@@ -1,8 +1,17 @@
 #include "platform/Theme.h"
 
-const Theme &Theme::current()
+#include <QWidget>
+
+namespace {
+
+const Theme *chosen = &Theme::light();
+
+} // namespace
+
+const Theme &Theme::light()
 {
     static const Theme light{
+        .isDark = false,
         .page = Qt::white,
         .text = Qt::black,
         .controlSequence = QColor::fromRgbF(0, 0, 1),
@@ -15,6 +24,73 @@ const Theme &Theme::current()
         .gutterText = QColor(140, 140, 140),
         .matchingBracket = QColor(180, 220, 255),
         .misspelt = QColor(220, 0, 0),
+        .window = QColor(239, 239, 239),
+        .highlight = QColor(48, 140, 198),
     };
     return light;
+}
+
+// The same hues as the light set, lifted so that they read on a dark page.
+const Theme &Theme::dark()
+{
+    static const Theme dark{
+        .isDark = true,
+        .page = QColor(30, 31, 34),
+        .text = QColor(220, 221, 222),
+        .controlSequence = QColor(110, 160, 255),
+        .comment = QColor(125, 132, 140),
+        .bracket = QColor(205, 145, 230),
+        .currentLine = QColor(255, 255, 255, 22),
+        .findIndicator = QColor(140, 115, 0),
+        .templateOutline = QColor(255, 90, 90),
+        .gutter = QColor(38, 39, 43),
+        .gutterText = QColor(120, 124, 130),
+        .matchingBracket = QColor(38, 79, 120),
+        .misspelt = QColor(255, 95, 95),
+        .window = QColor(49, 51, 56),
+        .highlight = QColor(42, 98, 158),
+    };
+    return dark;
+}
+
+const Theme &Theme::current()
+{
+    return *chosen;
+}
+
+void Theme::setCurrent(const Theme &theme)
+{
+    chosen = &theme;
+}
+
+QPalette Theme::palette() const
+{
+    QPalette palette(window);
+    for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
+        palette.setColor(group, QPalette::Window, window);
+        palette.setColor(group, QPalette::Button, window);
+        palette.setColor(group, QPalette::Base, page);
+        palette.setColor(group, QPalette::AlternateBase, gutter);
+        palette.setColor(group, QPalette::Text, text);
+        palette.setColor(group, QPalette::WindowText, text);
+        palette.setColor(group, QPalette::ButtonText, text);
+        palette.setColor(group, QPalette::ToolTipBase, window);
+        palette.setColor(group, QPalette::ToolTipText, text);
+        palette.setColor(group, QPalette::PlaceholderText, gutterText);
+        palette.setColor(group, QPalette::Highlight, highlight);
+        palette.setColor(group, QPalette::HighlightedText, Qt::white);
+        palette.setColor(group, QPalette::Link, controlSequence);
+    }
+    for (const QPalette::ColorRole role :
+         {QPalette::Text, QPalette::WindowText, QPalette::ButtonText})
+        palette.setColor(QPalette::Disabled, role, gutterText);
+    return palette;
+}
+
+void Theme::applyPageColours(QWidget *widget) const
+{
+    QPalette colours = widget->palette();
+    colours.setColor(QPalette::Base, page);
+    colours.setColor(QPalette::Text, text);
+    widget->setPalette(colours);
 }

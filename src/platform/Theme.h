@@ -1,16 +1,29 @@
 #pragma once
 
 #include <QColor>
+#include <QPalette>
+
+class QWidget;
 
 // The colours of the text view, its syntax colouring and the panes, all in one
-// place. One theme today, a light page whatever the desktop's; every colour the
-// program paints itself comes from here.
+// place: a light and a dark set, one of them current. Every colour the program
+// paints itself comes from the current one. Read and switched on the UI thread.
 class Theme
 {
 public:
+    static const Theme &light();
+    static const Theme &dark();
     static const Theme &current();
+    // The window re-applies the colours after switching (see applyPageColours).
+    static void setCurrent(const Theme &theme);
 
-    QColor page;            // the text view's background
+    // A palette for the whole application in these colours.
+    QPalette palette() const;
+    // Gives the widget the theme's page and text, whatever the application's palette.
+    void applyPageColours(QWidget *widget) const;
+
+    bool isDark;
+    QColor page;            // the text view's background, and the console's and outline's
     QColor text;            // its text
     QColor controlSequence; // \commands
     QColor comment;         // % to the line's end
@@ -22,4 +35,6 @@ public:
     QColor gutterText;      // its line numbers
     QColor matchingBracket; // a bracket at the caret and its partner
     QColor misspelt;        // the wavy line under a misspelt word
+    QColor window;          // window and button backgrounds of the application palette
+    QColor highlight;       // the selection
 };

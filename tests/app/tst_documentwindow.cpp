@@ -2,11 +2,14 @@
 #include "app/ImageAndTextCell.h"
 #include "app/KeyboardShortcutsWindow.h"
 #include "app/QSPreferenceWindowController.h"
+#include "app/ThemeController.h"
 #include "model/TextStorageDelegate.h"
 #include "platform/OutlineAppearance.h"
 #include "platform/TextEncoding.h"
+#include "platform/Theme.h"
 
 #include <QAbstractItemModelTester>
+#include <QComboBox>
 #include <QInputDialog>
 #include <QLabel>
 #include <QMainWindow>
@@ -14,6 +17,7 @@
 #include <QMenuBar>
 #include <QSplitter>
 #include <QTableWidget>
+#include <QTextBlock>
 #include <QTimer>
 #include <QToolBar>
 #include <QTreeView>
@@ -138,25 +142,25 @@ void TestDocumentWindow::outlineShowsTheExampleFollowsTypingAndSelects()
     QTreeView *view = document->outlineView();
     QAbstractItemModel *model = view->model();
     QAbstractItemModelTester tester(model, QAbstractItemModelTester::FailureReportingMode::QtTest);
-    const QString notes = "notes.tex(Field Data(Pool Dimensions))";
+    const QString appendix = "appendix.tex(Field Data(Pool Dimensions))";
     QCOMPARE(outline(model),
              "thesis.tex(introduction.tex(Introduction(Motivation Questions(Scope))) "
              "methods.tex(Methods(Sampling(Instruments(Calibration)) Model)) "
              "results.tex(Results(Temperature Salinity)) Conclusion("
-                 + notes + "))");
+                 + appendix + "))");
 
     // Type a section into the conclusion, letter by letter, with its row selected.
     const QPersistentModelIndex selected(selectRow(view, "Conclusion"));
     QSTextView *text = document->textView();
     AppFixture::typeBefore(text, "The pools behave", "\\section{New}\n");
-    QVERIFY(outline(model).endsWith("Conclusion(New(" + notes + ")))"));
+    QVERIFY(outline(model).endsWith("Conclusion(New(" + appendix + ")))"));
     QCOMPARE(selected.data().toString(), "Conclusion");
     QVERIFY(view->isExpanded(selected));
     // Deleting it takes it away again.
     for (int i = 0; i < 14; ++i)
         QTest::keyClick(text, Qt::Key_Backspace);
     AppFixture::settle();
-    QVERIFY(outline(model).endsWith("Conclusion(" + notes + "))"));
+    QVERIFY(outline(model).endsWith("Conclusion(" + appendix + "))"));
     QCOMPARE(text->toPlainText(), document->fileOpened()->content());
 
     // Selecting a row shows its file with the caret at its heading.
@@ -200,6 +204,31 @@ void TestDocumentWindow::preferencesOpenFromTheEditMenu()
     QTest::keySequence(window, preferences->shortcut());
     QWidget *shown = _fixture->app.preferenceController()->window();
     QVERIFY(QTest::qWaitForWindowExposed(shown));
+
+    // Dark colours chosen there repaint the open window at once: the page, the
+    // colouring, the console and the application's palette; following the (light,
+    // offscreen) desktop brings the light ones back.
+    auto *document = qobject_cast<MyDocument *>(_fixture->documents.currentDocument());
+    QSTextView *text = document->textView();
+    text->setPlainText("\\section{Dark}");
+    auto *colours = shown->findChild<QComboBox *>("o_themeComboBox");
+    colours->setCurrentIndex(colours->findData("Dark"));
+    text->grab();
+    QCOMPARE(text->palette().color(QPalette::Base), Theme::dark().page);
+    QVERIFY(text->palette().color(QPalette::Base).lightness() < 64);
+    QCOMPARE(text->document()->firstBlock().layout()->formats().value(0).format.foreground().color(),
+             Theme::dark().controlSequence);
+    QCOMPARE(document->consoleViewController()->textLogger()->palette().color(QPalette::Base),
+             Theme::dark().page);
+    QVERIFY(QApplication::palette().color(QPalette::Window).lightness() < 128);
+    QCOMPARE(UserDefaults::standardUserDefaults().stringForKey(QSColorTheme), "Dark");
+    colours->setCurrentIndex(colours->findData("System"));
+    text->grab();
+    QCOMPARE(text->palette().color(QPalette::Base), Theme::light().page);
+    QCOMPARE(text->document()->firstBlock().layout()->formats().value(0).format.foreground().color(),
+             Theme::light().controlSequence);
+    QVERIFY(QApplication::palette().color(QPalette::Window).lightness() > 128);
+    QCOMPARE(&ThemeController::themeFor("System", true), &Theme::dark());
     shown->close();
     preferences->trigger();
     QVERIFY(shown->isVisible());
