@@ -15,7 +15,7 @@ JOBS ?= 2
 # would hide the planted race as well.
 THREADED_TESTS = tst_editpipeline tst_livemodel tst_qsfilepool tst_latexlogparser tsan_seesstringraces
 
-.PHONY: deps configure build run test test-sanitize test-tsan test-fuzz fuzz soak bench clean
+.PHONY: deps configure build run install package test test-sanitize test-tsan test-fuzz fuzz soak bench clean
 
 deps:
 	scripts/install-deps
@@ -29,6 +29,15 @@ build: configure
 # Opens the example thesis. Without a display: xvfb-run make run
 run: build
 	$(BUILD_DIR)/quillset examples/thesis/thesis.tex
+
+# Installs under /usr/local (PREFIX=/usr for the system's own place); run as root.
+PREFIX ?= /usr/local
+install: build
+	cmake --install $(BUILD_DIR) --prefix $(PREFIX)
+
+# A Debian package in build/: sudo apt-get install ./build/quillset_*.deb
+package: build
+	cd $(BUILD_DIR) && cpack -G DEB
 
 # The tests run as built for users, then under AddressSanitizer and
 # UndefinedBehaviorSanitizer, which turn memory and undefined-behaviour faults into

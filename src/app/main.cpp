@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QIcon>
 #include <QMessageBox>
 #include <QUrl>
 
@@ -14,6 +15,11 @@ int main(int argc, char *argv[])
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quillset"));
     QApplication::setOrganizationName(QStringLiteral("Quillset"));
+    QApplication::setApplicationVersion(QStringLiteral(QUILLSET_VERSION));
+    // The desktop entry the windows belong to, and the icon where the desktop has none.
+    QGuiApplication::setDesktopFileName(QStringLiteral("quillset"));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("quillset"),
+                                                 QIcon(QStringLiteral(":/quillset.svg"))));
 
     AppController appController;
     MainMenuController mainMenuController;
