@@ -6,6 +6,22 @@
 #include <QPdfPageNavigator>
 #include <QScreen>
 #include <QScrollBar>
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+// One step of zooming in; the wheel zooms by fractions of it.
+constexpr qreal zoomStep = 1.25;
+
+// Pixels to the PDF point at the zoom factor 1, as the view takes it.
+qreal screenResolution()
+{
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    return screen ? screen->logicalDotsPerInch() / 72.0 : 1.0;
+}
+
+} // namespace
 
 QSPDFView::QSPDFView(QWidget *parent)
     : QPdfView(parent)
@@ -24,16 +40,23 @@ QSPDFView::QSPDFView(QWidget *parent)
 // The page's size on screen, computed as the view computes it.
 QSizeF QSPDFView::pageSize(int page) const
 {
-    const QScreen *screen = QGuiApplication::primaryScreen();
-    const qreal resolution = screen ? screen->logicalDotsPerInch() / 72.0 : 1.0;
-    QSizeF size = QSizeF(document()->pagePointSize(page) * resolution).toSize();
-    if (zoomMode() == ZoomMode::FitToWidth && size.width() > 0) {
-        const QMargins margins = documentMargins();
-        size *= qreal(viewport()->width() - margins.left() - margins.right()) / size.width();
-    } else if (zoomMode() == ZoomMode::Custom) {
-        size *= zoomFactor();
+    const QSizeF points = document()->pagePointSize(page);
+    const QSize unzoomed = QSizeF(points * screenResolution()).toSize();
+    const QMargins margins = documentMargins();
+    switch (zoomMode()) {
+    case ZoomMode::Custom:
+        return QSizeF(points * screenResolution() * zoomFactor()).toSize();
+    case ZoomMode::FitToWidth:
+        if (unzoomed.width() <= 0)
+            return unzoomed;
+        return unzoomed
+               * (qreal(viewport()->width() - margins.left() - margins.right()) / unzoomed.width());
+    case ZoomMode::FitInView:
+        return unzoomed.scaled(viewport()->size()
+                                   - QSize(margins.left() + margins.right(), pageSpacing()),
+                               Qt::KeepAspectRatio);
     }
-    return size.toSize();
+    return unzoomed;
 }
 
 QList<QRect> QSPDFView::pageGeometries() const
@@ -62,21 +85,47 @@ QRect QSPDFView::pageGeometry(int page) const
     return pageGeometries().value(page);
 }
 
+QPoint QSPDFView::scrollOffset() const
+{
+    return QPoint(horizontalScrollBar()->value(), verticalScrollBar()->value());
+}
+
+std::pair<int, QPointF> QSPDFView::nearestPagePoint(const QPoint &viewportPoint) const
+{
+    const QPoint point = viewportPoint + scrollOffset();
+    const QList<QRect> pages = pageGeometries();
+    int page = 0;
+    while (page + 1 < pages.size() && pages.at(page + 1).top() <= point.y())
+        ++page;
+    const QRect geometry = pages.value(page);
+    if (geometry.isEmpty())
+        return {page, QPointF()};
+    const QSizeF points = document()->pagePointSize(page);
+    const QPointF onPage = point - geometry.topLeft();
+    return {page, QPointF(onPage.x() * points.width() / geometry.width(),
+                          onPage.y() * points.height() / geometry.height())};
+}
+
 std::optional<std::pair<int, QPointF>> QSPDFView::pagePointAt(const QPoint &viewportPoint) const
 {
-    const QPoint point =
-        viewportPoint + QPoint(horizontalScrollBar()->value(), verticalScrollBar()->value());
-    const QList<QRect> pages = pageGeometries();
-    for (int page = 0; page < pages.size(); ++page) {
-        const QRect geometry = pages.at(page);
-        if (!geometry.contains(point))
-            continue;
-        const QSizeF points = document()->pagePointSize(page);
-        const QPointF onPage = point - geometry.topLeft();
-        return std::pair{page, QPointF(onPage.x() * points.width() / geometry.width(),
-                                       onPage.y() * points.height() / geometry.height())};
-    }
-    return std::nullopt;
+    if (!document() || document()->pageCount() == 0)
+        return std::nullopt;
+    const std::pair<int, QPointF> nearest = nearestPagePoint(viewportPoint);
+    if (!pageGeometry(nearest.first).contains(viewportPoint + scrollOffset()))
+        return std::nullopt;
+    return nearest;
+}
+
+void QSPDFView::placePoint(int page, QPointF point, const QPoint &viewportPoint)
+{
+    const QRect geometry = pageGeometry(page);
+    const QSizeF points = document()->pagePointSize(page);
+    const QPointF scrolled = geometry.topLeft()
+                             + QPointF(point.x() * geometry.width() / points.width(),
+                                       point.y() * geometry.height() / points.height())
+                             - viewportPoint;
+    horizontalScrollBar()->setValue(qRound(scrolled.x()));
+    verticalScrollBar()->setValue(qRound(scrolled.y()));
 }
 
 void QSPDFView::showPage(int page)
@@ -85,6 +134,73 @@ void QSPDFView::showPage(int page)
         return;
     pageNavigator()->jump(page, QPointF());
     verticalScrollBar()->setValue(pageGeometry(page).top() - documentMargins().top());
+    _turnedToPage = page;
+    _turnedAtScroll = verticalScrollBar()->value();
+}
+
+int QSPDFView::currentPage() const
+{
+    const int pages = document() ? document()->pageCount() : 0;
+    if (pages == 0)
+        return 0;
+    // The last pages may not scroll up to the top of the view, and the view takes
+    // the page in its middle for the current one: the page turned to stays current
+    // until the view scrolls.
+    if (_turnedToPage >= 0 && _turnedToPage < pages
+        && verticalScrollBar()->value() == _turnedAtScroll)
+        return _turnedToPage;
+    return qBound(0, pageNavigator()->currentPage(), pages - 1);
+}
+
+qreal QSPDFView::effectiveZoom() const
+{
+    if (zoomMode() == ZoomMode::Custom || !document() || document()->pageCount() == 0)
+        return zoomFactor();
+    const int page = currentPage();
+    const qreal unzoomed = document()->pagePointSize(page).width() * screenResolution();
+    return unzoomed > 0 ? pageSize(page).width() / unzoomed : zoomFactor();
+}
+
+void QSPDFView::setZoom(ZoomMode mode, qreal factor, const QPoint &anchor)
+{
+    if (!document() || document()->pageCount() == 0) {
+        setZoomFactor(factor);
+        setZoomMode(mode);
+        return;
+    }
+    const auto [page, point] = nearestPagePoint(anchor);
+    setZoomFactor(factor);
+    setZoomMode(mode);
+    placePoint(page, point, anchor);
+}
+
+void QSPDFView::zoomBy(qreal factor, const QPoint &anchor)
+{
+    setZoom(ZoomMode::Custom, std::clamp(effectiveZoom() * factor, minimumZoom, maximumZoom),
+            anchor);
+}
+
+void QSPDFView::zoomIn()
+{
+    zoomBy(zoomStep, viewport()->rect().center());
+}
+
+void QSPDFView::zoomOut()
+{
+    zoomBy(1 / zoomStep, viewport()->rect().center());
+}
+
+void QSPDFView::fitToWidth()
+{
+    // What is at the top of the view stays there.
+    setZoom(ZoomMode::FitToWidth, zoomFactor(), QPoint(viewport()->width() / 2, 0));
+}
+
+void QSPDFView::fitInView()
+{
+    const int page = currentPage();
+    setZoomMode(ZoomMode::FitInView);
+    showPage(page);
 }
 
 void QSPDFView::mousePressEvent(QMouseEvent *event)
@@ -98,4 +214,16 @@ void QSPDFView::mousePressEvent(QMouseEvent *event)
         return;
     }
     QPdfView::mousePressEvent(event);
+}
+
+void QSPDFView::wheelEvent(QWheelEvent *event)
+{
+    if (!(event->modifiers() & Qt::ControlModifier)) {
+        QPdfView::wheelEvent(event);
+        return;
+    }
+    // A notch of the wheel is 120; touchpads send fractions of it.
+    if (const int delta = event->angleDelta().y())
+        zoomBy(std::pow(zoomStep, delta / 120.0), event->position().toPoint());
+    event->accept();
 }

@@ -2,15 +2,36 @@
 
 #include "pdf/QSPDFView.h"
 #include "platform/SplitViewPane.h"
+#include "platform/UserDefaults.h"
 #include "ui_QSPDFView.h"
 
+#include <QAction>
 #include <QBuffer>
 #include <QFile>
+#include <QFileInfo>
+#include <QMetaEnum>
 #include <QPainter>
 #include <QPdfDocument>
+#include <QPdfPageNavigator>
 #include <QPrinter>
 #include <QScrollBar>
+#include <QSpinBox>
+#include <QToolButton>
 #include <QVariantAnimation>
+#include <algorithm>
+#include <functional>
+
+namespace {
+
+// The user defaults remember the zoom of this many PDFs, the latest shown.
+constexpr int rememberedZooms = 50;
+
+QString zoomModeName(QPdfView::ZoomMode mode)
+{
+    return QString::fromLatin1(QMetaEnum::fromType<QPdfView::ZoomMode>().valueToKey(int(mode)));
+}
+
+} // namespace
 
 QSPDFViewController::QSPDFViewController(QObject *parent)
     : QObject(parent)
@@ -22,6 +43,57 @@ QSPDFViewController::QSPDFViewController(QObject *parent)
     _animation->setDuration(200);
     connect(_animation, &QVariantAnimation::valueChanged, this,
             [this](const QVariant &width) { setPaneWidth(width.toInt()); });
+
+    makeActions();
+    QSPDFView *view = pdfView();
+    connect(view->verticalScrollBar(), &QScrollBar::valueChanged, this,
+            &QSPDFViewController::showCurrentPage);
+    connect(view->pageNavigator(), &QPdfPageNavigator::currentPageChanged, this,
+            &QSPDFViewController::showCurrentPage);
+    connect(pageField(), &QSpinBox::valueChanged, this, &QSPDFViewController::goToPageNo);
+    connect(view, &QPdfView::zoomFactorChanged, this, &QSPDFViewController::rememberZoom);
+    connect(view, &QPdfView::zoomModeChanged, this, &QSPDFViewController::rememberZoom);
+    showCurrentPage();
+}
+
+void QSPDFViewController::makeActions()
+{
+    QSPDFView *view = pdfView();
+    // Each action is the pane's: its keys act only while the focus is in the pane,
+    // never taking Page Down or Ctrl++ from the text.
+    const auto addAction = [this](const QString &text, const QList<QKeySequence> &keys,
+                                  const std::function<void()> &run) {
+        auto *action = new QAction(text, _view);
+        action->setShortcuts(keys);
+        action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+        if (!keys.isEmpty())
+            action->setToolTip(
+                tr("%1 (%2)").arg(text, keys.first().toString(QKeySequence::NativeText)));
+        connect(action, &QAction::triggered, this, run);
+        _view->addAction(action);
+        return action;
+    };
+    const auto onButton = [](QToolButton *button, QAction *action, const QString &label) {
+        action->setIconText(label);
+        button->setDefaultAction(action);
+    };
+    onButton(_ui->o_zoomOutButton,
+             addAction(tr("Zoom Out"), {QKeySequence::ZoomOut}, [view] { view->zoomOut(); }),
+             QStringLiteral("\u2212"));
+    onButton(_ui->o_zoomInButton,
+             addAction(tr("Zoom In"),
+                       {QKeySequence::ZoomIn, QKeySequence(Qt::CTRL | Qt::Key_Equal)},
+                       [view] { view->zoomIn(); }),
+             QStringLiteral("+"));
+    onButton(_ui->o_fitWidthButton, addAction(tr("Fit Width"), {}, [view] { view->fitToWidth(); }),
+             tr("Width"));
+    onButton(_ui->o_fitPageButton, addAction(tr("Fit Page"), {}, [view] { view->fitInView(); }),
+             tr("Page"));
+    const auto turn = [this, view](int by) { goToPageNo(view->currentPage() + 1 + by); };
+    addAction(tr("Previous Page"), {Qt::Key_PageUp}, [turn] { turn(-1); });
+    addAction(tr("Next Page"), {Qt::Key_PageDown}, [turn] { turn(1); });
+    addAction(tr("First Page"), {Qt::Key_Home}, [this] { goToPageNo(1); });
+    addAction(tr("Last Page"), {Qt::Key_End}, [this] { goToPageNo(_pdf ? _pdf->pageCount() : 0); });
 }
 
 QSPDFViewController::~QSPDFViewController()
@@ -62,6 +134,8 @@ bool QSPDFViewController::setFilePath(const QString &path, QString *reason)
     const bool reload = path == _currentDocumentPath;
     const QPoint scrolled(view->horizontalScrollBar()->value(), view->verticalScrollBar()->value());
     _currentDocumentPath = path;
+    if (!reload)
+        restoreZoom();
     view->setDocument(pdf);
     delete _pdf;
     _pdf = pdf;
@@ -69,12 +143,70 @@ bool QSPDFViewController::setFilePath(const QString &path, QString *reason)
         view->horizontalScrollBar()->setValue(scrolled.x());
         view->verticalScrollBar()->setValue(scrolled.y());
     }
+    showCurrentPage();
     return true;
 }
 
 void QSPDFViewController::goToPageNo(int pageNumber)
 {
     pdfView()->showPage(pageNumber - 1);
+    showCurrentPage();
+}
+
+QSpinBox *QSPDFViewController::pageField() const
+{
+    return _ui->o_pageField;
+}
+
+// The field says "3 / 12"; what is typed into it turns the page, what it shows
+// itself does not.
+void QSPDFViewController::showCurrentPage()
+{
+    QSpinBox *field = pageField();
+    const int pages = _pdf ? _pdf->pageCount() : 0;
+    const QSignalBlocker quiet(field);
+    field->setHidden(pages == 0);
+    field->setMaximum(qMax(1, pages));
+    field->setSuffix(QStringLiteral(" / %1").arg(pages));
+    field->setValue(pdfView()->currentPage() + 1);
+}
+
+void QSPDFViewController::rememberZoom()
+{
+    if (_currentDocumentPath.isEmpty())
+        return;
+    const QString path = QFileInfo(_currentDocumentPath).absoluteFilePath();
+    UserDefaults &defaults = UserDefaults::standardUserDefaults();
+    QVariantList zooms = defaults.objectForKey(QSPDFZoomByDocument).toList();
+    zooms.removeIf([&path](const QVariant &zoom) {
+        return zoom.toMap().value(QStringLiteral("path")).toString() == path;
+    });
+    zooms.prepend(QVariantMap{{QStringLiteral("path"), path},
+                              {QStringLiteral("zoom"), pdfView()->zoomFactor()},
+                              {QStringLiteral("mode"), zoomModeName(pdfView()->zoomMode())}});
+    defaults.setObject(zooms.mid(0, rememberedZooms), QSPDFZoomByDocument);
+}
+
+void QSPDFViewController::restoreZoom()
+{
+    const QString path = QFileInfo(_currentDocumentPath).absoluteFilePath();
+    const QVariantList zooms =
+        UserDefaults::standardUserDefaults().objectForKey(QSPDFZoomByDocument).toList();
+    const auto remembered =
+        std::find_if(zooms.cbegin(), zooms.cend(), [&path](const QVariant &zoom) {
+            return zoom.toMap().value(QStringLiteral("path")).toString() == path;
+        });
+    if (remembered == zooms.cend())
+        return;
+    const QVariantMap zoom = remembered->toMap();
+    bool known = false;
+    const int mode = QMetaEnum::fromType<QPdfView::ZoomMode>().keyToValue(
+        zoom.value(QStringLiteral("mode")).toString().toLatin1().constData(), &known);
+    const qreal factor = zoom.value(QStringLiteral("zoom")).toReal();
+    if (!known || !(factor > 0))
+        return;
+    pdfView()->setZoomFactor(std::clamp(factor, QSPDFView::minimumZoom, QSPDFView::maximumZoom));
+    pdfView()->setZoomMode(QPdfView::ZoomMode(mode));
 }
 
 // The pane is the area of the window that holds the view; it lies in the split

@@ -9,6 +9,7 @@
 class QPdfDocument;
 class QPrinter;
 class QSPDFView;
+class QSpinBox;
 class QVariantAnimation;
 namespace Ui {
 class QSPDFViewContent;
@@ -16,7 +17,9 @@ class QSPDFViewContent;
 
 // The PDF pane beside the text: shows the compiled PDF, reloads it in place after
 // each compile, turns to a page on request, and opens and closes by its width
-// (1 pixel when hidden).
+// (1 pixel when hidden). A bar at its top zooms and turns pages; the pane's
+// widget carries those actions, whose keys work while the focus is in the pane.
+// The zoom is remembered for each PDF, across reloads and in the user defaults.
 class QSPDFViewController : public QObject
 {
     Q_OBJECT
@@ -32,11 +35,14 @@ public:
     QPdfDocument *pdfDocument() const { return _pdf; }
     QString currentDocumentPath() const { return _currentDocumentPath; }
 
-    // Loads the PDF, or loads it again keeping the scroll position. A file that is
-    // no readable PDF leaves what was shown and returns the reason.
+    // Loads the PDF, or loads it again keeping the scroll position and the zoom. A
+    // PDF new to the pane takes the zoom it was last shown with. A file that is no
+    // readable PDF leaves what was shown and returns the reason.
     bool setFilePath(const QString &path, QString *reason = nullptr);
     // 1-based.
     void goToPageNo(int pageNumber);
+    // The field of the bar that shows the page and takes one to turn to.
+    QSpinBox *pageField() const;
     void showPDFViewWithAnimation(bool animated);
     void hidePDFViewWithAnimation(bool animated);
     void animatedExpansionToWidth(int width);
@@ -52,6 +58,10 @@ signals:
 private:
     QWidget *pane() const;
     void setPaneWidth(int width);
+    void makeActions();
+    void showCurrentPage();
+    void rememberZoom();
+    void restoreZoom();
 
     std::unique_ptr<Ui::QSPDFViewContent> _ui;
     QPointer<QWidget> _view; // owned until the window takes it

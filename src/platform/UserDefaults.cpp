@@ -58,6 +58,7 @@ QVariantMap UserDefaults::registeredDefaultsTable()
         {QSOpenUntitledFileOnLaunch, true},
         {QSShowToolbar, true},
         {QSColorTheme, QStringLiteral("System")},
+        {QSPDFZoomByDocument, QVariantList()},
     };
 }
 

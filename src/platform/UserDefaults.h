@@ -30,6 +30,8 @@ inline const QString QSShowToolbar = QStringLiteral("ShowToolbar");
 // "System", "Light" or "Dark": the colours of the text and the panes.
 inline const QString QSColorTheme = QStringLiteral("ColorTheme");
 inline const QString QSSmartDropDefinitions = QStringLiteral("SmartDropDefinitions");
+// The zoom each PDF was last shown with: a list of {path, zoom, mode}, the latest first.
+inline const QString QSPDFZoomByDocument = QStringLiteral("PDFZoomByDocument");
 
 // The user's settings over a registration domain: a key the user never set reads
 // as its registered value, and registering writes nothing to the user's settings.

@@ -13,7 +13,9 @@
 #include <QPrinter>
 #include <QProcess>
 #include <QScrollBar>
+#include <QSpinBox>
 #include <QTextBlock>
+#include <QToolButton>
 #include <QTreeView>
 
 namespace {
@@ -36,6 +38,22 @@ int shownPage(QSPDFView *view)
     const int page = view->pageNavigator()->currentPage();
     const int top = view->pageGeometry(page).top() - view->verticalScrollBar()->value();
     return top >= 0 && top < view->viewport()->height() ? page + 1 : 0;
+}
+
+// Writes main.tex, a document of plain pages, and typesets it; its text.
+QByteArray typesetPages(const TestFolder &folder, int pages)
+{
+    QByteArray text = "\\documentclass{article}\n\\begin{document}\n";
+    for (int page = 1; page <= pages; ++page)
+        text += "Page " + QByteArray::number(page) + ".\\newpage\n";
+    text += "\\end{document}\n";
+    folder.write("main.tex", text);
+    QProcess engine;
+    engine.setWorkingDirectory(folder.path(""));
+    engine.start("pdflatex", {"-interaction=nonstopmode", "main.tex"});
+    if (!engine.waitForFinished(120000) || engine.exitCode() != 0)
+        qWarning("pdflatex failed");
+    return text;
 }
 
 // Ctrl-clicks the page at a position given as the sync data gives it: scaled points
@@ -101,6 +119,7 @@ private slots:
     void cleanup() { _fixture.reset(); }
     void compileShowsSyncsReloadsHidesAndPrintsThePdf();
     void tableInASubFolderSyncsBothWays();
+    void zoomAndPagesFollowThePaneAndAreRemembered();
     void windowGoesIdleAtEverySize_data();
     void windowGoesIdleAtEverySize();
 
@@ -212,6 +231,85 @@ void TestPdfPane::tableInASubFolderSyncsBothWays()
     QCOMPARE(document->textView()->textCursor().selectedText(), "The table, on the third page.");
 }
 
+// The bar and the keys of the pane zoom and turn pages; the zoom outlives a reload
+// and is there again when the PDF is shown anew.
+void TestPdfPane::zoomAndPagesFollowThePaneAndAreRemembered()
+{
+    typesetPages(_fixture->folder, 4);
+    MyDocument *document = _fixture->open(_fixture->folder.path("main.tex"));
+    document->window()->resize(1200, 800);
+    QSPDFViewController *pdf = document->pdfViewController();
+    QSPDFView *view = pdf->pdfView();
+    QSpinBox *field = pdf->pageField();
+    QCOMPARE(pdf->pdfDocument()->pageCount(), 4);
+    QCOMPARE(field->text(), "1 / 4");
+
+    // The pane's keys act only while the focus is in it.
+    QApplication::setActiveWindow(document->window());
+    QVERIFY(QTest::qWaitForWindowActive(document->window()));
+    document->textView()->setFocus();
+    QTest::keyClick(document->textView(), Qt::Key_Plus, Qt::ControlModifier);
+    QTest::keyClick(document->textView(), Qt::Key_PageDown);
+    QCOMPARE(view->zoomMode(), QPdfView::ZoomMode::FitToWidth);
+    QCOMPARE(view->currentPage(), 0);
+    view->setFocus();
+    for (const auto &[key, page] : {std::pair{Qt::Key_PageDown, 2},
+                                    {Qt::Key_PageDown, 3},
+                                    {Qt::Key_PageUp, 2},
+                                    {Qt::Key_End, 4},
+                                    {Qt::Key_Home, 1}}) {
+        QTest::keyClick(view, key);
+        QCOMPARE(view->pageNavigator()->currentPage(), page - 1);
+        QCOMPARE(field->text(), QString("%1 / 4").arg(page));
+    }
+    field->setFocus();
+    field->selectAll();
+    QTest::keyClicks(field, "3");
+    QTest::keyClick(field, Qt::Key_Return);
+    QCOMPARE(view->pageNavigator()->currentPage(), 2);
+    QCOMPARE(field->text(), "3 / 4");
+
+    // Zooming keeps the page in view, by the keys of the field too and by Ctrl and
+    // the wheel over the pages.
+    const qreal fitted = view->effectiveZoom();
+    QTest::keyClick(field, Qt::Key_Plus, Qt::ControlModifier);
+    QCOMPARE(view->zoomMode(), QPdfView::ZoomMode::Custom);
+    QCOMPARE(view->zoomFactor(), fitted * 1.25);
+    QCOMPARE(view->currentPage(), 2);
+    const QPoint pointer = view->viewport()->rect().center() + QPoint(20, 40);
+    const auto pointed = view->pagePointAt(pointer);
+    QWheelEvent wheel(pointer, view->viewport()->mapToGlobal(pointer), QPoint(), QPoint(0, -240),
+                      Qt::NoButton, Qt::ControlModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(view->viewport(), &wheel);
+    QCOMPARE(view->zoomFactor(), fitted / 1.25);
+    const auto stillPointed = view->pagePointAt(pointer);
+    QVERIFY(pointed && stillPointed && pointed->first == stillPointed->first);
+    // Narrower than the view, the pages are centred: only the height stays.
+    QVERIFY(qAbs(pointed->second.y() - stillPointed->second.y()) < 2);
+
+    // A reload after a compile keeps the zoom and the page.
+    document->reloadPDF();
+    QCOMPARE(view->zoomMode(), QPdfView::ZoomMode::Custom);
+    QCOMPARE(view->zoomFactor(), fitted / 1.25);
+    QCOMPARE(field->text(), "3 / 4");
+    pdf->view()->findChild<QToolButton *>("o_fitWidthButton")->click();
+    document->reloadPDF();
+    QCOMPARE(view->zoomMode(), QPdfView::ZoomMode::FitToWidth);
+    QCOMPARE(view->effectiveZoom(), fitted);
+
+    // Another pane showing the PDF anew takes the zoom it was last shown with.
+    pdf->view()->findChild<QToolButton *>("o_zoomInButton")->click();
+    QSPDFViewController again;
+    QVERIFY(again.setFilePath(_fixture->folder.path("main.pdf")));
+    QCOMPARE(again.pdfView()->zoomMode(), QPdfView::ZoomMode::Custom);
+    QCOMPARE(again.pdfView()->zoomFactor(), fitted * 1.25);
+    pdf->view()->findChild<QToolButton *>("o_fitPageButton")->click();
+    QCOMPARE(view->zoomMode(), QPdfView::ZoomMode::FitInView);
+    QSPDFViewController another;
+    QVERIFY(another.setFilePath(_fixture->folder.path("main.pdf")));
+    QCOMPARE(another.pdfView()->zoomMode(), QPdfView::ZoomMode::FitInView);
+}
+
 void TestPdfPane::windowGoesIdleAtEverySize_data()
 {
     QTest::addColumn<int>("pages");
@@ -224,16 +322,8 @@ void TestPdfPane::windowGoesIdleAtEverySize_data()
 void TestPdfPane::windowGoesIdleAtEverySize()
 {
     QFETCH(int, pages);
-    QByteArray text = "\\documentclass{article}\n\\begin{document}\n";
-    for (int page = 1; page <= pages; ++page)
-        text += "Page " + QByteArray::number(page) + ".\\newpage\n";
-    text += "\\end{document}\n";
-    const QString root = _fixture->folder.write("main.tex", text);
-    QProcess engine;
-    engine.setWorkingDirectory(_fixture->folder.path(""));
-    engine.start("pdflatex", {"-interaction=nonstopmode", "main.tex"});
-    QVERIFY(engine.waitForFinished(120000) && engine.exitCode() == 0);
-    MyDocument *document = _fixture->open(root);
+    const QByteArray text = typesetPages(_fixture->folder, pages);
+    MyDocument *document = _fixture->open(_fixture->folder.path("main.tex"));
     QVERIFY(!document->pdfViewController()->isHidden());
     QCOMPARE(document->pdfViewController()->pdfDocument()->pageCount(), pages);
 
