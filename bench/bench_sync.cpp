@@ -31,10 +31,10 @@ void BM_SyncLookup(benchmark::State &state)
     const PdfSync::ShownFile shown{
         false, QStringLiteral("chapter97.tex"), {QStringLiteral("part9/chapter97.tex")}};
     for (auto _ : state) {
-        const std::optional<int> page = PdfSync::pageForLine(readSync(state), shown, 40);
-        if (!page)
+        const auto position = PdfSync::positionForLine(readSync(state), shown, 40);
+        if (!position)
             state.SkipWithError("no page found");
-        state.counters["page"] = page.value_or(0);
+        state.counters["page"] = position ? position->page : 0;
     }
 }
 

@@ -616,12 +616,13 @@ void MyDocument::pdfSyncFromTextViewToPdf()
     QSTextView *text = _ui->textView;
     const int line =
         PdfSync::lineNumberAt(text->toPlainText(), text->textCursor().selectionStart());
-    const std::optional<int> page = SyncResolver::pageForLine(*_fileOpened, *shown, line);
-    if (!page)
+    const auto position = SyncResolver::positionForLine(*_fileOpened, *shown, line,
+                                                        _pdfViewController->pdfDocument());
+    if (!position)
         return;
     if (_pdfViewController->isHidden())
         _pdfViewController->showPDFViewWithAnimation(false);
-    _pdfViewController->goToPageNo(*page);
+    _pdfViewController->goToPosition(position->page, position->point);
 }
 
 void MyDocument::pdfSyncFromPdfViewToTextView(int page, const QPointF &point)

@@ -8,6 +8,10 @@
 
 namespace {
 
+// Positions are in TeX's scaled points: 65536 to the TeX point, 72.27 of those to
+// the inch, against 72 PDF points.
+constexpr double scaledPointsPerPdfPoint = 65536.0 * 72.27 / 72.0;
+
 // The leading decimal digits of a text, or 0.
 int leadingNumber(QStringView text)
 {
@@ -27,9 +31,9 @@ QRegularExpression recordPattern(int line)
     return QRegularExpression(QStringLiteral(R"(l(\s(\w+)\s)(%1)(?!\d))").arg(line));
 }
 
-// The page a record was typeset on: that of the last page line before its first
-// position record, or none when it has no position on a page.
-std::optional<int> pageOfRecord(const QString &sync, QStringView record)
+// Where a record was typeset: its first position record and the last page line
+// before it, or none when it has no position on a page.
+std::optional<PdfSync::PagePosition> positionOfRecord(const QString &sync, QStringView record)
 {
     const qsizetype position = sync.indexOf(QStringLiteral("p %1 ").arg(leadingNumber(record)));
     if (position < 2)
@@ -41,18 +45,26 @@ std::optional<int> pageOfRecord(const QString &sync, QStringView record)
     const QRegularExpressionMatch page = pageRecord.match(sync, pageLine);
     if (!page.hasMatch())
         return std::nullopt;
-    return leadingNumber(page.capturedView(2));
+    const qsizetype lineEnd = sync.indexOf(u'\n', position);
+    const QList<QStringView> fields = QStringView(sync)
+                                          .mid(position, lineEnd < 0 ? -1 : lineEnd - position)
+                                          .split(u' ', Qt::SkipEmptyParts);
+    return PdfSync::PagePosition{
+        leadingNumber(page.capturedView(2)),
+        fields.size() > 2 ? fields.at(2).toDouble() / scaledPointsPerPdfPoint : 0.0,
+        fields.size() > 3 ? fields.at(3).toDouble() / scaledPointsPerPdfPoint : 0.0};
 }
 
-// The page of the first record for the line in a text that has a position on a
-// page. The engine writes several records for some lines, a heading's among
+// Where the first record for the line in a text that has a position on a page was
+// typeset. The engine writes several records for some lines, a heading's among
 // them, and the first of those is often placed nowhere.
-std::optional<int> firstPageForLine(const QString &sync, const QString &text, int line)
+std::optional<PdfSync::PagePosition> firstPositionForLine(const QString &sync, const QString &text,
+                                                          int line)
 {
     for (QRegularExpressionMatchIterator records = recordPattern(line).globalMatch(text);
          records.hasNext();) {
-        if (const std::optional<int> page = pageOfRecord(sync, records.next().capturedView(2)))
-            return page;
+        if (const auto position = positionOfRecord(sync, records.next().capturedView(2)))
+            return position;
     }
     return std::nullopt;
 }
@@ -60,7 +72,7 @@ std::optional<int> firstPageForLine(const QString &sync, const QString &text, in
 // The same for the records that stand outside every file block. The blocks of
 // included files come before the root file's later lines and hold records for
 // the same line numbers, so the first record in the text is often not the root's.
-std::optional<int> rootPageForLine(const QString &sync, int line)
+std::optional<PdfSync::PagePosition> rootPositionForLine(const QString &sync, int line)
 {
     int depth = 0;
     qsizetype lineStart = 0; // of the first line not yet counted
@@ -77,8 +89,8 @@ std::optional<int> rootPageForLine(const QString &sync, int line)
         }
         if (depth > 0)
             continue;
-        if (const std::optional<int> page = pageOfRecord(sync, record.capturedView(2)))
-            return page;
+        if (const auto position = positionOfRecord(sync, record.capturedView(2)))
+            return position;
     }
     return std::nullopt;
 }
@@ -150,25 +162,23 @@ std::optional<QString> ownRecords(const QString &sync, qsizetype start)
 
 } // namespace
 
-std::optional<int> PdfSync::pageForLine(const QString &sync, const ShownFile &shown, int line)
+std::optional<PdfSync::PagePosition> PdfSync::positionForLine(const QString &sync,
+                                                              const ShownFile &shown, int line)
 {
     if (shown.isRoot)
-        return rootPageForLine(sync, line);
+        return rootPositionForLine(sync, line);
     const qsizetype start = blockStart(sync, shown);
     if (start < 0)
         return std::nullopt;
     const std::optional<QString> block = ownRecords(sync, start);
     if (!block)
         return std::nullopt;
-    return firstPageForLine(sync, *block, line);
+    return firstPositionForLine(sync, *block, line);
 }
 
 std::optional<PdfSync::SourceLine> PdfSync::sourceForPoint(const QString &sync, int page, double x,
                                                            double y)
 {
-    // Positions are in TeX's scaled points: 65536 to the TeX point, 72.27 of those
-    // to the inch, against 72 PDF points.
-    constexpr double scaledPointsPerPdfPoint = 65536.0 * 72.27 / 72.0;
     QStringList files; // the blocks open at the current line, innermost last
     QHash<QString, SourceLine> records;
     int currentPage = 0;

@@ -5,8 +5,8 @@
 #include <optional>
 
 // Lookups in the sync data that the pdfsync package makes the engine write beside
-// the PDF: which page a source line was typeset on, and which source line was
-// typeset nearest to a point of a page. Plain text in, answers out.
+// the PDF: where a source line was typeset, and which source line was typeset
+// nearest to a point of a page. Plain text in, answers out.
 class PdfSync
 {
 public:
@@ -26,8 +26,18 @@ public:
         int line = 0;
     };
 
-    // The 1-based page for a 1-based line of the shown file, or none.
-    static std::optional<int> pageForLine(const QString &sync, const ShownFile &shown, int line);
+    // A 1-based page and a point on it in PDF points from its lower left corner.
+    struct PagePosition
+    {
+        int page = 0;
+        double x = 0;
+        double y = 0;
+    };
+
+    // The page for a 1-based line of the shown file and the position the engine
+    // recorded for the line there, or none.
+    static std::optional<PagePosition> positionForLine(const QString &sync, const ShownFile &shown,
+                                                       int line);
 
     // The source line whose position record on the page lies nearest to the point,
     // given in PDF points from the page's lower left corner.

@@ -1,11 +1,15 @@
 #include "pdf/QSPDFView.h"
 
+#include "platform/Theme.h"
+
 #include <QGuiApplication>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QPdfDocument>
 #include <QPdfPageNavigator>
 #include <QScreen>
 #include <QScrollBar>
+#include <QVariantAnimation>
 #include <algorithm>
 #include <cmath>
 
@@ -25,6 +29,7 @@ qreal screenResolution()
 
 QSPDFView::QSPDFView(QWidget *parent)
     : QPdfView(parent)
+    , _markFading(new QVariantAnimation(this))
 {
     setPageMode(PageMode::MultiPage);
     setZoomMode(ZoomMode::FitToWidth);
@@ -35,6 +40,15 @@ QSPDFView::QSPDFView(QWidget *parent)
     // the event loop from everything else. With the bar always there the width, and
     // so the layout, no longer depends on whether the pages fit.
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+
+    // The mark stays bright for a moment, then fades.
+    _markFading->setStartValue(1.0);
+    _markFading->setEndValue(0.0);
+    _markFading->setDuration(1500);
+    _markFading->setEasingCurve(QEasingCurve::InQuad);
+    connect(_markFading, &QVariantAnimation::valueChanged, viewport(),
+            qOverload<>(&QWidget::update));
+    connect(_markFading, &QVariantAnimation::finished, viewport(), qOverload<>(&QWidget::update));
 }
 
 // The page's size on screen, computed as the view computes it.
@@ -152,6 +166,32 @@ int QSPDFView::currentPage() const
     return qBound(0, pageNavigator()->currentPage(), pages - 1);
 }
 
+void QSPDFView::showPoint(int page, QPointF point)
+{
+    if (!document() || page < 0 || page >= document()->pageCount())
+        return;
+    const QSizeF points = document()->pagePointSize(page);
+    // A bar across the page over the line whose baseline passes through the point.
+    _mark = Mark{page, QRectF(0, point.y() - 10, points.width(), 13)};
+
+    // The view scrolls only when the point is not well inside it already.
+    const QRect geometry = pageGeometry(page);
+    const QPointF shown = geometry.topLeft()
+                          + QPointF(point.x() * geometry.width() / points.width(),
+                                    point.y() * geometry.height() / points.height())
+                          - scrollOffset();
+    const QRect viewRect = viewport()->rect();
+    const QRect wellInside = viewRect.adjusted(viewRect.width() / 10, viewRect.height() / 10,
+                                               -viewRect.width() / 10, -viewRect.height() / 10);
+    if (!wellInside.contains(shown.toPoint()))
+        placePoint(page, point, QPoint(viewRect.width() / 8, viewRect.height() / 3));
+    _turnedToPage = page;
+    _turnedAtScroll = verticalScrollBar()->value();
+
+    _markFading->stop();
+    _markFading->start();
+}
+
 qreal QSPDFView::effectiveZoom() const
 {
     if (zoomMode() == ZoomMode::Custom || !document() || document()->pageCount() == 0)
@@ -226,4 +266,23 @@ void QSPDFView::wheelEvent(QWheelEvent *event)
     if (const int delta = event->angleDelta().y())
         zoomBy(std::pow(zoomStep, delta / 120.0), event->position().toPoint());
     event->accept();
+}
+
+void QSPDFView::paintEvent(QPaintEvent *event)
+{
+    QPdfView::paintEvent(event);
+    if (_markFading->state() != QAbstractAnimation::Running || !document()
+        || _mark.page >= document()->pageCount())
+        return;
+    const QRect geometry = pageGeometry(_mark.page);
+    const QSizeF points = document()->pagePointSize(_mark.page);
+    const qreal xScale = geometry.width() / points.width();
+    const qreal yScale = geometry.height() / points.height();
+    const QRectF bar(geometry.left() + _mark.rect.x() * xScale,
+                     geometry.top() + _mark.rect.y() * yScale, _mark.rect.width() * xScale,
+                     _mark.rect.height() * yScale);
+    QColor colour = Theme::current().syncMark;
+    colour.setAlphaF(colour.alphaF() * _markFading->currentValue().toReal());
+    QPainter painter(viewport());
+    painter.fillRect(bar.translated(-scrollOffset()), colour);
 }

@@ -1,7 +1,10 @@
 #pragma once
 
 #include <QPdfView>
+#include <QRectF>
 #include <optional>
+
+class QVariantAnimation;
 
 // The PDF pane's view: all pages one below the other. A Ctrl-click on a page asks
 // for the source line typeset there; Ctrl and the wheel zoom.
@@ -10,6 +13,14 @@ class QSPDFView : public QPdfView
     Q_OBJECT
 
 public:
+    // A line marked after a sync: a 0-based page and a bar across it in PDF points
+    // from the page's upper left corner.
+    struct Mark
+    {
+        int page = -1;
+        QRectF rect;
+    };
+
     // Beyond these the pages are too small to read, or their images too large to keep.
     static constexpr qreal minimumZoom = 0.25;
     static constexpr qreal maximumZoom = 4.0;
@@ -27,6 +38,11 @@ public:
     // The 0-based page the reader is at: the one last turned to until the view
     // scrolls, then the one the view itself calls current.
     int currentPage() const;
+    // Brings a point of a page, in PDF points from its upper left corner, into view
+    // and marks the line there for a moment.
+    void showPoint(int page, QPointF point);
+    // The last line marked, faded or not.
+    Mark lastMark() const { return _mark; }
 
     // The pages' scale against the zoom factor 1, whatever the zoom mode.
     qreal effectiveZoom() const;
@@ -45,6 +61,7 @@ signals:
 protected:
     void mousePressEvent(QMouseEvent *event) override;
     void wheelEvent(QWheelEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
 
 private:
     QSizeF pageSize(int page) const;
@@ -63,4 +80,6 @@ private:
 
     int _turnedToPage = -1;
     int _turnedAtScroll = 0; // the vertical scroll value after the turn
+    Mark _mark;
+    QVariantAnimation *_markFading;
 };

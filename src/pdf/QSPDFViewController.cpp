@@ -153,6 +153,12 @@ void QSPDFViewController::goToPageNo(int pageNumber)
     showCurrentPage();
 }
 
+void QSPDFViewController::goToPosition(int pageNumber, QPointF point)
+{
+    pdfView()->showPoint(pageNumber - 1, point);
+    showCurrentPage();
+}
+
 QSpinBox *QSPDFViewController::pageField() const
 {
     return _ui->o_pageField;

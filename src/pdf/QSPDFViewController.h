@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QPointF>
 #include <QPointer>
 #include <QString>
 #include <QWidget>
@@ -16,8 +17,8 @@ class QSPDFViewContent;
 }
 
 // The PDF pane beside the text: shows the compiled PDF, reloads it in place after
-// each compile, turns to a page on request, and opens and closes by its width
-// (1 pixel when hidden). A bar at its top zooms and turns pages; the pane's
+// each compile, turns to a page or a line on request, and opens and closes by its
+// width (1 pixel when hidden). A bar at its top zooms and turns pages; the pane's
 // widget carries those actions, whose keys work while the focus is in the pane.
 // The zoom is remembered for each PDF, across reloads and in the user defaults.
 class QSPDFViewController : public QObject
@@ -41,6 +42,9 @@ public:
     bool setFilePath(const QString &path, QString *reason = nullptr);
     // 1-based.
     void goToPageNo(int pageNumber);
+    // Turns to a 1-based page and marks the line at a point of it, in PDF points
+    // from the page's upper left corner.
+    void goToPosition(int pageNumber, QPointF point);
     // The field of the bar that shows the page and takes one to turn to.
     QSpinBox *pageField() const;
     void showPDFViewWithAnimation(bool animated);

@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QPdfDocument>
 
 bool SyncResolver::usesSyncTeX(const QSFile &root)
 {
@@ -21,18 +22,31 @@ bool SyncResolver::usesSyncTeX(const QSFile &root)
     return !root.doesPdfSyncExist() || syncTeX.lastModified() > QFileInfo(*pdfSync).lastModified();
 }
 
-std::optional<int> SyncResolver::pageForLine(const QSFile &root, const QSFile &shown, int line)
+std::optional<SyncResolver::PagePosition> SyncResolver::positionForLine(const QSFile &root,
+                                                                        const QSFile &shown,
+                                                                        int line,
+                                                                        const QPdfDocument *pdf)
 {
-    if (root.isUntitled())
+    if (root.isUntitled() || !pdf)
         return std::nullopt;
-    if (usesSyncTeX(root))
-        return SyncTexLookup::pageForLine(root.pdfPath()->toLocalFile(), shown.pathText(), line);
+    if (usesSyncTeX(root)) {
+        const auto position =
+            SyncTexLookup::positionForLine(root.pdfPath()->toLocalFile(), shown.pathText(), line);
+        if (!position)
+            return std::nullopt;
+        return PagePosition{position->page, QPointF(position->x, position->y)};
+    }
     const std::optional<QString> sync = root.contentOfPdfSync();
     if (!sync)
         return std::nullopt;
     const PdfSync::ShownFile facts{&shown == &root, shown.name(),
                                    shown.relativeIncludePathsToThisFile().values()};
-    return PdfSync::pageForLine(*sync, facts, line);
+    const auto position = PdfSync::positionForLine(*sync, facts, line);
+    if (!position)
+        return std::nullopt;
+    // The sync data measures from the page's lower left corner.
+    const qreal pageHeight = pdf->pagePointSize(position->page - 1).height();
+    return PagePosition{position->page, QPointF(position->x, pageHeight - position->y)};
 }
 
 std::optional<std::pair<std::shared_ptr<QSFile>, int>>

@@ -5,6 +5,7 @@
 #include <optional>
 #include <utility>
 
+class QPdfDocument;
 class QSFile;
 
 // Answers a document's sync requests from the data its last compile left beside
@@ -13,8 +14,16 @@ class QSFile;
 class SyncResolver
 {
 public:
-    // The 1-based page on which a 1-based line of a file of the document was typeset.
-    static std::optional<int> pageForLine(const QSFile &root, const QSFile &shown, int line);
+    // A 1-based page and a point on it in PDF points from its upper left corner.
+    struct PagePosition
+    {
+        int page = 0;
+        QPointF point;
+    };
+
+    // Where a 1-based line of a file of the document was typeset in the PDF shown.
+    static std::optional<PagePosition> positionForLine(const QSFile &root, const QSFile &shown,
+                                                       int line, const QPdfDocument *pdf);
     // The file of the document and the 1-based line typeset at a point of a 1-based
     // page, in PDF points from the page's upper left corner; pageHeight is the page's
     // height in points.

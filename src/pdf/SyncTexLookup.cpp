@@ -37,8 +37,8 @@ synctex_scanner_p scannerFor(const QString &pdfPath)
 
 } // namespace
 
-std::optional<int> SyncTexLookup::pageForLine(const QString &pdfPath, const QString &sourcePath,
-                                              int line)
+std::optional<SyncTexLookup::PagePosition>
+SyncTexLookup::positionForLine(const QString &pdfPath, const QString &sourcePath, int line)
 {
     synctex_scanner_p scanner = scannerFor(pdfPath);
     if (!scanner)
@@ -47,7 +47,8 @@ std::optional<int> SyncTexLookup::pageForLine(const QString &pdfPath, const QStr
     if (synctex_display_query(scanner, source.constData(), line, -1, 0) <= 0)
         return std::nullopt;
     if (synctex_node_p node = synctex_scanner_next_result(scanner))
-        return synctex_node_page(node);
+        return PagePosition{synctex_node_page(node), synctex_node_visible_h(node),
+                            synctex_node_visible_v(node)};
     return std::nullopt;
 }
 

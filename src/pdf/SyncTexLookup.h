@@ -15,9 +15,18 @@ public:
         int line = 0;
     };
 
-    // The 1-based page on which the line of the source file was typeset.
-    static std::optional<int> pageForLine(const QString &pdfPath, const QString &sourcePath,
-                                          int line);
+    // A 1-based page and a point on it in PDF points from its upper left corner.
+    struct PagePosition
+    {
+        int page = 0;
+        double x = 0;
+        double y = 0;
+    };
+
+    // Where the line of the source file was typeset: the page and the start of the
+    // line's baseline there.
+    static std::optional<PagePosition> positionForLine(const QString &pdfPath,
+                                                       const QString &sourcePath, int line);
     // The source line typeset at a point of a 1-based page, given in PDF points
     // from the page's upper left corner.
     static std::optional<SourceLine> sourceForPoint(const QString &pdfPath, int page, double x,

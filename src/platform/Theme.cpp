@@ -26,6 +26,7 @@ const Theme &Theme::light()
         .misspelt = QColor(220, 0, 0),
         .window = QColor(239, 239, 239),
         .highlight = QColor(48, 140, 198),
+        .syncMark = QColor(255, 200, 0, 110),
     };
     return light;
 }
@@ -49,6 +50,7 @@ const Theme &Theme::dark()
         .misspelt = QColor(255, 95, 95),
         .window = QColor(49, 51, 56),
         .highlight = QColor(42, 98, 158),
+        .syncMark = QColor(255, 200, 0, 110), // on the PDF's own white page
     };
     return dark;
 }

@@ -37,4 +37,5 @@ public:
     QColor misspelt;        // the wavy line under a misspelt word
     QColor window;          // window and button backgrounds of the application palette
     QColor highlight;       // the selection
+    QColor syncMark;        // the bar over the line of the PDF a sync went to, see-through
 };

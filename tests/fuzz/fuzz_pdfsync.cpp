@@ -14,7 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         {false, QStringLiteral("one.tex"), {QStringLiteral("ch/one.tex")}},
         {false, QStringLiteral("a(b.tex"), {QStringLiteral("x/a(b.tex")}}};
     for (const PdfSync::ShownFile &shown : shownFiles) {
-        if (const std::optional<int> found = PdfSync::pageForLine(sync, shown, line))
+        if (PdfSync::positionForLine(sync, shown, line))
             FUZZ_CHECK(sync.contains(QStringLiteral("s ")));
     }
     PdfSync::sourceForPoint(sync, page, 100, 700);

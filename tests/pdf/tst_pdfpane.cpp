@@ -32,12 +32,20 @@ void syncFromLine(MyDocument *document, const QString &name, int line)
     QTest::mouseClick(text->viewport(), Qt::LeftButton, Qt::ControlModifier, QPoint(5, 5));
 }
 
-// The page the view turned to, when its top is in view; else 0.
+// The page a sync from the text went to, when the line it marked is on the page and
+// in view and the page field names that page; else 0.
 int shownPage(QSPDFView *view)
 {
-    const int page = view->pageNavigator()->currentPage();
-    const int top = view->pageGeometry(page).top() - view->verticalScrollBar()->value();
-    return top >= 0 && top < view->viewport()->height() ? page + 1 : 0;
+    const QSPDFView::Mark mark = view->lastMark();
+    if (mark.page < 0 || view->currentPage() != mark.page)
+        return 0;
+    const QSizeF points = view->document()->pagePointSize(mark.page);
+    const QRect page = view->pageGeometry(mark.page);
+    const qreal line = mark.rect.center().y();
+    const int shown = page.top() + int(line * page.height() / points.height())
+                      - view->verticalScrollBar()->value();
+    const bool onPage = line >= 0 && line <= points.height();
+    return onPage && shown >= 0 && shown < view->viewport()->height() ? mark.page + 1 : 0;
 }
 
 // Writes main.tex, a document of plain pages, and typesets it; its text.

@@ -23,6 +23,14 @@ QString fixtureSync(const QString &fixture = QString())
     return QString::fromUtf8(TestFolder::read(dataPath("sync/") + fixture + "main.pdfsync"));
 }
 
+// The page a line turns the PDF to, 0 for none.
+int pageFor(const QString &sync, const PdfSync::ShownFile &shown, int line)
+{
+    const std::optional<PdfSync::PagePosition> position =
+        PdfSync::positionForLine(sync, shown, line);
+    return position ? position->page : 0;
+}
+
 } // namespace
 
 // The sync files pdflatex wrote for the documents of tests/data/sync: its top folder
@@ -51,7 +59,7 @@ void TestPdfSync::pagesOfTheFixtureLines()
             fields.at(0) == "main.tex"
                 ? PdfSync::ShownFile{}
                 : PdfSync::ShownFile{false, fields.at(0).section(u'/', -1), {fields.at(0)}};
-        const int page = PdfSync::pageForLine(sync, shown, fields.at(1).toInt()).value_or(0);
+        const int page = pageFor(sync, shown, fields.at(1).toInt());
         QVERIFY2(page == fields.at(2).toInt(), qPrintable(row + " gave " + QString::number(page)));
     }
 }
@@ -67,8 +75,14 @@ void TestPdfSync::textToPdfCases()
     const QStringList asked = golden.part("line").split(u' ');
     const PdfSync::ShownFile shown{asked[0] == "root", asked[0] == "root" ? QString() : asked[0],
                                    asked.size() > 2 ? asked[1].split(u',') : QStringList()};
-    QCOMPARE(PdfSync::pageForLine(golden.part("sync"), shown, asked.last().toInt()).value_or(0),
+    QCOMPARE(pageFor(golden.part("sync"), shown, asked.last().toInt()),
              golden.part("page").toInt());
+    if (const QStringList point = golden.part("point").split(u' '); point.size() == 2) {
+        const auto position =
+            PdfSync::positionForLine(golden.part("sync"), shown, asked.last().toInt());
+        QCOMPARE(position->x, point[0].toDouble());
+        QCOMPARE(position->y, point[1].toDouble());
+    }
 }
 
 // A click at a record's position names that record's file and line (sync/clicks.tsv).
