@@ -22,14 +22,14 @@ QString plainText(QString text)
     return text.remove(u'&').remove(QStringLiteral("..."));
 }
 
-void addMenuRows(const QMenu *menu, const QString &where, QList<Row> *rows)
+void addRows(const QList<QAction *> &items, const QString &where, QList<Row> *rows)
 {
-    for (const QAction *item : menu->actions()) {
+    for (const QAction *item : items) {
         if (item->isSeparator() || item->text().isEmpty())
             continue;
         if (item->menu()) {
-            addMenuRows(item->menu(), where + QStringLiteral(" › ") + plainText(item->text()),
-                        rows);
+            addRows(item->menu()->actions(),
+                    where + QStringLiteral(" › ") + plainText(item->text()), rows);
             continue;
         }
         QStringList keys;
@@ -57,26 +57,27 @@ KeyboardShortcutsWindow::KeyboardShortcutsWindow(QWidget *parent)
     resize(560, 520);
 }
 
-KeyboardShortcutsWindow *KeyboardShortcutsWindow::showFor(const QMenuBar *menuBar)
+KeyboardShortcutsWindow *KeyboardShortcutsWindow::showFor(const QMenuBar *menuBar,
+                                                          const QList<QAction *> &pdfActions)
 {
     static QPointer<KeyboardShortcutsWindow> shown;
     if (!shown) {
         shown = new KeyboardShortcutsWindow;
         shown->setAttribute(Qt::WA_DeleteOnClose);
     }
-    shown->fillFrom(menuBar);
+    shown->fillFrom(menuBar, pdfActions);
     shown->show();
     shown->raise();
     shown->activateWindow();
     return shown;
 }
 
-void KeyboardShortcutsWindow::fillFrom(const QMenuBar *menuBar)
+void KeyboardShortcutsWindow::fillFrom(const QMenuBar *menuBar, const QList<QAction *> &pdfActions)
 {
     QList<Row> rows;
     for (const QAction *item : menuBar->actions()) {
         if (item->menu())
-            addMenuRows(item->menu(), plainText(item->text()), &rows);
+            addRows(item->menu()->actions(), plainText(item->text()), &rows);
     }
     const QString text = tr("In the text");
     const QString pdf = tr("In the PDF");
@@ -86,7 +87,9 @@ void KeyboardShortcutsWindow::fillFrom(const QMenuBar *menuBar)
         {text, tr("Indent or unindent the selected lines"), QStringLiteral("Tab, Shift+Tab")},
         {text, tr("Show the line in the PDF"), tr("Ctrl+Click")},
         {pdf, tr("Show the text typeset there"), tr("Ctrl+Click")},
+        {pdf, tr("Zoom around the pointer"), tr("Ctrl+Wheel")},
     });
+    addRows(pdfActions, pdf, &rows);
     _table->setRowCount(int(rows.size()));
     for (int row = 0; row < rows.size(); ++row) {
         _table->setItem(row, 0, new QTableWidgetItem(rows.at(row).where));

@@ -2,6 +2,7 @@
 
 #include <QDialog>
 
+class QAction;
 class QMenuBar;
 class QTableWidget;
 
@@ -15,9 +16,11 @@ class KeyboardShortcutsWindow : public QDialog
 public:
     explicit KeyboardShortcutsWindow(QWidget *parent = nullptr);
 
-    // Shows the one window, filled from the menu bar's menus.
-    static KeyboardShortcutsWindow *showFor(const QMenuBar *menuBar);
-    void fillFrom(const QMenuBar *menuBar);
+    // Shows the one window, filled from the menu bar's menus and the PDF pane's own
+    // actions.
+    static KeyboardShortcutsWindow *showFor(const QMenuBar *menuBar,
+                                            const QList<QAction *> &pdfActions);
+    void fillFrom(const QMenuBar *menuBar, const QList<QAction *> &pdfActions);
     QTableWidget *table() const { return _table; }
 
 private:

@@ -4,6 +4,7 @@
 #include "app/KeyboardShortcutsWindow.h"
 #include "app/MyDocument.h"
 #include "editor/QSTextView.h"
+#include "pdf/QSPDFViewController.h"
 #include "platform/DocumentController.h"
 #include "platform/UserDefaults.h"
 
@@ -166,7 +167,8 @@ MainMenuController::MainMenuController(QObject *parent)
         MyDocument *document = currentDocument();
         QMainWindow *window = document ? qobject_cast<QMainWindow *>(document->window()) : nullptr;
         if (window)
-            KeyboardShortcutsWindow::showFor(window->menuBar());
+            KeyboardShortcutsWindow::showFor(window->menuBar(),
+                                             document->pdfViewController()->view()->actions());
     });
     _aboutItem = new QAction(tr("&About Quillset"), this);
     _aboutItem->setMenuRole(QAction::AboutRole);

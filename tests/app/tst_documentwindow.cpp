@@ -323,6 +323,7 @@ void TestDocumentWindow::toolbarRecentDocumentsAndShortcutsList()
         keys.insert(rows->item(row, 1)->text(), rows->item(row, 2)->text());
     QCOMPARE(keys.value("Compile"), "F5");
     QCOMPARE(keys.value("Comment or Uncomment Lines"), "Ctrl+/");
+    QCOMPARE(keys.value("Next Page"), "PgDown");
     QVERIFY(keys.contains("About Quillset"));
     shortcuts->close();
     window->activateWindow();
