@@ -14,9 +14,9 @@ FindAndReplace::FindAndReplace(const std::shared_ptr<QSFile> &file)
 
 FindAndReplace::~FindAndReplace() = default;
 
-void FindAndReplace::findString(const QString &key)
+void FindAndReplace::findString(const SearchPattern &pattern)
 {
-    _searchKey = key;
+    _searchPattern = pattern;
     if (!QS_ASSERT(_fileToSearchIn,
                    "_fileToSearchIn was nil in findString method of FindAndReplace"))
         return;
@@ -27,12 +27,28 @@ void FindAndReplace::findString(const QString &key)
     _fileToSearchIn->addAllIncludedFilesToArray(&files);
     _findResults.clear();
     _resultForNode.clear();
-    for (QSFile *file : std::as_const(files)) {
-        if (const std::shared_ptr<QSSectionNode> root = file->treeRootNode()) {
-            qint32 location = 0;
-            root->searchForString(key, this, true, &location);
-        }
+    // The walk from the root reaches the included files in their places; a file
+    // that no include node holds a tree of is searched after them.
+    for (QSFile *file : std::as_const(files))
+        searchFile(file);
+    _searchedFiles.clear();
+}
+
+void FindAndReplace::searchFile(QSFile *file)
+{
+    if (_searchedFiles.contains(file))
+        return;
+    _searchedFiles.insert(file);
+    if (const std::shared_ptr<QSSectionNode> root = file->treeRootNode()) {
+        qint32 location = 0;
+        root->searchForString(_searchPattern, this, true, &location);
     }
+}
+
+void FindAndReplace::searchReachedIncludedFile(const std::shared_ptr<QSSectionNode> &fileNode)
+{
+    if (const std::shared_ptr<QSFile> file = fileNode->nodeFile())
+        searchFile(file.get());
 }
 
 void FindAndReplace::SectionNodeMatchesSearch(const std::shared_ptr<QSSectionNode> &node,
@@ -47,9 +63,9 @@ void FindAndReplace::SectionNodeMatchesSearch(const std::shared_ptr<QSSectionNod
         _findResults.append(result);
     }
     const QString text = node->nodeData();
-    for (qsizetype found = first; found >= 0;
-         found = text.indexOf(_searchKey, found + _searchKey.size(), Qt::CaseInsensitive))
-        result->addFoundRange(QSRange{quint32(location + found), quint32(_searchKey.size())});
+    for (QSRange found = _searchPattern.find(text, first); found.location != QSNotFound;
+         found = _searchPattern.find(text, found.location + found.length))
+        result->addFoundRange(QSRange{quint32(location) + found.location, found.length});
 }
 
 QList<std::shared_ptr<QSSectionNode>> FindAndReplace::findResults() const

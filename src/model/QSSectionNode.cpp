@@ -3,6 +3,7 @@
 #include "model/OutlineScanner.h"
 #include "model/QSFile.h"
 #include "model/QSFilePool.h"
+#include "model/SearchPattern.h"
 #include "platform/Log.h"
 
 #include <QDir>
@@ -743,22 +744,22 @@ void QSSectionNode::setNodeType(const QString &type)
         parentNode->invalidateLengthWithChildren();
 }
 
-void QSSectionNode::searchForString(const QString &key, SearchReceiver *engine, bool checkChildren,
-                                    qint32 *location)
+void QSSectionNode::searchForString(const SearchPattern &pattern, SearchReceiver *engine,
+                                    bool checkChildren, qint32 *location)
 {
     const QString text = nodeData();
-    if (!key.isEmpty() && text.size() >= key.size()) {
-        if (const qsizetype found = text.indexOf(key, 0, Qt::CaseInsensitive); found >= 0)
-            engine->SectionNodeMatchesSearch(shared_from_this(), *location, found);
-    }
+    if (const QSRange found = pattern.find(text); found.location != QSNotFound)
+        engine->SectionNodeMatchesSearch(shared_from_this(), *location, found.location);
     *location += qint32(text.size());
     if (!checkChildren)
         return;
     for (const Ptr &child : std::as_const(_children)) {
         // An included file's tree hangs under its include node; it is searched as a
         // file of its own.
-        if (!child->isFileNode())
-            child->searchForString(key, engine, true, location);
+        if (child->isFileNode())
+            engine->searchReachedIncludedFile(child);
+        else
+            child->searchForString(pattern, engine, true, location);
     }
 }
 

@@ -11,6 +11,7 @@
 
 class QSFile;
 class QSSectionNode;
+class SearchPattern;
 
 // The kinds of node, compared exactly.
 namespace QSNodeType {
@@ -157,20 +158,22 @@ public:
     List includeNodes();
 
     // What a search over the nodes reports to: a node's own text, starting at the
-    // location in its file, holds the key, first at the offset given.
+    // location in its file, holds the key, first at the offset given; and, in its
+    // place in document order, the tree of a file that an include node hangs there.
     class SearchReceiver
     {
     public:
         virtual ~SearchReceiver() = default;
         virtual void SectionNodeMatchesSearch(const Ptr &node, qint32 location,
                                               qsizetype first) = 0;
+        virtual void searchReachedIncludedFile(const Ptr &) {}
     };
 
-    // Tests this node's own text for the key, ignoring case, and with checkChildren
-    // its subtree too (not entering included files), reporting each node that holds
-    // it to the engine. The location is where this node's own text begins in its
-    // file; it is moved past the texts searched.
-    void searchForString(const QString &key, SearchReceiver *engine, bool checkChildren,
+    // Tests this node's own text for the pattern, and with checkChildren its
+    // subtree too (not entering included files, which it hands to the engine),
+    // reporting each node that holds it to the engine. The location is where this
+    // node's own text begins in its file; it is moved past the texts searched.
+    void searchForString(const SearchPattern &pattern, SearchReceiver *engine, bool checkChildren,
                          qint32 *location);
 
     // Logs the subtree, one line per node: depth dashes, the type, " : ", the name.
