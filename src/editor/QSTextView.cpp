@@ -657,61 +657,64 @@ QString QSTextView::markerMessagesAt(int y) const
     return messages.join(u'\n');
 }
 
-QSRange QSTextView::selectNextRangeOfString(const QString &key, qint32 position, bool lookBackwards)
+QSRange QSTextView::selectNextRangeOfString(const SearchPattern &pattern, qint32 position,
+                                            bool lookBackwards)
 {
     const QString text = toPlainText();
-    const qsizetype found =
-        lookBackwards ? QStringView(text).left(position).lastIndexOf(key, -1, Qt::CaseInsensitive)
-                      : text.indexOf(key, position, Qt::CaseInsensitive);
-    if (found < 0 || key.isEmpty())
-        return QSRange{QSNotFound, 0};
+    const QSRange found =
+        lookBackwards ? pattern.findBackwards(text, position) : pattern.find(text, position);
+    if (found.location == QSNotFound)
+        return found;
     QTextCursor cursor(document());
-    cursor.setPosition(int(found));
-    cursor.setPosition(int(found + key.size()), QTextCursor::KeepAnchor);
+    cursor.setPosition(int(found.location));
+    cursor.setPosition(int(found.location + found.length), QTextCursor::KeepAnchor);
     setTextCursor(cursor);
     ensureCursorVisible();
-    return QSRange{quint32(found), quint32(key.size())};
+    return found;
 }
 
-void QSTextView::selectAndHighlightNextRangeOfString(const QString &key)
+// A step in the other direction than the last one starts from the other end of
+// the match found last, so that it does not find that match again.
+void QSTextView::selectAndHighlightNextRangeOfString(const SearchPattern &pattern)
 {
-    if (key.isEmpty())
+    if (pattern.isEmpty())
         return;
-    if (key == _searchKey && _lastSearchDirectionWasBackwards)
-        _searchOffset += qint32(_searchKey.size());
-    else if (key != _searchKey)
-        _searchKey = key;
+    if (pattern == _searchPattern && _lastSearchDirectionWasBackwards)
+        _searchOffset += _lastMatchLength;
+    else if (pattern != _searchPattern)
+        usePattern(pattern);
     const qint32 length = qint32(document()->characterCount() - 1);
     if (quint32(_searchOffset) > quint32(length))
         _searchOffset = 0;
-    QSRange found = selectNextRangeOfString(_searchKey, _searchOffset, false);
+    QSRange found = selectNextRangeOfString(_searchPattern, _searchOffset, false);
     if (found.location == QSNotFound)
-        found = selectNextRangeOfString(_searchKey, 0, false);
+        found = selectNextRangeOfString(_searchPattern, 0, false);
     if (found.location == QSNotFound) {
         // Past the text, so that the next step starts again from the beginning.
         _searchOffset = length + 1;
         _lastSearchDirectionWasBackwards = false;
         return;
     }
-    _searchOffset = qint32(found.location + _searchKey.size());
+    _lastMatchLength = qint32(found.length);
+    _searchOffset = qint32(found.location + found.length);
     showFindIndicator(found);
     _lastSearchDirectionWasBackwards = false;
 }
 
-void QSTextView::selectAndHighlightPreviousRangeOfString(const QString &key)
+void QSTextView::selectAndHighlightPreviousRangeOfString(const SearchPattern &pattern)
 {
-    if (key.isEmpty())
+    if (pattern.isEmpty())
         return;
-    if (key == _searchKey && !_lastSearchDirectionWasBackwards)
-        _searchOffset -= qint32(_searchKey.size());
-    else if (key != _searchKey)
-        _searchKey = key;
+    if (pattern == _searchPattern && !_lastSearchDirectionWasBackwards)
+        _searchOffset -= _lastMatchLength;
+    else if (pattern != _searchPattern)
+        usePattern(pattern);
     const qint32 length = qint32(document()->characterCount() - 1);
     if (_searchOffset < 0 || _searchOffset > length)
         _searchOffset = 0;
-    QSRange found = selectNextRangeOfString(_searchKey, _searchOffset, true);
+    QSRange found = selectNextRangeOfString(_searchPattern, _searchOffset, true);
     if (found.location == QSNotFound) {
-        found = selectNextRangeOfString(_searchKey, length, true);
+        found = selectNextRangeOfString(_searchPattern, length, true);
         if (found.location == QSNotFound) {
             // Past the text, so that the next step starts again from the beginning.
             _searchOffset = length + 1;
@@ -719,9 +722,17 @@ void QSTextView::selectAndHighlightPreviousRangeOfString(const QString &key)
             return;
         }
     }
+    _lastMatchLength = qint32(found.length);
     _searchOffset = qint32(found.location);
     showFindIndicator(found);
     _lastSearchDirectionWasBackwards = true;
+}
+
+// A new pattern is taken as matching as long as its key until it has matched.
+void QSTextView::usePattern(const SearchPattern &pattern)
+{
+    _searchPattern = pattern;
+    _lastMatchLength = qint32(pattern.key().size());
 }
 
 void QSTextView::replaceSelectedRangeWith(const QString &replacement, bool findNext)
@@ -732,7 +743,7 @@ void QSTextView::replaceSelectedRangeWith(const QString &replacement, bool findN
     cursor.insertText(replacement);
     setTextCursor(cursor);
     if (findNext)
-        selectAndHighlightNextRangeOfString(_searchKey);
+        selectAndHighlightNextRangeOfString(_searchPattern);
 }
 
 void QSTextView::showFindIndicator(QSRange range)

@@ -2,6 +2,7 @@
 
 #include "editor/SpellingScanner.h"
 #include "model/QSRange.h"
+#include "model/SearchPattern.h"
 
 #include <QMap>
 #include <QPlainTextEdit>
@@ -27,8 +28,8 @@ class QSTextView : public QPlainTextEdit
 public:
     explicit QSTextView(QWidget *parent = nullptr);
 
-    QString searchKey() const { return _searchKey; }
-    void setSearchKey(const QString &key) { _searchKey = key; }
+    QString searchKey() const { return _searchPattern.key(); }
+    const SearchPattern &searchPattern() const { return _searchPattern; }
     qint32 searchOffset() const { return _searchOffset; }
     // Where the next forward search step starts.
     void setSearchOffset(qint32 offset)
@@ -37,15 +38,25 @@ public:
         _lastSearchDirectionWasBackwards = false;
     }
 
-    // One search step: selects and reveals the next occurrence of the key from the
-    // position, forwards or backwards, ignoring case. (QSNotFound, 0) when none.
-    QSRange selectNextRangeOfString(const QString &key, qint32 position, bool lookBackwards);
+    // One search step: selects and reveals the next match of the pattern from the
+    // position, forwards, or backwards (a match that ends at the position at the
+    // latest). (QSNotFound, 0) when none. A key alone is found whatever its case.
+    QSRange selectNextRangeOfString(const SearchPattern &pattern, qint32 position,
+                                    bool lookBackwards);
     QSRange selectNextRangeOfString(const QString &key, bool lookBackwards)
     {
-        return selectNextRangeOfString(key, 0, lookBackwards);
+        return selectNextRangeOfString(SearchPattern(key), 0, lookBackwards);
     }
-    void selectAndHighlightNextRangeOfString(const QString &key);
-    void selectAndHighlightPreviousRangeOfString(const QString &key);
+    void selectAndHighlightNextRangeOfString(const SearchPattern &pattern);
+    void selectAndHighlightPreviousRangeOfString(const SearchPattern &pattern);
+    void selectAndHighlightNextRangeOfString(const QString &key)
+    {
+        selectAndHighlightNextRangeOfString(SearchPattern(key));
+    }
+    void selectAndHighlightPreviousRangeOfString(const QString &key)
+    {
+        selectAndHighlightPreviousRangeOfString(SearchPattern(key));
+    }
     // Replaces the selection as if typed (undoable, seen by the outline), then finds next.
     void replaceSelectedRangeWith(const QString &replacement, bool findNext);
 
@@ -124,6 +135,7 @@ private:
     void updateInsertionPointState();
     void drawLineHighlighter();
     void showFindIndicator(QSRange range);
+    void usePattern(const SearchPattern &pattern);
     void textDidChange(int position, int removed, int added);
     void highlightMatchingBrackets();
     void checkShownSpelling();
@@ -142,7 +154,8 @@ private:
         std::weak_ptr<ErrorWarningNode> diagnostic;
     };
 
-    QString _searchKey;
+    SearchPattern _searchPattern;
+    qint32 _lastMatchLength = 0; // of the pattern's latest match
     bool _lastSearchDirectionWasBackwards = false;
     qint32 _searchOffset = 0;
     QRectF _lineHighlightRect;

@@ -8,14 +8,17 @@
 #include "model/QSFile.h"
 #include "model/QSFilePool.h"
 #include "model/QSSectionNode.h"
+#include "model/SearchPattern.h"
 #include "model/TextStorageDelegate.h"
 #include "platform/Assertions.h"
+#include "platform/UserDefaults.h"
 #include "ui_FindAndReplaceView.h"
 
 #include <QEvent>
 #include <QKeyEvent>
 #include <QShortcut>
 #include <QTextCursor>
+#include <QToolButton>
 #include <QTreeView>
 #include <QVariantAnimation>
 
@@ -37,6 +40,15 @@ FindAndReplaceViewController::FindAndReplaceViewController(
     _ui->setupUi(static_cast<FindAndReplaceViewBackground *>(_view.data()));
     _findAndReplaceObject = std::make_unique<FindAndReplace>(_rootFile());
 
+    const SearchPattern::Options options(
+        UserDefaults::standardUserDefaults().integerForKey(QSFindOptions));
+    _ui->matchCaseOption->setChecked(options & SearchPattern::MatchCase);
+    _ui->wholeWordsOption->setChecked(options & SearchPattern::WholeWords);
+    _ui->regularExpressionOption->setChecked(options & SearchPattern::RegularExpression);
+    for (QToolButton *option :
+         {_ui->matchCaseOption, _ui->wholeWordsOption, _ui->regularExpressionOption})
+        connect(option, &QToolButton::toggled, this,
+                &FindAndReplaceViewController::optionsDidChange);
     connect(_ui->o_findTextField, &QLineEdit::textChanged, this,
             &FindAndReplaceViewController::controlTextDidChange);
     connect(_ui->o_findTextField, &QLineEdit::returnPressed, this,
@@ -86,6 +98,43 @@ QLineEdit *FindAndReplaceViewController::replaceTextField() const
 QLabel *FindAndReplaceViewController::resultLabel() const
 {
     return _ui->o_resultLabel;
+}
+
+QToolButton *FindAndReplaceViewController::matchCaseOption() const
+{
+    return _ui->matchCaseOption;
+}
+
+QToolButton *FindAndReplaceViewController::wholeWordsOption() const
+{
+    return _ui->wholeWordsOption;
+}
+
+QToolButton *FindAndReplaceViewController::regularExpressionOption() const
+{
+    return _ui->regularExpressionOption;
+}
+
+SearchPattern FindAndReplaceViewController::searchPattern() const
+{
+    SearchPattern::Options options;
+    options.setFlag(SearchPattern::MatchCase, _ui->matchCaseOption->isChecked());
+    options.setFlag(SearchPattern::WholeWords, _ui->wholeWordsOption->isChecked());
+    options.setFlag(SearchPattern::RegularExpression, _ui->regularExpressionOption->isChecked());
+    return SearchPattern(_ui->o_findTextField->text(), options);
+}
+
+bool FindAndReplaceViewController::patternCanSearch(const SearchPattern &pattern)
+{
+    if (pattern.isValid()) {
+        if (_showsPatternError)
+            _ui->o_resultLabel->clear();
+        _showsPatternError = false;
+        return true;
+    }
+    _ui->o_resultLabel->setText(tr("Invalid regular expression: %1").arg(pattern.errorString()));
+    _showsPatternError = true;
+    return false;
 }
 
 // The window's find area, above the text and PDF; it is as high as the part of
@@ -179,23 +228,35 @@ void FindAndReplaceViewController::closeFindAndReplace()
 
 void FindAndReplaceViewController::findNext()
 {
-    if (isShown())
-        _textView->selectAndHighlightNextRangeOfString(_ui->o_findTextField->text());
+    const SearchPattern pattern = searchPattern();
+    if (isShown() && patternCanSearch(pattern))
+        _textView->selectAndHighlightNextRangeOfString(pattern);
 }
 
 void FindAndReplaceViewController::findPrevious()
 {
-    if (isShown())
-        _textView->selectAndHighlightPreviousRangeOfString(_ui->o_findTextField->text());
+    const SearchPattern pattern = searchPattern();
+    if (isShown() && patternCanSearch(pattern))
+        _textView->selectAndHighlightPreviousRangeOfString(pattern);
 }
 
+// Whatever is selected is replaced; a selection that is a match of a regular
+// expression gets what its groups captured.
 void FindAndReplaceViewController::replace()
 {
-    if (isShown())
-        _textView->replaceSelectedRangeWith(_ui->o_replaceTextField->text().isNull()
-                                                ? QStringLiteral("")
-                                                : _ui->o_replaceTextField->text(),
-                                            true);
+    const SearchPattern pattern = searchPattern();
+    const QTextCursor selection = _textView->textCursor();
+    if (!isShown() || !patternCanSearch(pattern) || !selection.hasSelection())
+        return;
+    const QSRange selected{quint32(selection.selectionStart()),
+                           quint32(selection.selectionEnd() - selection.selectionStart())};
+    _textView->replaceSelectedRangeWith(
+        pattern.replacementFor(_textView->toPlainText(), selected,
+                               _ui->o_replaceTextField->text().isNull()
+                                   ? QStringLiteral("")
+                                   : _ui->o_replaceTextField->text()),
+        false);
+    _textView->selectAndHighlightNextRangeOfString(pattern);
 }
 
 void FindAndReplaceViewController::controlTextDidChange()
@@ -210,36 +271,45 @@ void FindAndReplaceViewController::controlTextDidChange()
     findNext();
 }
 
+// The search starts again from the match shown, and a list of results in the
+// outline is made anew.
+void FindAndReplaceViewController::optionsDidChange()
+{
+    UserDefaults::standardUserDefaults().setObject(int(searchPattern().options()), QSFindOptions);
+    controlTextDidChange();
+    if (_outline->model() == _dataSourceForOutlineView)
+        searchFileForString();
+}
+
 int FindAndReplaceViewController::replaceAll()
 {
-    const QString key = _ui->o_findTextField->text();
-    if (key.isEmpty())
+    const SearchPattern pattern = searchPattern();
+    if (pattern.isEmpty() || !patternCanSearch(pattern))
         return 0;
     const QString replacement = _ui->o_replaceTextField->text();
     TextStorageDelegate *delegate = _textStorageDelegate;
     QSTextView *text = _textView;
     const std::shared_ptr<QSFile> shown = delegate->selectedFile();
     const int caret = text->textCursor().position();
-    const QList<std::shared_ptr<QSFile>> files = QSFilePool::fileList(_rootFile().get());
     int replaced = 0;
-    for (const std::shared_ptr<QSFile> &file : std::as_const(files)) {
+    for (const std::shared_ptr<QSFile> &file : QSFilePool::fileList(_rootFile().get())) {
         // The file's text is the text view's whenever the view shows it.
-        QList<qsizetype> found;
-        const QString &content = file->content();
-        for (qsizetype at = content.indexOf(key, 0, Qt::CaseInsensitive); at >= 0;
-             at = content.indexOf(key, at + key.size(), Qt::CaseInsensitive))
-            found << at;
+        const QString content = file->content();
+        const QList<QSRange> found = pattern.findAll(content);
         if (found.isEmpty())
             continue;
+        QStringList replacements;
+        for (const QSRange match : found)
+            replacements << pattern.replacementFor(content, match, replacement);
         // Typed into the view as one edit, it is one undo step and one change for
         // the outline.
         delegate->setSelectedFile(file);
         QTextCursor cursor(text->document());
         cursor.beginEditBlock();
-        for (auto at = found.crbegin(); at != found.crend(); ++at) {
-            cursor.setPosition(int(*at));
-            cursor.setPosition(int(*at + key.size()), QTextCursor::KeepAnchor);
-            cursor.insertText(replacement);
+        for (qsizetype i = found.size() - 1; i >= 0; --i) {
+            cursor.setPosition(int(found[i].location));
+            cursor.setPosition(int(found[i].location + found[i].length), QTextCursor::KeepAnchor);
+            cursor.insertText(replacements[i]);
         }
         cursor.endEditBlock();
         replaced += int(found.size());
@@ -252,15 +322,19 @@ int FindAndReplaceViewController::replaceAll()
     return replaced;
 }
 
+// An expression that does not compile lists no sections.
 void FindAndReplaceViewController::searchFileForString()
 {
-    const QString key = _ui->o_findTextField->text();
-    _findAndReplaceObject->setFileToSearchIn(_rootFile());
-    _findAndReplaceObject->findString(key);
-    const QList<std::shared_ptr<QSSectionNode>> nodes = _findAndReplaceObject->findResults();
+    const SearchPattern pattern = searchPattern();
+    QList<std::shared_ptr<QSSectionNode>> nodes;
+    if (patternCanSearch(pattern)) {
+        _findAndReplaceObject->setFileToSearchIn(_rootFile());
+        _findAndReplaceObject->findString(pattern);
+        nodes = _findAndReplaceObject->findResults();
+        _ui->o_resultLabel->setText(
+            pattern.isEmpty() ? QString() : tr("%n sections", nullptr, int(nodes.size())));
+    }
     _dataSourceForOutlineView->setFindAndReplaceResults(nodes);
-    _ui->o_resultLabel->setText(key.isEmpty() ? QString()
-                                              : tr("%n sections", nullptr, int(nodes.size())));
     emit resultsShown(_dataSourceForOutlineView);
     if (_outline->model() == _dataSourceForOutlineView)
         connect(_outline->selectionModel(), &QItemSelectionModel::selectionChanged, this,
@@ -285,15 +359,14 @@ void FindAndReplaceViewController::outlineViewSelectionDidChange()
         return;
     // The text may have changed since the search: the occurrence is looked for again
     // from where it was.
-    const QString key = _findAndReplaceObject->searchKey();
+    const SearchPattern &pattern = _findAndReplaceObject->searchPattern();
     const QSRange first = results.at(row)->foundRanges.first();
     const QString &content = file->content();
-    qsizetype at =
-        content.indexOf(key, qMin<qsizetype>(first.location, content.size()), Qt::CaseInsensitive);
-    if (at < 0)
-        at = content.indexOf(key, 0, Qt::CaseInsensitive);
-    if (at >= 0)
-        emit resultChosen(file, QSRange{quint32(at), quint32(key.size())});
+    QSRange found = pattern.find(content, qMin<qsizetype>(first.location, content.size()));
+    if (found.location == QSNotFound)
+        found = pattern.find(content);
+    if (found.location != QSNotFound)
+        emit resultChosen(file, found);
 }
 
 void FindAndReplaceViewController::setFileToSearch(const std::shared_ptr<QSFile> &file)

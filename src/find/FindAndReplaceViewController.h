@@ -10,11 +10,13 @@
 
 class FindAndReplace;
 class QAbstractItemModel;
+class QToolButton;
 class FindAndReplaceOutlineViewDataSource;
 class QLabel;
 class QLineEdit;
 class QSFile;
 class QSTextView;
+class SearchPattern;
 class QTreeView;
 class TextStorageDelegate;
 class QVariantAnimation;
@@ -25,7 +27,9 @@ class FindAndReplaceView;
 // The find strip above a document window's text: slides down pushing the text and
 // PDF down, finds and replaces in the text view as the user types, replaces in
 // every file of the document at once, and lists the sections that hold the text
-// in the outline.
+// in the outline. The options beside the
+// find field (letter case, whole words, regular expression) hold for all of these
+// and are remembered in the user defaults.
 class FindAndReplaceViewController : public QObject
 {
     Q_OBJECT
@@ -47,6 +51,11 @@ public:
     QLineEdit *findTextField() const;
     QLineEdit *replaceTextField() const;
     QLabel *resultLabel() const;
+    QToolButton *matchCaseOption() const;
+    QToolButton *wholeWordsOption() const;
+    QToolButton *regularExpressionOption() const;
+    // The find text read with the options chosen.
+    SearchPattern searchPattern() const;
     FindAndReplace *findAndReplaceObject() const { return _findAndReplaceObject.get(); }
     FindAndReplaceOutlineViewDataSource *dataSourceForOutlineView() const
     {
@@ -64,7 +73,7 @@ public:
     void findNext();
     void findPrevious();
     void replace();
-    // Replaces every occurrence in every file of the document, one undoable step per
+    // Replaces every match in every file of the document, one undoable step per
     // file; returns how many were replaced.
     int replaceAll();
     // Lists the sections of the document that hold the find text in the outline.
@@ -88,6 +97,9 @@ protected:
 
 private:
     void controlTextDidChange();
+    void optionsDidChange();
+    // Says in the strip why a regular expression does not compile; false for such.
+    bool patternCanSearch(const SearchPattern &pattern);
     void outlineViewSelectionDidChange();
     void setStripHeight(int height);
     QWidget *area() const;
@@ -105,6 +117,7 @@ private:
     qint32 _lastFoundLocation = 0;
     QSRange _lastFoundRange{0, 0};
     bool _isPerformingSearch = false;
+    bool _showsPatternError = false;
     bool _isAnimating = false;
     QVariantAnimation *_animation;
 };

@@ -59,6 +59,7 @@ QVariantMap UserDefaults::registeredDefaultsTable()
         {QSShowToolbar, true},
         {QSColorTheme, QStringLiteral("System")},
         {QSPDFZoomByDocument, QVariantList()},
+        {QSFindOptions, 0},
     };
 }
 

@@ -32,6 +32,8 @@ inline const QString QSColorTheme = QStringLiteral("ColorTheme");
 inline const QString QSSmartDropDefinitions = QStringLiteral("SmartDropDefinitions");
 // The zoom each PDF was last shown with: a list of {path, zoom, mode}, the latest first.
 inline const QString QSPDFZoomByDocument = QStringLiteral("PDFZoomByDocument");
+// The find strip's options, as flags: 1 match case, 2 whole words, 4 regular expression.
+inline const QString QSFindOptions = QStringLiteral("QSFindOptions");
 
 // The user's settings over a registration domain: a key the user never set reads
 // as its registered value, and registering writes nothing to the user's settings.

@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QSplitter>
+#include <QToolButton>
 #include <QTreeView>
 
 class TestFindStrip : public QObject
@@ -22,6 +23,7 @@ private slots:
     void slidesInAndOutPushingTheText();
     void searchAsYouTypeAndReplace();
     void searchInDocumentFillsTheOutline();
+    void optionsHoldForFindAndTheList();
     void replaceAllInEveryFileThenUndo();
 
 private:
@@ -118,6 +120,59 @@ void TestFindStrip::searchInDocumentFillsTheOutline()
     _strip->hideFindAndReplace();
     QCOMPARE(outline->model(), _document->outlineViewDataSource());
     QVERIFY(_strip->dataSourceForOutlineView()->findAndReplaceResults().isEmpty());
+}
+
+// The rows the outline lists for the find text, searched again when the options change.
+static QStringList listed(FindAndReplaceViewController *strip)
+{
+    QStringList names;
+    const QAbstractItemModel *results = strip->dataSourceForOutlineView();
+    for (int row = 0; row < results->rowCount(); ++row)
+        names << results->index(row, 0).data().toString();
+    return names;
+}
+
+// The options hold for Find Next and for the outline's list, which comes in document
+// order, the included files' sections in their places; the next window starts with them.
+void TestFindStrip::optionsHoldForFindAndTheList()
+{
+    _strip->showFindAndReplace();
+    QTRY_VERIFY(_strip->isShown());
+    _strip->findTextField()->setText("pool");
+    _strip->searchFileForString();
+    QCOMPARE(listed(_strip),
+             QStringList({"thesis.tex", "Introduction", "Motivation", "Questions", "Scope",
+                          "Sampling", "Model", "Temperature", "Conclusion", "Pool Dimensions"}));
+    _strip->wholeWordsOption()->setChecked(true);
+    QCOMPARE(listed(_strip), QStringList({"Motivation", "Questions", "Model", "Pool Dimensions"}));
+
+    // Find Next in the root file passes over the title's "Pools".
+    _strip->wholeWordsOption()->setChecked(false);
+    _strip->matchCaseOption()->setChecked(true);
+    QSTextView *text = _document->textView();
+    text->moveCursor(QTextCursor::Start);
+    _strip->findTextField()->setText("pools");
+    QCOMPARE(text->textCursor().selectionStart(), text->toPlainText().indexOf("The pools") + 4);
+    _strip->searchFileForString();
+    QCOMPARE(listed(_strip),
+             QStringList({"Introduction", "Scope", "Sampling", "Temperature", "Conclusion"}));
+
+    // An expression that does not compile says so, and finds and replaces nothing.
+    _strip->regularExpressionOption()->setChecked(true);
+    _strip->findTextField()->setText("(pool");
+    _strip->searchFileForString();
+    QVERIFY(_strip->resultLabel()->text().startsWith("Invalid regular expression: "));
+    QVERIFY(listed(_strip).isEmpty());
+    QCOMPARE(_strip->replaceAll(), 0);
+    _strip->findTextField()->setText("^Pool");
+    _strip->searchFileForString();
+    QCOMPARE(listed(_strip), QStringList({"Pool Dimensions"}));
+    QVERIFY(!_strip->resultLabel()->text().contains("Invalid"));
+
+    // Another window's strip starts with the options last chosen.
+    FindAndReplaceViewController *other = _fixture->open()->findAndReplaceViewController();
+    QVERIFY(other->matchCaseOption()->isChecked() && other->regularExpressionOption()->isChecked());
+    QVERIFY(!other->wholeWordsOption()->isChecked());
 }
 
 void TestFindStrip::replaceAllInEveryFileThenUndo()
