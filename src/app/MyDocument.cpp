@@ -781,14 +781,19 @@ void MyDocument::toggleComment()
     _ui->textView->toggleCommentOnSelectedLines();
 }
 
+// A Replace All over several files is one step: the find strip takes it back.
 void MyDocument::undo()
 {
+    if (_findAndReplaceCustomViewController->undoReplaceAll())
+        return;
     if (QSUndoManager *undoManager = _textStorageDelegate->undoManagerForTextView())
         undoManager->undo();
 }
 
 void MyDocument::redo()
 {
+    if (_findAndReplaceCustomViewController->redoReplaceAll())
+        return;
     if (QSUndoManager *undoManager = _textStorageDelegate->undoManagerForTextView())
         undoManager->redo();
 }

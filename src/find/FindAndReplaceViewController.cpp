@@ -8,6 +8,7 @@
 #include "model/QSFile.h"
 #include "model/QSFilePool.h"
 #include "model/QSSectionNode.h"
+#include "model/QSUndoManager.h"
 #include "model/SearchPattern.h"
 #include "model/TextStorageDelegate.h"
 #include "platform/Assertions.h"
@@ -16,6 +17,8 @@
 
 #include <QEvent>
 #include <QKeyEvent>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QShortcut>
 #include <QTextCursor>
 #include <QToolButton>
@@ -281,16 +284,51 @@ void FindAndReplaceViewController::optionsDidChange()
         searchFileForString();
 }
 
-int FindAndReplaceViewController::replaceAll()
+void FindAndReplaceViewController::replaceAll()
 {
     const SearchPattern pattern = searchPattern();
     if (pattern.isEmpty() || !patternCanSearch(pattern))
-        return 0;
+        return;
+    qsizetype occurrences = 0;
+    int files = 0;
+    for (const std::shared_ptr<QSFile> &file : QSFilePool::fileList(_rootFile().get())) {
+        if (const qsizetype found = pattern.findAll(file->content()).size()) {
+            occurrences += found;
+            ++files;
+        }
+    }
+    if (occurrences == 0) {
+        _ui->o_resultLabel->setText(tr("Not found"));
+        return;
+    }
+    const QString question =
+        tr("Replace %1 in %2?")
+            .arg(occurrences == 1 ? tr("1 occurrence") : tr("%1 occurrences").arg(occurrences),
+                 files == 1 ? tr("1 file") : tr("%1 files").arg(files));
+    auto *asking = new QMessageBox(QMessageBox::Question, tr("Replace All"), question,
+                                   QMessageBox::Cancel, _view->window());
+    asking->setObjectName(QStringLiteral("replaceAllConfirmation"));
+    asking->setInformativeText(tr("Undo takes the replacements back in every file at once."));
+    QPushButton *replaceButton = asking->addButton(tr("Replace"), QMessageBox::AcceptRole);
+    asking->setDefaultButton(replaceButton);
+    asking->setWindowModality(Qt::WindowModal);
+    asking->setAttribute(Qt::WA_DeleteOnClose);
     const QString replacement = _ui->o_replaceTextField->text();
+    connect(asking, &QMessageBox::finished, this, [=, this] {
+        if (asking->clickedButton() == replaceButton)
+            replaceEveryMatch(pattern, replacement);
+    });
+    asking->open();
+}
+
+void FindAndReplaceViewController::replaceEveryMatch(const SearchPattern &pattern,
+                                                     const QString &replacement)
+{
     TextStorageDelegate *delegate = _textStorageDelegate;
     QSTextView *text = _textView;
     const std::shared_ptr<QSFile> shown = delegate->selectedFile();
     const int caret = text->textCursor().position();
+    _replacedFiles.clear();
     int replaced = 0;
     for (const std::shared_ptr<QSFile> &file : QSFilePool::fileList(_rootFile().get())) {
         // The file's text is the text view's whenever the view shows it.
@@ -303,6 +341,8 @@ int FindAndReplaceViewController::replaceAll()
             replacements << pattern.replacementFor(content, match, replacement);
         // Typed into the view as one edit, it is one undo step and one change for
         // the outline.
+        QSUndoManager &history = file->undoManager();
+        const quint64 before = history.serialOfStepToUndo();
         delegate->setSelectedFile(file);
         QTextCursor cursor(text->document());
         cursor.beginEditBlock();
@@ -312,14 +352,86 @@ int FindAndReplaceViewController::replaceAll()
             cursor.insertText(replacements[i]);
         }
         cursor.endEditBlock();
+        // Text replaced by the same text is no edit, and nothing to undo.
+        if (const quint64 after = history.serialOfStepToUndo(); after != before)
+            _replacedFiles.append(ReplacedFile{file, before, after});
         replaced += int(found.size());
     }
+    _latestSerialAfterReplaceAll = QSUndoManager::latestSerial();
+    _replaceAllUndone = false;
     delegate->setSelectedFile(shown);
     QTextCursor back = text->textCursor();
     back.setPosition(qMin(caret, text->document()->characterCount() - 1));
     text->setTextCursor(back);
     _ui->o_resultLabel->setText(tr("%n replaced", nullptr, replaced));
-    return replaced;
+}
+
+// The Replace All is the latest edit while each file it changed has its step on
+// top of its history (or, undone, next to be redone), and no file of the document
+// has a step made after it.
+bool FindAndReplaceViewController::replaceAllIsLatestEdit(bool undone) const
+{
+    if (_replacedFiles.isEmpty() || _replaceAllUndone != undone)
+        return false;
+    for (const ReplacedFile &replaced : _replacedFiles) {
+        const std::shared_ptr<QSFile> file = replaced.file.lock();
+        if (!file)
+            return false;
+        const QSUndoManager &history = file->undoManager();
+        const quint64 toRedo = history.serialOfStepToRedo();
+        const bool inPlace = undone ? history.serialOfStepToUndo() == replaced.before
+                                          && toRedo > replaced.before && toRedo <= replaced.after
+                                    : history.serialOfStepToUndo() == replaced.after;
+        if (!inPlace)
+            return false;
+    }
+    for (const std::shared_ptr<QSFile> &file : QSFilePool::fileList(_rootFile().get())) {
+        if (file->undoManager().serialOfStepToUndo() > _latestSerialAfterReplaceAll)
+            return false;
+    }
+    return true;
+}
+
+void FindAndReplaceViewController::inEachReplacedFile(
+    const std::function<void(QSUndoManager &, quint64, quint64)> &step)
+{
+    const std::shared_ptr<QSFile> shown = _textStorageDelegate->selectedFile();
+    for (const ReplacedFile &replaced : std::as_const(_replacedFiles)) {
+        if (const std::shared_ptr<QSFile> file = replaced.file.lock()) {
+            _textStorageDelegate->setSelectedFile(file);
+            step(file->undoManager(), replaced.before, replaced.after);
+        }
+    }
+    _textStorageDelegate->setSelectedFile(shown);
+}
+
+bool FindAndReplaceViewController::undoReplaceAll()
+{
+    if (!replaceAllIsLatestEdit(false)) {
+        // Another undo after the Replace All's own: redoing it as one would put it
+        // back before what this undo takes back.
+        if (_replaceAllUndone)
+            _replacedFiles.clear();
+        return false;
+    }
+    inEachReplacedFile([](QSUndoManager &history, quint64 before, quint64) {
+        while (history.serialOfStepToUndo() > before)
+            history.undo();
+    });
+    _replaceAllUndone = true;
+    return true;
+}
+
+bool FindAndReplaceViewController::redoReplaceAll()
+{
+    if (!replaceAllIsLatestEdit(true))
+        return false;
+    inEachReplacedFile([](QSUndoManager &history, quint64, quint64 after) {
+        while (history.canRedo() && history.serialOfStepToRedo() <= after)
+            history.redo();
+    });
+    _replaceAllUndone = false;
+    return true;
 }
 
 // An expression that does not compile lists no sections.

@@ -16,6 +16,7 @@ class QLabel;
 class QLineEdit;
 class QSFile;
 class QSTextView;
+class QSUndoManager;
 class SearchPattern;
 class QTreeView;
 class TextStorageDelegate;
@@ -26,8 +27,8 @@ class FindAndReplaceView;
 
 // The find strip above a document window's text: slides down pushing the text and
 // PDF down, finds and replaces in the text view as the user types, replaces in
-// every file of the document at once, and lists the sections that hold the text
-// in the outline. The options beside the
+// every file of the document at once (after asking, and as one step for Undo), and
+// lists the sections that hold the text in the outline. The options beside the
 // find field (letter case, whole words, regular expression) hold for all of these
 // and are remembered in the user defaults.
 class FindAndReplaceViewController : public QObject
@@ -73,9 +74,16 @@ public:
     void findNext();
     void findPrevious();
     void replace();
-    // Replaces every match in every file of the document, one undoable step per
-    // file; returns how many were replaced.
-    int replaceAll();
+    // Asks, window-modally, whether to replace the matches it counted in the files
+    // of the document ("Replace 12 occurrences in 5 files?"), and replaces them all
+    // when told to: one edit in each file, which one Undo takes back in all of them.
+    void replaceAll();
+    // Takes back the latest Replace All in every file it changed, when it is the
+    // document's latest edit; false, having done nothing, when it is not, for the
+    // window to undo in the file shown.
+    bool undoReplaceAll();
+    // Puts it in again after that, when nothing was edited or undone since.
+    bool redoReplaceAll();
     // Lists the sections of the document that hold the find text in the outline.
     void searchFileForString();
 
@@ -100,6 +108,12 @@ private:
     void optionsDidChange();
     // Says in the strip why a regular expression does not compile; false for such.
     bool patternCanSearch(const SearchPattern &pattern);
+    void replaceEveryMatch(const SearchPattern &pattern, const QString &replacement);
+    bool replaceAllIsLatestEdit(bool undone) const;
+    // Shows each file the latest Replace All changed in turn, for its history to
+    // replay on the view, then the file shown before.
+    void inEachReplacedFile(
+        const std::function<void(QSUndoManager &, quint64 before, quint64 after)> &step);
     void outlineViewSelectionDidChange();
     void setStripHeight(int height);
     QWidget *area() const;
@@ -118,6 +132,17 @@ private:
     QSRange _lastFoundRange{0, 0};
     bool _isPerformingSearch = false;
     bool _showsPatternError = false;
+    // The files the latest Replace All changed, and where each one's history stood
+    // before and after it; whether it has been undone.
+    struct ReplacedFile
+    {
+        std::weak_ptr<QSFile> file;
+        quint64 before = 0;
+        quint64 after = 0;
+    };
+    QList<ReplacedFile> _replacedFiles;
+    quint64 _latestSerialAfterReplaceAll = 0;
+    bool _replaceAllUndone = false;
     bool _isAnimating = false;
     QVariantAnimation *_animation;
 };

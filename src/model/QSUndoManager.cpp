@@ -11,7 +11,7 @@ void QSUndoManager::registerUndo(std::unique_ptr<QUndoCommand> step)
         return;
     ++_amountOfUndosInUndoStack;
     _steps.resize(_nextStep);
-    _steps.push_back(std::move(step));
+    _steps.push_back(Step{std::move(step), ++_latestSerial});
     _nextStep = _steps.size();
 }
 
@@ -22,7 +22,7 @@ void QSUndoManager::undo()
     --_amountOfUndosInUndoStack;
     _isUndoing = true;
     --_nextStep;
-    _steps[_nextStep]->undo();
+    _steps[_nextStep].command->undo();
     _isUndoing = false;
 }
 
@@ -32,7 +32,7 @@ void QSUndoManager::redo()
         return;
     ++_amountOfUndosInUndoStack;
     _isRedoing = true;
-    _steps[_nextStep]->redo();
+    _steps[_nextStep].command->redo();
     ++_nextStep;
     _isRedoing = false;
 }
@@ -45,6 +45,16 @@ bool QSUndoManager::canUndo() const
 bool QSUndoManager::canRedo() const
 {
     return _nextStep < _steps.size();
+}
+
+quint64 QSUndoManager::serialOfStepToUndo() const
+{
+    return canUndo() ? _steps[_nextStep - 1].serial : 0;
+}
+
+quint64 QSUndoManager::serialOfStepToRedo() const
+{
+    return canRedo() ? _steps[_nextStep].serial : 0;
 }
 
 void QSUndoManager::removeAllActions()

@@ -30,13 +30,28 @@ public:
     bool isRedoing() const { return _isRedoing; }
     void removeAllActions();
 
+    // Every registered step gets a number larger than any step registered before
+    // it, in any file, so that a caller can tell whether the step it saw on top is
+    // still there. Zero when there is no step to undo or redo.
+    quint64 serialOfStepToUndo() const;
+    quint64 serialOfStepToRedo() const;
+    // The number of the latest step registered anywhere.
+    static quint64 latestSerial() { return _latestSerial; }
+
     // Read by the edit worker as well as the UI thread.
     qint32 amountOfUndosInUndoStack() const { return _amountOfUndosInUndoStack; }
 
 private:
-    std::vector<std::unique_ptr<QUndoCommand>> _steps;
+    struct Step
+    {
+        std::unique_ptr<QUndoCommand> command;
+        quint64 serial = 0;
+    };
+
+    std::vector<Step> _steps;
     size_t _nextStep = 0; // steps before it can be undone, from it on redone
     bool _isUndoing = false;
     bool _isRedoing = false;
     std::atomic<qint32> _amountOfUndosInUndoStack{0};
+    static inline std::atomic<quint64> _latestSerial{0};
 };

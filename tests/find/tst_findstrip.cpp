@@ -9,6 +9,8 @@
 #include <QAction>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QRegularExpression>
 #include <QSplitter>
 #include <QToolButton>
 #include <QTreeView>
@@ -24,7 +26,7 @@ private slots:
     void searchAsYouTypeAndReplace();
     void searchInDocumentFillsTheOutline();
     void optionsHoldForFindAndTheList();
-    void replaceAllInEveryFileThenUndo();
+    void replaceAllAsksThenOneUndoTakesItBack();
 
 private:
     std::unique_ptr<AppFixture> _fixture;
@@ -163,7 +165,8 @@ void TestFindStrip::optionsHoldForFindAndTheList()
     _strip->searchFileForString();
     QVERIFY(_strip->resultLabel()->text().startsWith("Invalid regular expression: "));
     QVERIFY(listed(_strip).isEmpty());
-    QCOMPARE(_strip->replaceAll(), 0);
+    _strip->replaceAll();
+    QVERIFY(!AppFixture::shownDialog<QMessageBox>(_document->window()));
     _strip->findTextField()->setText("^Pool");
     _strip->searchFileForString();
     QCOMPARE(listed(_strip), QStringList({"Pool Dimensions"}));
@@ -175,38 +178,68 @@ void TestFindStrip::optionsHoldForFindAndTheList()
     QVERIFY(!other->wholeWordsOption()->isChecked());
 }
 
-void TestFindStrip::replaceAllInEveryFileThenUndo()
+// Replace All asks first, and Cancel changes nothing. Told to, it replaces in all five
+// files of the thesis, putting in what the expression's group captured; one Ctrl+Z
+// takes it back in every file, the outline with it, and one Redo puts it in again.
+void TestFindStrip::replaceAllAsksThenOneUndoTakesItBack()
 {
+    const QRegularExpression pool("[Pp]ool(s?)");
     QMap<std::shared_ptr<QSFile>, QString> original;
-    int occurrences = 0;
-    for (const std::shared_ptr<QSFile> &file :
-         QSFilePool::fileList(_document->fileOpened().get())) {
+    for (const std::shared_ptr<QSFile> &file : QSFilePool::fileList(_document->fileOpened().get()))
         original.insert(file, file->content());
-        occurrences += int(file->content().count("pool", Qt::CaseInsensitive));
-    }
+    QCOMPARE(original.size(), 5);
+    const auto filesHold = [&](bool replaced) {
+        AppFixture::settle();
+        for (auto it = original.cbegin(); it != original.cend(); ++it) {
+            QString expected = it.value();
+            if (replaced)
+                expected.replace(pool, "basin\\1");
+            QCOMPARE(it.key()->content(), expected);
+            std::lock_guard lock(QSFilePool::documentModelLock());
+            QCOMPARE(it.key()->treeRootNode()->nodeDataWithChildren(), expected);
+        }
+    };
 
     _strip->showFindAndReplace();
     _strip->setIsPerformingSearch(true);
-    _strip->findTextField()->setText("pool");
-    _strip->replaceTextField()->setText("basin");
-    QCOMPARE(_strip->replaceAll(), occurrences);
-    QCOMPARE(_strip->resultLabel()->text(), QStringLiteral("%1 replaced").arg(occurrences));
-    AppFixture::settle();
-    for (auto it = original.cbegin(); it != original.cend(); ++it) {
-        QVERIFY(!it.key()->content().contains("pool", Qt::CaseInsensitive));
-        std::lock_guard lock(QSFilePool::documentModelLock());
-        QCOMPARE(it.key()->treeRootNode()->nodeDataWithChildren(), it.key()->content());
-    }
+    _strip->regularExpressionOption()->setChecked(true);
+    _strip->findTextField()->setText(pool.pattern());
+    _strip->replaceTextField()->setText("basin\\1");
+    QWidget *window = _document->window();
+    _strip->replaceAll();
+    QMessageBox *asking = AppFixture::shownDialog<QMessageBox>(window);
+    QVERIFY(asking);
+    QCOMPARE(asking->objectName(), "replaceAllConfirmation");
+    QCOMPARE(asking->text(), "Replace 11 occurrences in 5 files?");
+    AppFixture::clickButton(asking, "Cancel");
+    filesHold(false);
+    QVERIFY(!_document->isDocumentEdited());
+
+    _strip->replaceAll();
+    AppFixture::clickButton(AppFixture::shownDialog<QMessageBox>(window), "Replace");
+    QCOMPARE(_strip->resultLabel()->text(), "11 replaced");
+    filesHold(true);
     QCOMPARE(_document->textStorageDelegate()->selectedFile(), _document->fileOpened());
     QVERIFY(_document->isDocumentEdited());
 
-    // One undo in each file brings back its text.
-    for (auto it = original.cbegin(); it != original.cend(); ++it) {
-        _document->selectRange(QSRange{0, 0}, it.key());
-        _document->undo();
-        AppFixture::settle();
-        QCOMPARE(it.key()->content(), it.value());
-    }
+    // The offscreen platform has no window manager to give the window back its
+    // activation when the question closes.
+    window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window));
+    _document->textView()->setFocus();
+    QTest::keyClick(_document->textView(), Qt::Key_Z, Qt::ControlModifier);
+    filesHold(false);
+    QVERIFY(!_document->isDocumentEdited());
+    QCOMPARE(_document->textStorageDelegate()->selectedFile(), _document->fileOpened());
+    _document->redo();
+    filesHold(true);
+
+    // An edit made since is undone first, the Replace All after it.
+    AppFixture::typeBefore(_document->textView(), "\\maketitle", "%");
+    _document->undo();
+    filesHold(true);
+    _document->undo();
+    filesHold(false);
 }
 
 QUILLSET_TEST_MAIN(TestFindStrip)
