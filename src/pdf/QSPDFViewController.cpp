@@ -6,6 +6,7 @@
 #include "ui_QSPDFView.h"
 
 #include <QAction>
+#include <QtConcurrent/QtConcurrentRun>
 #include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
@@ -98,6 +99,9 @@ void QSPDFViewController::makeActions()
 
 QSPDFViewController::~QSPDFViewController()
 {
+    // A worker may still read a PDF that is this controller's child.
+    for (QFuture<void> &work : _measuring)
+        work.waitForFinished();
     if (_view && !_view->parent())
         delete _view;
 }
@@ -130,6 +134,30 @@ bool QSPDFViewController::setFilePath(const QString &path, QString *reason)
         return false;
     }
 
+    _pending = pdf;
+    if (pdf->pageCount() <= pagesMeasuredOnAWorker) {
+        showDocument(pdf, path);
+        return true;
+    }
+    // The view reads every page's size when it takes the document; PDFium keeps what
+    // it read, so the view then reads them fast. What a newer load made stale is freed.
+    _measuring.removeIf([](const QFuture<void> &work) { return work.isFinished(); });
+    QFuture<void> work = QtConcurrent::run([pdf] {
+        for (int page = 0; page < pdf->pageCount(); ++page)
+            pdf->pagePointSize(page);
+    });
+    work.then(this, [this, pdf, path] {
+        if (pdf == _pending)
+            showDocument(pdf, path);
+        else
+            delete pdf;
+    });
+    _measuring << work;
+    return true;
+}
+
+void QSPDFViewController::showDocument(QPdfDocument *pdf, const QString &path)
+{
     QSPDFView *view = pdfView();
     const bool reload = path == _currentDocumentPath;
     const QPoint scrolled(view->horizontalScrollBar()->value(), view->verticalScrollBar()->value());
@@ -144,7 +172,7 @@ bool QSPDFViewController::setFilePath(const QString &path, QString *reason)
         view->verticalScrollBar()->setValue(scrolled.y());
     }
     showCurrentPage();
-    return true;
+    emit documentShown();
 }
 
 void QSPDFViewController::goToPageNo(int pageNumber)

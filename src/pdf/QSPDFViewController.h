@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QFuture>
+#include <QList>
 #include <QObject>
 #include <QPointF>
 #include <QPointer>
@@ -38,8 +40,13 @@ public:
 
     // Loads the PDF, or loads it again keeping the scroll position and the zoom. A
     // PDF new to the pane takes the zoom it was last shown with. A file that is no
-    // readable PDF leaves what was shown and returns the reason.
+    // readable PDF leaves what was shown and returns the reason. A long PDF has its
+    // pages measured on a worker first (reading every page's size is what takes a
+    // PDF of thousands of pages most time): what was shown stays until it is
+    // ready, and documentShown says when it is. A newer load replaces one pending.
     bool setFilePath(const QString &path, QString *reason = nullptr);
+    // PDFs of more pages than this are measured on a worker before they are shown.
+    static constexpr int pagesMeasuredOnAWorker = 300;
     // 1-based.
     void goToPageNo(int pageNumber);
     // Turns to a 1-based page and marks the line at a point of it, in PDF points
@@ -58,18 +65,23 @@ public:
 signals:
     // The pane opens or closes (the width it is going to).
     void shownChanged(bool shown);
+    // The PDF that setFilePath loaded is the one shown now.
+    void documentShown();
 
 private:
     QWidget *pane() const;
     void setPaneWidth(int width);
     void makeActions();
     void showCurrentPage();
+    void showDocument(QPdfDocument *pdf, const QString &path);
     void rememberZoom();
     void restoreZoom();
 
     std::unique_ptr<Ui::QSPDFViewContent> _ui;
     QPointer<QWidget> _view; // owned until the window takes it
-    QPdfDocument *_pdf = nullptr;
+    QPdfDocument *_pdf = nullptr;           // a child: the PDF shown
+    QPointer<QPdfDocument> _pending;        // a child: the PDF loaded last, shown or not
+    QList<QFuture<void>> _measuring;        // the workers measuring pages, waited for at the end
     QString _currentDocumentPath;
     QVariantAnimation *_animation;
 };

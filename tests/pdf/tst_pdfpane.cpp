@@ -15,6 +15,7 @@
 #include <QScrollBar>
 #include <QSpinBox>
 #include <QTextBlock>
+#include <QThreadPool>
 #include <QToolButton>
 #include <QTreeView>
 
@@ -128,6 +129,7 @@ private slots:
     void compileShowsSyncsReloadsHidesAndPrintsThePdf();
     void tableInASubFolderSyncsBothWays();
     void zoomAndPagesFollowThePaneAndAreRemembered();
+    void longPdfIsMeasuredOnAWorkerAndTheLatestLoadWins();
     void windowGoesIdleAtEverySize_data();
     void windowGoesIdleAtEverySize();
 
@@ -316,6 +318,41 @@ void TestPdfPane::zoomAndPagesFollowThePaneAndAreRemembered()
     QSPDFViewController another;
     QVERIFY(another.setFilePath(_fixture->folder.path("main.pdf")));
     QCOMPARE(another.pdfView()->zoomMode(), QPdfView::ZoomMode::FitInView);
+}
+
+// A long PDF is shown once a worker has read its pages' sizes; until then the one
+// before stays. Of loads that overlap, the latest is what shows.
+void TestPdfPane::longPdfIsMeasuredOnAWorkerAndTheLatestLoadWins()
+{
+    const TestFolder &folder = _fixture->folder;
+    const int longPages = QSPDFViewController::pagesMeasuredOnAWorker + 1;
+    typesetPages(folder, longPages);
+    QVERIFY(QFile::rename(folder.path("main.pdf"), folder.path("long.pdf")));
+    typesetPages(folder, 2);
+    QSPDFViewController pdf;
+    QSignalSpy shown(&pdf, &QSPDFViewController::documentShown);
+    const auto settle = [] {
+        QThreadPool::globalInstance()->waitForDone();
+        QCoreApplication::processEvents();
+    };
+    QVERIFY(pdf.setFilePath(folder.path("main.pdf")));
+    QCOMPARE(shown.size(), 1);
+    QVERIFY(pdf.setFilePath(folder.path("long.pdf")));
+    QVERIFY(pdf.setFilePath(folder.path("long.pdf")));
+    QCOMPARE(pdf.pdfDocument()->pageCount(), 2);
+    settle();
+    QCOMPARE(shown.size(), 2);
+    QCOMPARE(pdf.pdfDocument()->pageCount(), longPages);
+    QCOMPARE(pdf.pdfView()->document(), pdf.pdfDocument());
+    QCOMPARE(pdf.currentDocumentPath(), folder.path("long.pdf"));
+
+    QVERIFY(pdf.setFilePath(folder.path("long.pdf")));
+    QVERIFY(pdf.setFilePath(folder.path("main.pdf")));
+    settle();
+    QCOMPARE(shown.size(), 3);
+    QCOMPARE(pdf.pdfDocument()->pageCount(), 2);
+    // Closed while a worker measures, the pane waits for it.
+    QVERIFY(pdf.setFilePath(folder.path("long.pdf")));
 }
 
 void TestPdfPane::windowGoesIdleAtEverySize_data()
