@@ -53,20 +53,29 @@ void QSFile::setTreeRootNode(const std::shared_ptr<QSSectionNode> &node)
         node->setNodeFile(weak_from_this());
         node->setRootFile(weak_from_this());
     }
-    // Reading a long document's symbols is the edit worker's job when there is one.
-    if (ChangesQueue *queue = ChangesQueue::sharedQueue(); queue && node)
+    // Reading a long document's symbols is the edit worker's job when there is one;
+    // without one, whoever asks first reads them, so that opening never waits for it.
+    if (ChangesQueue *queue = ChangesQueue::sharedQueue(); queue && node) {
         queue->gatherSymbols(shared_from_this());
-    else
-        refreshSymbols();
+    } else {
+        std::lock_guard lock(_symbolsLock);
+        _symbolsStale = true;
+    }
 }
 
 std::shared_ptr<const FileSymbols> QSFile::symbols() const
 {
+    {
+        std::lock_guard lock(_symbolsLock);
+        if (!_symbolsStale)
+            return _symbols;
+    }
+    refreshSymbols();
     std::lock_guard lock(_symbolsLock);
     return _symbols;
 }
 
-void QSFile::refreshSymbols()
+void QSFile::refreshSymbols() const
 {
     auto symbols = std::make_shared<FileSymbols>();
     {
@@ -76,6 +85,7 @@ void QSFile::refreshSymbols()
     }
     std::lock_guard lock(_symbolsLock);
     _symbols = std::move(symbols);
+    _symbolsStale = false;
 }
 
 QString QSFile::name() const

@@ -100,7 +100,7 @@ public:
     std::shared_ptr<const FileSymbols> symbols() const;
     // Gathers them again from the tree, reading only the nodes whose text changed.
     // Takes the document-model lock.
-    void refreshSymbols();
+    void refreshSymbols() const;
 
     std::optional<QUrl> pdfPath() const;
     bool doesPdfExist() const;
@@ -142,6 +142,8 @@ private:
     qint32 _undoStackCountAtLastSave = 0;
     QString _lastSaveError;
     mutable std::mutex _symbolsLock;
-    std::shared_ptr<const FileSymbols> _symbols; // guarded by _symbolsLock
+    mutable std::shared_ptr<const FileSymbols> _symbols; // guarded by _symbolsLock
+    // Without an edit worker, a new tree's symbols are gathered when first asked for.
+    mutable bool _symbolsStale = false; // guarded by _symbolsLock
     QString _lineEnd = QStringLiteral("\n"); // as read from disk: "\n", "\r\n" or "\r"
 };
