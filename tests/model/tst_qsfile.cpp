@@ -1,5 +1,6 @@
 #include "PoolHelpers.h"
 #include "TestSupport.h"
+#include "model/FileSymbols.h"
 #include "platform/Assertions.h"
 
 class TestQSFile : public QObject
@@ -64,6 +65,15 @@ void TestQSFile::readsOnlyWhatChangedAndDecodes()
     const auto empty = QSFile::initWithFilePath(QUrl::fromLocalFile(folder.write("empty.tex", "")));
     QCOMPARE(shape(empty->treeRootNode()), "_");
     QVERIFY(!empty->treeRootNode()->objectInChildrenAtIndex(0)->nodeData().isNull());
+
+    // Without an edit worker, the labels are those of the tree read last.
+    folder.write("labels.tex", "\\label{a}");
+    const auto labelled = QSFile::initWithFilePath(folder.url("labels.tex"));
+    QCOMPARE(labelled->symbols()->labels.value(0).name, "a");
+    folder.write("labels.tex", "\\section{S}\\label{b}\n");
+    QVERIFY(labelled->readFile());
+    QCOMPARE(labelled->symbols()->labels.size(), 1);
+    QCOMPARE(labelled->symbols()->labels.value(0).heading, "S");
 }
 
 // A file has unsaved changes while its undo counter differs from its count at the
