@@ -50,6 +50,7 @@ class TestCompletion : public QObject
 private slots:
     void cleanup() { _fixture.reset(); }
     void sourcesAndDatabasesAreReadAsTeXReadsThem();
+    void theContextIsReadLeftOfTheCaret_data();
     void theContextIsReadLeftOfTheCaret();
     void catalogOffersTheCommonPackages();
     void labelsOfEveryFileFollowTheirRenaming();
@@ -96,35 +97,22 @@ void TestCompletion::sourcesAndDatabasesAreReadAsTeXReadsThem()
                                 "smith|Smith et al.|2019|", "web1|Lee||A \"quoted\" title"}));
 }
 
+void TestCompletion::theContextIsReadLeftOfTheCaret_data()
+{
+    tableRows("completion/contexts.tsv");
+}
+
+// The rows of tests/data/completion/contexts.tsv.
 void TestCompletion::theContextIsReadLeftOfTheCaret()
 {
-    using Kind = CompletionContext::Kind;
-    const struct
-    {
-        const char *line;
-        Kind kind;
-        const char *prefix;
-    } cases[] = {
-        {"text \\sec", Kind::Command, "\\sec"},
-        {"\\\\sec", Kind::None, ""}, // a line break, then text
-        {"\\begin{ite", Kind::Environment, "ite"},
-        {"\\begin{itemize} \\end{it", Kind::None, ""},
-        {"see \\ref{fig:", Kind::Label, "fig:"},
-        {"\\cref{a,b", Kind::Label, "b"},
-        {"\\citep[see][p.~4]{doe, smi", Kind::Citation, "smi"},
-        {"\\parencite*{", Kind::Citation, ""},
-        {"\\ref{done} and", Kind::None, ""},
-        {"\\textbf{bold", Kind::None, ""},
-        {"% \\ref{x", Kind::None, ""},
-    };
-    for (const auto &each : cases) {
-        const QString line = QString::fromUtf8(each.line);
-        const CompletionContext context = CompletionContext::at(line, line.size());
-        QVERIFY2(context.kind == each.kind, each.line);
-        QCOMPARE(context.prefix, QString::fromUtf8(each.prefix));
-        QCOMPARE(line.mid(context.start), context.kind == Kind::None ? line.mid(context.start)
-                                                                     : context.prefix);
-    }
+    QFETCH(QStringList, fields);
+    const QString line = fields[0];
+    const CompletionContext context = CompletionContext::at(line, line.size());
+    const QStringList kinds{"None", "Command", "Environment", "Label", "Citation"};
+    QCOMPARE(kinds.value(int(context.kind)), fields[1]);
+    QCOMPARE(context.prefix, fields.value(2));
+    if (context.kind != CompletionContext::Kind::None)
+        QCOMPARE(line.mid(context.start), context.prefix);
 }
 
 void TestCompletion::catalogOffersTheCommonPackages()
