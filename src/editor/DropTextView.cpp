@@ -35,8 +35,14 @@ void DropTextView::mousePressEvent(QMouseEvent *event)
 {
     const Qt::KeyboardModifiers modifiers = event->modifiers();
     if (event->button() == Qt::LeftButton && (modifiers & Qt::ControlModifier)
-        && !(modifiers & Qt::AltModifier))
+        && !(modifiers & Qt::AltModifier)) {
+        // The clicked line is the one synced: the caret goes there first. The click
+        // starts no selection or drag of its own.
+        setTextCursor(cursorForPosition(event->position().toPoint()));
         emit pdfSyncRequested();
+        event->accept();
+        return;
+    }
     QSTextView::mousePressEvent(event);
 }
 

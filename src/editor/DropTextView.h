@@ -9,8 +9,8 @@
 
 // The document window's text view. A file dropped into it becomes the snippet
 // defined for its type (SmartDrop), typed in at the drop position; a file type
-// without one opens a sheet. A Ctrl-click (without Alt) asks for the PDF page of
-// the line that holds the insertion point, before the click moves it.
+// without one opens a sheet. A Ctrl-click (without Alt) puts the insertion point
+// where it clicks and asks for the PDF page of that line.
 class DropTextView : public QSTextView
 {
     Q_OBJECT

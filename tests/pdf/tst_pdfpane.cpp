@@ -21,16 +21,20 @@
 
 namespace {
 
-// Puts the insertion point at the start of a line of a file of the document, then
-// Ctrl-clicks elsewhere in the text: the PDF turns to the page of that line.
+// Shows a file of the document with the insertion point on a neighbouring line, then
+// Ctrl-clicks a line: the PDF turns to the page of the clicked line.
 void syncFromLine(MyDocument *document, const QString &name, int line)
 {
     const std::shared_ptr<QSFile> file = AppFixture::fileNamed(document, name);
     document->selectRange(QSRange{0, 0}, file);
     QSTextView *text = document->textView();
     const QTextBlock block = text->document()->findBlockByNumber(line - 1);
-    document->selectRange(QSRange{quint32(block.position()), 0}, file);
-    QTest::mouseClick(text->viewport(), Qt::LeftButton, Qt::ControlModifier, QPoint(5, 5));
+    const QTextBlock neighbour = block.previous().isValid() ? block.previous() : block.next();
+    document->selectRange(QSRange{quint32(neighbour.position()), 0}, file);
+    const QRect clicked = text->cursorRect(QTextCursor(block));
+    QTest::mouseClick(text->viewport(), Qt::LeftButton, Qt::ControlModifier,
+                      clicked.center() + QPoint(2, 0));
+    QCOMPARE(text->textCursor().blockNumber(), line - 1);
 }
 
 // The page a sync from the text went to, when the line it marked is on the page and
