@@ -53,6 +53,8 @@ private slots:
     void commandsAndNesting_data();
     void commandsAndNesting();
     void structuralOperations();
+    void textThatHoldsChildrenIsNotJoined_data();
+    void textThatHoldsChildrenIsNotJoined();
     void includedFilesAreHeldAndCounted();
     void outlinesOfRealDocuments_data();
     void outlinesOfRealDocuments();
@@ -252,6 +254,46 @@ void TestQSSectionNode::structuralOperations()
     root->objectInChildrenAtIndex(0)->correctPosition();
     QCOMPARE(shape(root), "a2xy1swb");
     QCOMPARE(root->countOfChildren(), 1);
+}
+
+void TestQSSectionNode::textThatHoldsChildrenIsNotJoined_data()
+{
+    QTest::addColumn<bool>("leftHoldsChildren");
+    QTest::newRow("left text holds children") << true;
+    QTest::newRow("right text holds children") << false;
+}
+
+// An edit that turns a command into text leaves it holding the command's children
+// until they are lifted out. Joining such a text with its neighbour would put the
+// neighbour's text before the children's, or drop the children with the neighbour.
+void TestQSSectionNode::textThatHoldsChildrenIsNotJoined()
+{
+    QFETCH(bool, leftHoldsChildren);
+    const Node root = flatTree("a");
+    const Node left = root->objectInChildrenAtIndex(0);
+    const Node right = textNode("d", root);
+    root->insertObject(right, 1);
+    const Node holder = leftHoldsChildren ? left : right;
+    const Node section =
+        QSSectionNode::initWithData("\\section{S}\n", QSNodeType::Section, "S", {}, holder, {});
+    section->setChildren({textNode("c", section)});
+    holder->setChildren({textNode("b", holder), section});
+    const QString text = root->nodeDataWithChildren();
+    QCOMPARE(text, leftHoldsChildren ? "ab\\section{S}\ncd" : "adb\\section{S}\nc");
+
+    left->correctPosition();
+    QCOMPARE(root->nodeDataWithChildren(), text);
+    QCOMPARE(root->children(), QSSectionNode::List({left, right}));
+    QCOMPARE(holder->countOfChildren(), 2);
+    QCOMPARE(section->parent(), holder);
+    QCOMPARE(left->nodeData(), "a");
+
+    // Once its children stand beside it, the texts that now meet are joined.
+    holder->correctPositionsInTree();
+    root->correctPositionsInTree();
+    QCOMPARE(root->nodeDataWithChildren(), text);
+    QCOMPARE(shape(root), leftHoldsChildren ? "ab,S(c,d)" : "adb,S(c)");
+    checkParents(root);
 }
 
 QUILLSET_TEST_GUILESS_MAIN(TestQSSectionNode)
