@@ -354,48 +354,76 @@ void QSTextView::resizeEvent(QResizeEvent *event)
 
 void QSTextView::editSelectedLines(const std::function<QString(const QString &)> &edit)
 {
-    QTextCursor cursor = textCursor();
-    const QTextBlock first = document()->findBlock(cursor.selectionStart());
-    QTextBlock last = document()->findBlock(cursor.selectionEnd());
+    QTextCursor caret = textCursor();
+    const bool reversed = caret.anchor() > caret.position();
+    const QTextBlock first = document()->findBlock(caret.selectionStart());
+    QTextBlock last = document()->findBlock(caret.selectionEnd());
     // A selection that ends at the start of a line does not take that line in.
-    if (last != first && cursor.selectionEnd() == last.position())
+    const bool endsAtLineStart = last != first && caret.selectionEnd() == last.position();
+    if (endsAtLineStart)
         last = last.previous();
-    QStringList lines;
+    // Each line changes only where its new text differs, inside one edit block: one
+    // edit and one undo step, no line break is taken out and put back, so the lines
+    // (and a caret, which Qt moves with the text) stay where they were.
+    QTextCursor editor(document());
+    editor.beginEditBlock();
     for (QTextBlock block = first; block.isValid(); block = block.next()) {
-        lines << edit(block.text());
+        const QString before = block.text();
+        const QString after = edit(before);
+        qsizetype head = 0;
+        while (head < before.size() && head < after.size() && before[head] == after[head])
+            ++head;
+        qsizetype tail = 0;
+        while (tail < before.size() - head && tail < after.size() - head
+               && before[before.size() - 1 - tail] == after[after.size() - 1 - tail])
+            ++tail;
+        if (head + tail < before.size() || head + tail < after.size()) {
+            editor.setPosition(block.position() + int(head));
+            editor.setPosition(block.position() + int(before.size() - tail),
+                               QTextCursor::KeepAnchor);
+            editor.insertText(after.mid(head, after.size() - head - tail));
+        }
         if (block == last)
             break;
     }
-    const QString replacement = lines.join(u'\n');
-    cursor.setPosition(first.position());
-    cursor.setPosition(last.position() + last.length() - 1, QTextCursor::KeepAnchor);
-    if (cursor.selectedText() == QString(replacement).replace(u'\n', QChar::ParagraphSeparator))
+    editor.endEditBlock();
+    if (!caret.hasSelection()) {
+        setTextCursor(caret);
         return;
-    cursor.beginEditBlock();
-    cursor.insertText(replacement);
-    cursor.endEditBlock();
-    cursor.setPosition(first.position());
-    cursor.setPosition(first.position() + int(replacement.size()), QTextCursor::KeepAnchor);
-    setTextCursor(cursor);
+    }
+    // The same lines stay selected, whole, in the direction they were selected.
+    const int start = first.position();
+    const int end = endsAtLineStart && last.next().isValid() ? last.next().position()
+                                                             : last.position() + last.length() - 1;
+    caret.setPosition(reversed ? end : start);
+    caret.setPosition(reversed ? start : end, QTextCursor::KeepAnchor);
+    setTextCursor(caret);
 }
 
+// Lines that hold text are commented ("% " before each), or uncommented when every
+// one of them is a comment; blank lines are left alone, unless no line holds text.
 void QSTextView::toggleCommentOnSelectedLines()
 {
     static const QRegularExpression comment(QStringLiteral("^(\\s*)% ?"));
-    QTextCursor cursor = textCursor();
+    const QTextCursor cursor = textCursor();
+    QTextBlock last = document()->findBlock(cursor.selectionEnd());
+    if (cursor.hasSelection() && cursor.selectionEnd() == last.position())
+        last = last.previous();
+    bool anyText = false;
     bool allComments = true;
-    for (QTextBlock block = document()->findBlock(cursor.selectionStart());
-         block.isValid() && block.position() <= cursor.selectionEnd(); block = block.next()) {
-        // A selection that ends at the start of a line does not take that line in.
-        if (cursor.selectionEnd() == block.position() && block.position() > cursor.selectionStart())
+    for (QTextBlock block = document()->findBlock(cursor.selectionStart()); block.isValid();
+         block = block.next()) {
+        if (!block.text().trimmed().isEmpty()) {
+            anyText = true;
+            allComments = allComments && comment.match(block.text()).hasMatch();
+        }
+        if (block == last)
             break;
-        if (!block.text().trimmed().isEmpty() && !comment.match(block.text()).hasMatch())
-            allComments = false;
     }
-    editSelectedLines([allComments](const QString &line) {
-        if (allComments)
+    editSelectedLines([anyText, allComments](const QString &line) {
+        if (anyText && allComments)
             return QString(line).replace(comment, QStringLiteral("\\1"));
-        return line.isEmpty() ? line : QStringLiteral("% ") + line;
+        return anyText && line.trimmed().isEmpty() ? line : QStringLiteral("% ") + line;
     });
 }
 

@@ -74,7 +74,8 @@ public:
     QMap<int, bool> markedLines() const;
 
     // Comments the lines the selection touches ("% " before each), or uncomments them
-    // when every one of them that holds text is a comment. One edit, one undo.
+    // when every one of them that holds text is a comment; a selection that ends at
+    // the start of a line leaves that line out. One edit, one undo.
     void toggleCommentOnSelectedLines();
     // Underlines the misspelt words of the running text of the lines shown, as the
     // checker finds them on a worker; the context menu of such a word offers the
@@ -145,7 +146,8 @@ private:
     void showExtraSelections();
     void layOutGutter();
     // Replaces the text of the lines the selection touches with what the function
-    // makes of each, in one edit, and selects the lines.
+    // makes of each, in one edit; afterwards the same lines are selected whole, or a
+    // caret stays by the character it was at.
     void editSelectedLines(const std::function<QString(const QString &)> &edit);
 
     struct Marker
