@@ -34,9 +34,18 @@ QVariantMap UserDefaults::registeredDefaultsTable()
                                                     "\\begin{document}\n"
                                                     "\n"
                                                     "\\end{document}");
+    // A dropped figure or chapter is written as TeX finds it: from the root file's folder.
+    const QString figure = QStringLiteral("\\includegraphics[width=\\linewidth]{:relativepath:}");
+    const QVariantMap smartDrops{
+        {QStringLiteral("pdf"), figure},
+        {QStringLiteral("png"), figure},
+        {QStringLiteral("jpg"), figure},
+        {QStringLiteral("jpeg"), figure},
+        {QStringLiteral("eps"), figure},
+        {QStringLiteral("tex"), QStringLiteral("\\input{:relativepathnoext:}")},
+    };
     return {
-        {QSSmartDropDefinitions,
-         QVariantMap{{QStringLiteral("pdf"), QStringLiteral("test")}}},
+        {QSSmartDropDefinitions, smartDrops},
         {QSFontInfo, QVariantMap{{QStringLiteral("font"), font},
                                  {QStringLiteral("sectionfonts"), sectionFonts}}},
         {QSWindowInfo, QVariantMap{{QStringLiteral("shouldCenter"), true},
@@ -60,6 +69,7 @@ QVariantMap UserDefaults::registeredDefaultsTable()
         {QSColorTheme, QStringLiteral("System")},
         {QSPDFZoomByDocument, QVariantList()},
         {QSFindOptions, 0},
+        {QSPreferencesWindowInfo, QVariantMap{{QStringLiteral("pane"), 0}}},
     };
 }
 
@@ -106,13 +116,23 @@ QVariantMap UserDefaults::dictionaryForKey(const QString &key) const
 void UserDefaults::setObject(const QVariant &value, const QString &key)
 {
     QMutexLocker locker(&_mutex);
+    const QVariant stored = _settings->value(key);
+    const bool changed = (stored.isValid() ? stored : _registered.value(key)) != value;
     _settings->setValue(key, value);
+    locker.unlock();
+    if (changed)
+        emit valueChanged(key);
 }
 
 void UserDefaults::removeObjectForKey(const QString &key)
 {
     QMutexLocker locker(&_mutex);
+    const QVariant stored = _settings->value(key);
+    const bool changed = stored.isValid() && stored != _registered.value(key);
     _settings->remove(key);
+    locker.unlock();
+    if (changed)
+        emit valueChanged(key);
 }
 
 void UserDefaults::synchronize()

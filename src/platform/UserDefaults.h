@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QMutex>
+#include <QObject>
 #include <QString>
 #include <QVariant>
 #include <QVariantMap>
@@ -34,12 +35,17 @@ inline const QString QSSmartDropDefinitions = QStringLiteral("SmartDropDefinitio
 inline const QString QSPDFZoomByDocument = QStringLiteral("PDFZoomByDocument");
 // The find strip's options, as flags: 1 match case, 2 whole words, 4 regular expression.
 inline const QString QSFindOptions = QStringLiteral("QSFindOptions");
+// The preferences window as the user left it: "pane" (index), and "width" and "height"
+// once the window has been closed; without them it fits its pane.
+inline const QString QSPreferencesWindowInfo = QStringLiteral("PreferencesWindowInfo");
 
 // The user's settings over a registration domain: a key the user never set reads
 // as its registered value, and registering writes nothing to the user's settings.
 // Safe to use from any thread.
-class UserDefaults
+class UserDefaults : public QObject
 {
+    Q_OBJECT
+
 public:
     static UserDefaults &standardUserDefaults();
 
@@ -64,9 +70,15 @@ public:
     // Writes pending changes to disk.
     void synchronize();
 
+signals:
+    // A key now reads otherwise than before, set or removed on the thread that emits.
+    // What reads a setting when it acts needs nothing; what applied one up front
+    // applies it again.
+    void valueChanged(const QString &key);
+
 private:
     UserDefaults();
-    ~UserDefaults();
+    ~UserDefaults() override;
 
     mutable QMutex _mutex;
     std::unique_ptr<QSettings> _settings; // guarded by _mutex

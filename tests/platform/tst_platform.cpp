@@ -6,6 +6,7 @@
 
 #include <QRegularExpression>
 #include <QSettings>
+#include <QSignalSpy>
 
 class TestPlatform : public QObject
 {
@@ -15,6 +16,7 @@ private slots:
     void encodings_data();
     void encodings();
     void registeredDefaultsAndUserValues();
+    void changesAreAnnouncedByKey();
     void assertionHandler();
 };
 
@@ -85,6 +87,25 @@ void TestPlatform::registeredDefaultsAndUserValues()
     QVERIFY(!stored.contains(QSWindowInfo));
     defaults.removeObjectForKey(QSFileEncoding);
     QCOMPARE(defaults.integerForKey(QSFileEncoding), 4);
+}
+
+// Each change of what a key reads is announced with the key; setting what it reads
+// already, or removing what is not stored, announces nothing.
+void TestPlatform::changesAreAnnouncedByKey()
+{
+    TestFolder folder;
+    UserDefaults &defaults = UserDefaults::standardUserDefaults();
+    QSignalSpy changed(&defaults, &UserDefaults::valueChanged);
+    defaults.setObject(4, QSFileEncoding);
+    defaults.setObject(12, QSFileEncoding);
+    defaults.setObject(12, QSFileEncoding);
+    defaults.removeObjectForKey(QSFileEncoding);
+    defaults.removeObjectForKey(QSFileEncoding);
+    defaults.setObject(QStringLiteral("xelatex"), QSSelectedEngineExec);
+    QStringList keys;
+    for (const QList<QVariant> &signal : std::as_const(changed))
+        keys << signal.at(0).toString();
+    QCOMPARE(keys, QStringList({QSFileEncoding, QSFileEncoding, QSSelectedEngineExec}));
 }
 
 void TestPlatform::assertionHandler()
