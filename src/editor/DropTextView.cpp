@@ -53,7 +53,8 @@ void DropTextView::dragEnterEvent(QDragEnterEvent *event)
     _mousePointerView = new SmartDropMouseCursorViewController(viewport());
     if (const std::optional<QString> path = firstDraggedFile(event->mimeData())) {
         _lastDraggedFilePath = *path;
-        _toInsert = SmartDrop::sharedSmartDrop()->smartDropForFileWithPath(*path);
+        _toInsert = SmartDrop::sharedSmartDrop()->smartDropForFileWithPath(
+            *path, _rootFolder ? _rootFolder() : QString());
         if (_toInsert) {
             _mousePointerView->setDataToShow(*_toInsert);
             _mousePointerView->followPointer(_oldMouseLocation);

@@ -5,6 +5,7 @@
 
 #include <QPoint>
 #include <QPointer>
+#include <functional>
 #include <optional>
 
 // The document window's text view. A file dropped into it becomes the snippet
@@ -26,6 +27,9 @@ public:
 
     // Types the path of the last dropped file in at the place of the drop.
     void insertLastDraggedFilePath();
+    // Gives, at each drag, the folder of the document's root file, from which snippets
+    // write the dropped file's path; an empty folder (or none set) gives absolute paths.
+    void setRootFolder(std::function<QString()> rootFolder) { _rootFolder = std::move(rootFolder); }
 
 signals:
     void pdfSyncRequested();
@@ -48,4 +52,5 @@ private:
     QPoint _oldMouseLocation;
     QString _lastDraggedFilePath;
     QSRange _lastDraggedRange{0, 0};
+    std::function<QString()> _rootFolder;
 };

@@ -2,18 +2,26 @@
 
 #include "platform/UserDefaults.h"
 
+#include <QDir>
+
 SmartDrop::SmartDrop()
 {
-    const QVariantMap stored =
-        UserDefaults::standardUserDefaults().dictionaryForKey(QSSmartDropDefinitions);
-    for (auto it = stored.cbegin(); it != stored.cend(); ++it)
-        _smartDrops.insert(it.key(), it.value().toString());
+    readFileDropsFromUserDefaults();
 }
 
 SmartDrop *SmartDrop::sharedSmartDrop()
 {
     static SmartDrop registry;
     return &registry;
+}
+
+void SmartDrop::readFileDropsFromUserDefaults()
+{
+    _smartDrops.clear();
+    const QVariantMap stored =
+        UserDefaults::standardUserDefaults().dictionaryForKey(QSSmartDropDefinitions);
+    for (auto it = stored.cbegin(); it != stored.cend(); ++it)
+        _smartDrops.insert(it.key(), it.value().toString());
 }
 
 std::optional<QString> SmartDrop::fileTypeOfFileWithPath(const QString &path)
@@ -24,16 +32,39 @@ std::optional<QString> SmartDrop::fileTypeOfFileWithPath(const QString &path)
     return path.mid(dot + 1);
 }
 
-std::optional<QString> SmartDrop::smartDropForFileWithPath(const QString &path) const
+std::optional<QString> SmartDrop::smartDropForFileWithPath(const QString &path,
+                                                           const QString &rootFolder) const
 {
     const std::optional<QString> type = fileTypeOfFileWithPath(path);
     if (!type || !_smartDrops.contains(*type))
         return std::nullopt;
-    QString snippet = _smartDrops.value(*type);
-    const qsizetype placeholder = snippet.indexOf(QStringLiteral(":filepath:"));
-    if (placeholder >= 0)
-        snippet.replace(placeholder, 10, path);
-    return snippet;
+    const QString snippet = _smartDrops.value(*type);
+    const QString relative = rootFolder.isEmpty() ? path : QDir(rootFolder).relativeFilePath(path);
+    // A name that only begins with a dot has no extension to take off.
+    QString withoutExtension = relative;
+    const qsizetype dot = relative.lastIndexOf(u'.');
+    if (dot > relative.lastIndexOf(u'/') + 1)
+        withoutExtension.truncate(dot);
+
+    // One pass from left to right, so that a path filled in is never read for placeholders.
+    const qsizetype firstFilePath = snippet.indexOf(filePathPlaceholder);
+    QString filled;
+    for (qsizetype at = 0; at < snippet.size();) {
+        const QStringView rest = QStringView(snippet).mid(at);
+        if (at == firstFilePath) {
+            filled += path;
+            at += filePathPlaceholder.size();
+        } else if (rest.startsWith(relativePathPlaceholder)) {
+            filled += relative;
+            at += relativePathPlaceholder.size();
+        } else if (rest.startsWith(relativePathWithoutExtensionPlaceholder)) {
+            filled += withoutExtension;
+            at += relativePathWithoutExtensionPlaceholder.size();
+        } else {
+            filled += snippet.at(at++);
+        }
+    }
+    return filled;
 }
 
 void SmartDrop::setSmartDrop(const QString &snippet, const QString &fileType)

@@ -3,13 +3,16 @@
 #include "app/QSSmartDropPreferencesViewController.h"
 #include "editor/DropTextView.h"
 #include "editor/SmartDrop.h"
+#include "model/TextStorageDelegate.h"
 #include "model/TreeHelpers.h"
 
 #include <QDialog>
+#include <QImage>
 #include <QMainWindow>
 #include <QMimeData>
 #include <QPushButton>
 #include <QTableWidget>
+#include <QTextBlock>
 
 namespace {
 
@@ -48,9 +51,12 @@ class TestSmartDrop : public QObject
 private slots:
     void snippetsForPaths_data();
     void snippetsForPaths();
+    void pathsFromTheRootFolder_data();
+    void pathsFromTheRootFolder();
     void init();
     void cleanup() { _fixture.reset(); }
     void dropTypesTheSnippetIn();
+    void figuresAndChaptersDropAsTeXFindsThem();
     void typeWithoutSnippetOpensTheSheet();
     void dragsWithoutFilesAndClicks();
 
@@ -75,6 +81,35 @@ void TestSmartDrop::snippetsForPaths()
                              {"tex", "\\input{:filepath:} and :filepath:"}});
     QCOMPARE(SmartDrop::fileTypeOfFileWithPath(fields[0]).value_or("-"), fields[1]);
     QCOMPARE(registry->smartDropForFileWithPath(fields[0]).value_or("-"), fields[2]);
+}
+
+// Each row: the snippet, the dropped path, the root file's folder, the text inserted.
+void TestSmartDrop::pathsFromTheRootFolder_data()
+{
+    QTest::addColumn<QStringList>("fields");
+    QTest::newRow("below the root")
+        << QStringList{"{:relativepath:}{:relativepathnoext:}", "/t/figures/a.b.png", "/t",
+                       "{figures/a.b.png}{figures/a.b}"};
+    QTest::newRow("beside the root")
+        << QStringList{"{:relativepath:}", "/t/shared/x.pdf", "/t/thesis", "{../shared/x.pdf}"};
+    QTest::newRow("untitled") << QStringList{":relativepath: :relativepathnoext:", "/t/x.tex", "",
+                                             "/t/x.tex /t/x"};
+    QTest::newRow("every relative one, the first absolute one")
+        << QStringList{":relativepath: :filepath: :relativepath: :filepath:", "/t/x.tex", "/t",
+                       "x.tex /t/x.tex x.tex :filepath:"};
+    QTest::newRow("a dot in a folder or a leading dot")
+        << QStringList{":relativepathnoext:|:relativepath:", "/t/v1.2/.latexmkrc", "/t",
+                       "v1.2/.latexmkrc|v1.2/.latexmkrc"};
+    QTest::newRow("a path is not read for placeholders") << QStringList{
+        ":relativepath: :filepath:", "/t/:filepath:.png", "/t", ":filepath:.png /t/:filepath:.png"};
+}
+
+void TestSmartDrop::pathsFromTheRootFolder()
+{
+    QFETCH(QStringList, fields);
+    SmartDrop *registry = SmartDrop::sharedSmartDrop();
+    registry->setSmartDrops({{SmartDrop::fileTypeOfFileWithPath(fields[1]).value(), fields[0]}});
+    QCOMPARE(registry->smartDropForFileWithPath(fields[1], fields[2]), fields[3]);
 }
 
 void TestSmartDrop::init()
@@ -111,6 +146,61 @@ void TestSmartDrop::dropTypesTheSnippetIn()
     _document->undo();
     AppFixture::settle();
     QCOMPARE(_view->toPlainText(), before);
+}
+
+// A new user drops a real figure and a real chapter into the example thesis: each is
+// written as TeX finds it from the root file's folder, also while the window shows a
+// file of a sub-folder; an untitled document, which has no folder, gets the full path.
+// A snippet edited in the preferences is stored and used at once, and one the user
+// stored keeps ":filepath:" as the full path.
+void TestSmartDrop::figuresAndChaptersDropAsTeXFindsThem()
+{
+    SmartDrop *registry = SmartDrop::sharedSmartDrop();
+    registry->readFileDropsFromUserDefaults();
+    MyDocument *thesis = _fixture->openExample();
+    auto *view = qobject_cast<DropTextView *>(thesis->textView());
+    const TestFolder &folder = _fixture->folder;
+    const QString figure = folder.path("figures/plot.png");
+    QDir().mkpath(folder.path("figures"));
+    QImage image(8, 8, QImage::Format_RGB32);
+    image.fill(Qt::darkCyan);
+    QVERIFY(image.save(figure));
+    const QString chapter = folder.write("chapters/discussion.tex", "\\chapter{Discussion}\n");
+    const auto firstLineAfterDropping = [&](QSTextView *into, const QString &file) {
+        const QString before = into->document()->firstBlock().text();
+        return drop(qobject_cast<DropTextView *>(into), {QUrl::fromLocalFile(file)})
+                   ? into->document()->firstBlock().text().mid(before.size())
+                   : QString("refused");
+    };
+
+    const QString figureSnippet = "\\includegraphics[width=\\linewidth]{figures/plot.png}";
+    QCOMPARE(firstLineAfterDropping(view, figure), figureSnippet);
+    QCOMPARE(firstLineAfterDropping(view, chapter), "\\input{chapters/discussion}");
+    thesis->selectRange(QSRange{0, 0}, AppFixture::fileNamed(thesis, "methods.tex"));
+    QCOMPARE(thesis->textStorageDelegate()->selectedFile()->name(), "methods.tex");
+    QCOMPARE(firstLineAfterDropping(view, figure), figureSnippet);
+    QCOMPARE(firstLineAfterDropping(_fixture->open()->textView(), figure),
+             "\\includegraphics[width=\\linewidth]{" + figure + "}");
+
+    _fixture->app.showPreferencePanel();
+    QSPreferenceWindowController *preferences = _fixture->app.preferenceController();
+    preferences->displayPreferenceAtIndex(QSSmartDropPreferencesViewController::paneIndex);
+    auto *table = preferences->window()->findChild<QTableWidget *>("o_smartDropTable");
+    const QList<QTableWidgetItem *> png = table->findItems("png", Qt::MatchExactly);
+    QCOMPARE(png.size(), 1);
+    table->item(png.first()->row(), 1)->setText("\\fig{:relativepathnoext:}");
+    QCOMPARE(firstLineAfterDropping(view, figure), "\\fig{figures/plot}");
+    QCOMPARE(UserDefaults::standardUserDefaults()
+                 .dictionaryForKey(QSSmartDropDefinitions)
+                 .value("png")
+                 .toString(),
+             "\\fig{:relativepathnoext:}");
+
+    UserDefaults::standardUserDefaults().setObject(QVariantMap{{"png", "\\fig{:filepath:}"}},
+                                                   QSSmartDropDefinitions);
+    registry->readFileDropsFromUserDefaults();
+    QCOMPARE(registry->smartDrops().keys(), QStringList{"png"});
+    QCOMPARE(firstLineAfterDropping(view, figure), "\\fig{" + figure + "}");
 }
 
 // A file of a type without a snippet: the sheet asks, and each of its buttons does
