@@ -15,27 +15,33 @@ QSGeneralPreferencesViewController::QSGeneralPreferencesViewController(QWidget *
 {
     _ui->setupUi(this);
     setWindowTitle(tr("Quillset general preferences"));
+    setPaneLabel(tr("General"));
     for (const TextEncoding::Choice &choice : TextEncoding::choices())
         _ui->o_fileEncodingComboBox->addItem(choice.label);
     _ui->o_fileEncodingComboBox->setCurrentText(
         TextEncoding::label(UserDefaults::standardUserDefaults().integerForKey(QSFileEncoding)));
-    SoftwareUpdater &updater = SoftwareUpdater::sharedUpdater();
-    _ui->o_enableSoftwareUpdatesOnStartupButton->setChecked(
-        updater.automaticallyChecksForUpdates());
-    _ui->o_enableSendingOfSystemProfileWhenUpdating->setChecked(updater.sendsSystemProfile());
     // Off, or one of the installed dictionaries; the item's data is the value stored.
     _ui->o_spellingLanguageComboBox->addItem(tr("Off"), QStringLiteral("none"));
     for (const QString &language : SpellChecker::installedLanguages())
         _ui->o_spellingLanguageComboBox->addItem(language, language);
     const QString chosen = SpellChecker::chosenLanguage();
-    _ui->o_spellingLanguageComboBox->setCurrentIndex(qMax(
-        0, _ui->o_spellingLanguageComboBox->findData(chosen.isEmpty() ? QStringLiteral("none") : chosen)));
-    // The colours change at once, so that the user sees what was chosen.
+    _ui->o_spellingLanguageComboBox->setCurrentIndex(
+        qMax(0, _ui->o_spellingLanguageComboBox->findData(chosen.isEmpty() ? QStringLiteral("none")
+                                                                           : chosen)));
     _ui->o_themeComboBox->addItem(tr("Follow the system"), QStringLiteral("System"));
     _ui->o_themeComboBox->addItem(tr("Light"), QStringLiteral("Light"));
     _ui->o_themeComboBox->addItem(tr("Dark"), QStringLiteral("Dark"));
-    _ui->o_themeComboBox->setCurrentIndex(qMax(0, _ui->o_themeComboBox->findData(
-        UserDefaults::standardUserDefaults().stringForKey(QSColorTheme))));
+    _ui->o_themeComboBox->setCurrentIndex(
+        qMax(0, _ui->o_themeComboBox->findData(
+                    UserDefaults::standardUserDefaults().stringForKey(QSColorTheme))));
+    _ui->o_updatesExplanationLabel->setText(SoftwareUpdater::howUpdatesArrive());
+
+    // Each choice is stored when made, so that the next compile, save or new document
+    // uses it with the window still open; the colours change at once.
+    connect(_ui->o_fileEncodingComboBox, &QComboBox::currentTextChanged, this,
+            &QSGeneralPreferencesViewController::saveEncoding);
+    connect(_ui->o_spellingLanguageComboBox, &QComboBox::currentIndexChanged, this,
+            &QSGeneralPreferencesViewController::saveSpellingLanguage);
     connect(_ui->o_themeComboBox, &QComboBox::currentIndexChanged, this, [this] {
         UserDefaults::standardUserDefaults().setObject(_ui->o_themeComboBox->currentData(),
                                                        QSColorTheme);
@@ -48,18 +54,24 @@ QSGeneralPreferencesViewController::QSGeneralPreferencesViewController(QWidget *
 
 QSGeneralPreferencesViewController::~QSGeneralPreferencesViewController() = default;
 
-void QSGeneralPreferencesViewController::savePreferences()
+void QSGeneralPreferencesViewController::saveEncoding()
 {
     for (const TextEncoding::Choice &choice : TextEncoding::choices()) {
         if (choice.label == _ui->o_fileEncodingComboBox->currentText())
             UserDefaults::standardUserDefaults().setObject(choice.number, QSFileEncoding);
     }
+}
+
+void QSGeneralPreferencesViewController::saveSpellingLanguage()
+{
     UserDefaults::standardUserDefaults().setObject(
         _ui->o_spellingLanguageComboBox->currentData().toString(), QSSpellCheckLanguage);
-    SoftwareUpdater &updater = SoftwareUpdater::sharedUpdater();
-    updater.setAutomaticallyChecksForUpdates(
-        _ui->o_enableSoftwareUpdatesOnStartupButton->isChecked());
-    updater.setSendsSystemProfile(_ui->o_enableSendingOfSystemProfileWhenUpdating->isChecked());
+}
+
+void QSGeneralPreferencesViewController::savePreferences()
+{
+    saveEncoding();
+    saveSpellingLanguage();
 }
 
 void QSGeneralPreferencesViewController::checkForUpdates()

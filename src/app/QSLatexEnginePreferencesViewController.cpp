@@ -3,6 +3,7 @@
 #include "platform/UserDefaults.h"
 #include "ui_QSLatexEnginePreferencesView.h"
 
+#include <QCheckBox>
 #include <QFile>
 #include <QRadioButton>
 
@@ -23,17 +24,29 @@ QSLatexEnginePreferencesViewController::QSLatexEnginePreferencesViewController(Q
 {
     _ui->setupUi(this);
     setWindowTitle(tr("Latex engine preferences"));
+    setPaneLabel(tr("TeX Engine"));
     const UserDefaults &defaults = UserDefaults::standardUserDefaults();
     _ui->o_engineDirectoryPathTextField->setText(defaults.stringForKey(QSTexEngineDirectoryPath));
     selectEngineWithName(defaults.stringForKey(QSSelectedEngineExec));
     _ui->o_runLatexmkCheckBox->setChecked(defaults.boolForKey(QSRunLatexmk));
     showEngineNotFoundWarningIfNecessary();
+    // Each change is stored at once: the next compile runs what the pane shows.
+    UserDefaults *stored = &UserDefaults::standardUserDefaults();
     connect(_ui->o_engineDirectoryPathTextField, &QLineEdit::textEdited, this,
-            &QSLatexEnginePreferencesViewController::showEngineNotFoundWarningIfNecessary);
+            [this, stored](const QString &folder) {
+                stored->setObject(folder, QSTexEngineDirectoryPath);
+                showEngineNotFoundWarningIfNecessary();
+            });
     for (QRadioButton *button : engineButtons(_ui->o_engineRadioButtons)) {
-        connect(button, &QRadioButton::toggled, this,
-                &QSLatexEnginePreferencesViewController::showEngineNotFoundWarningIfNecessary);
+        connect(button, &QRadioButton::toggled, this, [this, stored](bool on) {
+            // The button turned off is followed by the one turned on.
+            if (on)
+                stored->setObject(whichEngineIsSelected(), QSSelectedEngineExec);
+            showEngineNotFoundWarningIfNecessary();
+        });
     }
+    connect(_ui->o_runLatexmkCheckBox, &QCheckBox::toggled, this,
+            [stored](bool on) { stored->setObject(on, QSRunLatexmk); });
 }
 
 QSLatexEnginePreferencesViewController::~QSLatexEnginePreferencesViewController() = default;

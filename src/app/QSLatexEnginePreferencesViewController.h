@@ -8,8 +8,8 @@ namespace Ui {
 class QSLatexEnginePreferencesView;
 }
 
-// The folder that holds the TeX programs and the engine to run, with a warning
-// when that program is not there.
+// The folder that holds the TeX programs, the engine to run and whether latexmk runs
+// it, each stored as the user changes it, with a warning when the program is not there.
 class QSLatexEnginePreferencesViewController : public QSPreferencesMainViewController
 {
     Q_OBJECT

@@ -9,6 +9,11 @@ QSSmartDropPreferencesViewController::QSSmartDropPreferencesViewController(QWidg
 {
     _ui->setupUi(this);
     setWindowTitle(tr("SmartDrop"));
+    setPaneLabel(tr("SmartDrop"));
+    _ui->placeholdersLabel->setText(
+        tr("%1 full path     %2 path from the main file's folder     %3 the same, no extension")
+            .arg(SmartDrop::filePathPlaceholder, SmartDrop::relativePathPlaceholder,
+                 SmartDrop::relativePathWithoutExtensionPlaceholder));
     connect(_ui->o_smartDropTable, &QTableWidget::itemChanged, this,
             &QSSmartDropPreferencesViewController::definitionsDidChange);
     connect(_ui->addButton, &QPushButton::clicked, this,
@@ -41,8 +46,8 @@ void QSSmartDropPreferencesViewController::reloadDefinitions()
     _reloading = false;
 }
 
-// The table is the registry: every edit writes all its rows back. A row without a
-// type defines nothing.
+// The table is the registry: every edit writes all its rows back, and stores them.
+// A row without a type defines nothing.
 void QSSmartDropPreferencesViewController::definitionsDidChange()
 {
     if (_reloading)
@@ -56,6 +61,7 @@ void QSSmartDropPreferencesViewController::definitionsDidChange()
             definitions.insert(type->text(), snippet ? snippet->text() : QString());
     }
     SmartDrop::sharedSmartDrop()->setSmartDrops(definitions);
+    SmartDrop::sharedSmartDrop()->saveFileDropsToUserDefaults();
 }
 
 void QSSmartDropPreferencesViewController::addSmartDrop()

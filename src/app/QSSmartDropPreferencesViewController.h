@@ -9,7 +9,8 @@ class QSSmartDropPreferencesView;
 }
 
 // The SmartDrop definitions: a file type and its snippet per row, to add, edit and
-// remove. Edits take effect at once; closing the preferences window stores them.
+// remove. Edits take effect, and are stored, at once; closing the preferences window
+// stores what was added elsewhere meanwhile.
 class QSSmartDropPreferencesViewController : public QSPreferencesMainViewController
 {
     Q_OBJECT

@@ -9,8 +9,12 @@ QSTemplatePreferencesViewController::QSTemplatePreferencesViewController(QWidget
 {
     _ui->setupUi(this);
     setWindowTitle(tr("Template preferences"));
+    setPaneLabel(tr("Template"));
     _ui->o_templateTextView->setPlainText(
         UserDefaults::standardUserDefaults().stringForKey(QSUntitledFileTemplate));
+    // The next new document has the text as it stands, with the window still open.
+    connect(_ui->o_templateTextView, &QPlainTextEdit::textChanged, this,
+            &QSTemplatePreferencesViewController::savePreferences);
 }
 
 QSTemplatePreferencesViewController::~QSTemplatePreferencesViewController() = default;

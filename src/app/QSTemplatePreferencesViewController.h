@@ -8,7 +8,7 @@ namespace Ui {
 class QSTemplatePreferencesView;
 }
 
-// The text of new untitled documents.
+// The text of new untitled documents, stored as the user types it.
 class QSTemplatePreferencesViewController : public QSPreferencesMainViewController
 {
     Q_OBJECT

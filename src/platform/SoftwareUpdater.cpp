@@ -35,10 +35,13 @@ void SoftwareUpdater::setSendsSystemProfile(bool sends)
     UserDefaults::standardUserDefaults().setObject(sends, profileKey);
 }
 
+QString SoftwareUpdater::howUpdatesArrive()
+{
+    return QObject::tr("Quillset is updated through your system's package manager "
+                       "(for example with \"apt upgrade\").");
+}
+
 void SoftwareUpdater::checkForUpdates(QWidget *parent)
 {
-    QMessageBox::information(
-        parent, QObject::tr("Software Update"),
-        QObject::tr("Quillset is updated through your system's package manager "
-                    "(for example with \"apt upgrade\")."));
+    QMessageBox::information(parent, QObject::tr("Software Update"), howUpdatesArrive());
 }
