@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QObject>
+#include <QSize>
 #include <memory>
 
 class QMainWindow;
@@ -10,8 +11,10 @@ namespace Ui {
 class QSPreferencesWindow;
 }
 
-// The preferences window: a toolbar with one item per pane, one pane shown at a
-// time, the window resized to it. Closing the window saves every pane's settings.
+// The preferences window: a toolbar with one button per pane, one pane shown at a
+// time, the window resized to it but never narrower than the row of buttons. The
+// Close button, Escape and Ctrl+W close it; closing saves every pane's settings and
+// remembers the window's size and pane for the next time it opens.
 class QSPreferenceWindowController : public QObject
 {
     Q_OBJECT
@@ -22,6 +25,8 @@ public:
 
     QMainWindow *window() const { return _window; }
     void showWindow();
+    // Switching panes keeps the window's top edge and centre and grows it by what the
+    // new pane needs more than the one shown.
     void displayPreferenceAtIndex(qsizetype index);
     qsizetype indexOfLastShownView() const { return _indexOfLastShownView; }
     QSPreferencesMainViewController *pane(qsizetype index) const
@@ -33,10 +38,13 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // The window's size when its box shows exactly that much.
+    QSize windowSizeAround(QSize paneSize) const;
     void windowWillClose();
 
     std::unique_ptr<Ui::QSPreferencesWindow> _ui;
     QMainWindow *_window;
     QList<QSPreferencesMainViewController *> _preferenceViewControllers;
     qsizetype _indexOfLastShownView = -1;
+    bool _boxLaidOut = false; // once the window has been shown
 };
