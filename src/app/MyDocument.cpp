@@ -142,6 +142,20 @@ void MyDocument::awakeFromNib()
     QSTextView *text = _ui->textView;
     text->setTextInteractionFlags(Qt::TextEditorInteraction);
     useChosenSpellChecker();
+    // A language chosen in the preferences applies to every open window at once.
+    connect(&UserDefaults::standardUserDefaults(), &UserDefaults::valueChanged, this,
+            [this](const QString &key) {
+                if (key == QSSpellCheckLanguage)
+                    useChosenSpellChecker();
+            });
+    // A dropped file's snippet gives its path from the root file's folder, where TeX
+    // looks for it; an untitled document has no folder yet.
+    if (auto *drop = qobject_cast<DropTextView *>(text))
+        drop->setRootFolder([this] {
+            return _fileOpened && !_fileOpened->isUntitled()
+                       ? QFileInfo(_fileOpened->pathText()).absolutePath()
+                       : QString();
+        });
     _textStorageDelegate = new TextStorageDelegate(text, this);
     _findAndReplaceCustomViewController = new FindAndReplaceViewController(
         text, _textStorageDelegate, _ui->outlineView, [this] { return _fileOpened; }, this);
@@ -149,6 +163,9 @@ void MyDocument::awakeFromNib()
     _findAndReplaceCustomViewController->hideWithoutAnimation();
     connect(_textStorageDelegate, &TextStorageDelegate::rangeNeedsHighlighting, text,
             &QSTextView::colourRange);
+    connect(text, &QSTextView::typingBegan, _textStorageDelegate,
+            &TextStorageDelegate::beginTyping);
+    connect(text, &QSTextView::typingEnded, _textStorageDelegate, &TextStorageDelegate::endTyping);
 
     // The outline keeps its width when the window is resized; the text side grows.
     QSplitter *outer = _ui->splitViewBetweenOutlineAndText;

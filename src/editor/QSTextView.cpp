@@ -571,16 +571,37 @@ void QSTextView::keyPressEvent(QKeyEvent *event)
     const QTextCursor cursor = textCursor();
     const bool lines = document()->findBlock(cursor.selectionStart())
                        != document()->findBlock(cursor.selectionEnd());
-    const bool indents = event->key() == Qt::Key_Backtab
-                         || (event->key() == Qt::Key_Tab && lines
-                             && event->modifiers() == Qt::NoModifier);
+    const bool indents =
+        event->key() == Qt::Key_Backtab
+        || (event->key() == Qt::Key_Tab && lines && event->modifiers() == Qt::NoModifier);
+    const bool typing = !indents && typesText(event);
+    if (typing)
+        emit typingBegan();
     if (!typePair(event)) {
         if (indents)
             indentSelectedLines(event->key() == Qt::Key_Backtab);
         else
             QPlainTextEdit::keyPressEvent(event);
     }
+    if (typing)
+        emit typingEnded();
     _completion->keyPressAfter(event);
+}
+
+bool QSTextView::typesText(const QKeyEvent *event)
+{
+    if (event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))
+        return false;
+    switch (event->key()) {
+    case Qt::Key_Backspace:
+    case Qt::Key_Delete:
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Tab:
+        return true;
+    default:
+        return !event->text().isEmpty() && event->text().front().isPrint();
+    }
 }
 
 int QSTextView::gutterWidth() const

@@ -113,6 +113,10 @@ public:
 signals:
     // Lines shown got their misspelt words.
     void spellingChecked();
+    // A key that types (a character, Backspace, Delete, Return, Tab) is being
+    // handled: the edits in between are typing, which undo takes back by runs.
+    void typingBegan();
+    void typingEnded();
 
 protected:
     void contextMenuEvent(QContextMenuEvent *event) override;
@@ -128,6 +132,7 @@ protected:
 
 private:
     void colourShownBlocks();
+    static bool typesText(const QKeyEvent *event);
     // The closing pairs of keyPressEvent; true when the key was taken.
     bool typePair(QKeyEvent *event);
     // Puts a tab before each line the selection touches, or takes one level of

@@ -12,6 +12,7 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QSaveFile>
+#include <limits>
 
 QSFile::QSFile(const QUrl &path, bool isUntitled)
     : _path(path)
@@ -135,7 +136,7 @@ bool QSFile::readFile()
     changeAttributesToUpdatedVersion();
     // The text is now the one on disk: nothing is unsaved, whatever was before.
     _undoManager->removeAllActions();
-    _undoStackCountAtLastSave = _undoManager->amountOfUndosInUndoStack();
+    _undoStateAtLastSave = _undoManager->stateOfText();
     setContent(*text);
     if (oldTree)
         replaceOldTree(oldTree);
@@ -177,7 +178,7 @@ bool QSFile::replaceContentAndSave(const QString &text)
     // Read back what was written, as after any change on disk: new tree, new history.
     _attributes.reset();
     readFile();
-    _undoStackCountAtLastSave = _undoManager->amountOfUndosInUndoStack();
+    _undoStateAtLastSave = _undoManager->stateOfText();
     return true;
 }
 
@@ -191,7 +192,7 @@ bool QSFile::markGoneFromDisk()
     if (_isUntitled || !_attributes || FileAttributes::ofFileAtPath(pathText()))
         return false;
     _attributes.reset();
-    _undoStackCountAtLastSave = -1;
+    _undoStateAtLastSave = std::numeric_limits<quint64>::max();
     return true;
 }
 
@@ -203,7 +204,7 @@ bool QSFile::changeAttributesToUpdatedVersion()
 
 bool QSFile::hasContentChangedSinceLastSave(bool lookAtIncludedFiles) const
 {
-    if (_undoManager->amountOfUndosInUndoStack() != _undoStackCountAtLastSave)
+    if (_undoManager->stateOfText() != _undoStateAtLastSave)
         return true;
     if (!lookAtIncludedFiles)
         return false;
@@ -218,7 +219,7 @@ bool QSFile::hasContentChangedSinceLastSave(QList<const QSFile *> &visited) cons
         if (visited.contains(child))
             continue;
         visited.append(child);
-        if (child->_undoManager->amountOfUndosInUndoStack() != child->_undoStackCountAtLastSave
+        if (child->_undoManager->stateOfText() != child->_undoStateAtLastSave
             || child->hasContentChangedSinceLastSave(visited)) {
             return true;
         }
@@ -278,7 +279,7 @@ bool QSFile::save(const QString &text, const QString &path)
     // Saving a titled file elsewhere writes a copy; only the file's own path is watched.
     if (path == pathText() || _isUntitled)
         _attributes = FileAttributes::ofFileAtPath(path);
-    _undoStackCountAtLastSave = _undoManager->amountOfUndosInUndoStack();
+    _undoStateAtLastSave = _undoManager->stateOfText();
     return true;
 }
 

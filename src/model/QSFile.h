@@ -8,6 +8,7 @@
 #include <QSet>
 #include <QString>
 #include <QUrl>
+#include <atomic>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -46,7 +47,8 @@ public:
     bool isUntitled() const { return _isUntitled; }
     QSRange currentSelection() const { return _currentSelection; }
     void setCurrentSelection(QSRange selection) { _currentSelection = selection; }
-    qint32 undoStackCountAtLastSave() const { return _undoStackCountAtLastSave; }
+    // The undo history's state of the text when the file was last saved (or read).
+    quint64 undoStateAtLastSave() const { return _undoStateAtLastSave; }
 
     QString name() const;
     QString directory() const;
@@ -139,7 +141,9 @@ private:
     QHash<const QSFile *, QString> _relativeIncludePathsToThisFile;
     QSRange _currentSelection;
     QList<std::shared_ptr<ErrorWarningNode>> _compileErrorsAndWarnings;
-    qint32 _undoStackCountAtLastSave = 0;
+    // Set on the UI thread, read by the edit worker as well. A file gone from disk
+    // holds a value that no state of the text ever takes.
+    std::atomic<quint64> _undoStateAtLastSave{0};
     QString _lastSaveError;
     mutable std::mutex _symbolsLock;
     mutable std::shared_ptr<const FileSymbols> _symbols; // guarded by _symbolsLock

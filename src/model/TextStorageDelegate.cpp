@@ -6,6 +6,7 @@
 #include "model/QSUndoManager.h"
 #include "platform/Log.h"
 
+#include <QEvent>
 #include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QTextBlock>
@@ -19,6 +20,34 @@ namespace {
 class TextEditStep : public QUndoCommand
 {
 public:
+    int id() const override { return 1; }
+
+    // Typing that goes on where this edit ended, or Backspace and Delete that go on
+    // taking characters next to it, become part of this edit.
+    bool mergeWith(const QUndoCommand *command) override
+    {
+        const auto *next = static_cast<const TextEditStep *>(command);
+        if (next->_view != _view)
+            return false;
+        if (_removed.isEmpty() && next->_removed.isEmpty()
+            && next->_location == _location + _added.size()) {
+            _added += next->_added;
+            return true;
+        }
+        if (!_added.isEmpty() || !next->_added.isEmpty())
+            return false;
+        if (next->_location + next->_removed.size() == _location) {
+            _removed.prepend(next->_removed);
+            _location = next->_location;
+            return true;
+        }
+        if (next->_location == _location) {
+            _removed += next->_removed;
+            return true;
+        }
+        return false;
+    }
+
     TextEditStep(QPlainTextEdit *view, qint32 location, QString removed, QString added)
         : _view(view)
         , _location(location)
@@ -61,6 +90,7 @@ TextStorageDelegate::TextStorageDelegate(QPlainTextEdit *textView, QObject *pare
             &TextStorageDelegate::textViewDidChangeSelection);
     connect(textView, &QPlainTextEdit::selectionChanged, this,
             &TextStorageDelegate::textViewDidChangeSelection);
+    textView->viewport()->installEventFilter(this);
 }
 
 TextStorageDelegate::~TextStorageDelegate() = default;
@@ -69,6 +99,7 @@ void TextStorageDelegate::setSelectedFile(const std::shared_ptr<QSFile> &file)
 {
     if (file == selectedFile())
         return;
+    endTypingRun();
     _selectedFile = file;
     reloadTextView();
 }
@@ -106,12 +137,60 @@ QSUndoManager *TextStorageDelegate::undoManagerForTextView() const
     return file ? &file->undoManager() : nullptr;
 }
 
+void TextStorageDelegate::beginTyping()
+{
+    _typing = true;
+}
+
+// The key may have moved the caret on without an edit (over a closing bracket):
+// typing goes on from there.
+void TextStorageDelegate::endTyping()
+{
+    _typing = false;
+    if (_typingRun && _textView)
+        _typingRun->caret = qint32(_textView->textCursor().position());
+}
+
+void TextStorageDelegate::endTypingRun()
+{
+    if (!_typingRun)
+        return;
+    if (const std::shared_ptr<QSFile> file = _typingRun->file.lock())
+        file->undoManager().endUndoGrouping();
+    _typingRun.reset();
+}
+
+bool TextStorageDelegate::continuesTypingRun(const QSFile &file, qint32 location,
+                                             const QString &removed, const QString &added) const
+{
+    // About the pause after which desktop editors start a new step of typing.
+    constexpr qint64 pauseMilliseconds = 1000;
+    if (!_typingRun || _typingRun->file.lock().get() != &file || !file.undoManager().isGrouping()
+        || _typingRun->since.hasExpired(pauseMilliseconds))
+        return false;
+    if (removed.isEmpty())
+        return !_typingRun->deletes && location == _typingRun->caret
+               && !(_typingRun->endsInSpace && !added.front().isSpace());
+    return added.isEmpty() && _typingRun->deletes
+           && (location + removed.size() == _typingRun->caret || location == _typingRun->caret);
+}
+
+bool TextStorageDelegate::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::MouseButtonPress)
+        endTypingRun();
+    return QObject::eventFilter(watched, event);
+}
+
 void TextStorageDelegate::textViewDidChangeSelection()
 {
     const std::shared_ptr<QSFile> file = selectedFile();
     if (_isChangingVisibleNodeInTextView || !file || !_textView)
         return;
     const QTextCursor cursor = _textView->textCursor();
+    // The caret moved by other means than the typing itself.
+    if (!_typing && _typingRun && (cursor.hasSelection() || cursor.position() != _typingRun->caret))
+        endTypingRun();
     file->setCurrentSelection(QSRange{quint32(cursor.selectionStart()),
                                       quint32(cursor.selectionEnd() - cursor.selectionStart())});
 }
@@ -190,9 +269,27 @@ void TextStorageDelegate::recordEdit(const std::shared_ptr<QSFile> &file, qint32
         record.range.length = quint32(removed.size());
     }
     // The step counts before the worker sees the record: the worker works out from
-    // the count whether the document has unsaved changes.
-    file->undoManager().registerUndo(
-        std::make_unique<TextEditStep>(_textView, location, removed, added));
+    // the history whether the document has unsaved changes.
+    QSUndoManager &history = file->undoManager();
+    if (history.isUndoing() || history.isRedoing()) {
+        _typingRun.reset(); // undo and redo have ended every group
+    } else if (!_typing || !continuesTypingRun(*file, location, removed, added)) {
+        endTypingRun();
+        if (_typing) {
+            history.beginUndoGrouping();
+            _typingRun = TypingRun{file, 0, false, false, {}};
+        }
+    }
+    history.registerUndo(std::make_unique<TextEditStep>(_textView, location, removed, added));
+    if (_typing && _typingRun) {
+        _typingRun->caret = location + qint32(added.size());
+        _typingRun->deletes = added.isEmpty();
+        _typingRun->endsInSpace = !added.isEmpty() && added.back().isSpace();
+        _typingRun->since.start();
+        // Return ends the run it is typed in.
+        if (added.contains(u'\n'))
+            endTypingRun();
+    }
     ChangesQueue::sharedQueue()->addChangeToQueue(std::move(record));
 
     // The lines around the edit: from the line feed before it to the one after it.

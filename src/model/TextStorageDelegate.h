@@ -2,10 +2,12 @@
 
 #include "model/QSRange.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <memory>
+#include <optional>
 
 class QSFile;
 class QSSectionNode;
@@ -32,6 +34,13 @@ public:
     void reloadTextViewIfFileWasReadAgain();
 
     QPlainTextEdit *textView() const { return _textView; }
+
+    // The view is handling a key that types (a character, Backspace, Delete, Return).
+    // Edits typed in a run are one step of undo: the run ends at a pause of a second,
+    // a move of the caret, a click, another file, Return, the start of a word after
+    // white space, or any edit that is not typed (a paste, a command, a drop).
+    void beginTyping();
+    void endTyping();
     // The undo history the view's Undo and Redo act on: the selected file's own.
     QSUndoManager *undoManagerForTextView() const;
 
@@ -50,7 +59,23 @@ signals:
     // The view holds the selected file's text anew (another file, or read again).
     void textViewReloaded();
 
+protected:
+    // A click in the text ends the run of typing.
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
+    // The typed run that the next typed edit may join.
+    struct TypingRun
+    {
+        std::weak_ptr<QSFile> file;
+        qint32 caret = 0;     // where the next typed edit joins the run
+        bool deletes = false; // a run of Backspace or Delete, else of characters
+        bool endsInSpace = false;
+        QElapsedTimer since; // the run's latest edit
+    };
+    bool continuesTypingRun(const QSFile &file, qint32 location, const QString &removed,
+                            const QString &added) const;
+    void endTypingRun();
     void textStorageDidProcessEditing(int position, int charsRemoved, int charsAdded);
     void textViewDidChangeSelection();
     void recordEdit(const std::shared_ptr<QSFile> &file, qint32 location, const QString &removed,
@@ -63,4 +88,6 @@ private:
     QPointer<QPlainTextEdit> _textView;
     bool _isChangingVisibleNodeInTextView = false;
     qint32 _toSubtractFromLocation = 0;
+    bool _typing = false;
+    std::optional<TypingRun> _typingRun; // its group is open in its file's history
 };

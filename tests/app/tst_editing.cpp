@@ -6,6 +6,7 @@
 #include "model/TextStorageDelegate.h"
 
 #include <QAction>
+#include <QClipboard>
 
 namespace {
 
@@ -58,6 +59,8 @@ private slots:
     void cleanup() { _fixture.reset(); }
     void commentToggleActsOnTheSelectedLines_data();
     void commentToggleActsOnTheSelectedLines();
+    void undoTakesBackTypingByRuns();
+    void undoAndSaveMarkStayExact();
 
 private:
     std::unique_ptr<AppFixture> _fixture;
@@ -111,6 +114,107 @@ void TestEditing::commentToggleActsOnTheSelectedLines()
     AppFixture::settle();
     QCOMPARE(view->toPlainText(), before.text);
     QCOMPARE(document->fileOpened()->treeRootNode()->nodeDataWithChildren(), before.text);
+}
+
+// Each line: what is done in a new document, then the texts that undo steps back
+// through, one undo each, ending with the empty text it began with.
+void TestEditing::undoTakesBackTypingByRuns()
+{
+    MyDocument *document = _fixture->open();
+    QSTextView *view = document->textView();
+    MainMenuController *menu = MainMenuController::sharedMainMenuController();
+    const auto undoneTexts = [&] {
+        QStringList texts;
+        while (document->fileOpened()->undoManager().canUndo()) {
+            document->undo();
+            AppFixture::settle();
+            texts << view->toPlainText();
+        }
+        return texts;
+    };
+    document->window()->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(document->window()));
+    view->setFocus();
+    view->selectAll();
+    QTest::keyClick(view, Qt::Key_Delete);
+    AppFixture::settle();
+    document->fileOpened()->undoManager().removeAllActions();
+
+    // A run of typing is one step, brackets closed as typed and stepped over included.
+    AppFixture::type(view, "\\end{table}");
+    QCOMPARE(view->toPlainText(), "\\end{table}");
+    QCOMPARE(undoneTexts(), QStringList({""}));
+
+    // A word typed after white space starts a step; Return ends the one it ends.
+    AppFixture::type(view, "Twelve pools\nwere seen");
+    QCOMPARE(undoneTexts(), QStringList({"Twelve pools\nwere ", "Twelve pools\n", "Twelve ", ""}));
+
+    // Backspaces in a row are one step; a move of the caret, a click and a pause end
+    // a run.
+    AppFixture::type(view, "abcd");
+    QTest::keyClick(view, Qt::Key_Backspace);
+    QTest::keyClick(view, Qt::Key_Backspace);
+    QTest::keyClick(view, Qt::Key_Left);
+    AppFixture::type(view, "X");
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::NoModifier,
+                      view->cursorRect().center());
+    AppFixture::type(view, "Y");
+    QTest::qWait(1100);
+    AppFixture::type(view, "Z");
+    QCOMPARE(view->toPlainText(), "aXYZb");
+    QCOMPARE(undoneTexts(), QStringList({"aXYb", "aXb", "ab", "abcd", ""}));
+
+    // A paste, an accepted completion, an indent and a comment are each a step of
+    // their own, apart from the typing around them.
+    QApplication::clipboard()->setText("pasted");
+    AppFixture::type(view, "one ");
+    menu->pasteItem()->trigger();
+    AppFixture::type(view, " two\n\\begin{ite");
+    QTest::keyClick(view, Qt::Key_Return);
+    QCOMPARE(view->toPlainText(), "one pasted two\n\\begin{itemize}\n\n\\end{itemize}");
+    view->selectAll();
+    QTest::keyClick(view, Qt::Key_Tab);
+    menu->toggleCommentItem()->trigger();
+    QCOMPARE(undoneTexts(), QStringList({"\tone pasted two\n\t\\begin{itemize}\n\n\t\\end{itemize}",
+                                         "one pasted two\n\\begin{itemize}\n\n\\end{itemize}",
+                                         "one pasted two\n\\begin{ite}", "one pasted two\n",
+                                         "one pasted ", "one pasted", "one ", ""}));
+}
+
+// Typing, saving and undoing through the window: the edited mark is on exactly
+// while the text differs from the one saved, and redo brings back what undo took.
+void TestEditing::undoAndSaveMarkStayExact()
+{
+    MyDocument *document = _fixture->openExample();
+    QSTextView *view = document->textView();
+    const QString saved = view->toPlainText();
+    AppFixture::typeBefore(view, "\\section", "Some words typed ");
+    QVERIFY(document->isDocumentEdited());
+    QVERIFY(document->saveDocument());
+    QVERIFY(!document->isDocumentEdited());
+    const QString typed = view->toPlainText();
+
+    document->undo();
+    AppFixture::settle();
+    QVERIFY(document->isDocumentEdited());
+    document->redo();
+    AppFixture::settle();
+    QCOMPARE(view->toPlainText(), typed);
+    QVERIFY(!document->isDocumentEdited());
+
+    // Undone below the save point, a new edit is unsaved for good: undoing it again
+    // does not reach the saved text.
+    document->undo();
+    document->undo();
+    AppFixture::settle();
+    AppFixture::type(view, "x");
+    AppFixture::settle();
+    QVERIFY(document->isDocumentEdited());
+    document->undo();
+    AppFixture::settle();
+    QVERIFY(document->isDocumentEdited());
+    QCOMPARE(document->fileOpened()->treeRootNode()->nodeDataWithChildren(), view->toPlainText());
+    QVERIFY(view->toPlainText() != typed && saved != typed);
 }
 
 QUILLSET_TEST_MAIN(TestEditing)

@@ -1,6 +1,8 @@
 // The outline is a live model of the text: random edit scripts, typed through the
 // real text view and applied by the real edit worker, must leave every tree holding
-// exactly the view's text and nesting exactly as a fresh parse of that text would.
+// exactly the view's text and nesting exactly as a fresh parse of that text would,
+// also after undo and redo of whole runs of typing; and a file whose text is not
+// the one saved must count as changed.
 // Another thread reads the trees all the while, as an outline reader does; the test
 // runs under ThreadSanitizer too (make test-tsan).
 #include "PoolHelpers.h"
@@ -27,6 +29,8 @@ struct Script
     QPlainTextEdit &view;
     TextStorageDelegate &delegate;
     QRandomGenerator random;
+    // The text of each file as last saved by the script, and the file saved.
+    QHash<QString, std::pair<std::weak_ptr<QSFile>, QString>> saved;
 
     QString block() { return blocks.at(random.bounded(blocks.size())).part("block"); }
 
@@ -36,7 +40,7 @@ struct Script
         const QString text = view.toPlainText();
         const int length = int(text.size());
         const int at = int(random.bounded(length + 1));
-        switch (random.bounded(13)) {
+        switch (random.bounded(16)) {
         case 0:
         case 1: {
             const QString keys = QStringLiteral("ab \n\\{}%*[]");
@@ -52,8 +56,9 @@ struct Script
             std::unique_lock batch(QSFilePool::documentModelLock(), std::defer_lock);
             if (random.bounded(2))
                 batch.lock();
+            select(view, at);
             for (int i = 0; i < command.size(); ++i)
-                replace(at + i, 0, command.mid(i, 1));
+                type(command.mid(i, 1));
             return QStringLiteral("type \\%1{...} at %2").arg(word).arg(at);
         }
         case 5: {
@@ -69,6 +74,26 @@ struct Script
         case 9:
             delegate.undoManagerForTextView()->undo();
             return QStringLiteral("undo");
+        case 12: {
+            // Words, spaces, line breaks and backspaces typed in runs, which undo
+            // takes back a run at a time.
+            select(view, at);
+            QString typed;
+            for (int i = int(random.bounded(12)); i >= 0; --i) {
+                const QString keys = QStringLiteral("ab \n\\{}%\b");
+                const QChar key = keys.at(random.bounded(keys.size()));
+                if (key != u'\b' || view.textCursor().position() > 0)
+                    type(key == u'\b' ? QString() : QString(key));
+                typed += key == u'\n' ? QStringLiteral("\\n") : QString(key);
+            }
+            return QStringLiteral("type run \"%1\" at %2").arg(typed).arg(at);
+        }
+        case 13:
+            if (const std::shared_ptr<QSFile> shown = delegate.selectedFile()) {
+                if (shown->saveFile())
+                    saved[shown->pathText()] = {shown, shown->content()};
+            }
+            return QStringLiteral("save");
         case 10:
             delegate.undoManagerForTextView()->redo();
             return QStringLiteral("redo");
@@ -93,6 +118,19 @@ struct Script
             return QStringLiteral("show ") + file->name();
         }
         }
+    }
+
+    // A key typed at the view's caret: a character, or Backspace for none.
+    void type(const QString &character)
+    {
+        delegate.beginTyping();
+        QTextCursor caret = view.textCursor();
+        if (character.isEmpty())
+            caret.deletePreviousChar();
+        else
+            caret.insertText(character);
+        view.setTextCursor(caret);
+        delegate.endTyping();
     }
 
     // Types the text over the count characters at the offset, through a cursor.
@@ -132,7 +170,7 @@ void TestLiveModel::randomEditScriptsKeepTheOutlineLive()
         QPlainTextEdit view;
         TextStorageDelegate delegate(&view);
         delegate.setSelectedFile(main);
-        Script random{view, delegate, QRandomGenerator(quint32(1000 + script))};
+        Script random{view, delegate, QRandomGenerator(quint32(1000 + script)), {}};
         QStringList log;
         std::atomic<bool> editing{true};
         std::thread reader([&] {
@@ -164,6 +202,11 @@ void TestLiveModel::randomEditScriptsKeepTheOutlineLive()
             const QString live = wholeTree(shown->treeRootNode());
             const QString fresh = freshTree(text);
             QVERIFY2(live == fresh, qPrintable(context + "\nlive:  " + live + "\nfresh: " + fresh));
+            // A text that is not the one saved is never taken for saved, whatever
+            // was undone and redone in between.
+            const auto saved = random.saved.value(shown->pathText());
+            if (saved.first.lock() == shown && saved.second != text)
+                QVERIFY2(shown->hasContentChangedSinceLastSave(false), qPrintable(context));
             const QString holders = holdersDisagree(pool, {main.get()});
             QVERIFY2(holders.isEmpty(), qPrintable(context + "\n" + holders));
         }

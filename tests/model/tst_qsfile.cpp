@@ -9,7 +9,7 @@ class TestQSFile : public QObject
 
 private slots:
     void readsOnlyWhatChangedAndDecodes();
-    void undoCounterTellsOfUnsavedChanges();
+    void undoHistoryTellsOfUnsavedChanges();
     void pathDerivedValues_data();
     void pathDerivedValues();
     void noIncludePathFromOutsideTheFolder();
@@ -76,22 +76,53 @@ void TestQSFile::readsOnlyWhatChangedAndDecodes()
     QCOMPARE(labelled->symbols()->labels.value(0).heading, "S");
 }
 
-// A file has unsaved changes while its undo counter differs from its count at the
-// last save, its own or that of a file it includes.
-void TestQSFile::undoCounterTellsOfUnsavedChanges()
+// A file has unsaved changes while its text is not the one saved last, as its undo
+// history tells: its own or that of a file it includes.
+void TestQSFile::undoHistoryTellsOfUnsavedChanges()
 {
     TestFolder folder;
     const auto file = QSFile::initWithFilePath(QUrl::fromLocalFile(folder.write("a.tex", "a")));
+    QSUndoManager &history = file->undoManager();
+    const auto changed = [&] { return file->hasContentChangedSinceLastSave(false); };
     markEdited(*file);
     markEdited(*file);
-    file->undoManager().undo();
+    history.undo();
     QVERIFY(file->saveFile());
-    QCOMPARE(file->undoStackCountAtLastSave(), 1);
-    QVERIFY(!file->hasContentChangedSinceLastSave(false));
+    QCOMPARE(history.amountOfUndosInUndoStack(), 1);
+    QVERIFY(!changed());
     markEdited(*file);
-    QVERIFY(file->hasContentChangedSinceLastSave(false));
-    file->undoManager().undo();
-    QVERIFY(!file->hasContentChangedSinceLastSave(false));
+    QVERIFY(changed());
+    history.undo();
+    QVERIFY(!changed());
+
+    // Below the save point and back; an edit made there can never be the saved text.
+    history.undo();
+    QVERIFY(changed());
+    history.redo();
+    QVERIFY(!changed());
+    QCOMPARE(history.amountOfUndosInUndoStack(), 1);
+    history.undo();
+    markEdited(*file);
+    QVERIFY(changed());
+    QCOMPARE(history.amountOfUndosInUndoStack(), 1);
+    history.undo();
+    QVERIFY(changed());
+
+    // A group is one step; an edit that joins it after a save is an unsaved change.
+    QVERIFY(file->saveFile());
+    history.beginUndoGrouping();
+    markEdited(*file);
+    QVERIFY(file->saveFile());
+    markEdited(*file);
+    history.endUndoGrouping();
+    QVERIFY(changed());
+    QCOMPARE(history.amountOfUndosInUndoStack(), 1);
+    history.undo();
+    QCOMPARE(history.amountOfUndosInUndoStack(), 0);
+    QVERIFY(changed());
+    history.redo();
+    QVERIFY(changed());
+    QVERIFY(file->saveFile());
 
     // a includes b, b includes c, and c includes a again: only c has an edit.
     const auto b = QSFile::initUntitledFileWithTemplateString("b", "B");
