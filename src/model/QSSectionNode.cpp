@@ -147,11 +147,13 @@ void QSSectionNode::resolveInclude()
         return;
 
     // A file that includes itself, directly or through others, would hang its own
-    // tree inside itself; such an include stays without children.
+    // tree inside itself; such an include stays without children. The open goes
+    // back as any other: a file read only for it leaves the pool, and gives back
+    // what its own includes opened.
     QList<QSFile *> reachable;
     included->addAllIncludedFilesToArray(&reachable);
     if (included == file || reachable.contains(file.get())) {
-        pool->decreaseOpenCountForFile(location);
+        pool->closeFile(location);
         return;
     }
     _children.append(included->treeRootNode());

@@ -1,5 +1,6 @@
 #include "PoolHelpers.h"
 #include "TestSupport.h"
+#include "model/ChangesQueue.h"
 #include "model/QSSectionNode.h"
 
 #include <QRandomGenerator>
@@ -14,6 +15,7 @@ private slots:
     void changesOnDiskAreKeptOrReread();
     void documentsHearOfEditsAndClosings();
     void randomDocumentsOpenAndCloseCleanly();
+    void includeThatWouldMakeACycleGivesItsOpensBack();
 };
 
 // A file is held once for every open, and leaves the pool with the last of them. (How
@@ -164,6 +166,28 @@ void TestQSFilePool::randomDocumentsOpenAndCloseCleanly()
         for (const QString &name : names)
             QVERIFY2(pool.openCountForFile(folder.url(name)) == 0, qPrintable(name));
     }
+}
+
+// An include typed into a file, of a file that includes it in turn, stays empty; the
+// file it named was read for nothing and leaves the pool with whatever it opened.
+void TestQSFilePool::includeThatWouldMakeACycleGivesItsOpensBack()
+{
+    TestFolder folder;
+    QSFilePool pool;
+    ChangesQueue queue;
+    folder.write({{"a.tex", "A\n"}, {"b.tex", "\\input{a}\n"}});
+    const std::shared_ptr<QSFile> a = pool.readFile(folder.url("a.tex"));
+    TestDocument document(a);
+    pool.setKeyDocument(&document);
+    ChangeRecord typed{QStringLiteral("add"), QSRange{2, 9}, QStringLiteral("\\input{b}"),
+                       a->treeRootNode()};
+    queue.addChangeToQueue(std::move(typed));
+    queue.waitUntilIdle();
+    QCOMPARE(a->treeRootNode()->nodeDataWithChildren(), "A\n\\input{b}");
+    QCOMPARE(holdersDisagree(pool, {a.get()}), QString());
+    QCOMPARE(pool.allFiles(), QList<std::shared_ptr<QSFile>>({a}));
+    QVERIFY(pool.closeFile(a->path()));
+    QVERIFY(pool.allFiles().isEmpty());
 }
 
 QUILLSET_TEST_GUILESS_MAIN(TestQSFilePool)
