@@ -24,10 +24,12 @@ std::unique_ptr<SpellChecker> SpellChecker::forLanguage(const QString &language,
 {
     for (const QString &folder : dictionaryFolders()) {
         const QString base = folder + u'/' + language;
-        if (!QFile::exists(base + QStringLiteral(".aff")) || !QFile::exists(base + QStringLiteral(".dic")))
+        if (!QFile::exists(base + QStringLiteral(".aff"))
+            || !QFile::exists(base + QStringLiteral(".dic")))
             continue;
-        auto dictionary = std::make_unique<Hunspell>(QFile::encodeName(base + QStringLiteral(".aff")).constData(),
-                                                     QFile::encodeName(base + QStringLiteral(".dic")).constData());
+        auto dictionary = std::make_unique<Hunspell>(
+            QFile::encodeName(base + QStringLiteral(".aff")).constData(),
+            QFile::encodeName(base + QStringLiteral(".dic")).constData());
         return std::unique_ptr<SpellChecker>(
             new SpellChecker(language, personalWordList, std::move(dictionary)));
     }
@@ -74,10 +76,10 @@ SpellChecker::SpellChecker(const QString &language, const QString &personalWordL
     , _dictionary(std::move(dictionary))
 {
     QFile list(personalWordList);
-    if (list.open(QIODevice::ReadOnly)) {
+    if (!personalWordList.isEmpty() && list.open(QIODevice::ReadOnly)) {
         for (const QByteArray &line : list.readAll().split('\n')) {
             if (!line.trimmed().isEmpty())
-                _ownWords.insert(QString::fromUtf8(line.trimmed()));
+                learn(QString::fromUtf8(line.trimmed()));
         }
     }
 }
@@ -88,8 +90,17 @@ SpellChecker::~SpellChecker() = default;
 // encoding is given Latin-1.
 static std::string inDictionaryEncoding(Hunspell &dictionary, const QString &word)
 {
-    const QByteArray bytes = dictionary.get_dict_encoding() == "UTF-8" ? word.toUtf8() : word.toLatin1();
+    const QByteArray bytes =
+        dictionary.get_dict_encoding() == "UTF-8" ? word.toUtf8() : word.toLatin1();
     return bytes.toStdString();
+}
+
+// Hunspell takes a word it is given as it takes its own: one in lower case is also
+// right with a capital at the start of a sentence, or in capitals.
+void SpellChecker::learn(const QString &word)
+{
+    _ownWords.insert(word);
+    _dictionary->add(inDictionaryEncoding(*_dictionary, word));
 }
 
 bool SpellChecker::isCorrect(const QString &word) const
@@ -103,7 +114,8 @@ QStringList SpellChecker::suggestions(const QString &word) const
     std::lock_guard lock(_lock);
     QStringList found;
     const bool utf8 = _dictionary->get_dict_encoding() == "UTF-8";
-    for (const std::string &suggestion : _dictionary->suggest(inDictionaryEncoding(*_dictionary, word)))
+    for (const std::string &suggestion :
+         _dictionary->suggest(inDictionaryEncoding(*_dictionary, word)))
         found << (utf8 ? QString::fromStdString(suggestion) : QString::fromLatin1(suggestion));
     return found;
 }
@@ -114,7 +126,10 @@ bool SpellChecker::addToPersonalDictionary(const QString &word)
     QFile current(_personalWordList);
     QByteArray words = current.open(QIODevice::ReadOnly) ? current.readAll() : QByteArray();
     current.close();
-    _ownWords.insert(word);
+    learn(word);
+    // Another run of the program may have added it since this checker read the list.
+    if (words.split('\n').contains(word.toUtf8()))
+        return true;
     if (!words.isEmpty() && !words.endsWith('\n'))
         words += '\n';
     words += word.toUtf8() + '\n';
@@ -126,5 +141,5 @@ bool SpellChecker::addToPersonalDictionary(const QString &word)
 void SpellChecker::ignore(const QString &word)
 {
     std::lock_guard lock(_lock);
-    _ownWords.insert(word);
+    learn(word);
 }

@@ -35,11 +35,14 @@ public:
     // Adds the word to the personal word list, written at once; false when the
     // list could not be written (the word is still taken for this session).
     bool addToPersonalDictionary(const QString &word);
+    // Takes the word for right until the checker is made again (for the session).
     void ignore(const QString &word);
 
 private:
     SpellChecker(const QString &language, const QString &personalWordList,
                  std::unique_ptr<Hunspell> dictionary);
+    // Takes the word for right; the caller holds the lock (or is the constructor).
+    void learn(const QString &word);
 
     QString _language;
     QString _personalWordList; // its path
