@@ -1,5 +1,7 @@
 #include "platform/Theme.h"
 
+#include <QLinearGradient>
+#include <QPainter>
 #include <QWidget>
 
 namespace {
@@ -27,6 +29,13 @@ const Theme &Theme::light()
         .window = QColor(239, 239, 239),
         .highlight = QColor(48, 140, 198),
         .syncMark = QColor(255, 200, 0, 110),
+        .paneTop = QColor(247, 247, 249),
+        .paneBottom = QColor(222, 223, 228),
+        .paneEdge = QColor(185, 187, 195),
+        .dividerTop = QColor(236, 236, 239),
+        .dividerBottom = QColor(205, 206, 212),
+        .dividerEdge = QColor(169, 171, 179),
+        .grip = QColor(141, 141, 141),
     };
     return light;
 }
@@ -51,6 +60,13 @@ const Theme &Theme::dark()
         .window = QColor(49, 51, 56),
         .highlight = QColor(42, 98, 158),
         .syncMark = QColor(255, 200, 0, 110), // on the PDF's own white page
+        .paneTop = QColor(54, 56, 61),
+        .paneBottom = QColor(43, 45, 50),
+        .paneEdge = QColor(24, 25, 28),
+        .dividerTop = QColor(62, 64, 70),
+        .dividerBottom = QColor(46, 48, 53),
+        .dividerEdge = QColor(22, 23, 26),
+        .grip = QColor(128, 132, 138),
     };
     return dark;
 }
@@ -95,4 +111,12 @@ void Theme::applyPageColours(QWidget *widget) const
     colours.setColor(QPalette::Base, page);
     colours.setColor(QPalette::Text, text);
     widget->setPalette(colours);
+}
+
+void Theme::paintPane(QPainter *painter, const QRect &rect) const
+{
+    QLinearGradient shade(rect.topLeft(), rect.bottomLeft());
+    shade.setColorAt(0, paneTop);
+    shade.setColorAt(1, paneBottom);
+    painter->fillRect(rect, shade);
 }

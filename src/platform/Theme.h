@@ -3,6 +3,8 @@
 #include <QColor>
 #include <QPalette>
 
+class QPainter;
+class QRect;
 class QWidget;
 
 // The colours of the text view, its syntax colouring and the panes, all in one
@@ -21,6 +23,8 @@ public:
     QPalette palette() const;
     // Gives the widget the theme's page and text, whatever the application's palette.
     void applyPageColours(QWidget *widget) const;
+    // Fills the rectangle with the panes' gradient (paneTop to paneBottom).
+    void paintPane(QPainter *painter, const QRect &rect) const;
 
     bool isDark;
     QColor page;            // the text view's background, and the console's and outline's
@@ -38,4 +42,15 @@ public:
     QColor window;          // window and button backgrounds of the application palette
     QColor highlight;       // the selection
     QColor syncMark;        // the bar over the line of the PDF a sync went to, see-through
+    // The panes the program paints itself, behind their controls: the find strip and
+    // the console area, each a gradient from top to bottom with an edge line below.
+    QColor paneTop;
+    QColor paneBottom;
+    QColor paneEdge;
+    // The divider between the text and the console: a gradient across its
+    // thickness, an edge line on its far side and a grip of dots in its middle.
+    QColor dividerTop;
+    QColor dividerBottom;
+    QColor dividerEdge;
+    QColor grip;
 };
