@@ -1,5 +1,8 @@
 #include "compile/SplitViewWithLabel.h"
 
+#include "platform/Theme.h"
+
+#include <QLinearGradient>
 #include <QPainter>
 
 namespace {
@@ -36,31 +39,31 @@ QSplitterHandle *SplitViewWithLabel::createHandle()
     return new Divider(orientation(), this);
 }
 
-// Views stacked one above the other meet at a horizontal divider.
-QPixmap SplitViewWithLabel::bar() const
-{
-    return QPixmap(orientation() == Qt::Vertical
-                       ? QStringLiteral(":/horisontalGradientSplitter.png")
-                       : QStringLiteral(":/verticalGradientSplitter.png"));
-}
-
-QPixmap SplitViewWithLabel::grip() const
-{
-    return QPixmap(orientation() == Qt::Vertical
-                       ? QStringLiteral(":/horisontalGradientSplitterGrip.png")
-                       : QStringLiteral(":/verticalGradientSplitterGrip.png"));
-}
-
+// Drawn in the current theme's colours, so that the divider never stays light on a
+// dark window. Views stacked one above the other meet at a horizontal bar, shaded
+// from top to bottom; views side by side at a vertical one, shaded from left to right.
 QPixmap SplitViewWithLabel::drawDividerInRect(const QSize &size) const
 {
+    const Theme &theme = Theme::current();
+    const bool stacked = orientation() == Qt::Vertical;
     QPixmap divider(size);
     divider.fill(Qt::transparent);
     QPainter painter(&divider);
-    painter.drawPixmap(divider.rect(), bar());
-    const QPixmap centre = grip();
-    if (orientation() == Qt::Vertical)
-        painter.drawPixmap(size.width() / 2 - centre.width() / 2, 0, centre);
-    else
-        painter.drawPixmap(0, size.height() / 2 - centre.height() / 2, centre);
+    const QRect bar = divider.rect();
+    QLinearGradient shade(bar.topLeft(), stacked ? bar.bottomLeft() : bar.topRight());
+    shade.setColorAt(0, theme.dividerTop);
+    shade.setColorAt(1, theme.dividerBottom);
+    painter.fillRect(bar, shade);
+    painter.fillRect(stacked ? QRect(0, size.height() - 1, size.width(), 1)
+                             : QRect(size.width() - 1, 0, 1, size.height()),
+                     theme.dividerEdge);
+    // The grip: three dots along the bar, in its middle.
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(theme.grip);
+    const QPointF middle = QRectF(bar).center();
+    for (int dot = -1; dot <= 1; ++dot)
+        painter.drawEllipse(middle + (stacked ? QPointF(dot * 6, 0) : QPointF(0, dot * 6)), 1.5,
+                            1.5);
     return divider;
 }

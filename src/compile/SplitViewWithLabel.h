@@ -3,7 +3,8 @@
 #include <QPixmap>
 #include <QSplitter>
 
-// A split view whose 10-pixel divider is a gradient bar with a grip in its middle.
+// A split view whose 10-pixel divider is a gradient bar with a grip in its middle,
+// in the current theme's colours.
 class SplitViewWithLabel : public QSplitter
 {
     Q_OBJECT
@@ -18,8 +19,4 @@ public:
 
 protected:
     QSplitterHandle *createHandle() override;
-
-private:
-    QPixmap bar() const;
-    QPixmap grip() const;
 };

@@ -1,14 +1,17 @@
 #include "find/FindAndReplaceViewBackground.h"
 
+#include "platform/Theme.h"
+
 #include <QPainter>
 
 FindAndReplaceViewBackground::FindAndReplaceViewBackground(QWidget *parent)
     : QWidget(parent)
-    , _background(QStringLiteral(":/findAndReplaceBackground.png"))
 {}
 
 void FindAndReplaceViewBackground::paintEvent(QPaintEvent *)
 {
+    const Theme &theme = Theme::current();
     QPainter painter(this);
-    painter.drawPixmap(rect(), _background);
+    theme.paintPane(&painter, rect());
+    painter.fillRect(0, height() - 1, width(), 1, theme.paneEdge);
 }

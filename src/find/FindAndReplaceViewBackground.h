@@ -1,9 +1,9 @@
 #pragma once
 
-#include <QPixmap>
 #include <QWidget>
 
-// The find strip's background: its image stretched over the whole strip.
+// The find strip's background: the theme's pane gradient over the whole strip, with
+// an edge line along its foot.
 class FindAndReplaceViewBackground : public QWidget
 {
     Q_OBJECT
@@ -13,7 +13,4 @@ public:
 
 protected:
     void paintEvent(QPaintEvent *event) override;
-
-private:
-    QPixmap _background;
 };
