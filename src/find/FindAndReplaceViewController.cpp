@@ -164,6 +164,9 @@ bool FindAndReplaceViewController::eventFilter(QObject *watched, QEvent *event)
     return false;
 }
 
+// Slid away, the strip and its area are hidden, not only out of sight: the strip
+// would hang above the area, over the toolbar, where a screen reader would still
+// find its fields.
 void FindAndReplaceViewController::setStripHeight(int height)
 {
     QWidget *findArea = area();
@@ -171,6 +174,7 @@ void FindAndReplaceViewController::setStripHeight(int height)
         return;
     findArea->installEventFilter(this);
     findArea->setFixedHeight(height);
+    findArea->setVisible(height > 0);
 }
 
 // While it slides, the strip counts as where it is going.

@@ -26,11 +26,11 @@ class FindAndReplaceView;
 }
 
 // The find strip above a document window's text: slides down pushing the text and
-// PDF down, finds and replaces in the text view as the user types, replaces in
-// every file of the document at once (after asking, and as one step for Undo), and
-// lists the sections that hold the text in the outline. The options beside the
-// find field (letter case, whole words, regular expression) hold for all of these
-// and are remembered in the user defaults.
+// PDF down (and is hidden while slid away), finds and replaces in the text view as
+// the user types, replaces in every file of the document at once (after asking, and
+// as one step for Undo), and lists the sections that hold the text in the outline.
+// The options beside the find field (letter case, whole words, regular expression)
+// hold for all of these and are remembered in the user defaults.
 class FindAndReplaceViewController : public QObject
 {
     Q_OBJECT
