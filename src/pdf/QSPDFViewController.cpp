@@ -6,8 +6,8 @@
 #include "ui_QSPDFView.h"
 
 #include <QAction>
-#include <QtConcurrent/QtConcurrentRun>
 #include <QBuffer>
+#include <QEvent>
 #include <QFile>
 #include <QFileInfo>
 #include <QMetaEnum>
@@ -19,6 +19,7 @@
 #include <QSpinBox>
 #include <QToolButton>
 #include <QVariantAnimation>
+#include <QtConcurrent/QtConcurrentRun>
 #include <algorithm>
 #include <functional>
 
@@ -55,6 +56,23 @@ QSPDFViewController::QSPDFViewController(QObject *parent)
     connect(view, &QPdfView::zoomFactorChanged, this, &QSPDFViewController::rememberZoom);
     connect(view, &QPdfView::zoomModeChanged, this, &QSPDFViewController::rememberZoom);
     showCurrentPage();
+    _view->installEventFilter(this);
+}
+
+// The content follows the pane's width: a pane closed to its last pixel hides it, so
+// that no button or field squeezed into nothing stays in the focus chain or in what
+// a screen reader finds. However the pane is resized (also by dragging its divider).
+bool QSPDFViewController::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == _view && event->type() == QEvent::ParentChange) {
+        if (QWidget *area = pane()) {
+            area->installEventFilter(this);
+            _view->setVisible(area->width() > 1);
+        }
+    } else if (watched == pane() && event->type() == QEvent::Resize) {
+        _view->setVisible(pane()->width() > 1);
+    }
+    return false;
 }
 
 void QSPDFViewController::makeActions()

@@ -20,9 +20,10 @@ class QSPDFViewContent;
 
 // The PDF pane beside the text: shows the compiled PDF, reloads it in place after
 // each compile, turns to a page or a line on request, and opens and closes by its
-// width (1 pixel when hidden). A bar at its top zooms and turns pages; the pane's
-// widget carries those actions, whose keys work while the focus is in the pane.
-// The zoom is remembered for each PDF, across reloads and in the user defaults.
+// width (1 pixel when hidden, its content hidden too). A bar at its top zooms and
+// turns pages; the pane's widget carries those actions, whose keys work while the
+// focus is in the pane. The zoom is remembered for each PDF, across reloads and in
+// the user defaults.
 class QSPDFViewController : public QObject
 {
     Q_OBJECT
@@ -68,6 +69,9 @@ signals:
     // The PDF that setFilePath loaded is the one shown now.
     void documentShown();
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     QWidget *pane() const;
     void setPaneWidth(int width);
@@ -78,10 +82,10 @@ private:
     void restoreZoom();
 
     std::unique_ptr<Ui::QSPDFViewContent> _ui;
-    QPointer<QWidget> _view; // owned until the window takes it
-    QPdfDocument *_pdf = nullptr;           // a child: the PDF shown
-    QPointer<QPdfDocument> _pending;        // a child: the PDF loaded last, shown or not
-    QList<QFuture<void>> _measuring;        // the workers measuring pages, waited for at the end
+    QPointer<QWidget> _view;         // owned until the window takes it
+    QPdfDocument *_pdf = nullptr;    // a child: the PDF shown
+    QPointer<QPdfDocument> _pending; // a child: the PDF loaded last, shown or not
+    QList<QFuture<void>> _measuring; // the workers measuring pages, waited for at the end
     QString _currentDocumentPath;
     QVariantAnimation *_animation;
 };
