@@ -3,12 +3,15 @@
 #include "app/QSPreferenceWindowController.h"
 #include "app/QSSmartDropPreferencesViewController.h"
 #include "app/ThemeController.h"
+#include "editor/AccessibleTextView.h"
 #include "editor/QSSyntaxHighlighter.h"
 #include "editor/SmartDrop.h"
 #include "model/ChangesQueue.h"
 #include "model/QSFilePool.h"
 #include "platform/OutlineAppearance.h"
 #include "platform/UserDefaults.h"
+
+#include <QAccessible>
 
 namespace {
 AppController *sharedController = nullptr;
@@ -30,6 +33,9 @@ AppController::AppController(QObject *parent)
     _syntaxHighlighter = std::make_unique<QSSyntaxHighlighter>();
     _themeController = new ThemeController(this);
     _themeController->apply();
+    // Screen readers and magnifiers follow the text views' caret through an
+    // interface of our own (Qt's misplaces characters of plain-text views).
+    QAccessible::installFactory(AccessibleTextView::factory);
 }
 
 AppController::~AppController()
