@@ -308,7 +308,6 @@ void MyDocument::outlineViewSelectionDidChange()
     _textStorageDelegate->setSelectedFile(file);
     _findAndReplaceCustomViewController->setFileToSearch(file);
     _findAndReplaceCustomViewController->setSearchOffset(location);
-    _ui->textView->setFocus();
     if (!node->isFileNode())
         selectRange(QSRange{quint32(location), 0}, file);
 }
@@ -689,9 +688,8 @@ void MyDocument::connectPanes()
         status->addPermanentWidget(label);
     const auto showCaret = [this] {
         const QTextCursor caret = _ui->textView->textCursor();
-        _caretPosition->setText(tr("Line %1, Column %2")
-                                    .arg(caret.blockNumber() + 1)
-                                    .arg(caret.positionInBlock() + 1));
+        _caretPosition->setText(
+            tr("Line %1, Column %2").arg(caret.blockNumber() + 1).arg(caret.positionInBlock() + 1));
     };
     connect(_ui->textView, &QPlainTextEdit::cursorPositionChanged, this, showCaret);
     showCaret();
@@ -708,7 +706,28 @@ void MyDocument::connectPanes()
     connect(_textStorageDelegate, &TextStorageDelegate::textViewReloaded, this, markDiagnostics);
     connect(_textStorageDelegate, &TextStorageDelegate::textViewReloaded, this,
             &MyDocument::updateWindowTitle);
+    // Rows chosen with the arrow keys show their place and leave the keyboard in the
+    // list; a click, a double click or Return takes it to the text, to type there.
     connect(console, &ConsoleViewController::diagnosticChosen, this, &MyDocument::showLineOfFile);
+    connect(console, &ConsoleViewController::diagnosticOpened, this,
+            [this](const std::shared_ptr<QSFile> &file, int lineNumber) {
+                MyDocument *shown = showLineOfFile(file, lineNumber);
+                if (!shown)
+                    return;
+                // The caret at the start of the line: what is typed goes in before it,
+                // and takes no character of it away.
+                QTextCursor caret = shown->textView()->textCursor();
+                caret.setPosition(caret.selectionStart());
+                shown->textView()->setTextCursor(caret);
+                shown->focusText();
+            });
+    const auto openRow = [this] {
+        if (_ui->outlineView->model() == _outlineViewDataSource)
+            outlineViewSelectionDidChange();
+        focusText();
+    };
+    connect(_ui->outlineView, &QAbstractItemView::clicked, this, openRow);
+    connect(_ui->outlineView, &QAbstractItemView::activated, this, openRow);
     connect(console, &ConsoleViewController::shownChanged, this, [](bool shown) {
         if (MainMenuController *menu = MainMenuController::sharedMainMenuController()) {
             menu->showConsoleItem()->setVisible(!shown);
@@ -743,25 +762,32 @@ void MyDocument::connectPanes()
 
 // A diagnostic's file, shown with the first character of its line selected; a line
 // past the end selects nothing.
-void MyDocument::showLineOfFile(const std::shared_ptr<QSFile> &file, int lineNumber)
+MyDocument *MyDocument::showLineOfFile(const std::shared_ptr<QSFile> &file, int lineNumber)
 {
     // A file outside the document, such as a bibliography database, opens in a
     // window of its own.
     if (!file->isUntitled() && !QSFilePool::fileList(_fileOpened.get()).contains(file)) {
         DocumentController *documents = DocumentController::sharedDocumentController();
-        if (auto *other = qobject_cast<MyDocument *>(documents->openDocument(file->pathText())))
-            other->showLineOfFile(other->fileOpened(), lineNumber);
-        return;
+        auto *other = qobject_cast<MyDocument *>(documents->openDocument(file->pathText()));
+        return other ? other->showLineOfFile(other->fileOpened(), lineNumber) : nullptr;
     }
     selectRange(QSRange{0, 0}, file);
     const QTextDocument *text = _ui->textView->document();
     if (lineNumber <= 1) {
         selectRange(QSRange{0, text->blockCount() > 1 ? 1u : 0u}, file);
-        return;
+        return this;
     }
     const QTextBlock line = text->findBlockByNumber(lineNumber - 1);
     if (line.isValid())
         selectRange(QSRange{quint32(line.position()), 1}, file);
+    return this;
+}
+
+void MyDocument::focusText()
+{
+    _curWindow->raise();
+    _curWindow->activateWindow();
+    _ui->textView->setFocus(Qt::OtherFocusReason);
 }
 
 // The show/hide pairs show the action that applies to this window's panes.
@@ -785,10 +811,9 @@ void MyDocument::goToLine()
 {
     QSTextView *text = _ui->textView;
     bool chosen = false;
-    const int line = QInputDialog::getInt(_curWindow, tr("Go to Line"),
-                                          tr("Line (1 to %1):").arg(text->blockCount()),
-                                          text->textCursor().blockNumber() + 1, 1,
-                                          std::numeric_limits<int>::max(), 1, &chosen);
+    const int line = QInputDialog::getInt(
+        _curWindow, tr("Go to Line"), tr("Line (1 to %1):").arg(text->blockCount()),
+        text->textCursor().blockNumber() + 1, 1, std::numeric_limits<int>::max(), 1, &chosen);
     if (chosen)
         text->goToLine(line);
 }

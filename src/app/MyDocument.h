@@ -135,7 +135,11 @@ private:
     void updateWindowTitle();
     void syncPanelMenuItems() const;
     void connectPanes();
-    void showLineOfFile(const std::shared_ptr<QSFile> &file, int lineNumber);
+    // Shows the line of the file, in this window or, for a file outside the document,
+    // in a window of its own; the window that shows it, if any.
+    MyDocument *showLineOfFile(const std::shared_ptr<QSFile> &file, int lineNumber);
+    // Brings the window to the front with the keyboard in the text.
+    void focusText();
     // Whether the root file's SyncTeX data is the latest sync data of its compile.
 
     std::unique_ptr<Ui::MyDocument> _ui;

@@ -51,6 +51,16 @@ ConsoleViewController::ConsoleViewController(QObject *parent)
     tree->setModel(_errorOutlineDataSource);
     connect(tree->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &ConsoleViewController::outlineViewSelectionDidChange);
+    // A click, a double click or Return on a row opens its line even when the row
+    // was chosen already.
+    const auto open = [this](const QModelIndex &index) {
+        const std::shared_ptr<ErrorWarningNode> diagnostic =
+            _errorOutlineDataSource->diagnosticForIndex(index);
+        if (const std::shared_ptr<QSFile> file = diagnostic ? diagnostic->file.lock() : nullptr)
+            emit diagnosticOpened(file, diagnostic->lineNumber);
+    };
+    connect(tree, &QAbstractItemView::clicked, this, open);
+    connect(tree, &QAbstractItemView::activated, this, open);
     tree->hide();
     _animation->setDuration(200);
     connect(_animation, &QVariantAnimation::valueChanged, this,
@@ -254,7 +264,8 @@ void ConsoleViewController::updateErrorWarningOutline(bool engineSucceeded)
     _compileProgress->finished(engineSucceeded, errors, warnings);
     // latexmk reruns by itself; a lone engine's run is left for the user to repeat.
     const LatexLogParser::Rerun rerun = _latexLogFileParser->lastRerunNeeded();
-    if (engineSucceeded && !_lastCompileThroughLatexmk && rerun != LatexLogParser::Rerun::NotNeeded) {
+    if (engineSucceeded && !_lastCompileThroughLatexmk
+        && rerun != LatexLogParser::Rerun::NotNeeded) {
         hintLabel()->setText(rerun == LatexLogParser::Rerun::LabelsChanged
                                  ? tr("Labels have changed: compile again (F5) to get the "
                                       "cross-references right.")

@@ -82,6 +82,8 @@ signals:
     // An error or warning was chosen in the tree: its file and 1-based line (0 when
     // the engine gave none).
     void diagnosticChosen(std::shared_ptr<QSFile> file, int lineNumber);
+    // The same, clicked or given Return: the user goes there to type.
+    void diagnosticOpened(std::shared_ptr<QSFile> file, int lineNumber);
     // The console opens or closes (the height it is going to).
     void shownChanged(bool shown);
 

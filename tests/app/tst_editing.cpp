@@ -1,12 +1,16 @@
 // Edits through a real document window: each command acts on exactly the text the
 // user points at, and undo takes back what the user sees as one edit.
 #include "AppFixture.h"
+#include "find/FindAndReplaceViewController.h"
 #include "model/QSSectionNode.h"
 #include "model/QSUndoManager.h"
 #include "model/TextStorageDelegate.h"
 
 #include <QAction>
 #include <QClipboard>
+#include <QLineEdit>
+#include <QTextBlock>
+#include <QTreeView>
 
 namespace {
 
@@ -61,6 +65,7 @@ private slots:
     void commentToggleActsOnTheSelectedLines();
     void undoTakesBackTypingByRuns();
     void undoAndSaveMarkStayExact();
+    void choosingARowTakesTheKeyboardToTheText();
 
 private:
     std::unique_ptr<AppFixture> _fixture;
@@ -215,6 +220,70 @@ void TestEditing::undoAndSaveMarkStayExact()
     QVERIFY(document->isDocumentEdited());
     QCOMPARE(document->fileOpened()->treeRootNode()->nodeDataWithChildren(), view->toPlainText());
     QVERIFY(view->toPlainText() != typed && saved != typed);
+}
+
+// A click on a row of the error tree, the outline or the find results shows its
+// place and leaves the keyboard in the text there; the arrow keys walk the rows
+// and leave it in the list.
+void TestEditing::choosingARowTakesTheKeyboardToTheText()
+{
+    _fixture->folder.write("broken.tex", "\\documentclass{article}\n\\begin{document}\n"
+                                         "\\section{One}\nFirst \\undefinedcommand here.\n"
+                                         "\\section{Two}\nSecond \\alsoundefined there.\n"
+                                         "\\end{document}\n");
+    MyDocument *document = _fixture->open(_fixture->folder.path("broken.tex"));
+    QSTextView *view = document->textView();
+    QWidget *window = document->window();
+    window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window));
+    QVERIFY(AppFixture::compile(document));
+    const auto click = [](QTreeView *tree, const QModelIndex &row) {
+        tree->scrollTo(row);
+        QTest::mouseClick(tree->viewport(), Qt::LeftButton, Qt::NoModifier,
+                          tree->visualRect(row).center());
+    };
+    const auto typeHere = [&](const QString &text) {
+        AppFixture::type(QApplication::focusWidget(), text);
+        AppFixture::settle();
+        return view->textCursor().block().text();
+    };
+
+    QTreeView *errors = document->consoleViewController()->errorWarningOutline();
+    QTRY_VERIFY(errors->isVisible());
+    const QModelIndex first = errors->model()->index(0, 0, errors->model()->index(0, 0));
+    click(errors, first);
+    QCOMPARE(QApplication::focusWidget(), view);
+    QCOMPARE(typeHere("X"), "XFirst \\undefinedcommand here.");
+    errors->setFocus();
+    QTest::keyClick(errors, Qt::Key_Down);
+    QCOMPARE(QApplication::focusWidget(), errors);
+    // The same row again, after the caret went elsewhere, goes back to its line.
+    view->moveCursor(QTextCursor::End);
+    click(errors, first);
+    QCOMPARE(view->textCursor().blockNumber(), 3);
+    QCOMPARE(QApplication::focusWidget(), view);
+
+    QTreeView *outline = document->outlineView();
+    const QModelIndex two =
+        outline->model()
+            ->match(outline->model()->index(0, 0), Qt::DisplayRole, "Two", 1, Qt::MatchRecursive)
+            .value(0);
+    click(outline, two);
+    QCOMPARE(QApplication::focusWidget(), view);
+    QCOMPARE(typeHere("Y"), "Y\\section{Two}");
+    outline->setFocus();
+    QTest::keyClick(outline, Qt::Key_Up);
+    QCOMPARE(QApplication::focusWidget(), outline);
+    QCOMPARE(view->textCursor().block().text(), "\\section{One}");
+
+    document->showFindAndReplace();
+    FindAndReplaceViewController *find = document->findAndReplaceViewController();
+    find->findTextField()->setText("there");
+    find->searchFileForString();
+    QCOMPARE(outline->model()->rowCount(), 1);
+    click(outline, outline->model()->index(0, 0));
+    QCOMPARE(QApplication::focusWidget(), view);
+    QCOMPARE(view->textCursor().selectedText(), "there");
 }
 
 QUILLSET_TEST_MAIN(TestEditing)
