@@ -63,10 +63,9 @@ QSTextView::QSTextView(QWidget *parent)
         else
             _gutter->update(0, rect.y(), _gutter->width(), rect.height());
     });
-    connect(document(), &QTextDocument::contentsChange, this,
-            [this](int position, int removed, int added) {
-                textDidChange(position, removed, added);
-            });
+    connect(
+        document(), &QTextDocument::contentsChange, this,
+        [this](int position, int removed, int added) { textDidChange(position, removed, added); });
     layOutGutter();
     connect(this, &QPlainTextEdit::selectionChanged, this, &QSTextView::updateInsertionPointState);
     drawLineHighlighter();
@@ -139,10 +138,13 @@ void QSTextView::colourShownBlocks()
 
 namespace {
 
-// What the spell checker found in a line; an edit of the line drops it.
+// What the spell checker found in a line, with the scanner's state at its start and
+// its end; an edit of the line drops it. A line above the view has its states only,
+// and its words are checked once it is shown.
 struct SpellingMarks : QTextBlockUserData
 {
-    SpellingScanner::Math endMath = SpellingScanner::Math::None;
+    SpellingScanner::State begin, end;
+    bool checked = false;
     QList<SpellingScanner::Word> misspelt;
 };
 
@@ -155,15 +157,23 @@ struct SpellingLine
 {
     int number;
     QString text;
+    bool shown;
+    // Whether it has marks, whether their words were checked, and their states.
+    bool marked, checked;
+    SpellingScanner::State begin, end;
 };
 
 struct SpellingResult
 {
     int number;
     QString text; // as checked
-    SpellingScanner::Math endMath;
+    bool checked;
+    SpellingScanner::State begin, end;
     QList<SpellingScanner::Word> misspelt;
 };
+
+// The number of the checker's suggestions a misspelt word's menu offers.
+constexpr int shownSuggestions = 5;
 
 } // namespace
 
@@ -178,7 +188,8 @@ void QSTextView::setSpellChecker(std::shared_ptr<SpellChecker> checker)
 void QSTextView::colourRange(QSRange range)
 {
     const auto lines = QSSyntaxHighlighter::linesOfRange(document(), range);
-    for (QTextBlock block = lines ? lines->first : QTextBlock(); block.isValid(); block = block.next()) {
+    for (QTextBlock block = lines ? lines->first : QTextBlock(); block.isValid();
+         block = block.next()) {
         formatBlock(block);
         if (block == lines->second)
             break;
@@ -206,7 +217,8 @@ void QSTextView::formatBlock(const QTextBlock &block)
 {
     QList<QTextLayout::FormatRange> underlines;
     const SpellingMarks *marks = marksOf(block);
-    for (const SpellingScanner::Word &word : marks ? marks->misspelt : QList<SpellingScanner::Word>()) {
+    for (const SpellingScanner::Word &word :
+         marks ? marks->misspelt : QList<SpellingScanner::Word>()) {
         QTextLayout::FormatRange underline;
         underline.start = int(word.start);
         underline.length = int(word.length);
@@ -217,37 +229,60 @@ void QSTextView::formatBlock(const QTextBlock &block)
     QSSyntaxHighlighter::colourBlock(document(), block, underlines);
 }
 
-// The lines shown whose text changed since they were checked go to a worker in
-// one batch, with the math the first of them begins in; the next batch waits for
-// this one, so typing never queues more than one.
+// The lines shown whose text changed since they were checked go to a worker in one
+// batch; the next batch waits for this one, so typing never queues more than one.
+// A line begins in the state the line before it ends in (inside math, a verbatim
+// body, an argument that spans lines): from the first line without marks above
+// the view, the lines above it are scanned again for their states only, and a line
+// whose marks were made from another state than its new one is checked again.
 void QSTextView::checkShownSpelling()
 {
     if (!_spellChecker || _spellingRunning)
         return;
     const qreal bottom = viewport()->height();
     const QPointF offset = contentOffset();
-    QList<SpellingLine> lines;
-    SpellingScanner::Math math = SpellingScanner::Math::None;
-    for (QTextBlock block = firstVisibleBlock(); block.isValid(); block = block.next()) {
-        if (blockBoundingGeometry(block).translated(offset).top() > bottom)
-            break;
-        if (marksOf(block) && lines.isEmpty())
-            continue;
-        if (lines.isEmpty()) {
-            const SpellingMarks *before = marksOf(block.previous());
-            math = before ? before->endMath : SpellingScanner::Math::None;
-        }
-        lines.append({block.blockNumber(), block.text()});
-    }
-    if (lines.isEmpty())
+    const QTextBlock first = firstVisibleBlock();
+    if (!first.isValid())
         return;
+    QTextBlock from = first;
+    for (QTextBlock block = first.previous(); block.isValid(); block = block.previous()) {
+        if (!marksOf(block))
+            from = block;
+    }
+    const auto isShown = [&](const QTextBlock &block) {
+        return block.isValid() && blockBoundingGeometry(block).translated(offset).top() <= bottom;
+    };
+    if (from == first) {
+        for (; isShown(from); from = from.next()) {
+            const SpellingMarks *marks = marksOf(from);
+            const SpellingMarks *before = marksOf(from.previous());
+            if (!marks || !marks->checked
+                || marks->begin != (before ? before->end : SpellingScanner::State()))
+                break;
+        }
+        if (!isShown(from))
+            return;
+    }
+    const SpellingMarks *before = marksOf(from.previous());
+    SpellingScanner::State state = before ? before->end : SpellingScanner::State();
+    QList<SpellingLine> lines;
+    for (QTextBlock block = from; block.isValid(); block = block.next()) {
+        const bool shown = block.blockNumber() >= first.blockNumber();
+        if (shown && !isShown(block))
+            break;
+        const SpellingMarks *marks = marksOf(block);
+        lines.append({block.blockNumber(), block.text(), shown, marks != nullptr,
+                      marks && marks->checked, marks ? marks->begin : SpellingScanner::State(),
+                      marks ? marks->end : SpellingScanner::State()});
+    }
     _spellingRunning = true;
     // The worker fills the results; the lines go to it, and the results come back,
     // through Qt's own queue, which ThreadSanitizer does not see: the hand-overs
     // tell it.
     auto results = std::make_shared<QList<SpellingResult>>();
     auto *watcher = new QFutureWatcher<void>(this);
-    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, results] {
+    const int last = lines.last().number;
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, results, last] {
         takeOver(results.get());
         watcher->deleteLater();
         _spellingRunning = false;
@@ -256,29 +291,49 @@ void QSTextView::checkShownSpelling()
             // A line edited while the worker checked it waits for the next check.
             if (!block.isValid() || block.text() != result.text)
                 continue;
+            const SpellingMarks *old = marksOf(block);
+            const bool underlined = old && !old->misspelt.isEmpty();
             auto *marks = new SpellingMarks;
-            marks->endMath = result.endMath;
+            marks->begin = result.begin;
+            marks->end = result.end;
+            marks->checked = result.checked;
             marks->misspelt = result.misspelt;
             block.setUserData(marks);
-            formatBlock(block);
+            if (result.checked || underlined)
+                formatBlock(block);
+        }
+        // The line after the batch was scanned from a state that may have changed
+        // since: its marks go, and the lines after it are measured against it anew.
+        const QTextBlock lastLine = document()->findBlockByNumber(last);
+        QTextBlock after = lastLine.next();
+        const SpellingMarks *marks = marksOf(after);
+        if (marks && (!marksOf(lastLine) || marksOf(lastLine)->end != marks->begin)) {
+            after.setUserData(nullptr);
+            formatBlock(after);
         }
         emit spellingChecked();
         viewport()->update();
     });
     handOver(results.get());
-    watcher->setFuture(QtConcurrent::run([checker = _spellChecker, lines, math, results]() mutable {
-        takeOver(results.get());
-        for (const SpellingLine &line : lines) {
-            SpellingResult result{line.number, line.text, {}, {}};
-            for (const SpellingScanner::Word &word : SpellingScanner::words(line.text, math)) {
-                if (!checker->isCorrect(line.text.mid(word.start, word.length)))
-                    result.misspelt << word;
+    watcher->setFuture(
+        QtConcurrent::run([checker = _spellChecker, lines, state, results]() mutable {
+            takeOver(results.get());
+            for (const SpellingLine &line : lines) {
+                // Marks made from the same state still hold.
+                if (line.marked && line.begin == state && (line.checked || !line.shown)) {
+                    state = line.end;
+                    continue;
+                }
+                SpellingResult result{line.number, line.text, line.shown, state, {}, {}};
+                for (const SpellingScanner::Word &word : SpellingScanner::words(line.text, state)) {
+                    if (line.shown && !checker->isCorrect(line.text.mid(word.start, word.length)))
+                        result.misspelt << word;
+                }
+                result.end = state;
+                results->append(result);
             }
-            result.endMath = math;
-            results->append(result);
-        }
-        handOver(results.get());
-    }));
+            handOver(results.get());
+        }));
 }
 
 // The checker changed, or learnt a word: every line is checked again when shown.
@@ -298,7 +353,8 @@ void QSTextView::contextMenuEvent(QContextMenuEvent *event)
     std::unique_ptr<QMenu> menu(createStandardContextMenu(event->pos()));
     const QTextCursor at = cursorForPosition(event->pos());
     const SpellingMarks *marks = marksOf(at.block());
-    for (const SpellingScanner::Word &word : marks ? marks->misspelt : QList<SpellingScanner::Word>()) {
+    for (const SpellingScanner::Word &word :
+         marks ? marks->misspelt : QList<SpellingScanner::Word>()) {
         if (at.positionInBlock() < word.start || at.positionInBlock() > word.start + word.length)
             continue;
         QTextCursor wordCursor(at.block());
@@ -307,13 +363,19 @@ void QSTextView::contextMenuEvent(QContextMenuEvent *event)
                                QTextCursor::KeepAnchor);
         const QString misspelt = wordCursor.selectedText();
         QAction *first = menu->actions().value(0);
-        for (const QString &suggestion : _spellChecker->suggestions(misspelt).mid(0, 7)) {
+        const QStringList suggestions = _spellChecker->suggestions(misspelt);
+        for (const QString &suggestion : suggestions.mid(0, shownSuggestions)) {
             QAction *replace = new QAction(suggestion, menu.get());
             connect(replace, &QAction::triggered, this,
                     [wordCursor, suggestion]() mutable { wordCursor.insertText(suggestion); });
             menu->insertAction(first, replace);
         }
-        QAction *add = new QAction(tr("Add to dictionary"), menu.get());
+        if (suggestions.isEmpty()) {
+            QAction *none = new QAction(tr("No Suggestions"), menu.get());
+            none->setEnabled(false);
+            menu->insertAction(first, none);
+        }
+        QAction *add = new QAction(tr("Add to Dictionary"), menu.get());
         connect(add, &QAction::triggered, this, [this, misspelt] {
             _spellChecker->addToPersonalDictionary(misspelt);
             checkSpellingAgain();
@@ -500,7 +562,9 @@ int QSTextView::matchingBracket(int position) const
         return -1;
     QString line = block.text();
     qsizetype at = position - block.position();
-    const auto escaped = [](const QString &text, qsizetype i) { return i > 0 && text[i - 1] == u'\\'; };
+    const auto escaped = [](const QString &text, qsizetype i) {
+        return i > 0 && text[i - 1] == u'\\';
+    };
     if (at >= line.size() || escaped(line, at))
         return -1;
     const QChar self = line[at];
@@ -646,7 +710,8 @@ void QSTextView::textDidChange(int position, int removed, int added)
     // The text view keeps no block revisions (its own undo is off): the lines an
     // edit touched lose what was found in them, and are checked again.
     const QTextBlock last = document()->findBlock(position + added);
-    for (QTextBlock block = document()->findBlock(position); block.isValid(); block = block.next()) {
+    for (QTextBlock block = document()->findBlock(position); block.isValid();
+         block = block.next()) {
         if (block.userData())
             block.setUserData(nullptr);
         if (block == last)
@@ -685,8 +750,8 @@ void QSTextView::paintGutter(QWidget *gutter, const QRect &rect)
             painter.drawText(QRect(0, int(top), numbersRight, lineHeight), Qt::AlignRight,
                              QString::number(line));
             if (const auto mark = marked.find(line); mark != marked.end()) {
-                const QIcon symbol = style()->standardIcon(
-                    *mark ? QStyle::SP_MessageBoxCritical : QStyle::SP_MessageBoxWarning);
+                const QIcon symbol = style()->standardIcon(*mark ? QStyle::SP_MessageBoxCritical
+                                                                 : QStyle::SP_MessageBoxWarning);
                 symbol.paint(&painter, QRect(numbersRight + 3, int(top), icon, icon));
             }
         }
@@ -700,7 +765,8 @@ QString QSTextView::markerMessagesAt(int y) const
     const int line = cursorForPosition(QPoint(0, y)).blockNumber();
     QStringList messages;
     for (const Marker &marker : _markers) {
-        if (const auto diagnostic = marker.diagnostic.lock(); diagnostic && marker.at.blockNumber() == line)
+        if (const auto diagnostic = marker.diagnostic.lock();
+            diagnostic && marker.at.blockNumber() == line)
             messages << diagnostic->msg.trimmed();
     }
     return messages.join(u'\n');

@@ -79,7 +79,7 @@ public:
     void toggleCommentOnSelectedLines();
     // Underlines the misspelt words of the running text of the lines shown, as the
     // checker finds them on a worker; the context menu of such a word offers the
-    // checker's suggestions, "Add to dictionary" and "Ignore". None: no checking.
+    // checker's first suggestions, "Add to Dictionary" and "Ignore". None: no checking.
     void setSpellChecker(std::shared_ptr<SpellChecker> checker);
     // Colours the lines of the range anew, after an edit, keeping the underlines of
     // those whose text the edit left as it was.
