@@ -94,7 +94,10 @@ QString QSFile::name() const
     const QString text = pathText();
     if (!QS_ASSERT(!text.isEmpty(), "path is nil"))
         return {};
-    return text.mid(text.lastIndexOf(QLatin1Char('/')) + 1);
+    // The pool holds a new document's file under its title with every space made
+    // "_" ("Untitled_2"); its name is the title the window shows ("Untitled 2").
+    const QString name = text.mid(text.lastIndexOf(QLatin1Char('/')) + 1);
+    return _isUntitled ? QString(name).replace(u'_', u' ') : name;
 }
 
 QString QSFile::directory() const

@@ -118,6 +118,7 @@ void TestDocumentWindow::untitledWindowsAreNumberedAndSizedByTheDefaults()
     QCOMPARE(centred->displayName(), "Untitled 2");
     QCOMPARE(AppFixture::held("Untitled_2"), centred->fileOpened());
     QVERIFY(centred->window()->windowTitle().startsWith("Untitled 2"));
+    QCOMPARE(centred->outlineView()->model()->index(0, 0).data().toString(), "Untitled 2");
 
     // The outline keeps its width when the window grows; dragging the divider stores it.
     QTreeView *outlineView = centred->outlineView();

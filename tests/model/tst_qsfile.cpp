@@ -204,7 +204,7 @@ void TestQSFile::untitledFileIsTitledByItsFirstSave()
     for (const char *name : {"target.tex", "folder.tex"}) {
         QCOMPARE(file->saveFileToURL(folder.url(name)), false);
         QVERIFY(file->isUntitled() && file->hasContentChangedSinceLastSave(false));
-        QCOMPARE(file->treeRootNode()->nodeName(), "Untitled_2");
+        QCOMPARE(file->treeRootNode()->nodeName(), "Untitled 2");
         setEncoding(4);
     }
     QCOMPARE(TestFolder::read(target), QByteArray("keep me"));
