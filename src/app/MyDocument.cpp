@@ -379,6 +379,18 @@ void MyDocument::outlineViewColumnDidResize()
                                                    QSOutlineViewInfo);
 }
 
+QStringList MyDocument::namesOfUnsavedFiles() const
+{
+    QStringList names;
+    if (!_fileOpened)
+        return names;
+    for (const std::shared_ptr<QSFile> &file : QSFilePool::fileList(_fileOpened.get())) {
+        if (file->hasContentChangedSinceLastSave(false))
+            names << (file->isUntitled() ? displayName() : file->name());
+    }
+    return names;
+}
+
 void MyDocument::setIsDocumentEdited(bool edited)
 {
     _isDocumentEdited = edited;

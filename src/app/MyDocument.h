@@ -52,6 +52,7 @@ public:
     void willCloseFile(const std::shared_ptr<QSFile> &file) override;
     void setIsDocumentEdited(bool edited) override;
     bool isDocumentEdited() const override { return _isDocumentEdited; }
+    QStringList namesOfUnsavedFiles() const override;
     bool saveDocument() override;
     QWidget *window() const override;
 

@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 class QWidget;
 
@@ -19,6 +20,9 @@ public:
 
     virtual QWidget *window() const = 0;
     virtual bool isDocumentEdited() const = 0;
+    // The names of the files of the document that hold unsaved changes, for the
+    // question asked when its window closes.
+    virtual QStringList namesOfUnsavedFiles() const { return {displayName()}; }
     // Saves the document; false when the user cancelled or it could not be written.
     virtual bool saveDocument() = 0;
 

@@ -19,8 +19,7 @@ DocumentController::SaveAnswer askWithMessageBox(Document *document)
     QMessageBox box(document->window());
     box.setIcon(QMessageBox::Warning);
     box.setWindowModality(Qt::WindowModal);
-    box.setText(QObject::tr("Do you want to save the changes you made in \"%1\"?")
-                    .arg(document->displayName()));
+    box.setText(DocumentController::saveQuestion(document));
     box.setInformativeText(QObject::tr("Your changes will be lost if you don't save them."));
     QPushButton *save = box.addButton(QMessageBox::Save);
     QPushButton *dontSave = box.addButton(QObject::tr("Don't Save"), QMessageBox::DestructiveRole);
@@ -109,6 +108,24 @@ Document *DocumentController::currentDocument() const
 void DocumentController::setCurrentDocument(Document *document)
 {
     _currentDocument = document;
+}
+
+QString DocumentController::saveQuestion(const Document *document)
+{
+    QStringList names = document->namesOfUnsavedFiles();
+    if (names.isEmpty())
+        names << document->displayName();
+    for (QString &name : names)
+        name = u'"' + name + u'"';
+    if (names.size() == 1)
+        return tr("Do you want to save the changes you made in %1?").arg(names.first());
+    const QString last = names.takeLast();
+    const QString all = tr("%1 and %2").arg(names.join(QStringLiteral(", ")), last);
+    return names.size() == 1
+               ? tr("Do you want to save the changes you made in %1?").arg(all)
+               : tr("Do you want to save the changes you made in %1 files: %2?")
+                     .arg(names.size() + 1)
+                     .arg(all);
 }
 
 bool DocumentController::shouldCloseDocument(Document *document)

@@ -43,6 +43,8 @@ public:
 
     // Asks whether to save an edited document; false when its window must stay open.
     bool shouldCloseDocument(Document *document);
+    // The question, naming the files that hold the unsaved changes.
+    static QString saveQuestion(const Document *document);
     // The window of the document has closed: the controller lets it go.
     void removeDocument(Document *document);
 

@@ -36,6 +36,7 @@ public:
             });
         documents.setSaveQuestion([this](Document *edited) {
             asked << edited->displayName();
+            questions << DocumentController::saveQuestion(edited);
             return closeAnswer;
         });
     }
@@ -137,4 +138,5 @@ public:
     // The answer to the close question, and the documents it was asked about.
     DocumentController::SaveAnswer closeAnswer = DocumentController::SaveAnswer::DontSave;
     QStringList asked;
+    QStringList questions; // as the user read them
 };

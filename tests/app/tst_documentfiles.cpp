@@ -41,6 +41,7 @@ private slots:
     void cleanup() { _fixture.reset(); }
     void opensInTheChosenEncodingAndRefusesWhatDoesNotDecode();
     void saveAsRekeysAndSavingOverAHeldFileShares();
+    void closeQuestionNamesTheFilesWithUnsavedChanges();
     void titledSaveWritesIncludedFilesAndFailuresLoseNothing();
     void changesOnDiskAreReadOrAsked();
     void droppingAnEditedIncludeAsksWhatToSave_data();
@@ -116,6 +117,34 @@ void TestDocumentFiles::saveAsRekeysAndSavingOverAHeldFileShares()
     QVERIFY(first->saveDocument() && !first->isDocumentEdited());
     QVERIFY(TestFolder::read(draft).endsWith("% in the draft\n"));
     QCOMPARE(TestFolder::read(path), before);
+}
+
+// Closing asks about the files that hold the unsaved changes, by their names, not
+// about the document's root file.
+void TestDocumentFiles::closeQuestionNamesTheFilesWithUnsavedChanges()
+{
+    MyDocument *document = _fixture->openExample();
+    _fixture->closeAnswer = DocumentController::SaveAnswer::Cancel;
+    for (const QString name : {"methods.tex", "results.tex"}) {
+        document->selectRange(QSRange{0, 0}, AppFixture::fileNamed(document, name));
+        typeAtEnd(document, "% more\n");
+        QVERIFY(!document->window()->close());
+    }
+    QCOMPARE(_fixture->questions,
+             QStringList({"Do you want to save the changes you made in \"methods.tex\"?",
+                          "Do you want to save the changes you made in \"methods.tex\" and "
+                          "\"results.tex\"?"}));
+    document->selectRange(QSRange{0, 0}, document->fileOpened());
+    typeAtEnd(document, "% more\n");
+    QVERIFY(!document->window()->close());
+    QCOMPARE(_fixture->questions.last(),
+             "Do you want to save the changes you made in 3 files: \"thesis.tex\", "
+             "\"methods.tex\" and \"results.tex\"?");
+    MyDocument *untitled = _fixture->open();
+    typeAtEnd(untitled, "x");
+    QVERIFY(!untitled->window()->close());
+    QCOMPARE(_fixture->questions.last(),
+             "Do you want to save the changes you made in \"Untitled\"?");
 }
 
 void TestDocumentFiles::titledSaveWritesIncludedFilesAndFailuresLoseNothing()
