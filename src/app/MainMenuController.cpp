@@ -4,6 +4,7 @@
 #include "app/KeyboardShortcutsWindow.h"
 #include "app/MyDocument.h"
 #include "editor/QSTextView.h"
+#include "model/QSFile.h"
 #include "pdf/QSPDFViewController.h"
 #include "platform/DocumentController.h"
 #include "platform/UserDefaults.h"
@@ -11,8 +12,9 @@
 #include <QAction>
 #include <QApplication>
 #include <QDir>
-#include <QMainWindow>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QMainWindow>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QToolBar>
@@ -52,7 +54,10 @@ MainMenuController::MainMenuController(QObject *parent)
         MyDocument *document = currentDocument();
         const QStringList paths =
             QFileDialog::getOpenFileNames(document ? document->window() : nullptr, tr("Open"),
-                                          QString(), tr("LaTeX files (*.tex);;All files (*)"));
+                                          openFolder(), tr("LaTeX files (*.tex);;All files (*)"));
+        if (!paths.isEmpty())
+            UserDefaults::standardUserDefaults().setObject(QFileInfo(paths.first()).absolutePath(),
+                                                           QSLastOpenFolder);
         for (const QString &path : paths)
             DocumentController::sharedDocumentController()->openDocument(path);
     });
@@ -85,8 +90,8 @@ MainMenuController::MainMenuController(QObject *parent)
             app->showPreferencePanel();
     });
     // Cut, Copy, Paste and Select All act on whatever has the keyboard (the text, or
-    // a field of the find strip), else on the current document's text. A text field takes these keys itself; the
-    // items are for the menu and for the widgets that do not.
+    // a field of the find strip), else on the current document's text. A text field takes these
+    // keys itself; the items are for the menu and for the widgets that do not.
     const auto standardEdit = [this](const QString &text, QKeySequence::StandardKey key,
                                      const char *slot) {
         auto *item = new QAction(text, this);
@@ -107,8 +112,8 @@ MainMenuController::MainMenuController(QObject *parent)
     _undoItem = action(tr("&Undo"), QKeySequence::Undo, &MyDocument::undo);
     _redoItem = action(tr("&Redo"), QKeySequence::Redo, &MyDocument::redo);
     _compileItem = action(tr("&Compile"), QKeySequence(Qt::Key_F5), &MyDocument::compileDocument);
-    _goToLineItem = action(tr("&Go to Line..."), QKeySequence(Qt::CTRL | Qt::Key_L),
-                           &MyDocument::goToLine);
+    _goToLineItem =
+        action(tr("&Go to Line..."), QKeySequence(Qt::CTRL | Qt::Key_L), &MyDocument::goToLine);
     _toggleCommentItem = action(tr("Comment or Uncomment &Lines"),
                                 QKeySequence(Qt::CTRL | Qt::Key_Slash), &MyDocument::toggleComment);
     _compileWithBibliographyItem =
@@ -144,7 +149,8 @@ MainMenuController::MainMenuController(QObject *parent)
     _showFindAndReplacePanelItem->setIcon(
         themedIcon(QStringLiteral("edit-find"), QStringLiteral("find")));
     const QIcon pdf = themedIcon(QStringLiteral("application-pdf"), QStringLiteral("pdf"));
-    const QIcon console = themedIcon(QStringLiteral("utilities-terminal"), QStringLiteral("console"));
+    const QIcon console =
+        themedIcon(QStringLiteral("utilities-terminal"), QStringLiteral("console"));
     _showPDFItem->setIcon(pdf);
     _hidePDFItem->setIcon(pdf);
     _showConsoleItem->setIcon(console);
@@ -157,9 +163,17 @@ MainMenuController::MainMenuController(QObject *parent)
         UserDefaults::standardUserDefaults().setObject(shown, QSShowToolbar);
     });
 
+    // Filled now and whenever the list changes, so that it is complete before it is
+    // first shown (a screen reader reads it without opening it); files gone from
+    // disk drop out when it opens.
     _openRecentMenu = std::make_unique<QMenu>(tr("Open &Recent"));
     connect(_openRecentMenu.get(), &QMenu::aboutToShow, this,
             &MainMenuController::fillOpenRecentMenu);
+    connect(&UserDefaults::standardUserDefaults(), &UserDefaults::valueChanged, this,
+            [this](const QString &key) {
+                if (key == QSRecentDocuments)
+                    fillOpenRecentMenu();
+            });
     fillOpenRecentMenu();
 
     _keyboardShortcutsItem = new QAction(tr("&Keyboard Shortcuts"), this);
@@ -177,9 +191,10 @@ MainMenuController::MainMenuController(QObject *parent)
 
 void MainMenuController::fillOpenRecentMenu()
 {
+    // Reading the list forgets the files gone, which fills the menu once more: the
+    // menu is emptied after.
+    const QStringList paths = DocumentController::recentDocumentPaths();
     _openRecentMenu->clear();
-    DocumentController *documents = DocumentController::sharedDocumentController();
-    const QStringList paths = documents ? documents->recentDocumentPaths() : QStringList();
     for (const QString &path : paths) {
         QAction *item = _openRecentMenu->addAction(QDir::toNativeSeparators(path));
         connect(item, &QAction::triggered, this, [path] {
@@ -196,24 +211,34 @@ void MainMenuController::fillOpenRecentMenu()
     });
 }
 
+QString MainMenuController::openFolder()
+{
+    if (const MyDocument *document = currentDocument()) {
+        const std::shared_ptr<QSFile> root = document->fileOpened();
+        if (root && !root->isUntitled())
+            return root->directory();
+    }
+    const QString last = UserDefaults::standardUserDefaults().stringForKey(QSLastOpenFolder);
+    return QFileInfo(last).isDir() ? last : QDir::homePath();
+}
+
 void MainMenuController::showAbout()
 {
     MyDocument *document = currentDocument();
-    QMessageBox::about(
-        document ? document->window() : nullptr, tr("About Quillset"),
-        tr("<h3>Quillset %1</h3>"
-           "<p>A LaTeX editor whose outline is a live model of the text.</p>"
-           "<p>Built with Qt %2, running on Qt %3.</p>"
-           "<p>Quillset links these libraries, each under its own licence:</p><ul>"
-           "<li>Qt 6 (Core, GUI, Widgets, Concurrent, Print Support): LGPL 3.0</li>"
-           "<li>Qt PDF, which contains PDFium: LGPL 3.0; PDFium: BSD 3-Clause</li>"
-           "<li>Hunspell: MPL 1.1, GPL 2.0 or LGPL 2.1</li>"
-           "<li>The SyncTeX parser library: MIT</li>"
-           "<li>The GNU C Library (iconv): LGPL 2.1</li></ul>"
-           "<p>At compile time it runs the TeX engines, latexmk, BibTeX and biber "
-           "installed on the system.</p>")
-            .arg(QStringLiteral(QUILLSET_VERSION), QStringLiteral(QT_VERSION_STR),
-                 QString::fromLatin1(qVersion())));
+    QMessageBox::about(document ? document->window() : nullptr, tr("About Quillset"),
+                       tr("<h3>Quillset %1</h3>"
+                          "<p>A LaTeX editor whose outline is a live model of the text.</p>"
+                          "<p>Built with Qt %2, running on Qt %3.</p>"
+                          "<p>Quillset links these libraries, each under its own licence:</p><ul>"
+                          "<li>Qt 6 (Core, GUI, Widgets, Concurrent, Print Support): LGPL 3.0</li>"
+                          "<li>Qt PDF, which contains PDFium: LGPL 3.0; PDFium: BSD 3-Clause</li>"
+                          "<li>Hunspell: MPL 1.1, GPL 2.0 or LGPL 2.1</li>"
+                          "<li>The SyncTeX parser library: MIT</li>"
+                          "<li>The GNU C Library (iconv): LGPL 2.1</li></ul>"
+                          "<p>At compile time it runs the TeX engines, latexmk, BibTeX and biber "
+                          "installed on the system.</p>")
+                           .arg(QStringLiteral(QUILLSET_VERSION), QStringLiteral(QT_VERSION_STR),
+                                QString::fromLatin1(qVersion())));
 }
 
 MainMenuController::~MainMenuController()

@@ -41,6 +41,7 @@ public:
     QAction *compileWithBibliographyItem() const { return _compileWithBibliographyItem; }
     QAction *goToLineItem() const { return _goToLineItem; }
     QAction *toggleCommentItem() const { return _toggleCommentItem; }
+    QAction *openItem() const { return _openItem; }
     QAction *saveAsItem() const { return _saveAsItem; }
     QAction *cutItem() const { return _cutItem; }
     QAction *copyItem() const { return _copyItem; }
@@ -54,8 +55,11 @@ public:
 private:
     QAction *action(const QString &text, const QKeySequence &shortcut,
                     std::function<void(MyDocument *)> act);
-    // Lists the recent documents anew each time the menu opens.
+    // Lists the recent documents anew.
     void fillOpenRecentMenu();
+    // Where the Open dialog starts: the folder of the document in front, else the
+    // folder it was last left in, else the home folder.
+    static QString openFolder();
     void showAbout();
 
     QAction *_newItem;

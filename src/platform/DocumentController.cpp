@@ -151,7 +151,7 @@ void DocumentController::removeDocument(Document *document)
     document->deleteLater();
 }
 
-QStringList DocumentController::recentDocumentPaths() const
+QStringList DocumentController::recentDocumentPaths()
 {
     UserDefaults &defaults = UserDefaults::standardUserDefaults();
     const QStringList noted = defaults.objectForKey(QSRecentDocuments).toStringList();

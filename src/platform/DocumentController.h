@@ -50,7 +50,7 @@ public:
 
     // The documents opened or saved last, newest first, at most ten; files that are
     // gone are left out (and forgotten). Kept in the user's settings.
-    QStringList recentDocumentPaths() const;
+    static QStringList recentDocumentPaths();
     // Puts the file first among the recent documents.
     void noteRecentDocument(const QString &path);
     void clearRecentDocuments();

@@ -26,6 +26,8 @@ inline const QString QSSpellCheckLanguage = QStringLiteral("QSSpellCheckLanguage
 inline const QString QSOpenUntitledFileOnLaunch = QStringLiteral("OpenUntitledFileWhenLaunching");
 // The documents opened or saved last, newest first.
 inline const QString QSRecentDocuments = QStringLiteral("RecentDocuments");
+// The folder the Open dialog was last left in.
+inline const QString QSLastOpenFolder = QStringLiteral("LastOpenFolder");
 // Whether the document windows show their toolbar.
 inline const QString QSShowToolbar = QStringLiteral("ShowToolbar");
 // "System", "Light" or "Dark": the colours of the text and the panes.

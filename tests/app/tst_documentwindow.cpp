@@ -10,8 +10,10 @@
 
 #include <QAbstractItemModelTester>
 #include <QComboBox>
+#include <QFileDialog>
 #include <QInputDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
@@ -48,6 +50,19 @@ QModelIndex selectRow(QTreeView *view, const QString &name)
     return rows.value(0);
 }
 
+// The texts of a menu's items as they are now, without showing the menu.
+struct MenuTexts
+{
+    const QMenu *menu;
+    QStringList operator()() const
+    {
+        QStringList texts;
+        for (const QAction *item : menu->actions())
+            texts << item->text();
+        return texts;
+    }
+};
+
 } // namespace
 
 class TestDocumentWindow : public QObject
@@ -63,6 +78,7 @@ private slots:
     void preferencesOpenFromTheEditMenu();
     void statusBarGoToLineAndCommenting();
     void toolbarRecentDocumentsAndShortcutsList();
+    void openDialogAndRecentMenuStartWhereTheUserWas();
 
 private:
     std::unique_ptr<AppFixture> _fixture;
@@ -216,8 +232,9 @@ void TestDocumentWindow::preferencesOpenFromTheEditMenu()
     colours->setCurrentIndex(colours->findData("Dark"));
     text->grab();
     QCOMPARE(text->palette().color(QPalette::Base), Theme::dark().page);
-    QCOMPARE(text->document()->firstBlock().layout()->formats().value(0).format.foreground().color(),
-             Theme::dark().controlSequence);
+    QCOMPARE(
+        text->document()->firstBlock().layout()->formats().value(0).format.foreground().color(),
+        Theme::dark().controlSequence);
     QCOMPARE(document->consoleViewController()->textLogger()->palette().color(QPalette::Base),
              Theme::dark().page);
     QVERIFY(QApplication::palette().color(QPalette::Window).lightness() < 128);
@@ -225,8 +242,9 @@ void TestDocumentWindow::preferencesOpenFromTheEditMenu()
     colours->setCurrentIndex(colours->findData("System"));
     text->grab();
     QCOMPARE(text->palette().color(QPalette::Base), Theme::light().page);
-    QCOMPARE(text->document()->firstBlock().layout()->formats().value(0).format.foreground().color(),
-             Theme::light().controlSequence);
+    QCOMPARE(
+        text->document()->firstBlock().layout()->formats().value(0).format.foreground().color(),
+        Theme::light().controlSequence);
     QVERIFY(QApplication::palette().color(QPalette::Window).lightness() > 128);
     QCOMPARE(&ThemeController::themeFor("System", true), &Theme::dark());
     shown->close();
@@ -331,6 +349,62 @@ void TestDocumentWindow::toolbarRecentDocumentsAndShortcutsList()
     QSignalSpy commented(menu->toggleCommentItem(), &QAction::triggered);
     QTest::keyClick(document->textView(), Qt::Key_Slash, Qt::ControlModifier);
     QCOMPARE(commented.size(), 1);
+}
+
+// Triggers Open, and in the dialog that comes up notes its folder and opens the file
+// given, or cancels; the folder the dialog showed.
+QString openThroughTheDialog(const QString &file = {})
+{
+    QString shown;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        QFileDialog *dialog = nullptr;
+        for (QWidget *shown : QApplication::topLevelWidgets())
+            if (shown->isVisible() && qobject_cast<QFileDialog *>(shown))
+                dialog = static_cast<QFileDialog *>(shown);
+        if (!dialog)
+            return;
+        if (shown.isEmpty())
+            shown = dialog->directory().absolutePath();
+        if (file.isEmpty())
+            return dialog->reject();
+        // Typed into the name field, as a user may do.
+        dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->setText(file);
+        QMetaObject::invokeMethod(dialog, "accept");
+    });
+    poll.start(20);
+    MainMenuController::sharedMainMenuController()->openItem()->trigger();
+    return shown;
+}
+
+// The Open dialog starts in the folder of the document in front, else in the folder
+// it was left in last; Open Recent holds the recent documents before it is shown.
+void TestDocumentWindow::openDialogAndRecentMenuStartWhereTheUserWas()
+{
+    _fixture.reset();
+    {
+        TestFolder settings;
+        const QString kept = settings.write("kept.tex", "x");
+        UserDefaults::standardUserDefaults().setObject(QStringList{kept}, QSRecentDocuments);
+        MainMenuController startingUp; // before any document controller, as at start-up
+        QCOMPARE(startingUp.openRecentMenu()->actions().value(0)->text(), kept);
+    }
+    _fixture = std::make_unique<AppFixture>();
+    MenuTexts recent(MainMenuController::sharedMainMenuController()->openRecentMenu());
+    QCOMPARE(recent(), QStringList({QString(), "Clear Menu"}));
+    MyDocument *thesis = _fixture->openExample();
+    QCOMPARE(recent(), QStringList({_fixture->folder.path("thesis.tex"), QString(), "Clear Menu"}));
+
+    QCOMPARE(openThroughTheDialog(), _fixture->folder.path(""));
+    const QString elsewhere = _fixture->folder.write("elsewhere/notes.tex", "Notes\n");
+    MyDocument *untitled = _fixture->open();
+    QCOMPARE(openThroughTheDialog(elsewhere), QDir::homePath());
+    QCOMPARE(_fixture->documents.documents().size(), 3);
+    untitled->window()->activateWindow();
+    _fixture->documents.setCurrentDocument(untitled);
+    QCOMPARE(openThroughTheDialog(), QFileInfo(elsewhere).absolutePath());
+    _fixture->documents.setCurrentDocument(thesis);
+    QCOMPARE(openThroughTheDialog(), _fixture->folder.path(""));
 }
 
 QUILLSET_TEST_MAIN(TestDocumentWindow)
