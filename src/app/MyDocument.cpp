@@ -698,6 +698,10 @@ void MyDocument::connectPanes()
     _compileState = new QLabel(status);
     for (QLabel *label : {_caretPosition, _encoding, _compileState})
         status->addPermanentWidget(label);
+    // A screen reader says what each label is, the compile's also while it is empty.
+    _caretPosition->setAccessibleName(tr("Caret position"));
+    _encoding->setAccessibleName(tr("File encoding"));
+    _compileState->setAccessibleName(tr("Compile state"));
     const auto showCaret = [this] {
         const QTextCursor caret = _ui->textView->textCursor();
         _caretPosition->setText(

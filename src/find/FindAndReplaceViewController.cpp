@@ -52,6 +52,11 @@ FindAndReplaceViewController::FindAndReplaceViewController(
          {_ui->matchCaseOption, _ui->wholeWordsOption, _ui->regularExpressionOption})
         connect(option, &QToolButton::toggled, this,
                 &FindAndReplaceViewController::optionsDidChange);
+    // A result clicked again, or given Return, goes back to its occurrence.
+    connect(_outline, &QAbstractItemView::clicked, this,
+            &FindAndReplaceViewController::outlineViewSelectionDidChange);
+    connect(_outline, &QAbstractItemView::activated, this,
+            &FindAndReplaceViewController::outlineViewSelectionDidChange);
     connect(_ui->o_findTextField, &QLineEdit::textChanged, this,
             &FindAndReplaceViewController::controlTextDidChange);
     connect(_ui->o_findTextField, &QLineEdit::returnPressed, this,

@@ -284,6 +284,9 @@ void TestEditing::choosingARowTakesTheKeyboardToTheText()
     click(outline, outline->model()->index(0, 0));
     QCOMPARE(QApplication::focusWidget(), view);
     QCOMPARE(view->textCursor().selectedText(), "there");
+    view->moveCursor(QTextCursor::Start);
+    click(outline, outline->model()->index(0, 0));
+    QCOMPARE(view->textCursor().selectedText(), "there");
 }
 
 QUILLSET_TEST_MAIN(TestEditing)
