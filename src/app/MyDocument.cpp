@@ -5,7 +5,6 @@
 #include "app/ImageAndTextCell.h"
 #include "app/MainMenuController.h"
 #include "app/OutlineViewDataSource.h"
-#include "app/SaveChangesController.h"
 #include "app/ThemeController.h"
 #include "compile/CompileProgress.h"
 #include "compile/ConsoleViewController.h"
@@ -22,10 +21,8 @@
 #include "model/QSSectionNode.h"
 #include "model/QSUndoManager.h"
 #include "model/TextStorageDelegate.h"
-#include "pdf/PdfSync.h"
 #include "pdf/QSPDFView.h"
 #include "pdf/QSPDFViewController.h"
-#include "pdf/SyncResolver.h"
 #include "platform/Assertions.h"
 #include "platform/DocumentController.h"
 #include "platform/TextEncoding.h"
@@ -36,18 +33,12 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QDir>
-#include <QFileDialog>
 #include <QFileInfo>
-#include <QFileSystemWatcher>
 #include <QInputDialog>
 #include <QLabel>
 #include <QMainWindow>
 #include <QMenuBar>
-#include <QMessageBox>
-#include <QPdfDocument>
-#include <QPrintDialog>
 #include <QPrinter>
-#include <QPushButton>
 #include <QScreen>
 #include <QSplitter>
 #include <QStandardPaths>
@@ -58,7 +49,6 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 #include <limits>
-#include <optional>
 
 MyDocument::MyDocument(QObject *parent)
     : QSDocument(parent)
@@ -70,21 +60,6 @@ MyDocument::~MyDocument()
     if (_consoleViewController)
         _consoleViewController->stopCompilingAndWait();
     delete _curWindow;
-}
-
-bool MyDocument::readFromURL(const QUrl &location, QString *errorMessage)
-{
-    _curPath = QSFilePool::poolKey(location);
-    _fileOpened = QSFilePool::sharedFilePool()->readFile(location);
-    if (_fileOpened)
-        return true;
-    if (errorMessage) {
-        *errorMessage =
-            tr("\"%1\" could not be opened.").arg(location.toLocalFile()) + QStringLiteral("\n\n")
-            + tr("This might have something to do with the file-encoding") + QStringLiteral("\n")
-            + tr("Try changing the file encoding settings in preferences");
-    }
-    return false;
 }
 
 void MyDocument::makeWindow()
@@ -379,25 +354,6 @@ void MyDocument::outlineViewColumnDidResize()
                                                    QSOutlineViewInfo);
 }
 
-QStringList MyDocument::namesOfUnsavedFiles() const
-{
-    QStringList names;
-    if (!_fileOpened)
-        return names;
-    for (const std::shared_ptr<QSFile> &file : QSFilePool::fileList(_fileOpened.get())) {
-        if (file->hasContentChangedSinceLastSave(false))
-            names << (file->isUntitled() ? displayName() : file->name());
-    }
-    return names;
-}
-
-void MyDocument::setIsDocumentEdited(bool edited)
-{
-    _isDocumentEdited = edited;
-    if (_curWindow)
-        _curWindow->setWindowModified(edited);
-}
-
 bool MyDocument::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == _curWindow) {
@@ -459,107 +415,6 @@ void MyDocument::windowDidBecomeKey()
     _filesWatcher->checkFilesOnDisk();
 }
 
-// Every window that shows the document's files follows the files read again:
-// its outline and, when it shows one of them, its text.
-void MyDocument::filesWereReadAgain()
-{
-    if (ChangesQueue *queue = ChangesQueue::sharedQueue())
-        queue->announceTreeChanges(QSFilePool::fileList(_fileOpened.get()));
-}
-
-void MyDocument::windowWillClose()
-{
-    QSFilePool *pool = QSFilePool::sharedFilePool();
-    if (_fileOpened) {
-        pool->closeFile(_fileOpened->path());
-        pool->reAssignFile(_fileOpened, this);
-    }
-    storeWindowFrame();
-}
-
-void MyDocument::willCloseFile(const std::shared_ptr<QSFile> &file)
-{
-    QSFilePool *pool = QSFilePool::sharedFilePool();
-    const QList<std::shared_ptr<QSFile>> unsaved = pool->filesLeavingUnsavedIfClosed(file);
-    if (unsaved.isEmpty()) {
-        pool->closeFile(file->path());
-        return;
-    }
-    auto *controller = new SaveChangesController(unsaved, file, _curWindow);
-    controller->open();
-}
-
-bool MyDocument::saveDocument()
-{
-    if (!_fileOpened || _fileOpened->isUntitled())
-        return saveDocumentAs();
-    return saveDocumentToURL(_fileOpened->path());
-}
-
-bool MyDocument::saveDocumentAs()
-{
-    QFileDialog panel(_curWindow, tr("Save As"),
-                      QStandardPaths::writableLocation(QStandardPaths::HomeLocation),
-                      tr("LaTeX files (*.tex)"));
-    panel.setWindowModality(Qt::WindowModal);
-    panel.setAcceptMode(QFileDialog::AcceptSave);
-    panel.setDefaultSuffix(QStringLiteral("tex"));
-    panel.selectFile(QStringLiteral(".tex"));
-    if (panel.exec() != QDialog::Accepted || panel.selectedFiles().isEmpty())
-        return false;
-    return saveDocumentToURL(QUrl::fromLocalFile(panel.selectedFiles().first()));
-}
-
-bool MyDocument::saveDocumentToURL(const QUrl &location)
-{
-    QS_ASSERT(location.isValid(), "url was nil");
-    // The root file is written from its tree: every edit must have reached it.
-    if (ChangesQueue *queue = ChangesQueue::sharedQueue())
-        queue->waitUntilIdle();
-    QStringList failed;
-    QStringList reasons;
-    const std::shared_ptr<QSFile> saved =
-        QSFilePool::sharedFilePool()->saveFileWithPath(_curPath, location, &failed, &reasons);
-    if (saved && saved != _fileOpened) {
-        // The document goes on with another file: the one it was saved as, or the file
-        // that was open already and took over the text; the windows that show that
-        // file follow its new text.
-        _fileOpened = saved;
-        QSFilePool::sharedFilePool()->assignFile(saved, this);
-        _textStorageDelegate->setSelectedFile(saved);
-        _outlineViewDataSource->setRootItem(saved->treeRootNode());
-        filesWereReadAgain();
-    }
-    if (!failed.isEmpty()) {
-        // Nothing was written over these files and their text stays here, edited.
-        QStringList lines;
-        for (qsizetype i = 0; i < failed.size(); ++i)
-            lines << failed.at(i) + QStringLiteral("\n    ") + reasons.value(i);
-        auto *message =
-            new QMessageBox(QMessageBox::Warning, tr("The document could not be saved"),
-                            tr("These files could not be saved:\n%1").arg(lines.join(u'\n')),
-                            QMessageBox::Ok, _curWindow);
-        message->setObjectName(QStringLiteral("saveFailedMessage"));
-        message->setAttribute(Qt::WA_DeleteOnClose);
-        message->setWindowModality(Qt::WindowModal);
-        message->open();
-        return false;
-    }
-    _curPath = QSFilePool::poolKey(location);
-    setProperty("filePath", _curPath);
-    if (DocumentController *documents = DocumentController::sharedDocumentController())
-        documents->noteRecentDocument(location.toLocalFile());
-    // From its first save on, the document goes by its root file's name: in the title,
-    // in the outline's top row (which keeps the names it last read) and in the question
-    // asked when it closes. Its untitled name is free again for the next new document.
-    if (!_fileOpened->isUntitled())
-        setDisplayName(_fileOpened->name());
-    _outlineViewDataSource->reloadFromTree();
-    updateWindowTitle();
-    _filesWatcher->watchFiles();
-    return true;
-}
-
 // An untitled document is saved first and compiled at the next request; a save
 // that fails compiles nothing, since the engine would read an older text.
 void MyDocument::compileDocument()
@@ -589,17 +444,6 @@ void MyDocument::stopCompiling()
     _consoleViewController->latexCompiler()->stopCompiling();
 }
 
-void MyDocument::printDocument()
-{
-    if (!_pdfViewController->pdfDocument())
-        return;
-    if (!_printer)
-        _printer = std::make_unique<QPrinter>();
-    QPrintDialog dialog(_printer.get(), _curWindow);
-    if (dialog.exec() == QDialog::Accepted)
-        _pdfViewController->printTo(_printer.get());
-}
-
 void MyDocument::showConsoleView()
 {
     _consoleViewController->animatedExpansionToHeight(ConsoleViewController::openHeight);
@@ -618,54 +462,6 @@ void MyDocument::showPDFView()
 void MyDocument::hidePDFView()
 {
     _pdfViewController->hidePDFViewWithAnimation(true);
-}
-
-// A PDF that cannot be read leaves the one shown before, and the console says why.
-void MyDocument::reloadPDF()
-{
-    const std::optional<QUrl> pdf = _fileOpened ? _fileOpened->pdfPath() : std::nullopt;
-    if (!pdf)
-        return;
-    QString reason;
-    if (!_pdfViewController->setFilePath(pdf->toLocalFile(), &reason)) {
-        _consoleViewController->showMessage(
-            tr("The PDF %1 could not be shown: %2.").arg(pdf->toLocalFile(), reason));
-        return;
-    }
-    if (_pdfViewController->isHidden())
-        _pdfViewController->showPDFViewWithAnimation(false);
-}
-
-void MyDocument::pdfSyncFromTextViewToPdf()
-{
-    const std::shared_ptr<QSFile> shown = _textStorageDelegate->selectedFile();
-    if (!_fileOpened || !shown)
-        return;
-    QSTextView *text = _ui->textView;
-    const int line =
-        PdfSync::lineNumberAt(text->toPlainText(), text->textCursor().selectionStart());
-    const auto position = SyncResolver::positionForLine(*_fileOpened, *shown, line,
-                                                        _pdfViewController->pdfDocument());
-    if (!position)
-        return;
-    if (_pdfViewController->isHidden())
-        _pdfViewController->showPDFViewWithAnimation(false);
-    _pdfViewController->goToPosition(position->page, position->point);
-}
-
-void MyDocument::pdfSyncFromPdfViewToTextView(int page, const QPointF &point)
-{
-    if (!_fileOpened || !_pdfViewController->pdfDocument())
-        return;
-    const qreal height = _pdfViewController->pdfDocument()->pagePointSize(page - 1).height();
-    const auto source = SyncResolver::sourceForPoint(_fileOpened, page, point, height);
-    if (!source)
-        return;
-    const auto &[file, line] = *source;
-    selectRange(QSRange{0, 0}, file);
-    const QTextBlock block = _ui->textView->document()->findBlockByNumber(qMax(line, 1) - 1);
-    if (block.isValid())
-        selectRange(QSRange{quint32(block.position()), quint32(block.length() - 1)}, file);
 }
 
 void MyDocument::showFindAndReplace()

@@ -1,0 +1,154 @@
+// The file side of the document window: opening, saving, and letting files go
+// when the window closes or an include goes.
+#include "app/MyDocument.h"
+
+#include "app/DocumentFilesWatcher.h"
+#include "app/OutlineViewDataSource.h"
+#include "app/SaveChangesController.h"
+#include "model/ChangesQueue.h"
+#include "model/QSFile.h"
+#include "model/QSFilePool.h"
+#include "model/TextStorageDelegate.h"
+#include "platform/Assertions.h"
+#include "platform/DocumentController.h"
+
+#include <QFileDialog>
+#include <QMainWindow>
+#include <QMessageBox>
+#include <QStandardPaths>
+#include <QUrl>
+
+bool MyDocument::readFromURL(const QUrl &location, QString *errorMessage)
+{
+    _curPath = QSFilePool::poolKey(location);
+    _fileOpened = QSFilePool::sharedFilePool()->readFile(location);
+    if (_fileOpened)
+        return true;
+    if (errorMessage) {
+        *errorMessage =
+            tr("\"%1\" could not be opened.").arg(location.toLocalFile()) + QStringLiteral("\n\n")
+            + tr("This might have something to do with the file-encoding") + QStringLiteral("\n")
+            + tr("Try changing the file encoding settings in preferences");
+    }
+    return false;
+}
+
+QStringList MyDocument::namesOfUnsavedFiles() const
+{
+    QStringList names;
+    if (!_fileOpened)
+        return names;
+    for (const std::shared_ptr<QSFile> &file : QSFilePool::fileList(_fileOpened.get())) {
+        if (file->hasContentChangedSinceLastSave(false))
+            names << (file->isUntitled() ? displayName() : file->name());
+    }
+    return names;
+}
+
+void MyDocument::setIsDocumentEdited(bool edited)
+{
+    _isDocumentEdited = edited;
+    if (_curWindow)
+        _curWindow->setWindowModified(edited);
+}
+
+// Every window that shows the document's files follows the files read again:
+// its outline and, when it shows one of them, its text.
+void MyDocument::filesWereReadAgain()
+{
+    if (ChangesQueue *queue = ChangesQueue::sharedQueue())
+        queue->announceTreeChanges(QSFilePool::fileList(_fileOpened.get()));
+}
+
+void MyDocument::windowWillClose()
+{
+    QSFilePool *pool = QSFilePool::sharedFilePool();
+    if (_fileOpened) {
+        pool->closeFile(_fileOpened->path());
+        pool->reAssignFile(_fileOpened, this);
+    }
+    storeWindowFrame();
+}
+
+void MyDocument::willCloseFile(const std::shared_ptr<QSFile> &file)
+{
+    QSFilePool *pool = QSFilePool::sharedFilePool();
+    const QList<std::shared_ptr<QSFile>> unsaved = pool->filesLeavingUnsavedIfClosed(file);
+    if (unsaved.isEmpty()) {
+        pool->closeFile(file->path());
+        return;
+    }
+    auto *controller = new SaveChangesController(unsaved, file, _curWindow);
+    controller->open();
+}
+
+bool MyDocument::saveDocument()
+{
+    if (!_fileOpened || _fileOpened->isUntitled())
+        return saveDocumentAs();
+    return saveDocumentToURL(_fileOpened->path());
+}
+
+bool MyDocument::saveDocumentAs()
+{
+    QFileDialog panel(_curWindow, tr("Save As"),
+                      QStandardPaths::writableLocation(QStandardPaths::HomeLocation),
+                      tr("LaTeX files (*.tex)"));
+    panel.setWindowModality(Qt::WindowModal);
+    panel.setAcceptMode(QFileDialog::AcceptSave);
+    panel.setDefaultSuffix(QStringLiteral("tex"));
+    panel.selectFile(QStringLiteral(".tex"));
+    if (panel.exec() != QDialog::Accepted || panel.selectedFiles().isEmpty())
+        return false;
+    return saveDocumentToURL(QUrl::fromLocalFile(panel.selectedFiles().first()));
+}
+
+bool MyDocument::saveDocumentToURL(const QUrl &location)
+{
+    QS_ASSERT(location.isValid(), "url was nil");
+    // The root file is written from its tree: every edit must have reached it.
+    if (ChangesQueue *queue = ChangesQueue::sharedQueue())
+        queue->waitUntilIdle();
+    QStringList failed;
+    QStringList reasons;
+    const std::shared_ptr<QSFile> saved =
+        QSFilePool::sharedFilePool()->saveFileWithPath(_curPath, location, &failed, &reasons);
+    if (saved && saved != _fileOpened) {
+        // The document goes on with another file: the one it was saved as, or the file
+        // that was open already and took over the text; the windows that show that
+        // file follow its new text.
+        _fileOpened = saved;
+        QSFilePool::sharedFilePool()->assignFile(saved, this);
+        _textStorageDelegate->setSelectedFile(saved);
+        _outlineViewDataSource->setRootItem(saved->treeRootNode());
+        filesWereReadAgain();
+    }
+    if (!failed.isEmpty()) {
+        // Nothing was written over these files and their text stays here, edited.
+        QStringList lines;
+        for (qsizetype i = 0; i < failed.size(); ++i)
+            lines << failed.at(i) + QStringLiteral("\n    ") + reasons.value(i);
+        auto *message =
+            new QMessageBox(QMessageBox::Warning, tr("The document could not be saved"),
+                            tr("These files could not be saved:\n%1").arg(lines.join(u'\n')),
+                            QMessageBox::Ok, _curWindow);
+        message->setObjectName(QStringLiteral("saveFailedMessage"));
+        message->setAttribute(Qt::WA_DeleteOnClose);
+        message->setWindowModality(Qt::WindowModal);
+        message->open();
+        return false;
+    }
+    _curPath = QSFilePool::poolKey(location);
+    setProperty("filePath", _curPath);
+    if (DocumentController *documents = DocumentController::sharedDocumentController())
+        documents->noteRecentDocument(location.toLocalFile());
+    // From its first save on, the document goes by its root file's name: in the title,
+    // in the outline's top row (which keeps the names it last read) and in the question
+    // asked when it closes. Its untitled name is free again for the next new document.
+    if (!_fileOpened->isUntitled())
+        setDisplayName(_fileOpened->name());
+    _outlineViewDataSource->reloadFromTree();
+    updateWindowTitle();
+    _filesWatcher->watchFiles();
+    return true;
+}
