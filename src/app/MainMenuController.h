@@ -42,6 +42,8 @@ public:
     QAction *goToLineItem() const { return _goToLineItem; }
     QAction *toggleCommentItem() const { return _toggleCommentItem; }
     QAction *openItem() const { return _openItem; }
+    QAction *undoItem() const { return _undoItem; }
+    QAction *redoItem() const { return _redoItem; }
     QAction *saveAsItem() const { return _saveAsItem; }
     QAction *cutItem() const { return _cutItem; }
     QAction *copyItem() const { return _copyItem; }

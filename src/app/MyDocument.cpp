@@ -138,6 +138,8 @@ void MyDocument::awakeFromNib()
     _findAndReplaceCustomViewController->hideWithoutAnimation();
     connect(_textStorageDelegate, &TextStorageDelegate::rangeNeedsHighlighting, text,
             &QSTextView::colourRange);
+    if (MainMenuController *menu = MainMenuController::sharedMainMenuController())
+        text->setUndoActions(menu->undoItem(), menu->redoItem());
     connect(text, &QSTextView::typingBegan, _textStorageDelegate,
             &TextStorageDelegate::beginTyping);
     connect(text, &QSTextView::typingEnded, _textStorageDelegate, &TextStorageDelegate::endTyping);
@@ -190,6 +192,14 @@ void MyDocument::awakeFromNib()
     outline->expandAll();
     connect(outline->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &MyDocument::outlineViewSelectionDidChange);
+    // Rows that an edit brings (a heading typed, or uncommented) come open, as the
+    // outline did when the document opened; rows the user closed stay closed.
+    connect(
+        _outlineViewDataSource, &QAbstractItemModel::rowsInserted, outline,
+        [outline, model = _outlineViewDataSource](const QModelIndex &parent, int first, int last) {
+            for (int row = first; row <= last; ++row)
+                outline->expandRecursively(model->index(row, 0, parent));
+        });
     if (ChangesQueue *queue = ChangesQueue::sharedQueue())
         connect(queue, &ChangesQueue::treeDidChange, this, &MyDocument::treeDidChange);
 

@@ -6,11 +6,13 @@
 
 #include <QMap>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QRectF>
 #include <functional>
 #include <memory>
 
 class CompletionController;
+class QAction;
 class ErrorWarningNode;
 class LineNumberGutter;
 class QTimer;
@@ -100,6 +102,13 @@ public:
     // the end, and scrolls it into view.
     void goToLine(int line);
 
+    // The actions that undo and redo in the file shown, for the context menu.
+    void setUndoActions(QAction *undo, QAction *redo)
+    {
+        _undoAction = undo;
+        _redoAction = redo;
+    }
+
     // Completion at the caret: the popup, its candidates and the placeholders.
     CompletionController *completion() const { return _completion; }
 
@@ -168,13 +177,15 @@ private:
     QRectF _lineHighlightRect;
     QSRange _findIndicatorRange{QSNotFound, 0};
     QTimer *_findIndicatorTimer;
-    LineNumberGutter *_gutter; // a child
+    LineNumberGutter *_gutter;         // a child
     CompletionController *_completion; // a child
     QList<Marker> _markers;
+    QPointer<QAction> _undoAction;
+    QPointer<QAction> _redoAction;
     QList<QTextEdit::ExtraSelection> _findIndicator; // while it shows
     QList<int> _bracketPair;
     std::shared_ptr<SpellChecker> _spellChecker;
     bool _spellingRunning = false; // one batch at a time
     QTimer *_spellingPause;        // the check waits for a pause in typing
-    int _characterCount = 1; // of the text before the latest change
+    int _characterCount = 1;       // of the text before the latest change
 };

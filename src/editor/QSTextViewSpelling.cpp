@@ -209,6 +209,16 @@ void QSTextView::checkSpellingAgain()
 void QSTextView::contextMenuEvent(QContextMenuEvent *event)
 {
     std::unique_ptr<QMenu> menu(createStandardContextMenu(event->pos()));
+    // The view's own history is off: Undo and Redo are those of the file shown.
+    for (QAction *item : menu->actions()) {
+        QAction *own = item->objectName() == QLatin1String("edit-undo")   ? _undoAction.data()
+                       : item->objectName() == QLatin1String("edit-redo") ? _redoAction.data()
+                                                                          : nullptr;
+        if (own) {
+            menu->insertAction(item, own);
+            menu->removeAction(item);
+        }
+    }
     const QTextCursor at = cursorForPosition(event->pos());
     const SpellingMarks *marks = marksOf(at.block());
     for (const SpellingScanner::Word &word :

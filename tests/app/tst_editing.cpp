@@ -8,8 +8,11 @@
 
 #include <QAction>
 #include <QClipboard>
+#include <QContextMenuEvent>
 #include <QLineEdit>
+#include <QMenu>
 #include <QTextBlock>
+#include <QTimer>
 #include <QTreeView>
 
 namespace {
@@ -63,6 +66,7 @@ private slots:
     void cleanup() { _fixture.reset(); }
     void commentToggleActsOnTheSelectedLines_data();
     void commentToggleActsOnTheSelectedLines();
+    void headingCommentedAndBackComesBackOpen();
     void undoTakesBackTypingByRuns();
     void undoAndSaveMarkStayExact();
     void choosingARowTakesTheKeyboardToTheText();
@@ -119,6 +123,40 @@ void TestEditing::commentToggleActsOnTheSelectedLines()
     AppFixture::settle();
     QCOMPARE(view->toPlainText(), before.text);
     QCOMPARE(document->fileOpened()->treeRootNode()->nodeDataWithChildren(), before.text);
+}
+
+// Lines 3 and 4 of methods.tex commented and uncommented: the heading is back in
+// the outline, open as before.
+void TestEditing::headingCommentedAndBackComesBackOpen()
+{
+    MyDocument *document = _fixture->openExample();
+    QSTextView *view = document->textView();
+    document->selectRange(QSRange{0, 0}, AppFixture::fileNamed(document, "methods.tex"));
+    const QTextBlock third = view->document()->findBlockByNumber(2);
+    document->selectRange(QSRange{quint32(third.position()),
+                                  quint32(third.next().next().position() - third.position())},
+                          AppFixture::fileNamed(document, "methods.tex"));
+    QAction *toggle = MainMenuController::sharedMainMenuController()->toggleCommentItem();
+    toggle->trigger();
+    AppFixture::settle();
+    QTreeView *outline = document->outlineView();
+    const auto row = [outline](const QString &name) {
+        const QAbstractItemModel *model = outline->model();
+        return model->match(model->index(0, 0), Qt::DisplayRole, name, 1, Qt::MatchRecursive)
+            .value(0);
+    };
+    QVERIFY(!row("Sampling").isValid());
+    toggle->trigger();
+    AppFixture::settle();
+    QVERIFY(row("Sampling").isValid());
+    QVERIFY(outline->isExpanded(row("Sampling")) && outline->isExpanded(row("Instruments")));
+    QVERIFY(outline->visualRect(row("Calibration")).isValid());
+
+    // A heading with headings under it, put in at once, comes open too.
+    view->moveCursor(QTextCursor::End);
+    view->textCursor().insertText("\\section{Added}\n\\subsection{Under}\n\\paragraph{x}\n");
+    AppFixture::settle();
+    QVERIFY(row("Added").isValid() && outline->isExpanded(row("Added")));
 }
 
 // Each line: what is done in a new document, then the texts that undo steps back
@@ -220,6 +258,29 @@ void TestEditing::undoAndSaveMarkStayExact()
     QVERIFY(document->isDocumentEdited());
     QCOMPARE(document->fileOpened()->treeRootNode()->nodeDataWithChildren(), view->toPlainText());
     QVERIFY(view->toPlainText() != typed && saved != typed);
+
+    // The text's context menu undoes in the file's history too.
+    AppFixture::type(view, " more");
+    QAction *undo = nullptr;
+    QTimer::singleShot(0, [&] {
+        if (auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget())) {
+            for (QAction *item : menu->actions())
+                undo = item->text()
+                               == MainMenuController::sharedMainMenuController()->undoItem()->text()
+                           ? item
+                           : undo;
+            menu->close();
+        }
+    });
+    const QPoint at = view->cursorRect().center();
+    QContextMenuEvent click(QContextMenuEvent::Mouse, at, view->viewport()->mapToGlobal(at));
+    QApplication::sendEvent(view->viewport(), &click);
+    QVERIFY(undo && undo->isEnabled());
+    const QString before = view->toPlainText();
+    const int end = view->textCursor().position();
+    undo->trigger();
+    AppFixture::settle();
+    QCOMPARE(view->toPlainText(), before.left(end - 4) + before.mid(end));
 }
 
 // A click on a row of the error tree, the outline or the find results shows its
