@@ -90,7 +90,6 @@ private slots:
     void scannerCarriesStateAcrossLines();
     void documentsUnderlineTheirMisspellingsOnly_data();
     void documentsUnderlineTheirMisspellingsOnly();
-    void listUnderlinedTokensOfGivenDocuments();
     void hunspellChecksSuggestsAndLearns();
     void theViewUnderlinesRunningTextOnly();
     void theViewCarriesStateFromLinesAboveIt();
@@ -98,95 +97,16 @@ private slots:
 
 void TestSpelling::scannerKeepsProseOnly_data()
 {
-    QTest::addColumn<QString>("line");
-    QTest::addColumn<QString>("words");
-    const auto row = [](const char *name, const char *line, const char *words) {
-        QTest::newRow(name) << QString::fromUtf8(line) << QString::fromUtf8(words);
-    };
-    // Text arguments.
-    row("emphasis", "The \\emph{mispeled} and \\textbf{bold} or \\textit{slanted} words",
-        "The mispeled and bold or slanted words");
-    row("section and label", "\\section{Tide pools}\\label{sec:tide-pools}", "Tide pools");
-    row("starred section, short title", "\\section*[Short]{Long title}", "Short Long title");
-    row("caption", "\\caption[Short]{Pools at \\ref{fig:a} low tide}\\label{fig:b}",
-        "Short Pools at low tide");
-    row("footnote", "Text\\footnote[3]{A note.}", "Text A note");
-    row("item label", "\\item[Firstly] the pools", "Firstly the pools");
-    row("theorem title", "\\begin{theorem}[Stokes] Flux", "Stokes Flux");
-    row("hyperref", "see \\hyperref[sec:x]{the methods}", "see the methods");
-    row("href", "\\href{https://example.org/a%20b}{our website} now", "our website now");
-    row("multicolumn", "\\multicolumn{2}{c}{Mean depth} \\\\", "Mean depth");
-    row("coloured text", "\\textcolor{darkred}{Warning} and \\color{blue} text",
-        "Warning and text");
-    row("new command's body", "\\newcommand{\\pool}[1]{tide pool #1}", "tide pool");
-    row("theorem name", "\\newtheorem{thm}{Theorem}[section]", "Theorem");
-    row("running headers", "\\pagestyle{fancy}\\fancyhead[LE,RO]{Tide Pools}", "Tide Pools");
-    row("command not known", "\\mybox{Boxed words}", "Boxed words");
-    // Column specifications.
-    row("column specification", "\\begin{tabular}{lrr}", "");
-    row("columns with @ and p", "\\begin{tabular}{@{}l p{3cm} r@{}} Pool & Area \\\\", "Pool Area");
-    row("tabularx", "\\begin{tabularx}{\\textwidth}{lX} Cell", "Cell");
-    row("longtable", "\\begin{longtable}[c]{ll}", "");
-    row("column rule", "\\cmidrule(lr){2-3} Note", "Note");
-    // key=value lists.
-    row("captionsetup", "\\captionsetup{labelsep=period}", "");
-    row("captionsetup for a kind", "\\captionsetup[figure]{font=small,labelfont=bf}", "");
-    row("hypersetup", "\\hypersetup{colorlinks, linkcolor=blue}", "");
-    row("list options", "\\begin{enumerate}[label=(\\alph*)]", "");
-    row("options of a command not known", "\\tcbox[colback=white, title=Note]{Boxed text}",
-        "Boxed text");
-    row("font options", "\\setmainfont[Ligatures=TeX, Numbers=OldStyle]{TeX Gyre Pagella}", "");
-    // Keys, references, citations.
-    row("label, reference, citation",
-        "\\label{sec:intro} see \\ref{fig:mispelt}, \\cite[p.~3]{knuthh84}", "see");
-    row("citation notes", "\\parencite[see][12]{key} text", "text");
-    row("several references", "\\cref{fig:a,fig:b} shows", "shows");
-    row("glossary entry", "\\gls{api} calls", "calls");
-    row("index entry", "\\index{pool!tide} pools", "pools");
-    row("escaped brace in a label", "\\label{a\\}qzx} text", "text");
-    // Files, packages, environments.
-    row("package options", "\\usepackage[colorlinks,linkcolor=blue]{hyperref}", "");
-    row("class options", "\\documentclass[a4paper,11pt]{scrreprt}", "");
-    row("input without braces", "\\input chapters/intro", "");
-    row("input", "\\input{chapters/intro} \\include{appendix}", "");
-    row("graphics", "\\includegraphics[width=0.8\\textwidth]{figures/pool-map}", "");
-    row("bibliography", "\\bibliography{refs,morerefs}", "");
-    row("environments", "\\begin{itemize} \\item Yes \\end{itemize}", "Yes");
-    row("float placement", "\\begin{figure}[htbp]", "");
-    row("minipage", "\\begin{minipage}[t]{0.45\\linewidth} Left", "Left");
-    // URLs.
-    row("url", "\\url{http://example.org/~user/x_y%20z} after", "after");
-    // Colours, lengths, units, code.
-    row("colour definition", "\\definecolor{accent}{RGB}{0,68,186}", "");
-    row("lengths", "\\vspace*{2em}\\setlength{\\parindent}{0pt}\\hspace{1cm}Start", "Start");
-    row("line break with space", "first line\\\\[2pt] second", "first line second");
-    row("units", "\\SI{3.5}{\\metre\\per\\second} fast \\si{kg}", "fast");
-    row("verb", "use \\verb|\\mispeled| or \\verb*+x y+ here", "use or here");
-    row("inline listing", "\\lstinline[language=C]{int mispeled;} ok", "ok");
-    row("typewriter", "the \\texttt{colorlinks} option", "the option");
-    row("operator", "\\DeclareMathOperator*{\\argmax}{arg\\,max}", "");
-    row("command name from letters", "\\csname foo\\endcsname bar", "bar");
-    row("other language", "\\foreignlanguage{german}{Straße} ok", "ok");
-    // Tokens that are not words.
-    row("names", "\\fref{Figure:Chap:ExampleA} and fig_1 and me@example.org and thesis.tex",
-        "and and and");
-    row("digits", "H2O and 3rd and COVID-19 cases", "and and cases");
-    row("hyphens and slashes", "well-known and/or input/output", "well known and or input output");
-    row("apostrophes and quotes", "don't and ``quoted'' and the pools' edge",
-        "don't and quoted and the pools edge");
-    row("typographic apostrophe", "it’s", "it’s");
-    row("words spelt with accents", "Gr\\\"u\\ss e and na\\\"{\\i}ve and Schr\\\"odinger ok",
-        "and and ok");
-    row("discretionary hyphens", "hyph\\-en\\-ation", "");
+    tableRows("spelling/lines.tsv");
 }
 
-// One line read from plain running text, the words found joined by spaces.
+// The rows of tests/data/spelling/lines.tsv: one line read from plain running text,
+// the words found joined by spaces.
 void TestSpelling::scannerKeepsProseOnly()
 {
-    QFETCH(QString, line);
-    QFETCH(QString, words);
+    QFETCH(QStringList, fields);
     SpellingScanner::State state;
-    QCOMPARE(scannedWords({line}, state).join(u' '), words);
+    QCOMPARE(scannedWords({fields.value(1)}, state).join(u' '), fields.value(2));
 }
 
 void TestSpelling::scannerCarriesStateAcrossLines_data()
@@ -225,23 +145,6 @@ void TestSpelling::documentsUnderlineTheirMisspellingsOnly()
     QVERIFY(checker);
     QCOMPARE(underlined(dataPath(document), *checker),
              TestFolder::lines(dataPath(document + QStringLiteral(".misspelt"))));
-}
-
-// A measuring tool rather than a check: lists what US English underlines in the
-// documents named in QUILLSET_SPELLING_DOCUMENTS (paths parted by colons).
-void TestSpelling::listUnderlinedTokensOfGivenDocuments()
-{
-    const QString documents = qEnvironmentVariable("QUILLSET_SPELLING_DOCUMENTS");
-    if (documents.isEmpty())
-        QSKIP("QUILLSET_SPELLING_DOCUMENTS names no documents");
-    std::unique_ptr<SpellChecker> checker = SpellChecker::forLanguage("en_US", QString());
-    QVERIFY(checker);
-    for (const QString &document : documents.split(u':', Qt::SkipEmptyParts)) {
-        const QStringList found = underlined(document, *checker);
-        for (const QString &token : found)
-            qInfo("%s:%s", qPrintable(document), qPrintable(token));
-        qInfo("%s: %lld underlined", qPrintable(document), qlonglong(found.size()));
-    }
 }
 
 // With the US English dictionary that install-deps installs.
