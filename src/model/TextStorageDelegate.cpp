@@ -257,7 +257,9 @@ void TextStorageDelegate::recordEdit(const std::shared_ptr<QSFile> &file, qint32
     ChangeRecord record;
     record.objectToChange = file->treeRootNode();
     record.range.location = quint32(location - _toSubtractFromLocation);
-    record.whatChanged = added;
+    // The worker gets characters of its own: the undo step keeps the same text and
+    // grows it when the next keystroke joins it, while the worker drops the record.
+    record.whatChanged = QString(added.constData(), added.size());
     if (added.isEmpty()) {
         record.action = QStringLiteral("remove");
         record.range.length = quint32(removed.size());
