@@ -430,6 +430,7 @@ void QSTextView::textDidChange(int position, int removed, int added)
     // The text view keeps no block revisions (its own undo is off): the lines an
     // edit touched lose what was found in them, and are checked again.
     const QTextBlock last = document()->findBlock(position + added);
+    _uncheckedFrom = qMin(_uncheckedFrom, document()->findBlock(position).blockNumber());
     for (QTextBlock block = document()->findBlock(position); block.isValid();
          block = block.next()) {
         if (block.userData())

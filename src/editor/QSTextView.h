@@ -186,6 +186,7 @@ private:
     QList<int> _bracketPair;
     std::shared_ptr<SpellChecker> _spellChecker;
     bool _spellingRunning = false; // one batch at a time
+    int _uncheckedFrom = 0;        // no line before this one lacks its spelling marks
     QTimer *_spellingPause;        // the check waits for a pause in typing
     int _characterCount = 1;       // of the text before the latest change
 };

@@ -102,11 +102,18 @@ void QSTextView::checkShownSpelling()
     const QTextBlock first = firstVisibleBlock();
     if (!first.isValid())
         return;
+    // The first line above the view without marks: no line before _uncheckedFrom
+    // lacks them, so only the lines from there are looked at, not the whole text
+    // above the view at every pause in typing.
     QTextBlock from = first;
-    for (QTextBlock block = first.previous(); block.isValid(); block = block.previous()) {
-        if (!marksOf(block))
+    for (QTextBlock block = document()->findBlockByNumber(_uncheckedFrom);
+         block.isValid() && block.blockNumber() < first.blockNumber(); block = block.next()) {
+        if (!marksOf(block)) {
             from = block;
+            break;
+        }
     }
+    _uncheckedFrom = from.blockNumber();
     const auto isShown = [&](const QTextBlock &block) {
         return block.isValid() && blockBoundingGeometry(block).translated(offset).top() <= bottom;
     };
@@ -167,6 +174,7 @@ void QSTextView::checkShownSpelling()
         const SpellingMarks *marks = marksOf(after);
         if (marks && (!marksOf(lastLine) || marksOf(lastLine)->end != marks->begin)) {
             after.setUserData(nullptr);
+            _uncheckedFrom = qMin(_uncheckedFrom, after.blockNumber());
             formatBlock(after);
         }
         emit spellingChecked();
@@ -197,6 +205,7 @@ void QSTextView::checkShownSpelling()
 // The checker changed, or learnt a word: every line is checked again when shown.
 void QSTextView::checkSpellingAgain()
 {
+    _uncheckedFrom = 0;
     for (QTextBlock block = document()->begin(); block.isValid(); block = block.next()) {
         if (block.userData()) {
             block.setUserData(nullptr);
