@@ -9,7 +9,7 @@
 // text and the arguments that are typeset as text (titles, captions, footnotes,
 // emphasis). Left out are command names, comments, math, verbatim text and the
 // arguments that are keys or code: labels, references, citations, files, packages
-// and their options, environment names, column specifications, key=value lists,
+// and their options, environment names, table column layouts, key=value lists,
 // URLs, colours and lengths; and tokens that are not words of a language (with
 // digits, or joined by : _ @ or .). A pure function of a line and the state the
 // line begins in, for any thread.
