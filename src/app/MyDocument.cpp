@@ -8,7 +8,6 @@
 #include "app/ThemeController.h"
 #include "compile/CompileProgress.h"
 #include "compile/ConsoleViewController.h"
-#include "compile/LatexCompiler.h"
 #include "compile/StatusSplitViewDelegate.h"
 #include "compile/StatusView.h"
 #include "editor/DropTextView.h"
@@ -34,7 +33,6 @@
 #include <QCloseEvent>
 #include <QDir>
 #include <QFileInfo>
-#include <QInputDialog>
 #include <QLabel>
 #include <QMainWindow>
 #include <QMenuBar>
@@ -48,7 +46,6 @@
 #include <QToolBar>
 #include <QTreeView>
 #include <QVBoxLayout>
-#include <limits>
 
 MyDocument::MyDocument(QObject *parent)
     : QSDocument(parent)
@@ -425,75 +422,6 @@ void MyDocument::windowDidBecomeKey()
     _filesWatcher->checkFilesOnDisk();
 }
 
-// An untitled document is saved first and compiled at the next request; a save
-// that fails compiles nothing, since the engine would read an older text.
-void MyDocument::compileDocument()
-{
-    compile(false);
-}
-
-void MyDocument::compileDocumentWithBibliography()
-{
-    compile(true);
-}
-
-void MyDocument::compile(bool withBibliography)
-{
-    if (!_fileOpened)
-        return;
-    // A new document is saved first, where the user says, then compiled; a document
-    // without unsaved edits is compiled as it is on disk, without writing it again.
-    if (((_fileOpened->isUntitled() || isDocumentEdited()) && !saveDocument())
-        || _fileOpened->isUntitled())
-        return;
-    _consoleViewController->compileFile(_fileOpened, withBibliography);
-}
-
-void MyDocument::stopCompiling()
-{
-    _consoleViewController->latexCompiler()->stopCompiling();
-}
-
-void MyDocument::showConsoleView()
-{
-    _consoleViewController->animatedExpansionToHeight(ConsoleViewController::openHeight);
-}
-
-void MyDocument::hideConsoleView()
-{
-    _consoleViewController->animatedExpansionToHeight(1);
-}
-
-void MyDocument::showPDFView()
-{
-    _pdfViewController->showPDFViewWithAnimation(true);
-}
-
-void MyDocument::hidePDFView()
-{
-    _pdfViewController->hidePDFViewWithAnimation(true);
-}
-
-void MyDocument::showFindAndReplace()
-{
-    _findAndReplaceCustomViewController->showFindAndReplace();
-}
-
-void MyDocument::hideFindAndReplace()
-{
-    _findAndReplaceCustomViewController->hideFindAndReplace();
-}
-
-void MyDocument::nextFindResult()
-{
-    _findAndReplaceCustomViewController->findNext();
-}
-
-void MyDocument::previousFindResult()
-{
-    _findAndReplaceCustomViewController->findPrevious();
-}
-
 // What the panes and the text view report, answered by the window.
 void MyDocument::connectPanes()
 {
@@ -621,43 +549,4 @@ void MyDocument::syncPanelMenuItems() const
         menu->showConsoleItem()->setVisible(!_consoleViewController->isShown());
         menu->hideConsoleItem()->setVisible(_consoleViewController->isShown());
     }
-}
-
-void MyDocument::printState()
-{
-    if (_fileOpened)
-        _fileOpened->printStructure();
-}
-
-void MyDocument::goToLine()
-{
-    QSTextView *text = _ui->textView;
-    bool chosen = false;
-    const int line = QInputDialog::getInt(
-        _curWindow, tr("Go to Line"), tr("Line (1 to %1):").arg(text->blockCount()),
-        text->textCursor().blockNumber() + 1, 1, std::numeric_limits<int>::max(), 1, &chosen);
-    if (chosen)
-        text->goToLine(line);
-}
-
-void MyDocument::toggleComment()
-{
-    _ui->textView->toggleCommentOnSelectedLines();
-}
-
-// A Replace All over several files is one step: the find strip takes it back.
-void MyDocument::undo()
-{
-    if (_findAndReplaceCustomViewController->undoReplaceAll())
-        return;
-    if (QSUndoManager *undoManager = _textStorageDelegate->undoManagerForTextView())
-        undoManager->undo();
-}
-
-void MyDocument::redo()
-{
-    if (_findAndReplaceCustomViewController->redoReplaceAll())
-        return;
-    if (QSUndoManager *undoManager = _textStorageDelegate->undoManagerForTextView())
-        undoManager->redo();
 }

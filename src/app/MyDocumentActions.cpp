@@ -1,0 +1,125 @@
+// The document window's actions, as the menus and the toolbar fire them: compile,
+// the panes, find, Go to Line, commenting, undo and redo.
+#include "app/MyDocument.h"
+
+#include "compile/ConsoleViewController.h"
+#include "compile/LatexCompiler.h"
+#include "editor/QSTextView.h"
+#include "find/FindAndReplaceViewController.h"
+#include "model/QSFile.h"
+#include "model/QSUndoManager.h"
+#include "model/TextStorageDelegate.h"
+#include "pdf/QSPDFViewController.h"
+#include "ui_MyDocument.h"
+
+#include <QInputDialog>
+#include <QMainWindow>
+#include <limits>
+
+// An untitled document is saved first and compiled at the next request; a save
+// that fails compiles nothing, since the engine would read an older text.
+void MyDocument::compileDocument()
+{
+    compile(false);
+}
+
+void MyDocument::compileDocumentWithBibliography()
+{
+    compile(true);
+}
+
+void MyDocument::compile(bool withBibliography)
+{
+    if (!_fileOpened)
+        return;
+    // A new document is saved first, where the user says, then compiled; a document
+    // without unsaved edits is compiled as it is on disk, without writing it again.
+    if (((_fileOpened->isUntitled() || isDocumentEdited()) && !saveDocument())
+        || _fileOpened->isUntitled())
+        return;
+    _consoleViewController->compileFile(_fileOpened, withBibliography);
+}
+
+void MyDocument::stopCompiling()
+{
+    _consoleViewController->latexCompiler()->stopCompiling();
+}
+
+void MyDocument::showConsoleView()
+{
+    _consoleViewController->animatedExpansionToHeight(ConsoleViewController::openHeight);
+}
+
+void MyDocument::hideConsoleView()
+{
+    _consoleViewController->animatedExpansionToHeight(1);
+}
+
+void MyDocument::showPDFView()
+{
+    _pdfViewController->showPDFViewWithAnimation(true);
+}
+
+void MyDocument::hidePDFView()
+{
+    _pdfViewController->hidePDFViewWithAnimation(true);
+}
+
+void MyDocument::showFindAndReplace()
+{
+    _findAndReplaceCustomViewController->showFindAndReplace();
+}
+
+void MyDocument::hideFindAndReplace()
+{
+    _findAndReplaceCustomViewController->hideFindAndReplace();
+}
+
+void MyDocument::nextFindResult()
+{
+    _findAndReplaceCustomViewController->findNext();
+}
+
+void MyDocument::previousFindResult()
+{
+    _findAndReplaceCustomViewController->findPrevious();
+}
+
+void MyDocument::printState()
+{
+    if (_fileOpened)
+        _fileOpened->printStructure();
+}
+
+void MyDocument::goToLine()
+{
+    QSTextView *text = _ui->textView;
+    bool chosen = false;
+    const int line = QInputDialog::getInt(
+        _curWindow, tr("Go to Line"), tr("Line (1 to %1):").arg(text->blockCount()),
+        text->textCursor().blockNumber() + 1, 1, std::numeric_limits<int>::max(), 1, &chosen);
+    if (chosen)
+        text->goToLine(line);
+}
+
+void MyDocument::toggleComment()
+{
+    _ui->textView->toggleCommentOnSelectedLines();
+}
+
+// A Replace All over several files is one step: the find strip takes it back.
+void MyDocument::undo()
+{
+    if (_findAndReplaceCustomViewController->undoReplaceAll())
+        return;
+    if (QSUndoManager *undoManager = _textStorageDelegate->undoManagerForTextView())
+        undoManager->undo();
+}
+
+void MyDocument::redo()
+{
+    if (_findAndReplaceCustomViewController->redoReplaceAll())
+        return;
+    if (QSUndoManager *undoManager = _textStorageDelegate->undoManagerForTextView())
+        undoManager->redo();
+}
