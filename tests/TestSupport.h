@@ -196,10 +196,15 @@ inline int endWithMainThreadAlone(int result)
         qDeleteAll(application->topLevelWidgets());
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QThreadPool::globalInstance()->waitForDone();
+    // The list that ends the wait is the one judged: a thread the kernel lists for a
+    // moment while it comes or goes is no thread left running.
     QDeadlineTimer deadline(10000);
-    while (!otherThreads().isEmpty() && !deadline.hasExpired())
+    QStringList left = otherThreads();
+    while (!left.isEmpty() && !deadline.hasExpired()) {
         QThread::msleep(10);
-    if (const QStringList left = otherThreads(); !left.isEmpty()) {
+        left = otherThreads();
+    }
+    if (!left.isEmpty()) {
         std::fprintf(stderr, "FAIL: threads still running at exit: %s\n",
                      qPrintable(left.join(QStringLiteral(", "))));
         return result ? result : 1;
