@@ -63,11 +63,11 @@ void TestMagicComments::readsTheLeadingCommentLines_data()
         << ""
         << "en_GB"
         << "latin1";
-    QTest::newRow("byte order mark") << "\xEF\xBB\xBF% !TeX program = xelatex\n"
-                                     << "xelatex"
-                                     << ""
-                                     << ""
-                                     << "";
+    QTest::newRow("byte order mark")
+        << QChar(0xFEFF) + QStringLiteral("% !TeX program = xelatex\n") << "xelatex"
+        << ""
+        << ""
+        << "";
     QTest::newRow("first of a key wins")
         << "% !TeX TS-program = xelatex\n% !TeX program = lualatex\n"
         << "xelatex"
@@ -129,8 +129,10 @@ void TestMagicComments::readsOnlyTheHead()
 void TestMagicComments::readsTheHeadOfAFileOnDisk()
 {
     TestFolder folder;
-    folder.write("utf8.tex",
-                 "% !TeX root = th\xC3\xA8se.tex\n\\input{a}\n" + QByteArray(20000, 'x'));
+    // The head ends inside a two-byte letter.
+    QByteArray utf8 = "% !TeX root = th\xC3\xA8se.tex\n\\input{a}\n";
+    utf8 += QByteArray(MagicComments::headCharacters - 1 - utf8.size(), 'x') + "\xC3\xA9 and more";
+    folder.write("utf8.tex", utf8);
     QCOMPARE(MagicComments::readFile(folder.path("utf8.tex")).root, "thèse.tex");
     folder.write("latin1.tex", "% !TeX root = th\xE8se.tex\n% !TeX encoding = latin1\n");
     QCOMPARE(MagicComments::readFile(folder.path("latin1.tex")).root, "thèse.tex");
