@@ -1,5 +1,6 @@
 #include "platform/TextEncoding.h"
 
+#include <QHash>
 #include <QStringDecoder>
 #include <QSysInfo>
 #include <cerrno>
@@ -71,6 +72,38 @@ QString TextEncoding::label(int number)
             return choice.label;
     }
     return {};
+}
+
+std::optional<int> TextEncoding::numberForName(QStringView name)
+{
+    // The names of the character sets, of LaTeX's inputenc options, and of the
+    // encodings as other editors on the platforms our users come from show them.
+    static const QHash<QString, int> numbers = [] {
+        QHash<QString, int> numbers;
+        const auto add = [&](int number, std::initializer_list<const char *> names) {
+            for (const char *name : names)
+                numbers.insert(QString::fromLatin1(name), number);
+        };
+        add(UTF8, {"utf8", "utf8unicode", "unicodeutf8"});
+        add(ISOLatin1, {"iso88591", "latin1", "isolatin1", "isolatin"});
+        add(ISOLatin2, {"iso88592", "latin2", "isolatin2"});
+        add(WindowsCP1251, {"windows1251", "cp1251"});
+        add(WindowsCP1252, {"windows1252", "cp1252", "ansinew", "windowslatin1"});
+        add(WindowsCP1250, {"windows1250", "cp1250", "windowslatin2"});
+        add(MacOSRoman, {"macroman", "applemac", "macintosh", "macosroman"});
+        return numbers;
+    }();
+    QString key;
+    for (const QChar c : name) {
+        if (c.isLetterOrNumber())
+            key += c.toLower();
+        else if (c != u'-' && c != u'_' && !c.isSpace())
+            return std::nullopt;
+    }
+    const auto found = numbers.constFind(key);
+    if (found == numbers.constEnd())
+        return std::nullopt;
+    return *found;
 }
 
 std::optional<QString> TextEncoding::decode(const QByteArray &bytes, int number)

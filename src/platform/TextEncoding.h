@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <QStringView>
 #include <optional>
 
 // The seven text encodings a user can choose, identified by the numbers that the
@@ -33,6 +34,11 @@ public:
     static bool isKnown(int number);
     // The label shown to the user ("Unicode UTF-8"), or an empty string for an unknown number.
     static QString label(int number);
+    // The number of an encoding as users name it in a file or a package option
+    // ("UTF-8", "utf8", "latin1", "ISO-8859-2", "cp1250", "applemac", or the label
+    // shown above), ignoring case, spaces, hyphens and underscores; none for a name
+    // of none of the seven.
+    static std::optional<int> numberForName(QStringView name);
 
     // None when the bytes are not valid in the encoding or the number is unknown.
     static std::optional<QString> decode(const QByteArray &bytes, int number);

@@ -15,6 +15,8 @@ class TestPlatform : public QObject
 private slots:
     void encodings_data();
     void encodings();
+    void encodingNames_data();
+    void encodingNames();
     void registeredDefaultsAndUserValues();
     void changesAreAnnouncedByKey();
     void assertionHandler();
@@ -68,6 +70,51 @@ void TestPlatform::encodings()
             QCOMPARE(TextEncoding::encode(*decoded, number), std::optional<QByteArray>(everyByte));
         }
     }
+}
+
+void TestPlatform::encodingNames_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("number"); // 0 for a name of no encoding
+
+    const QList<std::pair<const char *, int>> names = {
+        {"UTF-8", 4},
+        {"utf8", 4},
+        {"UTF-8 Unicode", 4},
+        {"Unicode UTF-8", 4},
+        {"ISO-8859-1", 5},
+        {"latin1", 5},
+        {"ISO8859-1", 5},
+        {"IsoLatin", 5},
+        {"iso_8859-1", 5},
+        {"ISO-8859-2", 9},
+        {"Latin2", 9},
+        {"windows-1250", 15},
+        {"cp1250", 15},
+        {"Windows-1251", 11},
+        {"cp1251", 11},
+        {"windows-1252", 12},
+        {"CP1252", 12},
+        {"ansinew", 12},
+        {"MacRoman", 30},
+        {"applemac", 30},
+        {"Mac OS Roman", 30},
+        {"latin9", 0},
+        {"UTF-16", 0},
+        {"utf", 0},
+        {"", 0},
+        {"latin1 (ISO)", 0},
+        {"8859-1", 0},
+    };
+    for (const auto &[name, number] : names)
+        QTest::newRow(name) << QString::fromLatin1(name) << number;
+}
+
+void TestPlatform::encodingNames()
+{
+    QFETCH(QString, name);
+    QFETCH(int, number);
+    QCOMPARE(TextEncoding::numberForName(name).value_or(0), number);
 }
 
 // What the user sets wins over the registered default, survives in the settings file,
