@@ -3,6 +3,8 @@
 #include "app/AppController.h"
 #include "app/KeyboardShortcutsWindow.h"
 #include "app/MyDocument.h"
+#include "compile/EngineChoice.h"
+#include "compile/EngineCommand.h"
 #include "editor/QSTextView.h"
 #include "model/QSFile.h"
 #include "pdf/QSPDFViewController.h"
@@ -10,6 +12,7 @@
 #include "platform/UserDefaults.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
@@ -176,6 +179,27 @@ MainMenuController::MainMenuController(QObject *parent)
             });
     fillOpenRecentMenu();
 
+    _engineMenu = std::make_unique<QMenu>(tr("&Engine"));
+    _engineNoteItem = _engineMenu->addAction(QString());
+    _engineNoteItem->setEnabled(false);
+    auto *engines = new QActionGroup(this);
+    const auto addEngine = [this, engines](const QString &text, const QString &engine) {
+        QAction *item = _engineMenu->addAction(text);
+        item->setCheckable(true);
+        item->setData(engine);
+        engines->addAction(item);
+        connect(item, &QAction::triggered, this, [engine] {
+            if (MyDocument *document = currentDocument())
+                document->setDocumentEngine(engine);
+        });
+    };
+    addEngine(tr("As in the preferences"), QString());
+    _engineMenu->addSeparator();
+    for (const QString &engine : EngineChoice::engines())
+        addEngine(EngineCommand::displayName(engine), engine);
+    connect(_engineMenu.get(), &QMenu::aboutToShow, this, &MainMenuController::showDocumentEngine);
+    showDocumentEngine();
+
     _keyboardShortcutsItem = new QAction(tr("&Keyboard Shortcuts"), this);
     connect(_keyboardShortcutsItem, &QAction::triggered, this, [] {
         MyDocument *document = currentDocument();
@@ -209,6 +233,22 @@ void MainMenuController::fillOpenRecentMenu()
         if (DocumentController *documents = DocumentController::sharedDocumentController())
             documents->clearRecentDocuments();
     });
+}
+
+void MainMenuController::showDocumentEngine()
+{
+    MyDocument *document = currentDocument();
+    const bool named = document && document->fileOpened() && !document->fileOpened()->isUntitled();
+    const QString chosen = named ? document->documentEngine() : QString();
+    for (QAction *item : _engineMenu->actions()) {
+        if (item->isCheckable()) {
+            item->setEnabled(named);
+            item->setChecked(item->data().toString() == chosen);
+        }
+    }
+    const QString magic = named ? document->magicProgram() : QString();
+    _engineNoteItem->setText(tr("The document's magic comment chooses \"%1\"").arg(magic));
+    _engineNoteItem->setVisible(!magic.isEmpty());
 }
 
 QString MainMenuController::openFolder()
@@ -296,6 +336,8 @@ void MainMenuController::populateMenuBar(QMenuBar *menuBar) const
 
     QMenu *typeset = menuBar->addMenu(tr("&Typeset"));
     typeset->addActions({_compileItem, _compileWithBibliographyItem, _stopCompilingItem});
+    typeset->addSeparator();
+    typeset->addMenu(_engineMenu.get());
 
     QMenu *help = menuBar->addMenu(tr("&Help"));
     help->addActions({_keyboardShortcutsItem, _aboutItem});

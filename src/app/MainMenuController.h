@@ -52,6 +52,8 @@ public:
     // Checked while the windows show their toolbar; remembered in the settings.
     QAction *showToolbarItem() const { return _showToolbarItem; }
     QMenu *openRecentMenu() const { return _openRecentMenu.get(); }
+    // The engine of the document in front: "As in the preferences" or one engine.
+    QMenu *engineMenu() const { return _engineMenu.get(); }
     QAction *keyboardShortcutsItem() const { return _keyboardShortcutsItem; }
 
 private:
@@ -59,6 +61,9 @@ private:
                     std::function<void(MyDocument *)> act);
     // Lists the recent documents anew.
     void fillOpenRecentMenu();
+    // Checks the engine chosen for the document in front, and says when its root
+    // file's magic comment chooses another.
+    void showDocumentEngine();
     // Where the Open dialog starts: the folder of the document in front, else the
     // folder it was last left in, else the home folder.
     static QString openFolder();
@@ -96,4 +101,6 @@ private:
     QAction *_keyboardShortcutsItem;
     QAction *_aboutItem;
     std::unique_ptr<QMenu> _openRecentMenu; // shared by every window's File menu
+    std::unique_ptr<QMenu> _engineMenu;     // shared by every window's Typeset menu
+    QAction *_engineNoteItem;               // in the engine menu
 };

@@ -218,6 +218,7 @@ void MyDocument::awakeFromNib()
     _toolbarFirstItem->setFixedWidth(int(outlineWidth));
 
     _textStorageDelegate->setSelectedFile(_fileOpened);
+    _root.update(_fileOpened);
     updateWindowTitle();
     _filesWatcher->watchFiles();
     applyTheme();
@@ -271,6 +272,9 @@ void MyDocument::updateWindowTitle()
         _textStorageDelegate ? _textStorageDelegate->selectedFile() : nullptr;
     if (shown && shown != _fileOpened)
         name = shown->name() + QStringLiteral(" \u2014 ") + name;
+    // A file compiled through the root its magic comment names says which.
+    if (const std::shared_ptr<QSFile> root = _root.namedRoot())
+        name += tr(" (root: %1)").arg(root->name());
     _curWindow->setWindowTitle(name + QStringLiteral("[*] \u2014 Quillset"));
     _curWindow->setWindowModified(_isDocumentEdited);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/DocumentRoot.h"
 #include "model/QSDocument.h"
 #include "model/QSRange.h"
 
@@ -91,6 +92,17 @@ public:
     QLabel *caretPositionLabel() const { return _caretPosition; }
     QLabel *encodingLabel() const { return _encoding; }
 
+    // The file the document is compiled from, as the magic comments of the window's
+    // file, as saved, name it now: that file itself, or the root it names.
+    std::shared_ptr<QSFile> compiledRoot();
+    // The engine chosen for the document in the Typeset menu; empty when the
+    // preferences choose.
+    QString documentEngine();
+    void setDocumentEngine(const QString &engine);
+    // The engine the document's magic comment names, as written; empty when none.
+    QString magicProgram();
+    // Says something in the status bar for a while.
+    void showStatusMessage(const QString &message);
     // Window actions.
     void compileDocument();
     // The same, through latexmk with the bibliography, index and reruns, whatever
@@ -159,4 +171,5 @@ private:
     OutlineViewDataSource *_outlineViewDataSource = nullptr;
     QWidget *_toolbarFirstItem = nullptr;
     DocumentFilesWatcher *_filesWatcher = nullptr;
+    DocumentRoot _root;
 };

@@ -3,9 +3,12 @@
 #include "app/MyDocument.h"
 
 #include "compile/ConsoleViewController.h"
+#include "compile/EngineChoice.h"
+#include "compile/EngineCommand.h"
 #include "compile/LatexCompiler.h"
 #include "editor/QSTextView.h"
 #include "find/FindAndReplaceViewController.h"
+#include "model/MagicComments.h"
 #include "model/QSFile.h"
 #include "model/QSUndoManager.h"
 #include "model/TextStorageDelegate.h"
@@ -14,6 +17,7 @@
 
 #include <QInputDialog>
 #include <QMainWindow>
+#include <QStatusBar>
 #include <limits>
 
 // An untitled document is saved first and compiled at the next request; a save
@@ -37,7 +41,61 @@ void MyDocument::compile(bool withBibliography)
     if (((_fileOpened->isUntitled() || isDocumentEdited()) && !saveDocument())
         || _fileOpened->isUntitled())
         return;
-    _consoleViewController->compileFile(_fileOpened, withBibliography);
+    const std::shared_ptr<QSFile> root = compiledRoot();
+    QStringList notices;
+    if (!_root.problem().isEmpty())
+        notices
+            << tr("%1: %2 is compiled as its own root.").arg(_root.problem(), _fileOpened->name());
+    const EngineChoice choice = EngineChoice::choose(magicProgram(), root->pathText());
+    if (!choice.problem.isEmpty())
+        notices << tr("%1: %2 runs instead, as %3.")
+                       .arg(choice.problem, EngineCommand::displayName(choice.engine),
+                            choice.source == EngineChoice::Source::Document
+                                ? tr("the Typeset menu chooses for this document")
+                                : tr("the preferences choose"));
+    const EngineCommand command = EngineCommand::forEngine(choice.engine, withBibliography);
+    if (!notices.isEmpty())
+        showStatusMessage(notices.first());
+    if (!command.note.isEmpty())
+        notices << command.note;
+    updateWindowTitle();
+    _consoleViewController->compileFile(root, command, notices);
+}
+
+std::shared_ptr<QSFile> MyDocument::compiledRoot()
+{
+    return _root.update(_fileOpened);
+}
+
+// The root's magic comment, else the one of the window's file: a chapter often
+// names both its root and the engine.
+QString MyDocument::magicProgram()
+{
+    const std::shared_ptr<QSFile> root = compiledRoot();
+    if (!root || root->isUntitled())
+        return QString();
+    const QString program = MagicComments::readFile(root->pathText()).program;
+    return program.isEmpty() && root != _fileOpened
+               ? MagicComments::readFile(_fileOpened->pathText()).program
+               : program;
+}
+
+QString MyDocument::documentEngine()
+{
+    const std::shared_ptr<QSFile> root = compiledRoot();
+    return root && !root->isUntitled() ? EngineChoice::documentEngine(root->pathText()) : QString();
+}
+
+void MyDocument::setDocumentEngine(const QString &engine)
+{
+    const std::shared_ptr<QSFile> root = compiledRoot();
+    if (root && !root->isUntitled())
+        EngineChoice::setDocumentEngine(root->pathText(), engine);
+}
+
+void MyDocument::showStatusMessage(const QString &message)
+{
+    _curWindow->statusBar()->showMessage(message, 15000);
 }
 
 void MyDocument::stopCompiling()

@@ -63,6 +63,8 @@ void MyDocument::filesWereReadAgain()
 void MyDocument::windowWillClose()
 {
     QSFilePool *pool = QSFilePool::sharedFilePool();
+    // The named root holds the window's file as one of its includes.
+    _root.release();
     if (_fileOpened) {
         pool->closeFile(_fileOpened->path());
         pool->reAssignFile(_fileOpened, this);

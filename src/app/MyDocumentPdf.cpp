@@ -32,7 +32,8 @@ void MyDocument::printDocument()
 // A PDF that cannot be read leaves the one shown before, and the console says why.
 void MyDocument::reloadPDF()
 {
-    const std::optional<QUrl> pdf = _fileOpened ? _fileOpened->pdfPath() : std::nullopt;
+    const std::shared_ptr<QSFile> root = compiledRoot();
+    const std::optional<QUrl> pdf = root ? root->pdfPath() : std::nullopt;
     if (!pdf)
         return;
     QString reason;
@@ -48,15 +49,30 @@ void MyDocument::reloadPDF()
 void MyDocument::pdfSyncFromTextViewToPdf()
 {
     const std::shared_ptr<QSFile> shown = _textStorageDelegate->selectedFile();
-    if (!_fileOpened || !shown)
+    const std::shared_ptr<QSFile> root = compiledRoot();
+    if (!root || !shown)
         return;
     QSTextView *text = _ui->textView;
     const int line =
         PdfSync::lineNumberAt(text->toPlainText(), text->textCursor().selectionStart());
-    const auto position = SyncResolver::positionForLine(*_fileOpened, *shown, line,
-                                                        _pdfViewController->pdfDocument());
-    if (!position)
+    const auto position =
+        SyncResolver::positionForLine(*root, *shown, line, _pdfViewController->pdfDocument());
+    if (!position) {
+        // Nothing happens on the screen: the status bar says why.
+        if (!root->doesPdfExist())
+            showStatusMessage(tr("There is no PDF to show the line in yet: compile with F5."));
+        else if (!SyncResolver::usesSyncTeX(*root) && !root->doesPdfSyncExist())
+            showStatusMessage(
+                tr("The PDF has no sync data to find the line in: F5 writes it when it runs "
+                   "latexmk (untick \"Run the engine once\" in the TeX Engine preferences), or "
+                   "add \\synctex=1 or \\usepackage{pdfsync} to the document."));
+        else
+            showStatusMessage(tr("Line %1 of %2 is not in the PDF's sync data; compile again "
+                                 "if it is new.")
+                                  .arg(line)
+                                  .arg(shown->name()));
         return;
+    }
     if (_pdfViewController->isHidden())
         _pdfViewController->showPDFViewWithAnimation(false);
     _pdfViewController->goToPosition(position->page, position->point);
@@ -64,10 +80,11 @@ void MyDocument::pdfSyncFromTextViewToPdf()
 
 void MyDocument::pdfSyncFromPdfViewToTextView(int page, const QPointF &point)
 {
-    if (!_fileOpened || !_pdfViewController->pdfDocument())
+    const std::shared_ptr<QSFile> root = compiledRoot();
+    if (!root || !_pdfViewController->pdfDocument())
         return;
     const qreal height = _pdfViewController->pdfDocument()->pagePointSize(page - 1).height();
-    const auto source = SyncResolver::sourceForPoint(_fileOpened, page, point, height);
+    const auto source = SyncResolver::sourceForPoint(root, page, point, height);
     if (!source)
         return;
     const auto &[file, line] = *source;

@@ -28,7 +28,7 @@ QSLatexEnginePreferencesViewController::QSLatexEnginePreferencesViewController(Q
     const UserDefaults &defaults = UserDefaults::standardUserDefaults();
     _ui->o_engineDirectoryPathTextField->setText(defaults.stringForKey(QSTexEngineDirectoryPath));
     selectEngineWithName(defaults.stringForKey(QSSelectedEngineExec));
-    _ui->o_runLatexmkCheckBox->setChecked(defaults.boolForKey(QSRunLatexmk));
+    _ui->o_runEngineOnceCheckBox->setChecked(defaults.boolForKey(QSRunEngineOnce));
     showEngineNotFoundWarningIfNecessary();
     // Each change is stored at once: the next compile runs what the pane shows.
     UserDefaults *stored = &UserDefaults::standardUserDefaults();
@@ -45,8 +45,8 @@ QSLatexEnginePreferencesViewController::QSLatexEnginePreferencesViewController(Q
             showEngineNotFoundWarningIfNecessary();
         });
     }
-    connect(_ui->o_runLatexmkCheckBox, &QCheckBox::toggled, this,
-            [stored](bool on) { stored->setObject(on, QSRunLatexmk); });
+    connect(_ui->o_runEngineOnceCheckBox, &QCheckBox::toggled, this,
+            [stored](bool on) { stored->setObject(on, QSRunEngineOnce); });
 }
 
 QSLatexEnginePreferencesViewController::~QSLatexEnginePreferencesViewController() = default;
@@ -87,5 +87,5 @@ void QSLatexEnginePreferencesViewController::savePreferences()
     UserDefaults &defaults = UserDefaults::standardUserDefaults();
     defaults.setObject(_ui->o_engineDirectoryPathTextField->text(), QSTexEngineDirectoryPath);
     defaults.setObject(whichEngineIsSelected(), QSSelectedEngineExec);
-    defaults.setObject(_ui->o_runLatexmkCheckBox->isChecked(), QSRunLatexmk);
+    defaults.setObject(_ui->o_runEngineOnceCheckBox->isChecked(), QSRunEngineOnce);
 }

@@ -100,7 +100,8 @@ QLabel *ConsoleViewController::hintLabel() const
     return _ui->o_hintLabel;
 }
 
-void ConsoleViewController::compileFile(const std::shared_ptr<QSFile> &file, bool withBibliography)
+void ConsoleViewController::compileFile(const std::shared_ptr<QSFile> &file,
+                                        const EngineCommand &command, const QStringList &notices)
 {
     if (_latexCompiler->isCompiling())
         return;
@@ -110,8 +111,9 @@ void ConsoleViewController::compileFile(const std::shared_ptr<QSFile> &file, boo
     errorWarningOutline()->hide();
     animatedExpansionToHeight(openHeight);
     auto *area = qobject_cast<StatusView *>(_view->parentWidget());
-    const EngineCommand command = EngineCommand::fromDefaults(withBibliography);
     _lastCompileThroughLatexmk = command.throughLatexmk;
+    for (const QString &notice : notices)
+        addStringToOutputLogger(notice + u'\n');
     if (QFileInfo::exists(command.program)) {
         if (area)
             area->setStatusToTransforming();

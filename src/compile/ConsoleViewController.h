@@ -3,12 +3,14 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 #include <memory>
 #include <optional>
 #include <mutex>
 
 class CompileProgress;
+class EngineCommand;
 class ErrorOutlineDataSource;
 class LatexCompiler;
 class LatexLogParser;
@@ -52,9 +54,11 @@ public:
 
     // Ends a running compile; for a window that closes, before its views go.
     void stopCompilingAndWait();
-    // UI thread: compiles the file unless a compile is running, with the bibliography,
-    // index and reruns when asked for or when the defaults say so.
-    void compileFile(const std::shared_ptr<QSFile> &file, bool withBibliography = false);
+    // UI thread: compiles the file with the command unless a compile is running; the
+    // notices (a latexmk that is missing, a magic comment passed over) head the
+    // console's output.
+    void compileFile(const std::shared_ptr<QSFile> &file, const EngineCommand &command,
+                     const QStringList &notices = {});
     // Compile worker: the engine has ended; latexmk's output when it ran the engine.
     void parseLog(const QUrl &log, bool engineSucceeded,
                   const std::optional<QString> &latexmkOutput = std::nullopt);

@@ -19,8 +19,12 @@ inline const QString QSUntitledFileTemplate = QStringLiteral("UntitledFileTempla
 inline const QString QSFileEncoding = QStringLiteral("FileEncoding");
 inline const QString QSTexEngineDirectoryPath = QStringLiteral("QSTexEngineDirectoryPath");
 inline const QString QSSelectedEngineExec = QStringLiteral("QSSelectedEngineExec");
-// Whether F5 runs the engine through latexmk, with bibliography, index and reruns.
-inline const QString QSRunLatexmk = QStringLiteral("QSRunLatexmk");
+// Whether F5 runs the engine once instead of latexmk's chain of bibliography,
+// index and reruns.
+inline const QString QSRunEngineOnce = QStringLiteral("QSRunEngineOnce");
+// The engine each document was given in the Typeset menu: a list of {path, engine},
+// the latest first.
+inline const QString QSDocumentEngines = QStringLiteral("QSDocumentEngines");
 // The language text is spell checked in ("en_US"); empty for the system's, "none" for no checking.
 inline const QString QSSpellCheckLanguage = QStringLiteral("QSSpellCheckLanguage");
 inline const QString QSOpenUntitledFileOnLaunch = QStringLiteral("OpenUntitledFileWhenLaunching");
