@@ -2,16 +2,19 @@
 
 #include "model/ChangesQueue.h"
 #include "model/FileSymbols.h"
+#include "model/MagicComments.h"
 #include "model/QSFilePool.h"
 #include "model/QSSectionNode.h"
 #include "model/QSUndoManager.h"
 #include "platform/Assertions.h"
+#include "platform/Log.h"
 #include "platform/TextEncoding.h"
 #include "platform/UserDefaults.h"
 
 #include <QCoreApplication>
 #include <QFile>
 #include <QSaveFile>
+#include <algorithm>
 #include <limits>
 
 QSFile::QSFile(const QUrl &path, bool isUntitled)
@@ -121,10 +124,15 @@ bool QSFile::readFile()
     QFile file(pathText());
     if (!file.open(QIODevice::ReadOnly))
         return false;
-    std::optional<QString> text = TextEncoding::decode(
-        file.readAll(), UserDefaults::standardUserDefaults().integerForKey(QSFileEncoding));
+    int ownEncoding = 0;
+    QString declared;
+    std::optional<QString> text = decode(file.readAll(), ownEncoding, declared, _encodingNotice);
+    if (!_encodingNotice.isEmpty())
+        qsLog(quillsetModel, _encodingNotice);
     if (!text)
         return false;
+    _ownEncoding = ownEncoding;
+    _declaredEncoding = declared;
     // The text view knows only line feeds: a file written with CR LF or CR line
     // ends is held with line feeds, so that every offset in the text view is the
     // same in the file's text and tree, and gets its own line ends back when saved.
@@ -144,6 +152,69 @@ bool QSFile::readFile()
     if (oldTree)
         replaceOldTree(oldTree);
     return true;
+}
+
+// The magic line is ASCII in every encoding a file can be in, so it is found in the
+// raw bytes before the text is decoded.
+std::optional<QString> QSFile::decode(const QByteArray &bytes, int &ownEncoding, QString &declared,
+                                      QString &notice) const
+{
+    const int preference = UserDefaults::standardUserDefaults().integerForKey(QSFileEncoding);
+    ownEncoding = 0;
+    notice.clear();
+    QByteArray head = bytes.left(MagicComments::headCharacters);
+    if (head.startsWith("\xEF\xBB\xBF"))
+        head.remove(0, 3);
+    declared = MagicComments::read(QString::fromLatin1(head)).encoding;
+    if (declared.isEmpty())
+        return TextEncoding::decode(bytes, preference);
+
+    const std::optional<int> number = TextEncoding::numberForName(declared);
+    if (!number) {
+        notice = QObject::tr("%1 names the encoding \"%2\", which is not one this program "
+                             "knows; it was read as %3.")
+                     .arg(name(), declared, TextEncoding::label(preference));
+        return TextEncoding::decode(bytes, preference);
+    }
+    // The single-byte sets take almost any bytes, so UTF-8 text decodes in them too,
+    // as nonsense: letters of two or more bytes that all make sense in UTF-8 mean
+    // the line is stale, not the text.
+    const bool isUtf8Text =
+        *number != TextEncoding::UTF8
+        && std::any_of(bytes.begin(), bytes.end(), [](char byte) { return uchar(byte) >= 0x80; })
+        && TextEncoding::decode(bytes, TextEncoding::UTF8);
+    if (!isUtf8Text) {
+        if (std::optional<QString> text = TextEncoding::decode(bytes, *number)) {
+            ownEncoding = *number;
+            return text;
+        }
+    }
+    std::optional<QString> text = TextEncoding::decode(bytes, preference);
+    notice = text ? QObject::tr("%1 is not %2 text as its \"% !TeX encoding\" line says; it "
+                                "was read as %3.")
+                        .arg(name(), TextEncoding::label(*number), TextEncoding::label(preference))
+                  : QObject::tr("%1 is neither %2 text, as its \"% !TeX encoding\" line says, "
+                                "nor %3 text.")
+                        .arg(name(), TextEncoding::label(*number), TextEncoding::label(preference));
+    return text;
+}
+
+int QSFile::encoding() const
+{
+    return _ownEncoding ? _ownEncoding
+                        : UserDefaults::standardUserDefaults().integerForKey(QSFileEncoding);
+}
+
+// The line may have been edited since the file was read: a new name that holds is
+// followed, anything else keeps the encoding the file was read in.
+int QSFile::encodingForSaving(const QString &text) const
+{
+    const QString declared = MagicComments::read(text).encoding;
+    if (declared != _declaredEncoding) {
+        if (const std::optional<int> number = TextEncoding::numberForName(declared))
+            return *number;
+    }
+    return encoding();
 }
 
 // The new tree's include nodes have opened their files again, so the old tree's
@@ -176,7 +247,7 @@ bool QSFile::replaceContentAndSave(const QString &text)
 {
     if (!QS_ASSERT(!_isUntitled, "file is untitled - can't be saved with this method"))
         return false;
-    if (!writeText(text, pathText()))
+    if (!writeText(text, pathText(), encodingForSaving(text)))
         return false;
     // Read back what was written, as after any change on disk: new tree, new history.
     _attributes.reset();
@@ -253,9 +324,8 @@ bool QSFile::saveFileToURL(const QUrl &location)
 
 // Writes the whole text or nothing: an unrepresentable character or a failed
 // write leaves the file on disk as it was.
-bool QSFile::writeText(const QString &text, const QString &path)
+bool QSFile::writeText(const QString &text, const QString &path, int encoding)
 {
-    const int encoding = UserDefaults::standardUserDefaults().integerForKey(QSFileEncoding);
     // The file keeps the line ends it had on disk.
     const std::optional<QByteArray> bytes = TextEncoding::encode(
         _lineEnd == QLatin1String("\n") ? text : QString(text).replace(u'\n', _lineEnd), encoding);
@@ -277,11 +347,17 @@ bool QSFile::writeText(const QString &text, const QString &path)
 // A failed save leaves this file's state as it was.
 bool QSFile::save(const QString &text, const QString &path)
 {
-    if (!writeText(text, path))
+    const int encoding = encodingForSaving(text);
+    if (!writeText(text, path, encoding))
         return false;
     // Saving a titled file elsewhere writes a copy; only the file's own path is watched.
-    if (path == pathText() || _isUntitled)
+    if (path == pathText() || _isUntitled) {
         _attributes = FileAttributes::ofFileAtPath(path);
+        const QString declared = MagicComments::read(text).encoding;
+        if (declared != _declaredEncoding && TextEncoding::numberForName(declared))
+            _ownEncoding = encoding;
+        _declaredEncoding = declared;
+    }
     _undoStateAtLastSave = _undoManager->stateOfText();
     return true;
 }

@@ -71,8 +71,19 @@ public:
         _content.replace(location, removedLength, added);
     }
 
-    // Both saves write atomically in the "FileEncoding" encoding and write nothing
-    // when the text holds a character that encoding cannot represent.
+    // The encoding the file was read in and is saved in: the one its "% !TeX encoding"
+    // line names when the file decodes in it without loss, else the "FileEncoding"
+    // preference (as it is at the time of asking).
+    int encoding() const;
+    // Why the last read did not follow the file's "% !TeX encoding" line, in one line
+    // for the user (a name of no known encoding, or bytes that are not text in it);
+    // empty when it did, or when the file has no such line.
+    QString encodingNotice() const { return _encodingNotice; }
+
+    // Both saves write atomically in the file's encoding() and write nothing when
+    // the text holds a character that encoding cannot represent. A text whose
+    // "% !TeX encoding" line now names another known encoding than when it was read
+    // is written in that one, as the line says.
     bool saveFile();
     bool saveFileToURL(const QUrl &location);
     // Writes the text to this file's path and reads it back; nothing changes when
@@ -121,7 +132,10 @@ private:
     QSFile(const QUrl &path, bool isUntitled);
     std::shared_ptr<QSSectionNode> buildTree(const QString &text);
     void replaceOldTree(const std::shared_ptr<QSSectionNode> &oldTree);
-    bool writeText(const QString &text, const QString &path);
+    std::optional<QString> decode(const QByteArray &bytes, int &ownEncoding, QString &declared,
+                                  QString &notice) const;
+    int encodingForSaving(const QString &text) const;
+    bool writeText(const QString &text, const QString &path, int encoding);
     bool save(const QString &text, const QString &path);
     std::optional<QString> companionPath(const QString &extension) const;
     bool hasContentChangedSinceLastSave(QList<const QSFile *> &visited) const;
@@ -148,6 +162,13 @@ private:
     mutable std::mutex _symbolsLock;
     mutable std::shared_ptr<const FileSymbols> _symbols; // guarded by _symbolsLock
     // Without an edit worker, a new tree's symbols are gathered when first asked for.
-    mutable bool _symbolsStale = false; // guarded by _symbolsLock
+    mutable bool _symbolsStale = false;      // guarded by _symbolsLock
     QString _lineEnd = QStringLiteral("\n"); // as read from disk: "\n", "\r\n" or "\r"
+    // A file in another encoding than the preference's is written back in its own:
+    // TeX reads the bytes, so a save must never change what its characters are.
+    // The number its "% !TeX encoding" line named, 0 when it had none that held.
+    int _ownEncoding = 0;
+    // That line's value when the file was last read or saved.
+    QString _declaredEncoding;
+    QString _encodingNotice;
 };

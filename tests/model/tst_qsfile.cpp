@@ -15,6 +15,10 @@ private slots:
     void noIncludePathFromOutsideTheFolder();
     void savesInTheChosenEncoding();
     void untitledFileIsTitledByItsFirstSave();
+    void readsAndSavesInTheEncodingItsHeaderNames_data();
+    void readsAndSavesInTheEncodingItsHeaderNames();
+    void latin1ChapterSavesBackByteForByte();
+    void editedEncodingLineIsFollowedOnSave();
 };
 
 // A file is read again only when it changed on disk, and only when its bytes decode.
@@ -217,6 +221,158 @@ void TestQSFile::untitledFileIsTitledByItsFirstSave()
     QVERIFY(!file->hasContentChangedSinceLastSave(false) && !file->hasFileChanged());
     // The include was not resolved on save; the file is read again for that.
     QCOMPARE(file->treeRootNode()->objectInChildrenAtIndex(1)->countOfChildren(), 0);
+}
+
+void TestQSFile::readsAndSavesInTheEncodingItsHeaderNames_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<int>("preference");
+    QTest::addColumn<QString>("text");   // after the header line; null when unreadable
+    QTest::addColumn<int>("encoding");   // the file's, after reading
+    QTest::addColumn<QString>("notice"); // a part of it, empty for none
+    QTest::addColumn<QString>("added");  // typed at the end, then saved
+    QTest::addColumn<QByteArray>("addedBytes");
+
+    QTest::newRow("Latin-1 named, UTF-8 preferred")
+        << QByteArray("% !TeX encoding = ISO-8859-1\nGr\xF6\xDF"
+                      "e")
+        << 4 << "Größe" << 5 << ""
+        << "ü" << QByteArray("\xFC");
+    QTest::newRow("windows-1250 as users write it")
+        << QByteArray("%!TEX Encoding=cp1250\n\x9Ar\xEC") << 4 << "šrě" << 15 << ""
+        << "ő" << QByteArray("\xF5");
+    QTest::newRow("UTF-8 named, Latin-1 preferred")
+        << QByteArray("% !TeX encoding = UTF-8\nGr\xC3\xB6\xC3\x9F"
+                      "e")
+        << 5 << "Größe" << 4 << ""
+        << "ő" << QByteArray("\xC5\x91");
+    QTest::newRow("Latin-2 named over UTF-8 text")
+        << QByteArray("% !TeX encoding = latin2\nGr\xC3\xB6\xC3\x9F"
+                      "e")
+        << 4 << "Größe" << 4 << "is not ISO-Latin2 text"
+        << "ő" << QByteArray("\xC5\x91");
+    QTest::newRow("Mac OS Roman named over UTF-8 text")
+        << QByteArray("% !TeX encoding = MacRoman\n\xC3\xA9t\xC3\xA9") << 4 << "été" << 4
+        << "is not Mac OS Roman text"
+        << "" << QByteArray();
+    QTest::newRow("UTF-8 named over Latin-1 text")
+        << QByteArray("% !TeX encoding = utf8\nGr\xF6\xDF"
+                      "e")
+        << 5 << "Größe" << 5 << "is not Unicode UTF-8 text"
+        << "ü" << QByteArray("\xFC");
+    QTest::newRow("neither the named nor the preferred")
+        << QByteArray("% !TeX encoding = UTF-8\nGr\xF6\xDF"
+                      "e")
+        << 4 << QString() << 4 << "is neither Unicode UTF-8 text"
+        << "" << QByteArray();
+    QTest::newRow("byte order mark before the header")
+        << QByteArray("\xEF\xBB\xBF% !TeX encoding = UTF-8\nGr\xC3\xB6\xC3\x9F"
+                      "e")
+        << 5 << "Größe" << 4 << ""
+        << "ő" << QByteArray("\xC5\x91");
+    QTest::newRow("unknown name") << QByteArray("% !TeX encoding = latin9\nGr\xC3\xB6\xC3\x9F"
+                                                "e")
+                                  << 4 << "Größe" << 4 << "\"latin9\""
+                                  << "ő" << QByteArray("\xC5\x91");
+    QTest::newRow("no header line: the preference, as before")
+        << QByteArray("% Kapitel 2\nGr\xF6\xDF"
+                      "e")
+        << 5 << "Größe" << 5 << ""
+        << "ü" << QByteArray("\xFC");
+    QTest::newRow("a line after the first TeX is no header")
+        << QByteArray("\\relax\n% !TeX encoding = latin1\nGr\xF6\xDF"
+                      "e")
+        << 4 << QString() << 4 << ""
+        << "" << QByteArray();
+}
+
+// A file is read in the encoding its header names when its bytes are text in it,
+// else as without the header, with a notice; it is saved in the encoding it was read in.
+void TestQSFile::readsAndSavesInTheEncodingItsHeaderNames()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(int, preference);
+    QFETCH(QString, text);
+    QFETCH(QString, notice);
+    QFETCH(QString, added);
+    QFETCH(QByteArray, addedBytes);
+    TestFolder folder;
+    setEncoding(preference);
+    const QString path = folder.write("chapter.tex", bytes);
+    const auto file = QSFile::initWithFilePath(QUrl::fromLocalFile(path));
+    if (text.isNull()) {
+        QVERIFY(!file->treeRootNode());
+    } else {
+        QVERIFY(file->treeRootNode());
+        QCOMPARE(file->content().mid(file->content().indexOf(u'\n') + 1), text);
+    }
+    QTEST(file->encoding(), "encoding");
+    if (notice.isEmpty())
+        QCOMPARE(file->encodingNotice(), "");
+    else
+        QVERIFY2(file->encodingNotice().contains(notice), qPrintable(file->encodingNotice()));
+    if (added.isEmpty())
+        return;
+
+    markEdited(*file);
+    file->setContent(file->content() + added);
+    QVERIFY2(file->saveFile(), qPrintable(file->lastSaveError()));
+    QCOMPARE(TestFolder::read(path), bytes + addedBytes);
+}
+
+// A real chapter in Latin-1 with CR LF line ends: read right, and written back with
+// nothing changed but the edited line; read again from disk after a change there.
+void TestQSFile::latin1ChapterSavesBackByteForByte()
+{
+    TestFolder folder;
+    setEncoding(4);
+    folder.copyData("encodings");
+    const QString path = folder.path("chapter-latin1.tex");
+    const QByteArray original = TestFolder::read(path);
+    const auto file = QSFile::initWithFilePath(QUrl::fromLocalFile(path));
+    QVERIFY(file->content().contains("Die Größe des Geräts beträgt 12\\,cm; über die Wärme\n"));
+    QCOMPARE(file->encodingNotice(), "");
+
+    markEdited(*file);
+    file->setContent(QString(file->content()).replace("Größe", "Länge"));
+    QVERIFY(file->saveFile());
+    QCOMPARE(TestFolder::read(path), QByteArray(original).replace("Gr\xF6\xDF"
+                                                                  "e",
+                                                                  "L\xE4nge"));
+
+    // A change on disk, in the same encoding, is read in it again.
+    folder.write("chapter-latin1.tex", QByteArray(original).replace("W\xE4rme", "K\xE4lte"));
+    QVERIFY(file->readFile());
+    QVERIFY(file->content().contains("über die Kälte\n"));
+    QCOMPARE(file->encoding(), 5);
+}
+
+// The header names the encoding the text is to be in: a new name written into it
+// (or into a new document's template) is the one the save writes.
+void TestQSFile::editedEncodingLineIsFollowedOnSave()
+{
+    TestFolder folder;
+    setEncoding(4);
+    const QString path = folder.write("a.tex", "% !TeX encoding = latin1\n\xC4");
+    const auto file = QSFile::initWithFilePath(QUrl::fromLocalFile(path));
+    QCOMPARE(file->content(), "% !TeX encoding = latin1\nÄ");
+
+    markEdited(*file);
+    file->setContent("% !TeX encoding = UTF-8\nÄ");
+    QVERIFY(file->saveFile());
+    QCOMPARE(TestFolder::read(path), QByteArray("% !TeX encoding = UTF-8\n\xC3\x84"));
+    QCOMPARE(file->encoding(), 4);
+    setEncoding(5); // the line, not the preference, now says what the file is in
+    markEdited(*file);
+    file->setContent("% !TeX encoding = UTF-8\nÄő");
+    QVERIFY(file->saveFile());
+    QCOMPARE(TestFolder::read(path), QByteArray("% !TeX encoding = UTF-8\n\xC3\x84\xC5\x91"));
+
+    const auto untitled =
+        QSFile::initUntitledFileWithTemplateString("% !TeX encoding = cp1252\n€", "Untitled");
+    QVERIFY(untitled->saveFileToURL(folder.url("b.tex")));
+    QCOMPARE(TestFolder::read(folder.path("b.tex")), QByteArray("% !TeX encoding = cp1252\n\x80"));
+    QCOMPARE(untitled->encoding(), 12);
 }
 
 QUILLSET_TEST_GUILESS_MAIN(TestQSFile)
