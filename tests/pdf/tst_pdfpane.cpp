@@ -148,6 +148,8 @@ void TestPdfPane::compileShowsSyncsReloadsHidesAndPrintsThePdf()
     QFile::remove(_fixture->folder.path("main.pdfsync"));
     QByteArray root = TestFolder::read(_fixture->folder.path("main.tex"));
     root.replace("\\usepackage{pdfsync}", "\\synctex=1");
+    // The engine alone: the sync data is there because the source asks for it.
+    UserDefaults::standardUserDefaults().setObject(true, QSRunEngineOnce);
     MyDocument *document = _fixture->open(_fixture->folder.write("main.tex", root));
     QSPDFViewController *pdf = document->pdfViewController();
     MainMenuController *menu = MainMenuController::sharedMainMenuController();
@@ -222,6 +224,8 @@ void TestPdfPane::compileShowsSyncsReloadsHidesAndPrintsThePdf()
 void TestPdfPane::tableInASubFolderSyncsBothWays()
 {
     _fixture->folder.copyData(QStringLiteral("subfolder"));
+    // The engine alone, so that the pdfsync package's data is the one read.
+    UserDefaults::standardUserDefaults().setObject(true, QSRunEngineOnce);
     MyDocument *document = _fixture->open(_fixture->folder.path("main.tex"));
     const std::shared_ptr<QSFile> table = AppFixture::fileNamed(document, "table1.tex");
     QCOMPARE(table->pathText(), _fixture->folder.path("chapters/figures/table1.tex"));
