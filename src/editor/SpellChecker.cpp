@@ -5,7 +5,10 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QLocale>
+#include <QObject>
+#include <QRegularExpression>
 #include <QSaveFile>
 #include <hunspell/hunspell.hxx>
 
@@ -13,8 +16,38 @@ namespace {
 
 QStringList dictionaryFolders()
 {
-    return {QStringLiteral("/usr/share/hunspell"), QStringLiteral("/usr/share/myspell/dicts"),
-            QStringLiteral("/usr/share/myspell")};
+    QStringList folders =
+        QString::fromLocal8Bit(qgetenv("DICPATH")).split(u':', Qt::SkipEmptyParts);
+    folders << QStringLiteral("/usr/share/hunspell") << QStringLiteral("/usr/share/myspell/dicts")
+            << QStringLiteral("/usr/share/myspell");
+    return folders;
+}
+
+// The installed dictionary a document means: "de-de" and "DE_de" are de_DE, and
+// a language without its country ("de") is the country of the same name (de_DE)
+// or else the first of that language installed. Empty when none is installed.
+QString installedDictionaryFor(const QString &requested)
+{
+    QStringList parts = requested.trimmed().split(QRegularExpression(QStringLiteral("[-_]")));
+    if (parts.value(0).isEmpty())
+        return {};
+    parts[0] = parts[0].toLower();
+    const QString name = parts.join(u'_');
+    const QStringList installed = SpellChecker::installedLanguages();
+    for (const QString &language : installed) {
+        if (language.compare(name, Qt::CaseInsensitive) == 0)
+            return language;
+    }
+    if (parts.size() > 1)
+        return {};
+    const QString sameCountry = name + u'_' + name.toUpper();
+    if (installed.contains(sameCountry))
+        return sameCountry;
+    for (const QString &language : installed) {
+        if (language.startsWith(name + u'_'))
+            return language;
+    }
+    return {};
 }
 
 } // namespace
@@ -34,6 +67,39 @@ std::unique_ptr<SpellChecker> SpellChecker::forLanguage(const QString &language,
             new SpellChecker(language, personalWordList, std::move(dictionary)));
     }
     return nullptr;
+}
+
+std::shared_ptr<SpellChecker> SpellChecker::sharedForLanguage(const QString &language,
+                                                              const QString &personalWordList)
+{
+    // Held weakly: a dictionary takes megabytes, and is let go with its last window.
+    static QHash<QPair<QString, QString>, std::weak_ptr<SpellChecker>> checkers;
+    std::weak_ptr<SpellChecker> &held = checkers[{language, personalWordList}];
+    std::shared_ptr<SpellChecker> checker = held.lock();
+    if (!checker) {
+        checker = forLanguage(language, personalWordList);
+        held = checker;
+    }
+    return checker;
+}
+
+SpellChecker::DocumentLanguage SpellChecker::languageForDocument(const QString &requested)
+{
+    const QString chosen = chosenLanguage();
+    const bool checkingIsOff =
+        UserDefaults::standardUserDefaults().stringForKey(QSSpellCheckLanguage)
+        == QStringLiteral("none");
+    if (requested.trimmed().isEmpty() || checkingIsOff)
+        return {chosen, {}};
+    const QString found = installedDictionaryFor(requested);
+    if (!found.isEmpty())
+        return {found, {}};
+    if (installedLanguages().contains(chosen)) {
+        return {chosen, QObject::tr("No %1 dictionary is installed; spelling is checked in %2.")
+                            .arg(requested.trimmed(), chosen)};
+    }
+    return {chosen, QObject::tr("No %1 dictionary is installed; spelling is not checked.")
+                        .arg(requested.trimmed())};
 }
 
 QStringList SpellChecker::installedLanguages()

@@ -18,7 +18,29 @@ public:
     // folders, or none when it is not installed.
     static std::unique_ptr<SpellChecker> forLanguage(const QString &language,
                                                      const QString &personalWordList);
-    // The languages with an installed dictionary, sorted.
+    // One checker a language for all the windows that use it, with that personal word
+    // list: made when none is held any more (so that a dictionary installed meanwhile
+    // is found), none when the dictionary is not installed. For the UI thread.
+    static std::shared_ptr<SpellChecker> sharedForLanguage(const QString &language,
+                                                           const QString &personalWordList);
+
+    // The language a document is checked in and, when that is not the one it asks
+    // for, one line that tells the user why.
+    struct DocumentLanguage
+    {
+        QString language; // empty: spelling is not checked
+        QString notice;   // empty when the document gets what it asks for
+    };
+    // For a document whose header asks for a language ("de_DE", "de-DE", "de"): that
+    // one when its dictionary is installed, else the chosenLanguage() with a notice.
+    // Asking for none, or a preference that turns checking off, gives the
+    // chosenLanguage() and no notice: the header names the language, not whether
+    // to check.
+    static DocumentLanguage languageForDocument(const QString &requested);
+
+    // The languages with an installed dictionary, sorted. Dictionaries are looked
+    // for in the folders of DICPATH (parted by ":", as Hunspell's own tools take it)
+    // before the system's.
     static QStringList installedLanguages();
     // The system locale's language when its dictionary is installed, else US
     // English, else the first installed; empty when there is none.

@@ -93,7 +93,31 @@ private slots:
     void hunspellChecksSuggestsAndLearns();
     void theViewUnderlinesRunningTextOnly();
     void theViewCarriesStateFromLinesAboveIt();
+    void documentLanguage_data();
+    void documentLanguage();
+    void oneCheckerPerLanguageWhileHeld();
 };
+
+namespace {
+
+// A German dictionary of our own, small but real, found through DICPATH as the
+// system's would be; gone with the folder.
+class GermanDictionary
+{
+public:
+    GermanDictionary()
+    {
+        _folder.write({{"de_DE.aff", "SET UTF-8\n"}, {"de_DE.dic", "3\nGröße\nHaus\nStraße\n"}});
+        qputenv("DICPATH", _folder.path({}).toLocal8Bit());
+    }
+    ~GermanDictionary() { qunsetenv("DICPATH"); }
+    const TestFolder &folder() const { return _folder; }
+
+private:
+    TestFolder _folder;
+};
+
+} // namespace
 
 void TestSpelling::scannerKeepsProseOnly_data()
 {
@@ -282,6 +306,91 @@ void TestSpelling::theViewCarriesStateFromLinesAboveIt()
     view.verticalScrollBar()->setValue(view.verticalScrollBar()->maximum());
     QTRY_COMPARE(misspelt(view, last - 1), QStringList());
     QCOMPARE(misspelt(view, last), QStringList({"tekst"}));
+}
+
+void TestSpelling::documentLanguage_data()
+{
+    QTest::addColumn<QString>("preference"); // the preferences' language
+    QTest::addColumn<QString>("requested");  // the document header's
+    QTest::addColumn<QString>("language");
+    QTest::addColumn<QString>("notice");
+
+    QTest::newRow("installed") << "en_US"
+                               << "de_DE"
+                               << "de_DE"
+                               << "";
+    QTest::newRow("hyphen and any case") << "en_US"
+                                         << "DE-de"
+                                         << "de_DE"
+                                         << "";
+    QTest::newRow("language alone") << "en_US"
+                                    << "de"
+                                    << "de_DE"
+                                    << "";
+    QTest::newRow("the system's dictionary") << "de_DE"
+                                             << "en_us"
+                                             << "en_US"
+                                             << "";
+    QTest::newRow("another country, not installed")
+        << "en_US"
+        << "de_AT"
+        << "en_US"
+        << "No de_AT dictionary is installed; spelling is checked in en_US.";
+    QTest::newRow("not installed") << "de_DE"
+                                   << " xx_XX "
+                                   << "de_DE"
+                                   << "No xx_XX dictionary is installed; spelling is checked in "
+                                      "de_DE.";
+    QTest::newRow("not installed, nor the preferred")
+        << "yy_YY"
+        << "xx"
+        << "yy_YY"
+        << "No xx dictionary is installed; spelling is not checked.";
+    QTest::newRow("nothing asked") << "en_US"
+                                   << ""
+                                   << "en_US"
+                                   << "";
+    QTest::newRow("checking turned off") << "none"
+                                         << "de_DE"
+                                         << ""
+                                         << "";
+}
+
+// A document's header names its language: that one when its dictionary is installed
+// (in the forms users write it), else the preferences', with a notice.
+void TestSpelling::documentLanguage()
+{
+    QFETCH(QString, preference);
+    QFETCH(QString, requested);
+    GermanDictionary german;
+    UserDefaults::standardUserDefaults().setObject(preference, QSSpellCheckLanguage);
+    const SpellChecker::DocumentLanguage chosen = SpellChecker::languageForDocument(requested);
+    QTEST(chosen.language, "language");
+    QTEST(chosen.notice, "notice");
+}
+
+// Windows of one language share one checker, with the personal words, as long as
+// one of them holds it; the next one made reads the dictionary and the list again.
+void TestSpelling::oneCheckerPerLanguageWhileHeld()
+{
+    GermanDictionary german;
+    const QString words = german.folder().write("words.txt", "Quillset\n");
+    std::shared_ptr<SpellChecker> first = SpellChecker::sharedForLanguage("de_DE", words);
+    QVERIFY(first);
+    QVERIFY(first->isCorrect("Größe") && first->isCorrect("Quillset"));
+    QVERIFY(!first->isCorrect("Grösse") && !first->isCorrect("misspelled"));
+    first->ignore("Grösse");
+    QCOMPARE(SpellChecker::sharedForLanguage("de_DE", words), first);
+    QVERIFY(SpellChecker::sharedForLanguage("de_DE", words)->isCorrect("Grösse"));
+
+    const std::shared_ptr<SpellChecker> english = SpellChecker::sharedForLanguage("en_US", words);
+    QVERIFY(english && english != first);
+    QVERIFY(english->isCorrect("misspelled") && english->isCorrect("Quillset"));
+    QCOMPARE(SpellChecker::sharedForLanguage("xx_XX", words), nullptr);
+
+    first.reset();
+    const std::shared_ptr<SpellChecker> again = SpellChecker::sharedForLanguage("de_DE", words);
+    QVERIFY(again && again->isCorrect("Größe") && !again->isCorrect("Grösse"));
 }
 
 QUILLSET_TEST_MAIN(TestSpelling)
