@@ -15,6 +15,7 @@
 #include "editor/completion/CompletionController.h"
 #include "find/FindAndReplaceViewController.h"
 #include "model/ChangesQueue.h"
+#include "model/MagicComments.h"
 #include "model/QSFile.h"
 #include "model/QSFilePool.h"
 #include "model/QSSectionNode.h"
@@ -384,34 +385,61 @@ bool MyDocument::eventFilter(QObject *watched, QEvent *event)
     return QSDocument::eventFilter(watched, event);
 }
 
-// One checker for every window, for the language the preferences choose, with the
-// personal word list in the application's data folder; made again, and the
-// dictionaries looked for again, only when the stored choice changes.
-static std::shared_ptr<SpellChecker> chosenSpellChecker()
+// The checker for a document: the language its header asks for when that dictionary
+// is installed, else the preferences' language; one checker a language for all
+// windows, with the personal word list in the application's data folder.
+static std::shared_ptr<SpellChecker> chosenSpellChecker(const QString &requested, QString *notice)
 {
-    static std::shared_ptr<SpellChecker> shared;
-    static std::optional<QString> stored;
-    const QString choice = UserDefaults::standardUserDefaults().stringForKey(QSSpellCheckLanguage);
-    if (choice != stored) {
-        stored = choice;
-        const QString language = SpellChecker::chosenLanguage();
-        const QString words = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)
-                              + QStringLiteral("/personal-dictionary.txt");
-        shared = language.isEmpty() ? nullptr : SpellChecker::forLanguage(language, words);
-    }
-    return shared;
+    const SpellChecker::DocumentLanguage choice = SpellChecker::languageForDocument(requested);
+    *notice = choice.notice;
+    if (choice.language.isEmpty())
+        return nullptr;
+    const QString words = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)
+                          + QStringLiteral("/personal-dictionary.txt");
+    return SpellChecker::sharedForLanguage(choice.language, words);
 }
 
+// The encoding of the file shown: its own when its header names one that holds.
 void MyDocument::showEncoding()
 {
-    if (_encoding)
-        _encoding->setText(TextEncoding::label(
-            UserDefaults::standardUserDefaults().integerForKey(QSFileEncoding)));
+    if (!_encoding)
+        return;
+    std::shared_ptr<QSFile> shown =
+        _textStorageDelegate ? _textStorageDelegate->selectedFile() : nullptr;
+    if (!shown)
+        shown = _fileOpened;
+    _encoding->setText(TextEncoding::label(
+        shown ? shown->encoding()
+              : UserDefaults::standardUserDefaults().integerForKey(QSFileEncoding)));
+}
+
+void MyDocument::showEncodingNotices()
+{
+    if (!_fileOpened)
+        return;
+    QStringList notices;
+    for (const std::shared_ptr<QSFile> &file : QSFilePool::fileList(_fileOpened.get())) {
+        if (!file->encodingNotice().isEmpty())
+            notices << file->encodingNotice();
+    }
+    if (!notices.isEmpty())
+        showStatusMessage(notices.join(u' '));
 }
 
 void MyDocument::useChosenSpellChecker()
 {
-    _ui->textView->setSpellChecker(chosenSpellChecker());
+    // The file's own header first, then its root's.
+    QString requested =
+        _fileOpened ? MagicComments::read(_fileOpened->content()).spellcheck : QString();
+    if (requested.isEmpty()) {
+        if (const std::shared_ptr<QSFile> root = _root.namedRoot())
+            requested = MagicComments::read(root->content()).spellcheck;
+    }
+    QString notice;
+    _ui->textView->setSpellChecker(chosenSpellChecker(requested, &notice));
+    if (!notice.isEmpty() && notice != _spellingNotice)
+        showStatusMessage(notice);
+    _spellingNotice = notice;
 }
 
 void MyDocument::windowDidBecomeKey()
@@ -460,6 +488,9 @@ void MyDocument::connectPanes()
     connect(_textStorageDelegate, &TextStorageDelegate::textViewReloaded, this, markDiagnostics);
     connect(_textStorageDelegate, &TextStorageDelegate::textViewReloaded, this,
             &MyDocument::updateWindowTitle);
+    connect(_textStorageDelegate, &TextStorageDelegate::textViewReloaded, this,
+            &MyDocument::showEncoding);
+    showEncodingNotices();
     // Rows chosen with the arrow keys show their place and leave the keyboard in the
     // list; a click, a double click or Return takes it to the text, to type there.
     connect(console, &ConsoleViewController::diagnosticChosen, this, &MyDocument::showLineOfFile);

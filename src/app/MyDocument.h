@@ -135,7 +135,9 @@ private:
     void useChosenSpellChecker();
     // The text, the console and the outline take the current theme's colours.
     void applyTheme();
+    // The encoding of the file shown in the status bar, and what its reading said.
     void showEncoding();
+    void showEncodingNotices();
     void awakeFromNib();
     void outlineViewSelectionDidChange();
     void outlineViewColumnDidResize();
@@ -172,4 +174,5 @@ private:
     QWidget *_toolbarFirstItem = nullptr;
     DocumentFilesWatcher *_filesWatcher = nullptr;
     DocumentRoot _root;
+    QString _spellingNotice; // the last one shown, so that each is said once
 };

@@ -58,6 +58,10 @@ void MyDocument::filesWereReadAgain()
 {
     if (ChangesQueue *queue = ChangesQueue::sharedQueue())
         queue->announceTreeChanges(QSFilePool::fileList(_fileOpened.get()));
+    // A header read again may name another encoding or language.
+    showEncoding();
+    showEncodingNotices();
+    useChosenSpellChecker();
 }
 
 void MyDocument::windowWillClose()

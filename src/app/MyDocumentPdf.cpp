@@ -5,10 +5,12 @@
 #include "compile/ConsoleViewController.h"
 #include "editor/QSTextView.h"
 #include "model/QSFile.h"
+#include "model/QSFilePool.h"
 #include "model/TextStorageDelegate.h"
 #include "pdf/PdfSync.h"
 #include "pdf/QSPDFViewController.h"
 #include "pdf/SyncResolver.h"
+#include "platform/DocumentController.h"
 #include "ui_MyDocument.h"
 
 #include <QPdfDocument>
@@ -88,8 +90,18 @@ void MyDocument::pdfSyncFromPdfViewToTextView(int page, const QPointF &point)
     if (!source)
         return;
     const auto &[file, line] = *source;
-    selectRange(QSRange{0, 0}, file);
-    const QTextBlock block = _ui->textView->document()->findBlockByNumber(qMax(line, 1) - 1);
+    // A line of the root a chapter names, or of another of its files, is shown in
+    // the window of that file.
+    MyDocument *target = this;
+    if (!file->isUntitled() && !QSFilePool::fileList(_fileOpened.get()).contains(file)) {
+        target = qobject_cast<MyDocument *>(
+            DocumentController::sharedDocumentController()->openDocument(file->pathText()));
+        if (!target)
+            return;
+    }
+    target->selectRange(QSRange{0, 0}, file);
+    const QTextBlock block =
+        target->_ui->textView->document()->findBlockByNumber(qMax(line, 1) - 1);
     if (block.isValid())
-        selectRange(QSRange{quint32(block.position()), quint32(block.length() - 1)}, file);
+        target->selectRange(QSRange{quint32(block.position()), quint32(block.length() - 1)}, file);
 }

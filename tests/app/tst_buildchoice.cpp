@@ -1,11 +1,14 @@
-// How F5 builds a document: latexmk's chain by default, the engine the document
-// names or is given, and the root a chapter names, through real windows, files and
-// engines.
+// How F5 builds a document (latexmk's chain by default, the engine the document
+// names or is given, the root a chapter names) and what else a document's header
+// says, through real windows, files and engines.
 #include "AppFixture.h"
 #include "compile/CompileProgress.h"
 #include "compile/EngineChoice.h"
 #include "model/ErrorWarningNode.h"
+#include "model/TextStorageDelegate.h"
 #include "pdf/QSPDFViewController.h"
+#include "pdf/SyncResolver.h"
+#include "platform/TextEncoding.h"
 
 #include <QLabel>
 #include <QMainWindow>
@@ -13,6 +16,7 @@
 #include <QPlainTextEdit>
 #include <QStatusBar>
 #include <QTest>
+#include <QTextBlock>
 
 class TestBuildChoice : public QObject
 {
@@ -27,6 +31,7 @@ private slots:
     void rootsThatCannotBeUsedAreSaid();
     void withoutLatexmkTheEngineRunsOnce();
     void ctrlClickWithoutSyncDataSaysWhy();
+    void theHeaderNamesEncodingAndLanguage();
 };
 
 namespace {
@@ -199,11 +204,21 @@ Second paragraph.
     QTRY_COMPARE(document->pdfViewController()->currentDocumentPath(),
                  fixture.folder.path("thesis/main.pdf"));
 
+    // Both ways through the root's SyncTeX data, which latexmk wrote.
+    const std::shared_ptr<QSFile> root = document->compiledRoot();
+    const std::shared_ptr<QSFile> chapter = document->fileOpened();
+    QVERIFY(root != chapter);
+    const auto position = SyncResolver::positionForLine(
+        *root, *chapter, 5, document->pdfViewController()->pdfDocument());
+    QVERIFY(position);
     QSTextView *text = document->textView();
-    QTextCursor cursor = text->document()->find("Second paragraph");
-    text->setTextCursor(cursor);
+    text->setTextCursor(QTextCursor(text->document()->findBlockByNumber(4)));
     document->pdfSyncFromTextViewToPdf();
     QCOMPARE(statusMessage(document), QString());
+    text->setTextCursor(QTextCursor(text->document()));
+    document->pdfSyncFromPdfViewToTextView(position->page, position->point);
+    QCOMPARE(document->textStorageDelegate()->selectedFile(), chapter);
+    QCOMPARE(text->textCursor().blockNumber(), 4);
 }
 
 void TestBuildChoice::rootsThatCannotBeUsedAreSaid_data()
@@ -263,6 +278,27 @@ void TestBuildChoice::ctrlClickWithoutSyncDataSaysWhy()
     QVERIFY(!QFile::exists(fixture.folder.path("note.synctex.gz")));
     document->pdfSyncFromTextViewToPdf();
     QVERIFY2(statusMessage(document).contains("\\synctex=1"), qPrintable(statusMessage(document)));
+}
+
+// The window shows the encoding a file's header names and says what it could not
+// follow: a language without its dictionary, an encoding the bytes are not in.
+void TestBuildChoice::theHeaderNamesEncodingAndLanguage()
+{
+    AppFixture fixture;
+    fixture.folder.write("latin.tex", "% !TeX encoding = ISO-8859-1\n% !TeX spellcheck = xx_XX\n"
+                                      "\\documentclass{article}\\begin{document}Gr\xf6\xdf"
+                                      "e\n"
+                                      "\\end{document}\n");
+    MyDocument *latin = fixture.open(fixture.folder.path("latin.tex"));
+    QCOMPARE(latin->encodingLabel()->text(), TextEncoding::label(TextEncoding::ISOLatin1));
+    QVERIFY(latin->textView()->toPlainText().contains(QStringLiteral("Größe")));
+    QVERIFY2(statusMessage(latin).contains("xx_XX"), qPrintable(statusMessage(latin)));
+
+    fixture.folder.write("claims.tex", "% !TeX encoding = latin2\n\\documentclass{article}\n"
+                                       "\\begin{document}Größe\\end{document}\n");
+    MyDocument *claims = fixture.open(fixture.folder.path("claims.tex"));
+    QCOMPARE(claims->encodingLabel()->text(), TextEncoding::label(TextEncoding::UTF8));
+    QVERIFY2(statusMessage(claims).contains("encoding"), qPrintable(statusMessage(claims)));
 }
 
 QTEST_MAIN(TestBuildChoice)
