@@ -44,6 +44,8 @@ inline const QString QSFindOptions = QStringLiteral("QSFindOptions");
 // The preferences window as the user left it: "pane" (index), and "width" and "height"
 // once the window has been closed; without them it fits its pane.
 inline const QString QSPreferencesWindowInfo = QStringLiteral("PreferencesWindowInfo");
+// The completion entries the user accepted, newest first (a short list).
+inline const QString QSCompletionAccepted = QStringLiteral("CompletionAccepted");
 
 // The user's settings over a registration domain: a key the user never set reads
 // as its registered value, and registering writes nothing to the user's settings.
