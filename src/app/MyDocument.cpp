@@ -554,7 +554,11 @@ MyDocument *MyDocument::showLineOfFile(const std::shared_ptr<QSFile> &file, int 
     if (!file->isUntitled() && !QSFilePool::fileList(_fileOpened.get()).contains(file)) {
         DocumentController *documents = DocumentController::sharedDocumentController();
         auto *other = qobject_cast<MyDocument *>(documents->openDocument(file->pathText()));
-        return other ? other->showLineOfFile(other->fileOpened(), lineNumber) : nullptr;
+        if (!other || other == this)
+            return nullptr;
+        // The window may be that of a document the file is part of.
+        const bool holds = QSFilePool::fileList(other->_fileOpened.get()).contains(file);
+        return other->showLineOfFile(holds ? file : other->fileOpened(), lineNumber);
     }
     selectRange(QSRange{0, 0}, file);
     const QTextDocument *text = _ui->textView->document();

@@ -54,6 +54,9 @@ public:
     void setIsDocumentEdited(bool edited) override;
     bool isDocumentEdited() const override { return _isDocumentEdited; }
     QStringList namesOfUnsavedFiles() const override;
+    bool isUntouched() const override;
+    bool holdsFile(const QString &path) const override;
+    void showFile(const QString &path) override;
     bool saveDocument() override;
     QWidget *window() const override;
 

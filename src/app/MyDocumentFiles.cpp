@@ -8,6 +8,7 @@
 #include "model/ChangesQueue.h"
 #include "model/QSFile.h"
 #include "model/QSFilePool.h"
+#include "model/QSUndoManager.h"
 #include "model/TextStorageDelegate.h"
 #include "platform/Assertions.h"
 #include "platform/DocumentController.h"
@@ -62,6 +63,32 @@ void MyDocument::filesWereReadAgain()
     showEncoding();
     showEncodingNotices();
     useChosenSpellChecker();
+}
+
+bool MyDocument::isUntouched() const
+{
+    return _fileOpened && _fileOpened->isUntitled() && !_isDocumentEdited
+           && _fileOpened->undoManager().stateOfText() == 0;
+}
+
+// A file of the document, held in the pool under its path.
+static std::shared_ptr<QSFile> fileOfDocument(const std::shared_ptr<QSFile> &root,
+                                              const QString &path)
+{
+    const std::shared_ptr<QSFile> held =
+        QSFilePool::sharedFilePool()->fileObjectForPath(QUrl::fromLocalFile(path));
+    return held && root && QSFilePool::fileList(root.get()).contains(held) ? held : nullptr;
+}
+
+bool MyDocument::holdsFile(const QString &path) const
+{
+    return fileOfDocument(_fileOpened, path) != nullptr;
+}
+
+void MyDocument::showFile(const QString &path)
+{
+    if (const std::shared_ptr<QSFile> file = fileOfDocument(_fileOpened, path))
+        selectRange(file->currentSelection(), file);
 }
 
 void MyDocument::windowWillClose()

@@ -25,6 +25,17 @@ public:
     virtual QStringList namesOfUnsavedFiles() const { return {displayName()}; }
     // Saves the document; false when the user cancelled or it could not be written.
     virtual bool saveDocument() = 0;
+    // A new untitled document nobody has typed in, which New and Open use instead of
+    // opening another window.
+    virtual bool isUntouched() const { return false; }
+    // Whether the file (an absolute path) is one of the document's; shows it when
+    // asked, for the file opened again from outside.
+    virtual bool holdsFile(const QString &path) const
+    {
+        Q_UNUSED(path);
+        return false;
+    }
+    virtual void showFile(const QString &path) { Q_UNUSED(path); }
 
 private:
     QString _displayName;

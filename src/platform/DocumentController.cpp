@@ -68,6 +68,10 @@ QString DocumentController::untitledDisplayName() const
 
 Document *DocumentController::newDocument()
 {
+    if (Document *untouched = untouchedDocument()) {
+        raise(untouched);
+        return untouched;
+    }
     Document *document = _factory ? _factory(QString(), untitledDisplayName()) : nullptr;
     if (document)
         addDocument(document);
@@ -79,18 +83,47 @@ Document *DocumentController::openDocument(const QString &path)
     const QString canonical = QFileInfo(path).absoluteFilePath();
     for (Document *document : std::as_const(_documents)) {
         if (document->property("filePath").toString() == canonical && document->window()) {
-            document->window()->raise();
-            document->window()->activateWindow();
+            raise(document);
             return document;
         }
     }
+    // A file of an open document (a chapter it includes) is shown in its window.
+    for (Document *document : std::as_const(_documents)) {
+        if (document->window() && document->holdsFile(canonical)) {
+            document->showFile(canonical);
+            raise(document);
+            return document;
+        }
+    }
+    const QPointer<Document> untouched = untouchedDocument();
     Document *document = _factory ? _factory(canonical, QFileInfo(canonical).fileName()) : nullptr;
     if (document) {
         document->setProperty("filePath", canonical);
         addDocument(document);
         noteRecentDocument(canonical);
+        // The file takes the place of the empty window, which goes.
+        if (untouched && untouched->window()) {
+            document->window()->setGeometry(untouched->window()->geometry());
+            untouched->window()->close();
+        }
     }
     return document;
+}
+
+Document *DocumentController::untouchedDocument() const
+{
+    for (Document *document : _documents) {
+        if (document->window() && document->isUntouched())
+            return document;
+    }
+    return nullptr;
+}
+
+void DocumentController::raise(Document *document)
+{
+    document->window()->raise();
+    document->window()->activateWindow();
+    _currentDocument = document;
 }
 
 void DocumentController::addDocument(Document *document)
@@ -121,11 +154,10 @@ QString DocumentController::saveQuestion(const Document *document)
         return tr("Do you want to save the changes you made in %1?").arg(names.first());
     const QString last = names.takeLast();
     const QString all = tr("%1 and %2").arg(names.join(QStringLiteral(", ")), last);
-    return names.size() == 1
-               ? tr("Do you want to save the changes you made in %1?").arg(all)
-               : tr("Do you want to save the changes you made in %1 files: %2?")
-                     .arg(names.size() + 1)
-                     .arg(all);
+    return names.size() == 1 ? tr("Do you want to save the changes you made in %1?").arg(all)
+                             : tr("Do you want to save the changes you made in %1 files: %2?")
+                                   .arg(names.size() + 1)
+                                   .arg(all);
 }
 
 bool DocumentController::shouldCloseDocument(Document *document)

@@ -1,9 +1,9 @@
 #pragma once
 
 #include <QList>
-#include <QStringList>
 #include <QObject>
 #include <QPointer>
+#include <QStringList>
 #include <functional>
 
 class Document;
@@ -33,8 +33,10 @@ public:
         _question = std::move(question);
     }
 
+    // An untouched untitled document is brought to the front instead of a new one.
     Document *newDocument();
-    // A file that is open already brings its window to the front.
+    // A file that is open already, or is a file of an open document, brings its
+    // window to the front; a file opened anew replaces an untouched untitled window.
     Document *openDocument(const QString &path);
     const QList<Document *> &documents() const { return _documents; }
     Document *currentDocument() const;
@@ -57,6 +59,9 @@ public:
 
 private:
     void addDocument(Document *document);
+    // The first untitled document nobody has typed in, if any.
+    Document *untouchedDocument() const;
+    void raise(Document *document);
 
     DocumentFactory _factory;
     std::function<SaveAnswer(Document *)> _question;

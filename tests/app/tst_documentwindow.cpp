@@ -79,6 +79,7 @@ private slots:
     void statusBarGoToLineAndCommenting();
     void toolbarRecentDocumentsAndShortcutsList();
     void openDialogAndRecentMenuStartWhereTheUserWas();
+    void newAndOpenReuseWindows();
 
 private:
     std::unique_ptr<AppFixture> _fixture;
@@ -125,6 +126,9 @@ void TestDocumentWindow::untitledWindowsAreNumberedAndSizedByTheDefaults()
     QCOMPARE(reopened->displayName(), "Untitled");
     QCOMPARE(reopened->window()->size(), QSize(640, 420));
     QCOMPARE(reopened->window()->pos(), stored);
+    // Typed in, it is no longer the empty window that New brings back.
+    AppFixture::type(reopened->textView(), "x");
+    AppFixture::settle();
     // A stored frame at negative coordinates is centred instead.
     QVariantMap offScreen = info;
     offScreen["locationX"] = -50;
@@ -398,6 +402,7 @@ void TestDocumentWindow::openDialogAndRecentMenuStartWhereTheUserWas()
     QCOMPARE(openThroughTheDialog(), _fixture->folder.path(""));
     const QString elsewhere = _fixture->folder.write("elsewhere/notes.tex", "Notes\n");
     MyDocument *untitled = _fixture->open();
+    AppFixture::type(untitled->textView(), "x"); // kept when a file opens
     QCOMPARE(openThroughTheDialog(elsewhere), QDir::homePath());
     QCOMPARE(_fixture->documents.documents().size(), 3);
     untitled->window()->activateWindow();
@@ -409,3 +414,40 @@ void TestDocumentWindow::openDialogAndRecentMenuStartWhereTheUserWas()
 
 QUILLSET_TEST_MAIN(TestDocumentWindow)
 #include "tst_documentwindow.moc"
+
+// New and Open use the untitled window nobody has typed in instead of opening
+// another; a file the open document includes is shown in its window.
+void TestDocumentWindow::newAndOpenReuseWindows()
+{
+    DocumentController &documents = _fixture->documents;
+    MyDocument *empty = _fixture->open();
+    QCOMPARE(_fixture->open(), empty);
+    QCOMPARE(documents.documents().size(), 1);
+    empty->window()->move(60, 70);
+    const QRect frame = empty->window()->geometry();
+
+    _fixture->copyExample();
+    const QPointer<MyDocument> untitled = empty;
+    MyDocument *thesis = _fixture->open(_fixture->folder.path("thesis.tex"));
+    QCoreApplication::processEvents();
+    QTRY_VERIFY(untitled.isNull());
+    QCOMPARE(documents.documents().size(), 1);
+    QCOMPARE(thesis->window()->geometry(), frame);
+
+    // A chapter of the thesis opened from outside shows in the thesis's window.
+    QCOMPARE(_fixture->open(_fixture->folder.path("chapters/methods.tex")), thesis);
+    QCOMPARE(documents.documents().size(), 1);
+    QCOMPARE(thesis->textStorageDelegate()->selectedFile()->name(), "methods.tex");
+
+    // A window typed in is kept: New makes another, which the next file replaces.
+    MyDocument *note = _fixture->open();
+    QVERIFY(note != thesis);
+    AppFixture::type(note->textView(), "a note");
+    AppFixture::settle();
+    const QPointer<MyDocument> another = _fixture->open();
+    QVERIFY(another && another != note);
+    _fixture->folder.write("other.tex", "\\section{Other}\n");
+    _fixture->open(_fixture->folder.path("other.tex"));
+    QTRY_VERIFY(another.isNull());
+    QCOMPARE(documents.documents().size(), 3);
+}
