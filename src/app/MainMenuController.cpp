@@ -134,7 +134,12 @@ MainMenuController::MainMenuController(QObject *parent)
         action(tr("Find &Next"), QKeySequence::FindNext, &MyDocument::nextFindResult);
     _previousFindResultItem =
         action(tr("Find &Previous"), QKeySequence::FindPrevious, &MyDocument::previousFindResult);
-    _printDocumentItem = action(tr("&Print..."), QKeySequence::Print, &MyDocument::printDocument);
+    // Ctrl+P goes to a file, as in the editors that open many files; printing the
+    // PDF, rarer, takes Ctrl+Shift+P.
+    _printDocumentItem = action(tr("&Print..."), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_P),
+                                &MyDocument::printDocument);
+    _goToFileItem =
+        action(tr("Go to &File..."), QKeySequence(Qt::CTRL | Qt::Key_P), &MyDocument::goToFile);
     _showConsoleItem = action(tr("Show Console"), QKeySequence(), &MyDocument::showConsoleView);
     _hideConsoleItem = action(tr("Hide Console"), QKeySequence(), &MyDocument::hideConsoleView);
     _showPDFItem = action(tr("Show PDF"), QKeySequence(), &MyDocument::showPDFView);
@@ -321,7 +326,7 @@ void MainMenuController::populateMenuBar(QMenuBar *menuBar) const
     edit->addSeparator();
     edit->addActions({_cutItem, _copyItem, _pasteItem, _selectAllItem});
     edit->addSeparator();
-    edit->addActions({_toggleCommentItem, _goToLineItem});
+    edit->addActions({_toggleCommentItem, _goToLineItem, _goToFileItem});
     edit->addSeparator();
     edit->addActions({_showFindAndReplacePanelItem, _hideFindAndReplacePanelItem,
                       _nextFindResultItem, _previousFindResultItem});

@@ -40,6 +40,7 @@ public:
     QAction *stopCompilingItem() const { return _stopCompilingItem; }
     QAction *compileWithBibliographyItem() const { return _compileWithBibliographyItem; }
     QAction *goToLineItem() const { return _goToLineItem; }
+    QAction *goToFileItem() const { return _goToFileItem; }
     QAction *toggleCommentItem() const { return _toggleCommentItem; }
     QAction *openItem() const { return _openItem; }
     QAction *undoItem() const { return _undoItem; }
@@ -86,6 +87,7 @@ private:
     QAction *_stopCompilingItem;
     QAction *_compileWithBibliographyItem;
     QAction *_goToLineItem;
+    QAction *_goToFileItem;
     QAction *_toggleCommentItem;
     QAction *_printStateItem;
     QAction *_showFindAndReplacePanelItem;

@@ -127,6 +127,8 @@ public:
     void redo();
     // Asks for a line number and puts the caret on that line of the shown file.
     void goToLine();
+    // Asks for a file of the document by name or folder and shows it.
+    void goToFile();
     void toggleComment();
 
 protected:

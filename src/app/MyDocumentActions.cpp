@@ -2,6 +2,7 @@
 // the panes, find, Go to Line, commenting, undo and redo.
 #include "app/MyDocument.h"
 
+#include "app/GoToFileDialog.h"
 #include "compile/ConsoleViewController.h"
 #include "compile/EngineChoice.h"
 #include "compile/EngineCommand.h"
@@ -10,11 +11,13 @@
 #include "find/FindAndReplaceViewController.h"
 #include "model/MagicComments.h"
 #include "model/QSFile.h"
+#include "model/QSFilePool.h"
 #include "model/QSUndoManager.h"
 #include "model/TextStorageDelegate.h"
 #include "pdf/QSPDFViewController.h"
 #include "ui_MyDocument.h"
 
+#include <QDir>
 #include <QInputDialog>
 #include <QMainWindow>
 #include <QStatusBar>
@@ -158,6 +161,25 @@ void MyDocument::goToLine()
         text->textCursor().blockNumber() + 1, 1, std::numeric_limits<int>::max(), 1, &chosen);
     if (chosen)
         text->goToLine(line);
+}
+
+void MyDocument::goToFile()
+{
+    if (!_fileOpened)
+        return;
+    const QList<std::shared_ptr<QSFile>> files = QSFilePool::fileList(_fileOpened.get());
+    const QDir folder(_fileOpened->directory());
+    QStringList paths;
+    for (const std::shared_ptr<QSFile> &file : files)
+        paths << (file->isUntitled() ? file->name() : folder.relativeFilePath(file->pathText()));
+    auto *dialog = new GoToFileDialog(paths, _curWindow);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &GoToFileDialog::fileChosen, this, [this, files](int index) {
+        const std::shared_ptr<QSFile> &file = files[index];
+        selectRange(file->currentSelection(), file);
+        focusText();
+    });
+    dialog->open();
 }
 
 void MyDocument::toggleComment()

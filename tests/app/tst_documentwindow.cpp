@@ -1,4 +1,5 @@
 #include "AppFixture.h"
+#include "app/GoToFileDialog.h"
 #include "app/ImageAndTextCell.h"
 #include "app/KeyboardShortcutsWindow.h"
 #include "app/QSPreferenceWindowController.h"
@@ -14,6 +15,7 @@
 #include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
@@ -80,6 +82,7 @@ private slots:
     void toolbarRecentDocumentsAndShortcutsList();
     void openDialogAndRecentMenuStartWhereTheUserWas();
     void newAndOpenReuseWindows();
+    void goToFileFiltersByNameAndFolder();
 
 private:
     std::unique_ptr<AppFixture> _fixture;
@@ -450,4 +453,40 @@ void TestDocumentWindow::newAndOpenReuseWindows()
     _fixture->open(_fixture->folder.path("other.tex"));
     QTRY_VERIFY(another.isNull());
     QCOMPARE(documents.documents().size(), 3);
+}
+
+// Ctrl+P lists the document's files by their paths from the root's folder; words
+// typed narrow the list, names that start with the last word first; Return shows it.
+void TestDocumentWindow::goToFileFiltersByNameAndFolder()
+{
+    const QStringList paths{
+        "thesis.tex",           "appendix.tex",         "chapters/introduction.tex",
+        "chapters/methods.tex", "chapters/results.tex", "figures/methods-plot.tex"};
+    const auto shown = [&paths](const QString &filter) {
+        QStringList kept;
+        for (int row : GoToFileDialog::matching(paths, filter))
+            kept << paths[row];
+        return kept;
+    };
+    QCOMPARE(shown(""), paths);
+    QCOMPARE(shown("METH"), QStringList({"chapters/methods.tex", "figures/methods-plot.tex"}));
+    QCOMPARE(shown("figures meth"), QStringList({"figures/methods-plot.tex"}));
+    QCOMPARE(shown("s.tex"),
+             QStringList({"thesis.tex", "chapters/methods.tex", "chapters/results.tex"}));
+    QCOMPARE(shown("chap"), QStringList({"chapters/introduction.tex", "chapters/methods.tex",
+                                         "chapters/results.tex"}));
+    QCOMPARE(shown("nothing"), QStringList());
+
+    MyDocument *thesis = _fixture->openExample();
+    QAction *goToFile = MainMenuController::sharedMainMenuController()->goToFileItem();
+    QCOMPARE(goToFile->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_P));
+    goToFile->trigger();
+    auto *dialog = AppFixture::shownDialog<GoToFileDialog>(thesis->window());
+    QVERIFY(dialog);
+    QCOMPARE(dialog->list()->count(), 5);
+    QTest::keyClicks(dialog->filterField(), "res");
+    QCOMPARE(dialog->list()->currentItem()->text(), "chapters/results.tex");
+    QTest::keyClick(dialog->filterField(), Qt::Key_Return);
+    QCOMPARE(thesis->textStorageDelegate()->selectedFile()->name(), "results.tex");
+    QVERIFY(!dialog->isVisible());
 }
