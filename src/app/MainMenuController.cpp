@@ -3,6 +3,7 @@
 #include "app/AppController.h"
 #include "app/KeyboardShortcutsWindow.h"
 #include "app/MyDocument.h"
+#include "app/SessionKeeper.h"
 #include "compile/EngineChoice.h"
 #include "compile/EngineCommand.h"
 #include "editor/QSTextView.h"
@@ -80,7 +81,12 @@ MainMenuController::MainMenuController(QObject *parent)
     _quitItem = new QAction(tr("&Quit"), this);
     _quitItem->setShortcut(QKeySequence::Quit);
     _quitItem->setMenuRole(QAction::QuitRole);
-    connect(_quitItem, &QAction::triggered, qApp, &QApplication::closeAllWindows);
+    connect(_quitItem, &QAction::triggered, this, [] {
+        if (DocumentController *documents = DocumentController::sharedDocumentController())
+            SessionKeeper::quit(*documents);
+        else
+            QApplication::closeAllWindows();
+    });
     _preferencesItem = new QAction(tr("Pr&eferences..."), this);
     // The desktop's own key where it names one; most Linux desktops name none, and
     // Ctrl+, is what their applications use.

@@ -6,6 +6,7 @@
 
 #include <QPointer>
 #include <QStringList>
+#include <QVariantMap>
 #include <memory>
 
 class ConsoleViewController;
@@ -106,6 +107,10 @@ public:
     QString magicProgram();
     // Says something in the status bar for a while.
     void showStatusMessage(const QString &message);
+    // What the window keeps for the next session (empty for an untitled document),
+    // and the window put back as it was.
+    QVariantMap sessionState() const;
+    void restoreSessionState(const QVariantMap &state);
     // Window actions.
     void compileDocument();
     // The same, through latexmk with the bibliography, index and reruns, whatever

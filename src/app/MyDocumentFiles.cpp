@@ -5,6 +5,7 @@
 #include "app/DocumentFilesWatcher.h"
 #include "app/OutlineViewDataSource.h"
 #include "app/SaveChangesController.h"
+#include "app/SessionKeeper.h"
 #include "model/ChangesQueue.h"
 #include "model/QSFile.h"
 #include "model/QSFilePool.h"
@@ -93,6 +94,8 @@ void MyDocument::showFile(const QString &path)
 
 void MyDocument::windowWillClose()
 {
+    if (const DocumentController *documents = DocumentController::sharedDocumentController())
+        SessionKeeper::windowClosing(*documents, this);
     QSFilePool *pool = QSFilePool::sharedFilePool();
     // The named root holds the window's file as one of its includes.
     _root.release();

@@ -35,6 +35,8 @@ QSGeneralPreferencesViewController::QSGeneralPreferencesViewController(QWidget *
         qMax(0, _ui->o_themeComboBox->findData(
                     UserDefaults::standardUserDefaults().stringForKey(QSColorTheme))));
     _ui->o_updatesExplanationLabel->setText(SoftwareUpdater::howUpdatesArrive());
+    _ui->o_reopenDocumentsCheckBox->setChecked(
+        UserDefaults::standardUserDefaults().boolForKey(QSReopenDocuments));
 
     // Each choice is stored when made, so that the next compile, save or new document
     // uses it with the window still open; the colours change at once.
@@ -48,6 +50,8 @@ QSGeneralPreferencesViewController::QSGeneralPreferencesViewController(QWidget *
         if (AppController *app = AppController::sharedAppController())
             app->themeController()->apply();
     });
+    connect(_ui->o_reopenDocumentsCheckBox, &QCheckBox::toggled, this,
+            [](bool on) { UserDefaults::standardUserDefaults().setObject(on, QSReopenDocuments); });
     connect(_ui->checkNowButton, &QPushButton::clicked, this,
             &QSGeneralPreferencesViewController::checkForUpdates);
 }

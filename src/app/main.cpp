@@ -2,6 +2,7 @@
 #include "app/MainMenuController.h"
 #include "app/MyDocument.h"
 #include "app/RecoveryKeeper.h"
+#include "app/SessionKeeper.h"
 #include "platform/DocumentController.h"
 
 #include <QApplication>
@@ -18,8 +19,8 @@ int main(int argc, char *argv[])
     QApplication::setApplicationVersion(QStringLiteral(QUILLSET_VERSION));
     // The desktop entry the windows belong to, and the icon where the desktop has none.
     QGuiApplication::setDesktopFileName(QStringLiteral("quillset"));
-    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("quillset"),
-                                                 QIcon(QStringLiteral(":/quillset.svg"))));
+    QApplication::setWindowIcon(
+        QIcon::fromTheme(QStringLiteral("quillset"), QIcon(QStringLiteral(":/quillset.svg"))));
 
     AppController appController;
     MainMenuController mainMenuController;
@@ -39,9 +40,19 @@ int main(int argc, char *argv[])
             return document;
         });
 
+    // The documents of the last session, then those named on the command line, in front.
+    const QStringList gone = SessionKeeper::restore(documentController);
     const QStringList paths = application.arguments().mid(1);
     for (const QString &path : paths)
         documentController.openDocument(path);
+    if (!gone.isEmpty()) {
+        const QString said =
+            QObject::tr("Not reopened, gone from disk: %1").arg(gone.join(QStringLiteral(", ")));
+        if (auto *front = qobject_cast<MyDocument *>(documentController.currentDocument()))
+            front->showStatusMessage(said);
+        else
+            QMessageBox::information(nullptr, QObject::tr("Last session"), said);
+    }
 
     // Unsaved text that a crash left behind comes back if the user wants it.
     RecoveryKeeper recovery;

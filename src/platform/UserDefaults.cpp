@@ -66,6 +66,8 @@ QVariantMap UserDefaults::registeredDefaultsTable()
         {QSDocumentEngines, QVariantList()},
         {QSSpellCheckLanguage, QString()},
         {QSOpenUntitledFileOnLaunch, true},
+        {QSReopenDocuments, true},
+        {QSSession, QVariantList()},
         {QSShowToolbar, true},
         {QSColorTheme, QStringLiteral("System")},
         {QSPDFZoomByDocument, QVariantList()},

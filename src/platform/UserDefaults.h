@@ -28,6 +28,9 @@ inline const QString QSDocumentEngines = QStringLiteral("QSDocumentEngines");
 // The language text is spell checked in ("en_US"); empty for the system's, "none" for no checking.
 inline const QString QSSpellCheckLanguage = QStringLiteral("QSSpellCheckLanguage");
 inline const QString QSOpenUntitledFileOnLaunch = QStringLiteral("OpenUntitledFileWhenLaunching");
+// Whether the documents open at quit come back at the next start, and what they were.
+inline const QString QSReopenDocuments = QStringLiteral("QSReopenDocuments");
+inline const QString QSSession = QStringLiteral("QSSession");
 // The documents opened or saved last, newest first.
 inline const QString QSRecentDocuments = QStringLiteral("RecentDocuments");
 // The folder the Open dialog was last left in.
