@@ -1,6 +1,7 @@
 #include "app/MainMenuController.h"
 
 #include "app/AppController.h"
+#include "app/DocumentTabs.h"
 #include "app/KeyboardShortcutsWindow.h"
 #include "app/MyDocument.h"
 #include "app/SessionKeeper.h"
@@ -74,8 +75,9 @@ MainMenuController::MainMenuController(QObject *parent)
         _saveAsItem->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
     _closeItem = new QAction(tr("&Close"), this);
     _closeItem->setShortcut(QKeySequence::Close);
+    // Closes the tab shown; the last tab, or the root file's, closes the window.
     connect(_closeItem, &QAction::triggered, this, [] {
-        if (MyDocument *document = currentDocument())
+        if (MyDocument *document = currentDocument(); document && !document->closeTab())
             document->window()->close();
     });
     _quitItem = new QAction(tr("&Quit"), this);
@@ -121,6 +123,15 @@ MainMenuController::MainMenuController(QObject *parent)
     _undoItem = action(tr("&Undo"), QKeySequence::Undo, &MyDocument::undo);
     _redoItem = action(tr("&Redo"), QKeySequence::Redo, &MyDocument::redo);
     _compileItem = action(tr("&Compile"), QKeySequence(Qt::Key_F5), &MyDocument::compileDocument);
+    _nextTabItem = action(tr("&Next Tab"), QKeySequence(Qt::CTRL | Qt::Key_Tab),
+                          [](MyDocument *document) { document->tabs()->step(1); });
+    _nextTabItem->setShortcuts(
+        {QKeySequence(Qt::CTRL | Qt::Key_Tab), QKeySequence(Qt::CTRL | Qt::Key_PageDown)});
+    _previousTabItem =
+        action(tr("&Previous Tab"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab),
+               [](MyDocument *document) { document->tabs()->step(-1); });
+    _previousTabItem->setShortcuts({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab),
+                                    QKeySequence(Qt::CTRL | Qt::Key_PageUp)});
     _goToLineItem =
         action(tr("&Go to Line..."), QKeySequence(Qt::CTRL | Qt::Key_L), &MyDocument::goToLine);
     _toggleCommentItem = action(tr("Comment or Uncomment &Lines"),
@@ -342,6 +353,8 @@ void MainMenuController::populateMenuBar(QMenuBar *menuBar) const
     QMenu *view = menuBar->addMenu(tr("&View"));
     view->addActions({_showConsoleItem, _hideConsoleItem, _showPDFItem, _hidePDFItem});
     view->addAction(_showToolbarItem);
+    view->addSeparator();
+    view->addActions({_nextTabItem, _previousTabItem});
     view->addSeparator();
     view->addAction(_printStateItem);
 

@@ -41,6 +41,9 @@ public:
     QAction *compileWithBibliographyItem() const { return _compileWithBibliographyItem; }
     QAction *goToLineItem() const { return _goToLineItem; }
     QAction *goToFileItem() const { return _goToFileItem; }
+    QAction *nextTabItem() const { return _nextTabItem; }
+    QAction *previousTabItem() const { return _previousTabItem; }
+    QAction *closeItem() const { return _closeItem; }
     QAction *toggleCommentItem() const { return _toggleCommentItem; }
     QAction *openItem() const { return _openItem; }
     QAction *undoItem() const { return _undoItem; }
@@ -88,6 +91,8 @@ private:
     QAction *_compileWithBibliographyItem;
     QAction *_goToLineItem;
     QAction *_goToFileItem;
+    QAction *_nextTabItem;
+    QAction *_previousTabItem;
     QAction *_toggleCommentItem;
     QAction *_printStateItem;
     QAction *_showFindAndReplacePanelItem;

@@ -2,6 +2,7 @@
 
 #include "app/AppController.h"
 #include "app/DocumentFilesWatcher.h"
+#include "app/DocumentTabs.h"
 #include "app/ImageAndTextCell.h"
 #include "app/MainMenuController.h"
 #include "app/OutlineViewDataSource.h"
@@ -42,6 +43,7 @@
 #include <QSplitter>
 #include <QStandardPaths>
 #include <QStatusBar>
+#include <QTabBar>
 #include <QTextBlock>
 #include <QTimer>
 #include <QToolBar>
@@ -219,6 +221,13 @@ void MyDocument::awakeFromNib()
     _toolbarFirstItem->setFixedWidth(int(outlineWidth));
 
     _textStorageDelegate->setSelectedFile(_fileOpened);
+    auto *tabBar = new QTabBar(_ui->textSide);
+    _ui->textSideLayout->insertWidget(1, tabBar);
+    _tabs = new DocumentTabs(tabBar, textView(), _textStorageDelegate, this);
+    connect(_tabs, &DocumentTabs::fileChosen, this, [this](const std::shared_ptr<QSFile> &file) {
+        const QSRange caret = file->currentSelection();
+        selectRange(caret, file);
+    });
     _root.update(_fileOpened);
     updateWindowTitle();
     _filesWatcher->watchFiles();
@@ -355,6 +364,7 @@ void MyDocument::treeDidChange(const std::shared_ptr<QSFile> &file)
             _outlineViewDataSource->reloadFromTree();
         _textStorageDelegate->reloadTextViewIfFileWasReadAgain();
         _filesWatcher->watchFiles();
+        _tabs->showEditedFiles();
     }
 }
 

@@ -15,6 +15,7 @@ class OutlineViewDataSource;
 class QSPDFViewController;
 class QAbstractItemModel;
 class DocumentFilesWatcher;
+class DocumentTabs;
 class QLabel;
 class QMainWindow;
 class QSFile;
@@ -89,6 +90,11 @@ public:
         return _findAndReplaceCustomViewController;
     }
     QSplitter *splitViewBetweenOutlineAndText() const;
+    // The tabs of the files shown, above the text.
+    DocumentTabs *tabs() const { return _tabs; }
+    // Closes the tab shown; false when it is the last or the root's, which close
+    // with the window.
+    bool closeTab();
     // The status bar's word on the compile: running and for how long, or how it ended.
     QLabel *compileStateLabel() const { return _compileState; }
     // The status bar's line and column of the caret in the shown file, and the
@@ -183,6 +189,7 @@ private:
     OutlineViewDataSource *_outlineViewDataSource = nullptr;
     QWidget *_toolbarFirstItem = nullptr;
     DocumentFilesWatcher *_filesWatcher = nullptr;
+    DocumentTabs *_tabs = nullptr; // a child
     DocumentRoot _root;
     QString _spellingNotice; // the last one shown, so that each is said once
 };

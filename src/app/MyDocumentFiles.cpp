@@ -3,6 +3,7 @@
 #include "app/MyDocument.h"
 
 #include "app/DocumentFilesWatcher.h"
+#include "app/DocumentTabs.h"
 #include "app/OutlineViewDataSource.h"
 #include "app/SaveChangesController.h"
 #include "app/SessionKeeper.h"
@@ -52,6 +53,13 @@ void MyDocument::setIsDocumentEdited(bool edited)
     _isDocumentEdited = edited;
     if (_curWindow)
         _curWindow->setWindowModified(edited);
+    if (_tabs)
+        _tabs->showEditedFiles();
+}
+
+bool MyDocument::closeTab()
+{
+    return _tabs && _tabs->closeCurrent(_fileOpened);
 }
 
 // Every window that shows the document's files follows the files read again:

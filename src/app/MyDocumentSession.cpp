@@ -2,6 +2,7 @@
 // shown, the caret of each file, the text's scroll and the PDF's page.
 #include "app/MyDocument.h"
 
+#include "app/DocumentTabs.h"
 #include "editor/QSTextView.h"
 #include "model/QSFile.h"
 #include "model/QSFilePool.h"
@@ -32,10 +33,14 @@ QVariantMap MyDocument::sessionState() const
                                  {QStringLiteral("location"), caret.location},
                                  {QStringLiteral("length"), caret.length}});
     }
+    QStringList tabs;
+    for (const std::shared_ptr<QSFile> &file : _tabs->files())
+        tabs << file->pathText();
     const bool pdfShown = _pdfViewController->pdfDocument() && !_pdfViewController->isHidden();
     return {{QStringLiteral("path"), _fileOpened->pathText()},
             {QStringLiteral("shown"), shown ? shown->pathText() : QString()},
             {QStringLiteral("files"), files},
+            {QStringLiteral("tabs"), tabs},
             {QStringLiteral("scroll"), textView()->verticalScrollBar()->value()},
             {QStringLiteral("pdfPage"),
              pdfShown ? _pdfViewController->pdfView()->currentPage() + 1 : 0}};
@@ -58,6 +63,13 @@ void MyDocument::restoreSessionState(const QVariantMap &state)
                 fileAt(caret.value(QStringLiteral("path")).toString()))
             file->setCurrentSelection({caret.value(QStringLiteral("location")).toUInt(),
                                        caret.value(QStringLiteral("length")).toUInt()});
+    }
+    // The tabs in their order, each file shown once where its caret was.
+    for (const QString &path : state.value(QStringLiteral("tabs")).toStringList()) {
+        if (const std::shared_ptr<QSFile> file = fileAt(path)) {
+            const QSRange caret = file->currentSelection();
+            selectRange(caret, file);
+        }
     }
     std::shared_ptr<QSFile> shown = fileAt(state.value(QStringLiteral("shown")).toString());
     if (!shown)
