@@ -1,5 +1,8 @@
 #include "compile/CompileProgress.h"
 
+#include "compile/EngineCommand.h"
+
+#include <QFileInfo>
 #include <QRegularExpression>
 
 CompileProgress::CompileProgress(QObject *parent)
@@ -9,8 +12,18 @@ CompileProgress::CompileProgress(QObject *parent)
     connect(&_timer, &QTimer::timeout, this, &CompileProgress::tick);
 }
 
-void CompileProgress::started()
+QString CompileProgress::engineName(const EngineCommand &command)
 {
+    const QString engine =
+        command.engine.isEmpty() ? QFileInfo(command.program).fileName() : command.engine;
+    const QString name = EngineCommand::displayName(engine);
+    return command.throughLatexmk ? tr("%1 via latexmk").arg(name) : name;
+}
+
+void CompileProgress::started(const QString &engineName)
+{
+    _engine = engineName;
+    _startedAt = QDateTime::currentDateTime();
     _clock.start();
     _pass.clear();
     _timer.start();
@@ -38,14 +51,18 @@ void CompileProgress::tick()
                             : tr("Compiling… %1 s (%2)").arg(seconds(), _pass));
 }
 
-void CompileProgress::finished(bool succeeded, int errors, int warnings)
+void CompileProgress::finished(bool succeeded, int errors, int warnings, bool noPdf)
 {
     _timer.stop();
-    const QString counts = (errors == 1 ? tr("1 error") : tr("%1 errors").arg(errors))
-                           + QStringLiteral(", ")
-                           + (warnings == 1 ? tr("1 warning") : tr("%1 warnings").arg(warnings));
-    setText(succeeded ? tr("Done in %1 s: %2").arg(seconds(), counts)
-                      : tr("Failed in %1 s: %2").arg(seconds(), counts));
+    QString counts = (errors == 1 ? tr("1 error") : tr("%1 errors").arg(errors))
+                     + QStringLiteral(", ")
+                     + (warnings == 1 ? tr("1 warning") : tr("%1 warnings").arg(warnings));
+    if (noPdf)
+        counts += tr(", no PDF written");
+    const QString time =
+        _engine.isEmpty() ? tr("%1 s").arg(seconds()) : tr("%1 s with %2").arg(seconds(), _engine);
+    setText(succeeded && !noPdf ? tr("Done in %1: %2").arg(time, counts)
+                                : tr("Failed in %1: %2").arg(time, counts));
 }
 
 void CompileProgress::stopped()

@@ -5,6 +5,7 @@
 #include "compile/ErrorOutlineDataSource.h"
 #include "compile/LatexCompiler.h"
 #include "compile/LatexLogParser.h"
+#include "compile/LogOutcome.h"
 #include "compile/StatusView.h"
 #include "model/ErrorWarningNode.h"
 #include "model/QSFile.h"
@@ -16,6 +17,7 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QScrollBar>
+#include <QTextBlock>
 #include <QTreeView>
 #include <QUrl>
 #include <QVariantAnimation>
@@ -117,7 +119,7 @@ void ConsoleViewController::compileFile(const std::shared_ptr<QSFile> &file,
     if (QFileInfo::exists(command.program)) {
         if (area)
             area->setStatusToTransforming();
-        _compileProgress->started();
+        _compileProgress->started(CompileProgress::engineName(command));
         _latexCompiler->compileFile(file, command);
         return;
     }
@@ -243,42 +245,80 @@ void ConsoleViewController::updateErrorWarningOutline(bool engineSucceeded)
     auto *area = qobject_cast<StatusView *>(_view->parentWidget());
     if (area)
         area->resetText();
+    // The end of the engine's output, for what the log cannot say: an engine that
+    // found no format writes no log. All of it has been handed to the logger by now,
+    // part of it still on its way.
+    QString outputEnd;
+    {
+        QStringList lines;
+        QTextBlock block = textLogger()->document()->lastBlock();
+        for (int count = 0; count < 60 && block.isValid(); ++count, block = block.previous())
+            lines.prepend(block.text());
+        std::lock_guard lock(_textLoggerLock);
+        outputEnd = (_clearPending ? QString() : lines.join(u'\n')) + _pendingOutput.right(8000);
+    }
+    const LogOutcome &outcome = _latexLogFileParser->lastOutcome();
+    // LuaLaTeX says only on the terminal that it wrote no page.
+    const bool noPdf =
+        outcome.noPdf()
+        || outputEnd.contains(QStringLiteral("no pages of output"), Qt::CaseInsensitive);
+    const bool succeeded = engineSucceeded && !noPdf;
+    int errors = 0, warnings = 0;
+    for (const std::shared_ptr<QSFile> &file : _latexLogFileParser->filesWithErrors())
+        for (const std::shared_ptr<ErrorWarningNode> &diagnostic : file->compileErrorsAndWarnings())
+            ++(diagnostic->type == QStringLiteral("error") ? errors : warnings);
+    // A failed run that blames no file of the document still says why, on its root file.
+    QString failure;
+    if (!succeeded && errors == 0) {
+        QStringList why = outcome.reason;
+        if (why.isEmpty())
+            why = LogOutcome::reasonInOutput(outputEnd);
+        if (why.isEmpty())
+            why = QStringList{tr("The engine ended without saying why.")};
+        failure = why.first();
+        _latexLogFileParser->addRunFailure(why);
+    }
+    // The logger keeps the engine's own words with the reason after them, for when
+    // the user turns from the tree to the output.
+    const QString failed = tr("The compile failed. %1").arg(failure).trimmed();
     QTreeView *tree = errorWarningOutline();
     if (!_latexLogFileParser->filesWithErrors().isEmpty()) {
         tree->show();
         textLoggerView()->hide();
         tree->expandAll();
-    } else if (engineSucceeded) {
+        if (!failure.isEmpty())
+            addStringToOutputLogger(u'\n' + failed + u'\n');
+    } else if (succeeded) {
         animatedExpansionToHeight(0);
         tree->hide();
         textLoggerView()->show();
         if (area)
             area->setStatusToBeingFine();
     } else {
-        // The engine failed on something no file of the document is blamed for (a
-        // missing package, an error in a class file): its own words stay in view.
-        showMessage(tr("The compile failed. The engine's output above says why."));
+        showMessage(failed);
     }
-    int errors = 0, warnings = 0;
-    for (const std::shared_ptr<QSFile> &file : _latexLogFileParser->filesWithErrors())
-        for (const std::shared_ptr<ErrorWarningNode> &diagnostic : file->compileErrorsAndWarnings())
-            ++(diagnostic->type == QStringLiteral("error") ? errors : warnings);
-    _compileProgress->finished(engineSucceeded, errors, warnings);
+    if (failure.isEmpty())
+        _compileProgress->finished(succeeded, errors, warnings, noPdf);
+    else
+        _compileProgress->failed(failure);
     // latexmk reruns by itself; a lone engine's run is left for the user to repeat.
     const LatexLogParser::Rerun rerun = _latexLogFileParser->lastRerunNeeded();
-    if (engineSucceeded && !_lastCompileThroughLatexmk
-        && rerun != LatexLogParser::Rerun::NotNeeded) {
-        hintLabel()->setText(rerun == LatexLogParser::Rerun::LabelsChanged
-                                 ? tr("Labels have changed: compile again (F5) to get the "
-                                      "cross-references right.")
-                                 : tr("References or citations are undefined: Compile with "
-                                      "Bibliography (Ctrl+F5) runs BibTeX or biber and the "
-                                      "reruns that resolve them."));
+    if (errors > 0 && noPdf) {
+        hintLabel()->setText(tr("The engine gave up at these errors and wrote no PDF."));
+        hintLabel()->show();
+    } else if (succeeded && !_lastCompileThroughLatexmk
+               && rerun != LatexLogParser::Rerun::NotNeeded) {
+        hintLabel()->setText(
+            rerun == LatexLogParser::Rerun::LabelsChanged
+                ? tr("Labels have changed: compile again (F5) to get the cross-references right.")
+                : tr("References or citations are undefined: the engine ran once. The chain (F5 "
+                     "with latexmk, or Compile with Bibliography, Ctrl+F5) runs BibTeX or biber "
+                     "and the reruns that resolve them."));
         hintLabel()->show();
     }
     // Warnings (an undefined reference, a missing citation) do not stop the engine
     // from writing the PDF, so the tree listing them is no reason to keep the old one.
-    if (engineSucceeded)
+    if (succeeded)
         emit compileSucceeded();
     emit errorWarningOutlineUpdated();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "compile/BibliographyLogParser.h"
+#include "compile/LogOutcome.h"
 
 #include <QByteArrayView>
 #include <QList>
@@ -18,8 +19,11 @@ class QUrl;
 // Reads the engine's log after a compile and turns its "-file-line-error" errors
 // and "LaTeX Warning:" lines into diagnostics of the document's files. The log is
 // cut into segments at each file the engine opens ("(./name.tex"); a segment's
-// warnings go to its file, and an error to the file it names. Lines that the engine
-// broke only because they reached its 79-byte limit are read joined.
+// warnings go to its file, and an error to the file it names; an error TeX writes
+// as "! message", where no file is being read, goes to the segment's file. Each
+// error keeps the context lines that name its culprit; the engine's fatal end is
+// the outcome of the run, not an error of it. Lines that the engine broke only
+// because they reached its 79-byte limit are read joined.
 class LatexLogParser : public QObject
 {
     Q_OBJECT
@@ -66,8 +70,14 @@ public:
     void setFilesWithErrors(const QList<std::shared_ptr<QSFile>> &files);
     // UI thread: what the log of the last parse said of another run.
     Rerun lastRerunNeeded() const { return _lastRerunNeeded; }
+    // UI thread: how the run of the last parse ended, as its log tells it.
+    const LogOutcome &lastOutcome() const { return _lastOutcome; }
     // UI thread: gives the files their new diagnostics and tells the console.
     void takeResult(const QList<FileDiagnostics> &result, bool engineSucceeded);
+    // UI thread: a failed run that left no error on any file of the document gets
+    // one on its root file, from the lines that say why (the first is the message,
+    // the others its context). False when the root file is not known.
+    bool addRunFailure(const QStringList &why);
 
 signals:
     void filesWithErrorsWillChange();
@@ -75,12 +85,17 @@ signals:
 
 private:
     static QList<LatexLogParser *> &allParsers();
-    static void addBibliographyDiagnostics(QList<FileDiagnostics> &result,
-                                           const QList<BibliographyLogParser::Diagnostic> &diagnostics,
-                                           const std::shared_ptr<QSFile> &root,
-                                           const QString &folder, const FileLookup &lookup);
+    static void addBibliographyDiagnostics(
+        QList<FileDiagnostics> &result, const QList<BibliographyLogParser::Diagnostic> &diagnostics,
+        const std::shared_ptr<QSFile> &root, const QString &folder, const FileLookup &lookup);
+
+    // Announces a change of the files' diagnostics to every parser that shows one of them.
+    void changeDiagnostics(const QList<std::shared_ptr<QSFile>> &files,
+                           const std::function<void()> &change);
 
     ConsoleViewController *_consoleViewController; // not owned
     QList<std::shared_ptr<QSFile>> _filesWithErrors;
     Rerun _lastRerunNeeded = Rerun::NotNeeded;
+    LogOutcome _lastOutcome;
+    std::weak_ptr<QSFile> _lastRoot; // the root file of the last parse's log
 };

@@ -60,6 +60,9 @@ void TestLatexLogParser::logsGiveTheExpectedDiagnostics_data()
     const QDir data(dataPath("compile"));
     for (const QString &fixture : data.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
         const QDir folder(data.filePath(fixture));
+        // The broken documents with their culprits and hints have a test of their own.
+        if (folder.exists("expected.txt"))
+            continue;
         QDirIterator logs(folder.path(), {"*.log"}, QDir::Files, QDirIterator::Subdirectories);
         while (logs.hasNext()) {
             const QString log = folder.relativeFilePath(logs.next());
