@@ -52,6 +52,8 @@ private slots:
     void unicodeEnginesShowTheErrorThenThePdf();
     void enginesThatFailOrTalk_data();
     void enginesThatFailOrTalk();
+    void anErrorIsOneRowWithItsCulprit();
+    void aFailureWithoutErrorsSaysWhy();
     void stoppingOrClosingEndsTheEngine();
     void untitledDocumentIsSavedFirstAndCompiledOnce();
     void showHideAndDividerLimits();
@@ -87,7 +89,6 @@ private:
 // typed above it; mended, the chain finishes the thesis and clears the markers.
 void TestConsole::errorInAChapterTakesYouToItsLineAndTheChainFinishesTheThesis()
 {
-    UserDefaults::standardUserDefaults().setObject(true, QSRunLatexmk);
     MyDocument *document = openThesisWithError("Twelve pools", "\\undefinedpools "); // line 4
     const QString methods = _fixture->folder.path("chapters/methods.tex");
     ConsoleViewController *console = document->consoleViewController();
@@ -103,20 +104,25 @@ void TestConsole::errorInAChapterTakesYouToItsLineAndTheChainFinishesTheThesis()
     QVERIFY(document->compileStateLabel()->text().startsWith("Compiling… 0."));
     QVERIFY(updated.wait(120000));
     const QString state = document->compileStateLabel()->text();
-    QVERIFY2(state.contains(QRegularExpression("^Failed in \\d+\\.\\d s: 2 errors, 1 warning$")),
+    // One row for the error, the engine's fatal end none: the chain's engine runs on
+    // past the error and writes the PDF, which the status bar names the engine of.
+    QVERIFY2(state.contains(QRegularExpression(
+                 "^Failed in \\d+\\.\\d s with pdfLaTeX via latexmk: 1 error, \\d+ warnings$")),
              qPrintable(state));
     QVERIFY(console->errorWarningOutline()->isVisible() && console->textLoggerView()->isHidden());
     QTRY_COMPARE(consoleArea(document)->height(), ConsoleViewController::openHeight);
-    // The first pass stops at the error (a row, with the engine's fatal end); the
-    // citation before it is not known yet.
-    QCOMPARE(errors->rowCount(), 2);
     QCOMPARE(errors->index(0, 0).data().toString(), "introduction.tex");
-    const QModelIndex fileRow = errors->index(1, 0);
-    QCOMPARE(fileRow.data().toString(), "methods.tex");
+    QModelIndex fileRow;
+    for (int row = 0; row < errors->rowCount(); ++row)
+        if (errors->index(row, 0).data().toString() == "methods.tex")
+            fileRow = errors->index(row, 0);
+    QVERIFY(fileRow.isValid());
     QVERIFY(console->errorWarningOutline()->isExpanded(fileRow));
     const QModelIndex errorRow = errors->index(0, 0, fileRow);
     QCOMPARE(errors->diagnosticForIndex(errorRow)->type, "error");
-    QCOMPARE(errorRow.data().toString(), " Undefined control sequence.(on line: 4)");
+    QCOMPARE(errors->diagnosticForIndex(errorRow)->msg, " Undefined control sequence.(on line: 4)");
+    QCOMPARE(errors->diagnosticForIndex(errorRow)->context.section(u'\n', 0, 0),
+             "l.4 \\undefinedpools");
     // Each file's gutter marks its own lines: none in the root shown, a warning in
     // the introduction.
     QVERIFY(view->markedLines().isEmpty());
@@ -135,12 +141,13 @@ void TestConsole::errorInAChapterTakesYouToItsLineAndTheChainFinishesTheThesis()
     QCOMPARE(view->textCursor().selectionStart(),
              view->document()->findBlockByNumber(3).position());
     QCOMPARE(view->textCursor().selectedText(), "\\");
-    QCOMPARE(view->markedLines(), (QMap<int, bool>{{4, true}}));
+    // The chain's engine ran on past the error, to a citation on line 7.
+    QCOMPARE(view->markedLines(), (QMap<int, bool>{{4, true}, {7, false}}));
     QVERIFY(view->markerMessagesAt(view->cursorRect().center().y())
                 .startsWith("Undefined control sequence."));
     // A line typed above takes the marker, and where the row goes, to line 5.
     AppFixture::typeBefore(view, "\\section{Sampling}", "\n");
-    QCOMPARE(view->markedLines(), (QMap<int, bool>{{5, true}}));
+    QCOMPARE(view->markedLines(), (QMap<int, bool>{{5, true}, {8, false}}));
     choose();
     QTextCursor selection = view->textCursor();
     QCOMPARE(selection.blockNumber() + 1, 5);
@@ -162,7 +169,8 @@ void TestConsole::errorInAChapterTakesYouToItsLineAndTheChainFinishesTheThesis()
     QVERIFY(view->markedLines().isEmpty());
     QCOMPARE(document->textStorageDelegate()->selectedFile()->name(), "methods.tex");
     QVERIFY(console->errorWarningOutline()->isHidden() && !console->latexCompiler()->isCompiling());
-    QVERIFY(document->compileStateLabel()->text().endsWith("s: 0 errors, 0 warnings"));
+    QVERIFY(document->compileStateLabel()->text().endsWith(
+        "s with pdfLaTeX via latexmk: 0 errors, 0 warnings"));
     QTRY_COMPARE(consoleArea(document)->height(), 1);
     QVERIFY(!console->isShown() && menu()->showConsoleItem()->isVisible());
 }
@@ -190,7 +198,6 @@ void TestConsole::bibliographyProblemsGetRows()
     QFETCH(int, line);
     QFETCH(QString, message);
     _fixture->folder.copyData("bibliography/documents");
-    UserDefaults::standardUserDefaults().setObject(true, QSRunLatexmk);
     MyDocument *document = _fixture->open(_fixture->folder.path(root));
     const QDateTime written = QFileInfo(_fixture->folder.path(root)).lastModified();
     QVERIFY(AppFixture::compile(document));
@@ -242,7 +249,7 @@ void TestConsole::unicodeEnginesShowTheErrorThenThePdf()
     ErrorOutlineDataSource *errors = document->consoleViewController()->errorOutlineDataSource();
     QCOMPARE(errors->rowCount(), 1);
     const QModelIndex error = errors->index(0, 0, errors->index(0, 0));
-    QCOMPARE(error.data().toString(), " Undefined control sequence.(on line: 5)");
+    QCOMPARE(errors->diagnosticForIndex(error)->msg, " Undefined control sequence.(on line: 5)");
 
     document->textView()->document()->find("\\undefinedcommand").removeSelectedText();
     AppFixture::settle();
@@ -271,8 +278,8 @@ void TestConsole::enginesThatFailOrTalk()
         QVERIFY(!executable || file.setPermissions(file.permissions() | QFileDevice::ExeOwner));
     }
     const QString directory = golden.part("engine").section(" in ", 1);
-    UserDefaults::standardUserDefaults().setObject(golden.labels.contains("through latexmk"),
-                                                   QSRunLatexmk);
+    UserDefaults::standardUserDefaults().setObject(!golden.labels.contains("through latexmk"),
+                                                   QSRunEngineOnce);
     MyDocument *document = openWithEngine(
         engine, directory, "\\documentclass{article}\\begin{document}x\\end{document}\n");
     ConsoleViewController *console = document->consoleViewController();
@@ -295,6 +302,70 @@ void TestConsole::enginesThatFailOrTalk()
     QCOMPARE(console->isShown(), staysOpen);
     QTRY_COMPARE(consoleArea(document)->height(),
                  staysOpen ? ConsoleViewController::openHeight : 1);
+}
+
+// The engine run once stops at an undefined command: one row, not two (the engine's
+// fatal end is the outcome, said in the status bar), with the command under the
+// message and a hint; the tooltip has them all.
+void TestConsole::anErrorIsOneRowWithItsCulprit()
+{
+    UserDefaults::standardUserDefaults().setObject(true, QSRunEngineOnce);
+    MyDocument *document =
+        openWithEngine("pdflatex", "/usr/bin/",
+                       "\\documentclass{article}\n\\begin{document}\nEnergy.\n\nThe energy is "
+                       "\\undefinedcmd{} of the mass.\n\\end{document}\n");
+    ConsoleViewController *console = document->consoleViewController();
+    ErrorOutlineDataSource *errors = console->errorOutlineDataSource();
+    QAbstractItemModelTester tester(errors);
+    QVERIFY(AppFixture::compile(document));
+    const QString state = document->compileStateLabel()->text();
+    QVERIFY2(state.contains(QRegularExpression(
+                 "^Failed in \\d+\\.\\d s with pdfLaTeX: 1 error, 0 warnings, no PDF written$")),
+             qPrintable(state));
+    QCOMPARE(errors->rowCount(), 1);
+    QCOMPARE(errors->rowCount(errors->index(0, 0)), 1);
+    const QModelIndex row = errors->index(0, 0, errors->index(0, 0));
+    const ErrorWarningNode *error = errors->diagnosticForIndex(row).get();
+    QCOMPARE(error->msg, " Undefined control sequence.(on line: 5)");
+    QCOMPARE(error->context.section(u'\n', 0, 0), "l.5 The energy is \\undefinedcmd");
+    const QStringList shown = row.data().toString().split(u'\n');
+    QCOMPARE(shown.value(0), error->msg);
+    QCOMPARE(shown.value(1), "l.5 The energy is \\undefinedcmd");
+    QVERIFY2(shown.value(2).startsWith("\\undefinedcmd is not defined"),
+             qPrintable(shown.value(2)));
+    QVERIFY(row.data(Qt::ToolTipRole).toString().contains("{} of the mass."));
+    QVERIFY(console->hintLabel()->isVisible());
+    QVERIFY(console->hintLabel()->text().contains("no PDF"));
+}
+
+// An engine that ends without a log says why only on its output: the status bar
+// says it, and the root file gets it as its error.
+void TestConsole::aFailureWithoutErrorsSaysWhy()
+{
+    UserDefaults::standardUserDefaults().setObject(true, QSRunEngineOnce);
+    QFile engine(_fixture->folder.write(
+        "pdflatex", "#!/bin/sh\necho 'This is pdfTeX'\necho \"I can't find the format file "
+                    "\\`pdflatex.fmt'!\"\nexit 1\n"));
+    QVERIFY(engine.setPermissions(engine.permissions() | QFileDevice::ExeOwner));
+    // A log of an earlier run is no answer.
+    _fixture->folder.write("main.log", "(./main.tex\n./main.tex:1: Undefined control sequence.\n");
+    QFile oldLog(_fixture->folder.path("main.log"));
+    QVERIFY(oldLog.open(QIODevice::ReadWrite)
+            && oldLog.setFileTime(QDateTime::currentDateTime().addSecs(-60),
+                                  QFileDevice::FileModificationTime));
+    oldLog.close();
+    MyDocument *document = openWithEngine("pdflatex");
+    ErrorOutlineDataSource *errors = document->consoleViewController()->errorOutlineDataSource();
+    QAbstractItemModelTester tester(errors);
+    QVERIFY(AppFixture::compile(document));
+    QCOMPARE(document->compileStateLabel()->text(),
+             "Failed: I can't find the format file `pdflatex.fmt'!");
+    QCOMPARE(errors->rowCount(), 1);
+    const ErrorWarningNode *error =
+        errors->diagnosticForIndex(errors->index(0, 0, errors->index(0, 0))).get();
+    QVERIFY(error);
+    QCOMPARE(error->msg, " I can't find the format file `pdflatex.fmt'!");
+    QVERIFY(error->hint.contains("format pdflatex.fmt is missing"));
 }
 
 // A chain that never ends, latexmk with an engine it started: the Stop action ends
@@ -343,6 +414,8 @@ void TestConsole::stoppingOrClosingEndsTheEngine()
 // asked for while one runs does not run the engine again.
 void TestConsole::untitledDocumentIsSavedFirstAndCompiledOnce()
 {
+    // The engine's banner counts its runs: latexmk would run it twice.
+    UserDefaults::standardUserDefaults().setObject(true, QSRunEngineOnce);
     MyDocument *document = _fixture->open();
     ConsoleViewController *console = document->consoleViewController();
     const QString path = _fixture->folder.path("fresh.tex");
