@@ -3,9 +3,11 @@
 #include "app/QSPreferenceWindowController.h"
 #include "app/QSSmartDropPreferencesViewController.h"
 #include "app/ThemeController.h"
+#include "compile/ErrorHints.h"
 #include "editor/AccessibleTextView.h"
 #include "editor/QSSyntaxHighlighter.h"
 #include "editor/SmartDrop.h"
+#include "editor/completion/CompletionCatalog.h"
 #include "model/ChangesQueue.h"
 #include "model/QSFilePool.h"
 #include "platform/OutlineAppearance.h"
@@ -33,6 +35,12 @@ AppController::AppController(QObject *parent)
     _syntaxHighlighter = std::make_unique<QSSyntaxHighlighter>();
     _themeController = new ThemeController(this);
     _themeController->apply();
+    // A compile's hints name the package of an unknown command, or one like it, from
+    // the commands completion knows.
+    QHash<QString, QString> commandPackages;
+    for (const CompletionItem &item : CompletionCatalog::shared().commands())
+        commandPackages.insert(item.name, item.where);
+    ErrorHints::setKnownCommands(commandPackages);
     // Screen readers and magnifiers follow the text views' caret through an
     // interface of our own (Qt's misplaces characters of plain-text views).
     QAccessible::installFactory(AccessibleTextView::factory);

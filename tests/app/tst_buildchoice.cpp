@@ -100,14 +100,21 @@ void TestBuildChoice::oneF5FinishesTheDocument()
     QVERIFY(QFile::exists(fixture.folder.path("book.synctex.gz")));
 
     QByteArray broken = bookWithEverything;
-    broken.replace("See section", "See \\undefinedone section");
+    broken.replace("See section", "See \\textbff{section}");
     broken.replace("Back to", "Back \\undefinedtwo to");
-    broken.replace("\\printindex", "\\undefinedthree\n\\printindex");
+    broken.replace("\\printindex", "\\includegraphics{plot}\n\\printindex");
     fixture.folder.write("book.tex", broken);
     QCOMPARE(document->fileOpened()->readFile(), true);
     AppFixture::settle();
     QVERIFY(AppFixture::compile(document));
     QCOMPARE(errorCount(document), 3);
+    // The hints come from the commands completion knows.
+    QStringList hints;
+    for (const std::shared_ptr<ErrorWarningNode> &error :
+         document->fileOpened()->compileErrorsAndWarnings())
+        hints << error->hint;
+    QVERIFY2(hints.join(u' ').contains("\\textbf"), qPrintable(hints.join(u'|')));
+    QVERIFY2(hints.join(u' ').contains("graphicx"), qPrintable(hints.join(u'|')));
 
     fixture.folder.write("book.tex", bookWithEverything);
     QCOMPARE(document->fileOpened()->readFile(), true);
