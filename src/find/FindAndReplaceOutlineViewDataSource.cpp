@@ -1,37 +1,57 @@
 #include "find/FindAndReplaceOutlineViewDataSource.h"
 
-#include "model/QSFilePool.h"
-#include "model/QSSectionNode.h"
+#include "model/QSFile.h"
 #include "platform/OutlineAppearance.h"
 
-void FindAndReplaceOutlineViewDataSource::setFindAndReplaceResults(
-    const QList<std::shared_ptr<QSSectionNode>> &results)
+// A file row's internal id is 0; a match row's is its file's row plus 1.
+
+void FindAndReplaceOutlineViewDataSource::setMatches(const DocumentMatches &matches)
 {
     beginResetModel();
-    _findAndReplaceResults = results;
+    _matches = matches;
     endResetModel();
 }
 
-std::shared_ptr<QSSectionNode>
-FindAndReplaceOutlineViewDataSource::nodeForIndex(const QModelIndex &index) const
+bool FindAndReplaceOutlineViewDataSource::isMatchRow(const QModelIndex &index) const
 {
-    return index.isValid() ? _findAndReplaceResults.value(index.row()) : nullptr;
+    return index.isValid() && index.model() == this && index.internalId() != 0;
+}
+
+std::pair<std::shared_ptr<QSFile>, QSRange>
+FindAndReplaceOutlineViewDataSource::matchForIndex(const QModelIndex &index) const
+{
+    if (!index.isValid() || index.model() != this)
+        return {nullptr, QSRange{QSNotFound, 0}};
+    if (!isMatchRow(index)) {
+        const DocumentMatches::File &file = _matches.files().at(index.row());
+        return {file.file, file.firstRange};
+    }
+    const DocumentMatches::File &file = _matches.files().at(int(index.internalId() - 1));
+    return {file.file, file.matches.at(index.row()).range};
 }
 
 QModelIndex FindAndReplaceOutlineViewDataSource::index(int row, int column,
                                                        const QModelIndex &parent) const
 {
-    return hasIndex(row, column, parent) ? createIndex(row, column) : QModelIndex();
+    if (!hasIndex(row, column, parent))
+        return {};
+    return createIndex(row, column, parent.isValid() ? quintptr(parent.row() + 1) : quintptr(0));
 }
 
-QModelIndex FindAndReplaceOutlineViewDataSource::parent(const QModelIndex &) const
+QModelIndex FindAndReplaceOutlineViewDataSource::parent(const QModelIndex &index) const
 {
-    return {};
+    if (!isMatchRow(index))
+        return {};
+    return createIndex(int(index.internalId() - 1), 0, quintptr(0));
 }
 
 int FindAndReplaceOutlineViewDataSource::rowCount(const QModelIndex &parent) const
 {
-    return parent.isValid() ? 0 : int(_findAndReplaceResults.size());
+    if (!parent.isValid())
+        return int(_matches.files().size());
+    if (isMatchRow(parent) || parent.column() != 0)
+        return 0;
+    return int(_matches.files().at(parent.row()).matches.size());
 }
 
 int FindAndReplaceOutlineViewDataSource::columnCount(const QModelIndex &) const
@@ -41,16 +61,41 @@ int FindAndReplaceOutlineViewDataSource::columnCount(const QModelIndex &) const
 
 QVariant FindAndReplaceOutlineViewDataSource::data(const QModelIndex &index, int role) const
 {
-    const std::shared_ptr<QSSectionNode> node = nodeForIndex(index);
-    if (!node)
+    if (!index.isValid())
         return {};
-    if (role == Qt::DisplayRole) {
-        // The edit worker renames nodes as the user types.
-        return OutlineAppearance::shownName(QSFilePool::nameOfNode(*node));
+    if (!isMatchRow(index)) {
+        const DocumentMatches::File &file = _matches.files().at(index.row());
+        switch (role) {
+        case Qt::DisplayRole:
+        case Qt::AccessibleTextRole:
+            return QStringLiteral("%1 (%2)").arg(file.name).arg(file.count);
+        case Qt::ToolTipRole:
+            return file.file ? file.file->pathText() : file.name;
+        case Qt::DecorationRole:
+            return OutlineAppearance::iconForType(QStringLiteral("quillsetFile"));
+        case MatchCountRole:
+            return qlonglong(file.count);
+        default:
+            return {};
+        }
     }
-    if (role == Qt::DecorationRole) {
-        return OutlineAppearance::iconForType(node->isFileNode() ? QStringLiteral("quillsetFile")
-                                                                 : node->nodeType());
+    const DocumentMatches::File &file = _matches.files().at(int(index.internalId() - 1));
+    const DocumentMatches::Match &match = file.matches.at(index.row());
+    switch (role) {
+    case Qt::DisplayRole:
+    case Qt::AccessibleTextRole:
+        return QStringLiteral("%1: %2").arg(match.line).arg(match.lineText);
+    case Qt::ToolTipRole:
+        return tr("Line %1 of %2").arg(match.line).arg(file.name);
+    case LineNumberRole:
+        return match.line;
+    case LineTextRole:
+        return match.lineText;
+    case MarkStartRole:
+        return qlonglong(match.markStart);
+    case MarkLengthRole:
+        return qlonglong(match.markLength);
+    default:
+        return {};
     }
-    return {};
 }

@@ -1,9 +1,9 @@
 #include "find/FindAndReplaceViewController.h"
 
 #include "editor/QSTextView.h"
+#include "find/DocumentMatchesList.h"
 #include "find/FindAndReplace.h"
 #include "find/FindAndReplaceOutlineViewDataSource.h"
-#include "find/FindAndReplaceSearchResult.h"
 #include "find/FindAndReplaceViewBackground.h"
 #include "model/QSFile.h"
 #include "model/QSFilePool.h"
@@ -35,7 +35,8 @@ FindAndReplaceViewController::FindAndReplaceViewController(
     , _textStorageDelegate(delegate)
     , _outline(outline)
     , _rootFile(std::move(rootFile))
-    , _dataSourceForOutlineView(new FindAndReplaceOutlineViewDataSource(this))
+    , _documentMatches(new DocumentMatchesList(outline, _rootFile, this))
+    , _dataSourceForOutlineView(_documentMatches->model())
     , _animation(new QVariantAnimation(this))
 {
     QS_ASSERT(_rootFile && _rootFile(),
@@ -57,6 +58,13 @@ FindAndReplaceViewController::FindAndReplaceViewController(
             &FindAndReplaceViewController::outlineViewSelectionDidChange);
     connect(_outline, &QAbstractItemView::activated, this,
             &FindAndReplaceViewController::outlineViewSelectionDidChange);
+    connect(_documentMatches, &DocumentMatchesList::matchChosen, this,
+            &FindAndReplaceViewController::resultChosen);
+    connect(_documentMatches, &DocumentMatchesList::summaryChanged, this,
+            [this](const QString &summary) {
+                if (!_showsPatternError)
+                    _ui->o_resultLabel->setText(summary);
+            });
     connect(_ui->o_findTextField, &QLineEdit::textChanged, this,
             &FindAndReplaceViewController::controlTextDidChange);
     connect(_ui->o_findTextField, &QLineEdit::returnPressed, this,
@@ -225,7 +233,7 @@ void FindAndReplaceViewController::hideFindAndReplace()
     if (!isShown())
         return;
     animatedToggle();
-    _dataSourceForOutlineView->setFindAndReplaceResults({});
+    _documentMatches->clear();
     emit resultsHidden();
     _lastFoundLocation = 0;
     _textView->setFocus();
@@ -233,7 +241,7 @@ void FindAndReplaceViewController::hideFindAndReplace()
 
 void FindAndReplaceViewController::closeFindAndReplace()
 {
-    _dataSourceForOutlineView->setFindAndReplaceResults({});
+    _documentMatches->clear();
     emit resultsHidden();
     _lastFoundRange = QSRange{0, 0};
 }
@@ -281,6 +289,9 @@ void FindAndReplaceViewController::controlTextDidChange()
     QSTextView *text = _textView;
     text->setSearchOffset(text->textCursor().selectionStart());
     findNext();
+    // A list in the outline follows the find text once the user pauses.
+    if (const SearchPattern pattern = searchPattern(); pattern.isValid())
+        _documentMatches->listSoon(pattern);
 }
 
 // The search starts again from the match shown, and a list of results in the
@@ -372,6 +383,10 @@ void FindAndReplaceViewController::replaceEveryMatch(const SearchPattern &patter
     QTextCursor back = text->textCursor();
     back.setPosition(qMin(caret, text->document()->characterCount() - 1));
     text->setTextCursor(back);
+    // The list in the outline shows the text as it is now, at once; what it says
+    // gives way to what was replaced.
+    if (_documentMatches->isListing())
+        _documentMatches->list(pattern);
     _ui->o_resultLabel->setText(tr("%n replaced", nullptr, replaced));
 }
 
@@ -443,51 +458,19 @@ bool FindAndReplaceViewController::redoReplaceAll()
     return true;
 }
 
-// An expression that does not compile lists no sections.
+// An expression that does not compile lists nothing.
 void FindAndReplaceViewController::searchFileForString()
 {
     const SearchPattern pattern = searchPattern();
-    QList<std::shared_ptr<QSSectionNode>> nodes;
-    if (patternCanSearch(pattern)) {
-        _findAndReplaceObject->setFileToSearchIn(_rootFile());
-        _findAndReplaceObject->findString(pattern);
-        nodes = _findAndReplaceObject->findResults();
-        _ui->o_resultLabel->setText(
-            pattern.isEmpty() ? QString() : tr("%n sections", nullptr, int(nodes.size())));
-    }
-    _dataSourceForOutlineView->setFindAndReplaceResults(nodes);
+    _documentMatches->list(patternCanSearch(pattern) ? pattern : SearchPattern());
     emit resultsShown(_dataSourceForOutlineView);
-    if (_outline->model() == _dataSourceForOutlineView)
-        connect(_outline->selectionModel(), &QItemSelectionModel::selectionChanged, this,
-                &FindAndReplaceViewController::outlineViewSelectionDidChange, Qt::UniqueConnection);
+    _documentMatches->didShow();
 }
 
-// A chosen result shows its file with the first occurrence of the key selected.
+// A chosen match is selected in its file; a chosen file, its first match.
 void FindAndReplaceViewController::outlineViewSelectionDidChange()
 {
-    if (_outline->model() != _dataSourceForOutlineView)
-        return;
-    const QModelIndexList selected = _outline->selectionModel()->selectedIndexes();
-    if (selected.isEmpty())
-        return;
-    const std::shared_ptr<QSSectionNode> node =
-        _dataSourceForOutlineView->nodeForIndex(selected.first());
-    const QList<std::shared_ptr<FindAndReplaceSearchResult>> &results =
-        _findAndReplaceObject->searchResults();
-    const qsizetype row = selected.first().row();
-    const std::shared_ptr<QSFile> file = node ? node->nodeFile() : nullptr;
-    if (!file || row >= results.size() || results.at(row)->foundRanges.isEmpty())
-        return;
-    // The text may have changed since the search: the occurrence is looked for again
-    // from where it was.
-    const SearchPattern &pattern = _findAndReplaceObject->searchPattern();
-    const QSRange first = results.at(row)->foundRanges.first();
-    const QString &content = file->content();
-    QSRange found = pattern.find(content, qMin<qsizetype>(first.location, content.size()));
-    if (found.location == QSNotFound)
-        found = pattern.find(content);
-    if (found.location != QSNotFound)
-        emit resultChosen(file, found);
+    _documentMatches->showSelectedMatch();
 }
 
 void FindAndReplaceViewController::setFileToSearch(const std::shared_ptr<QSFile> &file)

@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 
+class DocumentMatchesList;
 class FindAndReplace;
 class QAbstractItemModel;
 class QToolButton;
@@ -28,9 +29,10 @@ class FindAndReplaceView;
 // The find strip above a document window's text: slides down pushing the text and
 // PDF down (and is hidden while slid away), finds and replaces in the text view as
 // the user types, replaces in every file of the document at once (after asking, and
-// as one step for Undo), and lists the sections that hold the text in the outline.
-// The options beside the find field (letter case, whole words, regular expression)
-// hold for all of these and are remembered in the user defaults.
+// as one step for Undo), and lists every match of the document in the outline,
+// grouped by file, a list that follows the user's edits. The options beside the find field (letter
+// case, whole words, regular expression) hold for all of these and are remembered in the user
+// defaults.
 class FindAndReplaceViewController : public QObject
 {
     Q_OBJECT
@@ -62,6 +64,7 @@ public:
     {
         return _dataSourceForOutlineView;
     }
+    DocumentMatchesList *documentMatchesList() const { return _documentMatches; }
 
     bool isShown() const;
     void hideWithoutAnimation();
@@ -84,7 +87,8 @@ public:
     bool undoReplaceAll();
     // Puts it in again after that, when nothing was edited or undone since.
     bool redoReplaceAll();
-    // Lists the sections of the document that hold the find text in the outline.
+    // Lists every match of the find text in the document in the outline ("All in
+    // Document"), and keeps the list up to date until the strip hides.
     void searchFileForString();
 
     void setFileToSearch(const std::shared_ptr<QSFile> &file);
@@ -93,11 +97,11 @@ public:
     void setIsPerformingSearch(bool performing) { _isPerformingSearch = performing; }
 
 signals:
-    // The outline is to list the sections that hold the find text, or to go back
-    // to the document's outline.
+    // The outline is to list the matches of the find text, or to go back to the
+    // document's outline.
     void resultsShown(QAbstractItemModel *results);
     void resultsHidden();
-    // A listed section was chosen: the occurrence of the text to show in its file.
+    // A listed match was chosen: the occurrence of the text to select in its file.
     void resultChosen(std::shared_ptr<QSFile> file, QSRange range);
 
 protected:
@@ -125,7 +129,8 @@ private:
     QTreeView *_outline;                       // not owned; the window's
     std::function<std::shared_ptr<QSFile>()> _rootFile;
     std::unique_ptr<FindAndReplace> _findAndReplaceObject;
-    FindAndReplaceOutlineViewDataSource *_dataSourceForOutlineView;
+    DocumentMatchesList *_documentMatches;
+    FindAndReplaceOutlineViewDataSource *_dataSourceForOutlineView; // the list's
     std::shared_ptr<QSFile> _fileToSearch;
     qint32 _searchOffset = 0;
     qint32 _lastFoundLocation = 0;

@@ -112,41 +112,54 @@ void TestFindStrip::searchInDocumentFillsTheOutline()
     QTreeView *outline = _document->outlineView();
     QAbstractItemModelTester tester(_strip->dataSourceForOutlineView());
     QCOMPARE(outline->model(), _strip->dataSourceForOutlineView());
-    QCOMPARE(outline->model()->index(0, 0).data().toString(), "Instruments");
+    const QModelIndex file = outline->model()->index(0, 0);
+    QCOMPARE(file.data().toString(), "chapters/methods.tex (1)");
+    const QModelIndex match = outline->model()->index(0, 0, file);
+    QCOMPARE(match.data().toString(), "7: Temperature was logged every minute; salinity was "
+                                      "measured by refractometer, as in~\\cite{morris1983}.");
 
-    outline->selectionModel()->select(outline->model()->index(0, 0),
-                                      QItemSelectionModel::ClearAndSelect);
+    outline->selectionModel()->select(match, QItemSelectionModel::ClearAndSelect);
     QCOMPARE(_document->textStorageDelegate()->selectedFile()->name(), "methods.tex");
     QCOMPARE(_document->textView()->textCursor().selectedText(), "refractometer");
 
     _strip->hideFindAndReplace();
     QCOMPARE(outline->model(), _document->outlineViewDataSource());
-    QVERIFY(_strip->dataSourceForOutlineView()->findAndReplaceResults().isEmpty());
+    QCOMPARE(_strip->dataSourceForOutlineView()->rowCount(), 0);
 }
 
-// The rows the outline lists for the find text, searched again when the options change.
+// The matches the outline lists for the find text, as "file: line, line, ...", listed
+// again when the options change.
 static QStringList listed(FindAndReplaceViewController *strip)
 {
-    QStringList names;
+    QStringList files;
     const QAbstractItemModel *results = strip->dataSourceForOutlineView();
-    for (int row = 0; row < results->rowCount(); ++row)
-        names << results->index(row, 0).data().toString();
-    return names;
+    for (int row = 0; row < results->rowCount(); ++row) {
+        const QModelIndex file = results->index(row, 0);
+        QStringList lines;
+        for (int match = 0; match < results->rowCount(file); ++match)
+            lines << results->index(match, 0, file)
+                         .data(FindAndReplaceOutlineViewDataSource::LineNumberRole)
+                         .toString();
+        files << file.data().toString().section(u' ', 0, 0) + u':' + lines.join(u',');
+    }
+    return files;
 }
 
 // The options hold for Find Next and for the outline's list, which comes in document
-// order, the included files' sections in their places; the next window starts with them.
+// order, the included files' matches in their places; the next window starts with them.
 void TestFindStrip::optionsHoldForFindAndTheList()
 {
     _strip->showFindAndReplace();
     QTRY_VERIFY(_strip->isShown());
     _strip->findTextField()->setText("pool");
     _strip->searchFileForString();
-    QCOMPARE(listed(_strip),
-             QStringList({"thesis.tex", "Introduction", "Motivation", "Questions", "Scope",
-                          "Sampling", "Model", "Temperature", "Conclusion", "Pool Dimensions"}));
+    QCOMPARE(listed(_strip), QStringList({"thesis.tex:7,20", "chapters/introduction.tex:2,5,8,11",
+                                          "chapters/methods.tex:4,13", "chapters/results.tex:4",
+                                          "appendix.tex:3,5"}));
+    QCOMPARE(_strip->resultLabel()->text(), "11 matches in 5 files");
     _strip->wholeWordsOption()->setChecked(true);
-    QCOMPARE(listed(_strip), QStringList({"Motivation", "Questions", "Model", "Pool Dimensions"}));
+    QCOMPARE(listed(_strip), QStringList({"chapters/introduction.tex:5,8",
+                                          "chapters/methods.tex:13", "appendix.tex:3,5"}));
 
     // Find Next in the root file passes over the title's "Pools".
     _strip->wholeWordsOption()->setChecked(false);
@@ -156,8 +169,8 @@ void TestFindStrip::optionsHoldForFindAndTheList()
     _strip->findTextField()->setText("pools");
     QCOMPARE(text->textCursor().selectionStart(), text->toPlainText().indexOf("The pools") + 4);
     _strip->searchFileForString();
-    QCOMPARE(listed(_strip),
-             QStringList({"Introduction", "Scope", "Sampling", "Temperature", "Conclusion"}));
+    QCOMPARE(listed(_strip), QStringList({"thesis.tex:20", "chapters/introduction.tex:2,11",
+                                          "chapters/methods.tex:4", "chapters/results.tex:4"}));
 
     // An expression that does not compile says so, and finds and replaces nothing.
     _strip->regularExpressionOption()->setChecked(true);
@@ -169,7 +182,7 @@ void TestFindStrip::optionsHoldForFindAndTheList()
     QVERIFY(!AppFixture::shownDialog<QMessageBox>(_document->window()));
     _strip->findTextField()->setText("^Pool");
     _strip->searchFileForString();
-    QCOMPARE(listed(_strip), QStringList({"Pool Dimensions"}));
+    QCOMPARE(listed(_strip), QStringList({"appendix.tex:5"}));
     QVERIFY(!_strip->resultLabel()->text().contains("Invalid"));
 
     // Another window's strip starts with the options last chosen.
