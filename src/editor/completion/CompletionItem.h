@@ -16,5 +16,8 @@ struct CompletionItem
     // apart, so that a long document's thousands of labels share their file's name.
     QString where;
     QString detail;
+    // Among candidates that match alike, the lower comes first: the catalog's
+    // frequent entries, then its order; the document's own, by name.
+    int order = 0;
 };
 Q_DECLARE_TYPEINFO(CompletionItem, Q_RELOCATABLE_TYPE);
