@@ -1,5 +1,6 @@
 #include "editor/QSTextView.h"
 
+#include "editor/EnvironmentCloser.h"
 #include "editor/LineNumberGutter.h"
 #include "editor/QSSyntaxHighlighter.h"
 #include "editor/completion/CompletionController.h"
@@ -25,6 +26,7 @@ QSTextView::QSTextView(QWidget *parent)
     , _findIndicatorTimer(new QTimer(this))
     , _gutter(new LineNumberGutter(this))
     , _completion(new CompletionController(this))
+    , _environmentCloser(new EnvironmentCloser(this))
     , _spellingPause(new QTimer(this))
 {
     _spellingPause->setSingleShot(true);
@@ -387,7 +389,7 @@ void QSTextView::goToLine(int line)
 // lines the selection touches, or the caret's line.
 void QSTextView::keyPressEvent(QKeyEvent *event)
 {
-    if (_completion->keyPressBefore(event))
+    if (_completion->keyPressBefore(event) || _environmentCloser->keyPressBefore(event))
         return;
     const QTextCursor cursor = textCursor();
     const bool lines = document()->findBlock(cursor.selectionStart())
@@ -406,6 +408,7 @@ void QSTextView::keyPressEvent(QKeyEvent *event)
     }
     if (typing)
         emit typingEnded();
+    _environmentCloser->keyPressAfter(event);
     _completion->keyPressAfter(event);
 }
 

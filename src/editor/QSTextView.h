@@ -12,6 +12,7 @@
 #include <memory>
 
 class CompletionController;
+class EnvironmentCloser;
 class QAction;
 class ErrorWarningNode;
 class LineNumberGutter;
@@ -177,8 +178,9 @@ private:
     QRectF _lineHighlightRect;
     QSRange _findIndicatorRange{QSNotFound, 0};
     QTimer *_findIndicatorTimer;
-    LineNumberGutter *_gutter;         // a child
-    CompletionController *_completion; // a child
+    LineNumberGutter *_gutter;             // a child
+    CompletionController *_completion;     // a child
+    EnvironmentCloser *_environmentCloser; // a child
     QList<Marker> _markers;
     QPointer<QAction> _undoAction;
     QPointer<QAction> _redoAction;
