@@ -1,8 +1,12 @@
 #include "editor/completion/CompletionController.h"
 
+#include "editor/EnvironmentCloser.h"
+#include "editor/completion/AcceptedCompletions.h"
 #include "editor/completion/BibliographyIndex.h"
 #include "editor/completion/CompletionCatalog.h"
 #include "editor/completion/CompletionModel.h"
+#include "editor/completion/CompletionRanking.h"
+#include "editor/completion/DocumentUsage.h"
 #include "model/FileSymbols.h"
 #include "model/QSFile.h"
 
@@ -78,12 +82,13 @@ CompletionController::CompletionController(QPlainTextEdit *view)
     , _completer(new QCompleter(this))
     , _model(new CompletionModel(_completer))
     , _bibliography(new BibliographyIndex(this))
+    , _usage(new DocumentUsage(this))
 {
     _completer->setWidget(view);
     _completer->setModel(_model);
-    _completer->setCompletionMode(QCompleter::PopupCompletion);
-    _completer->setCaseSensitivity(Qt::CaseInsensitive);
-    _completer->setModelSorting(QCompleter::CaseInsensitivelySortedModel);
+    // The model holds the candidates that match, in the order offered: the completer
+    // shows them as they are.
+    _completer->setCompletionMode(QCompleter::UnfilteredPopupCompletion);
     _completer->setMaxVisibleItems(12);
     // Rows of one height: the popup lays out a long list without measuring each row.
     if (auto *list = qobject_cast<QListView *>(_completer->popup()))
@@ -96,8 +101,7 @@ CompletionController::CompletionController(QPlainTextEdit *view)
             [this] { ++_bibliographyReadings; });
 }
 
-void CompletionController::setDocumentFiles(
-    std::function<QList<std::shared_ptr<QSFile>>()> files)
+void CompletionController::setDocumentFiles(std::function<QList<std::shared_ptr<QSFile>>()> files)
 {
     _files = std::move(files);
     _candidates.clear();
@@ -225,7 +229,8 @@ bool CompletionController::eventFilter(QObject *watched, QEvent *event)
 
 void CompletionController::showCandidates(const CompletionContext &context)
 {
-    const QList<std::shared_ptr<QSFile>> files = _files ? _files() : QList<std::shared_ptr<QSFile>>();
+    const QList<std::shared_ptr<QSFile>> files =
+        _files ? _files() : QList<std::shared_ptr<QSFile>>();
     QList<std::shared_ptr<const FileSymbols>> sources;
     for (const std::shared_ptr<QSFile> &file : files)
         sources << file->symbols();
@@ -236,28 +241,63 @@ void CompletionController::showCandidates(const CompletionContext &context)
                        || cached.bibliographyReadings != _bibliographyReadings;
     if (stale)
         cached = {true, sources, _bibliographyReadings, candidates(context.kind, files, sources)};
+    const bool opening = !isPopupVisible() || context.kind != _shownKind;
     if (stale || context.kind != _shownKind) {
         _model->setItems(cached.items);
         _shownKind = context.kind;
     }
-    _completer->setCompletionPrefix(context.prefix);
-    if (_completer->completionCount() == 0) {
+    // What the document uses and what the user chose before are looked at when the
+    // popup opens; typing on in it only narrows the candidates.
+    if (opening) {
+        if (context.kind == CompletionContext::Kind::Command
+            || context.kind == CompletionContext::Kind::Environment)
+            _usage->update(files);
+        _accepted = AcceptedCompletions::ranks(context.kind);
+        _acceptedNames.clear();
+        for (auto it = _accepted.cbegin(); it != _accepted.cend(); ++it)
+            _acceptedNames.insert(it.key().section(u'\t', 0, 0));
+    }
+    _prefix = context.prefix;
+    QList<int> rows = CompletionRanking(cached.items, [this](const CompletionItem &item) {
+                          return preference(item);
+                      }).rows(context.prefix);
+    if (rows.isEmpty()) {
         _completer->popup()->hide();
         return;
     }
+    _model->setRows(std::move(rows));
     // As wide as the widest of the first rows: measuring every row of a long list
     // would take longer than the keystroke may.
     QAbstractItemView *popup = _completer->popup();
     const QAbstractItemModel *shown = _completer->completionModel();
     int width = 0;
     for (int row = 0; row < qMin(shown->rowCount(), 50); ++row)
-        width = qMax(width, popup->fontMetrics().horizontalAdvance(
-                                shown->index(row, 0).data().toString()));
+        width = qMax(
+            width, popup->fontMetrics().horizontalAdvance(shown->index(row, 0).data().toString()));
     QRect at = _view->cursorRect();
     at.setWidth(qMin(width + 24 + popup->verticalScrollBar()->sizeHint().width(),
                      _view->viewport()->width()));
     _completer->complete(at);
     popup->setCurrentIndex(shown->index(0, 0));
+}
+
+// The entries accepted before, the newest first, then those the document uses
+// most.
+qint64 CompletionController::preference(const CompletionItem &item) const
+{
+    if (_acceptedNames.contains(item.name)) {
+        const auto accepted = _accepted.constFind(AcceptedCompletions::key(item));
+        if (accepted != _accepted.cend())
+            return (qint64(1) << 40) - *accepted;
+    }
+    switch (_shownKind) {
+    case CompletionContext::Kind::Command:
+        return _usage->commandUses(item.name);
+    case CompletionContext::Kind::Environment:
+        return _usage->environmentUses(item.name);
+    default:
+        return 0;
+    }
 }
 
 QList<CompletionItem>
@@ -266,6 +306,8 @@ CompletionController::candidates(CompletionContext::Kind kind,
                                  const QList<std::shared_ptr<const FileSymbols>> &sources) const
 {
     const CompletionCatalog &catalog = CompletionCatalog::shared();
+    // What the document defines comes before the catalog where neither is used.
+    constexpr int documentOrder = -1;
     QList<CompletionItem> items;
     QList<qsizetype> runs{0}; // where each file's labels end
     if (kind == CompletionContext::Kind::Label) {
@@ -280,11 +322,16 @@ CompletionController::candidates(CompletionContext::Kind kind,
         switch (kind) {
         case CompletionContext::Kind::Command:
             for (const Symbol &command : symbols.commands)
-                items.append({command.name, command.name + argumentPlaceholders(command), name, {}});
+                items.append({command.name,
+                              command.name + argumentPlaceholders(command),
+                              name,
+                              {},
+                              documentOrder});
             break;
         case CompletionContext::Kind::Environment:
             for (const Symbol &environment : symbols.environments)
-                items.append({environment.name, argumentPlaceholders(environment), name, {}});
+                items.append(
+                    {environment.name, argumentPlaceholders(environment), name, {}, documentOrder});
             break;
         case CompletionContext::Kind::Label:
             for (const FileSymbols::Label &label : symbols.labels)
@@ -338,7 +385,7 @@ bool CompletionController::completesWhatWasTyped() const
     const bool nothingToAdd = _shownKind == CompletionContext::Kind::Command
                                   ? item.insertion == item.name
                                   : _shownKind != CompletionContext::Kind::Environment;
-    return !(nothingToAdd && item.name == _completer->completionPrefix());
+    return !(nothingToAdd && item.name == _prefix);
 }
 
 void CompletionController::accept()
@@ -349,8 +396,11 @@ void CompletionController::accept()
         return;
     const CompletionContext context =
         contextAtCaret(_shownKind == CompletionContext::Kind::Command);
-    if (context.kind != CompletionContext::Kind::None)
-        insert(_model->item(current.data(Qt::UserRole).toInt()), context);
+    if (context.kind == CompletionContext::Kind::None)
+        return;
+    const CompletionItem &item = _model->item(current.data(Qt::UserRole).toInt());
+    AcceptedCompletions::remember(context.kind, item);
+    insert(item, context);
 }
 
 void CompletionController::insert(const CompletionItem &item, const CompletionContext &context)
@@ -376,6 +426,10 @@ void CompletionController::insert(const CompletionItem &item, const CompletionCo
             ++indentation;
         const QString indent = lineText.left(indentation);
         filled = fill(item.name + u'}' + item.insertion);
+        // An environment the text closes already gets no second \end.
+        const int begin = start - int(QStringLiteral("\\begin{").size());
+        if (!EnvironmentCloser::needsEnd(text->toPlainText(), item.name, begin, end))
+            break;
         filled.text += u'\n' + indent;
         stop = int(filled.text.size());
         filled.text += u'\n' + indent + QStringLiteral("\\end{") + item.name + u'}';

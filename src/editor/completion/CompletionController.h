@@ -6,12 +6,14 @@
 #include <QHash>
 #include <QList>
 #include <QObject>
+#include <QSet>
 #include <QTextCursor>
 #include <functional>
 #include <memory>
 
 class BibliographyIndex;
 class CompletionModel;
+class DocumentUsage;
 class QCompleter;
 class QKeyEvent;
 class QPlainTextEdit;
@@ -25,7 +27,14 @@ struct FileSymbols;
 // citation command. It opens by itself after a backslash and two letters and in
 // those arguments, and when asked (complete). Accepting puts the item in with its
 // placeholders; Tab then goes from one placeholder to the next. An environment
-// gets its \end line, with the caret on the line between.
+// gets its \end line, with the caret on the line between, unless the text closes it
+// already.
+//
+// The candidates that start with what was typed come in this order: one equal to
+// it, then those in the same case, then the others; within each, the entries
+// accepted before (newest first), then those the document uses (most used first),
+// then the rest: the document's own definitions, then the catalog's frequent
+// entries and the catalog in its order (labels and keys by name).
 //
 // Threads: UI thread only. The document's labels and definitions are read from its
 // files' symbols, which the edit worker keeps.
@@ -42,6 +51,8 @@ public:
     // are looked at again.
     void documentSymbolsChanged();
     BibliographyIndex *bibliography() const { return _bibliography; }
+    // The uses of commands and environments in the document's files.
+    DocumentUsage *usage() const { return _usage; }
     QCompleter *completer() const { return _completer; }
     bool isPopupVisible() const;
 
@@ -57,20 +68,28 @@ private:
     CompletionContext contextAtCaret(bool orCommand) const;
     // Shows or updates the popup for the context; hides it when nothing matches.
     void showCandidates(const CompletionContext &context);
-    QList<CompletionItem> candidates(CompletionContext::Kind kind,
-                                     const QList<std::shared_ptr<QSFile>> &files,
-                                     const QList<std::shared_ptr<const FileSymbols>> &sources) const;
+    QList<CompletionItem>
+    candidates(CompletionContext::Kind kind, const QList<std::shared_ptr<QSFile>> &files,
+               const QList<std::shared_ptr<const FileSymbols>> &sources) const;
+    // How much an entry is preferred among those that match alike, 0 for none.
+    qint64 preference(const CompletionItem &item) const;
     bool completesWhatWasTyped() const;
     void accept();
     void insert(const CompletionItem &item, const CompletionContext &context);
     void selectNextPlaceholder();
 
-    QPlainTextEdit *_view; // the parent
-    QCompleter *_completer; // a child
-    CompletionModel *_model; // a child of the completer
+    QPlainTextEdit *_view;            // the parent
+    QCompleter *_completer;           // a child
+    CompletionModel *_model;          // a child of the completer
     BibliographyIndex *_bibliography; // a child
+    DocumentUsage *_usage;            // a child
     std::function<QList<std::shared_ptr<QSFile>>()> _files;
     CompletionContext::Kind _shownKind = CompletionContext::Kind::None;
+    QString _prefix; // what the candidates shown start with
+    // The entries of the kind shown that were accepted before, read when the popup
+    // opened (AcceptedCompletions::ranks), and their names.
+    QHash<QString, int> _accepted;
+    QSet<QString> _acceptedNames;
     // The placeholders of the last item put in that Tab has not reached yet.
     QList<QTextCursor> _placeholders;
     QTextCursor _inserted; // what the last item put in

@@ -4,26 +4,35 @@ void CompletionModel::setItems(QList<CompletionItem> items)
 {
     beginResetModel();
     _items = std::move(items);
+    _rows.clear();
+    endResetModel();
+}
+
+void CompletionModel::setRows(QList<int> rows)
+{
+    beginResetModel();
+    _rows = std::move(rows);
     endResetModel();
 }
 
 int CompletionModel::rowCount(const QModelIndex &parent) const
 {
-    return parent.isValid() ? 0 : int(_items.size());
+    return parent.isValid() ? 0 : int(_rows.size());
 }
 
 QVariant CompletionModel::data(const QModelIndex &index, int role) const
 {
-    if (!index.isValid() || index.row() >= _items.size())
+    if (!index.isValid() || index.row() >= _rows.size())
         return {};
-    const CompletionItem &item = _items.at(index.row());
+    const int at = _rows.at(index.row());
+    const CompletionItem &item = _items.at(at);
     switch (role) {
     case Qt::EditRole:
         return item.name;
     case Qt::DisplayRole: {
         // A command shows its whole template; an environment, its name and arguments.
-        QString shown = item.insertion.startsWith(item.name) ? item.insertion
-                                                              : item.name + item.insertion;
+        QString shown =
+            item.insertion.startsWith(item.name) ? item.insertion : item.name + item.insertion;
         if (!item.where.isEmpty() || !item.detail.isEmpty())
             shown += QStringLiteral("  —  ") + item.where;
         if (!item.where.isEmpty() && !item.detail.isEmpty())
@@ -32,7 +41,7 @@ QVariant CompletionModel::data(const QModelIndex &index, int role) const
         return shown;
     }
     case Qt::UserRole:
-        return index.row();
+        return at;
     default:
         return {};
     }

@@ -4,9 +4,10 @@
 
 #include <QAbstractListModel>
 
-// The candidates of the completion popup. The edit role is the name
-// the typed text is matched against; the display role is the item as the popup
-// shows it, with its placeholders and, after a dash, its detail.
+// The candidates of the completion popup: of all the items of a kind, the rows
+// offered now, in the order offered. The edit role is an item's name; the display
+// role is the item as the popup shows it, with its placeholders and, after a dash,
+// its detail; the user role is the item's index among all.
 class CompletionModel : public QAbstractListModel
 {
     Q_OBJECT
@@ -14,14 +15,15 @@ class CompletionModel : public QAbstractListModel
 public:
     using QAbstractListModel::QAbstractListModel;
 
-    // Sorted by name ignoring case, so that the completer finds those a typed text
-    // starts by halving.
+    // All items, and the indexes of those shown; none shown until setRows.
     void setItems(QList<CompletionItem> items);
-    const CompletionItem &item(int row) const { return _items.at(row); }
+    void setRows(QList<int> rows);
+    const CompletionItem &item(int index) const { return _items.at(index); }
 
     int rowCount(const QModelIndex &parent = {}) const override;
     QVariant data(const QModelIndex &index, int role) const override;
 
 private:
     QList<CompletionItem> _items;
+    QList<int> _rows;
 };
