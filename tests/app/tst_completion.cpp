@@ -5,7 +5,9 @@
 #include "editor/completion/CompletionCatalog.h"
 #include "editor/completion/CompletionContext.h"
 #include "editor/completion/CompletionController.h"
+#include "editor/completion/DocumentUsage.h"
 #include "model/FileSymbols.h"
+#include "platform/UserDefaults.h"
 
 #include <QAbstractItemView>
 #include <QCompleter>
@@ -35,10 +37,59 @@ void placeCaretAfter(QSTextView *view, const QString &text)
     view->setTextCursor(cursor);
 }
 
+// The names of the rows offered, each name once, the first few.
+QString firstNames(QSTextView *view, int count)
+{
+    QCompleter *completer = view->completion()->completer();
+    QStringList names;
+    if (!completer->popup()->isVisible())
+        return {};
+    for (int row = 0; row < completer->completionCount() && names.size() < count; ++row) {
+        const QString name =
+            completer->completionModel()->index(row, 0).data(Qt::EditRole).toString();
+        if (!names.contains(name))
+            names << name;
+    }
+    return names.join(u' ');
+}
+
+// Opens a file of that text, without its "|", with the caret where that stood.
+MyDocument *openAtCaret(AppFixture &fixture, const QString &text)
+{
+    const qsizetype caret = text.indexOf(u'|');
+    fixture.folder.write(QStringLiteral("doc.tex"), QString(text).remove(caret, 1).toUtf8());
+    MyDocument *document = fixture.open(fixture.folder.path(QStringLiteral("doc.tex")));
+    QSTextView *view = document->textView();
+    AppFixture::settle();
+    QTextCursor cursor(view->document());
+    cursor.setPosition(int(caret));
+    view->setTextCursor(cursor);
+    return document;
+}
+
+// The view's text with a "|" at the caret.
+QString textWithCaret(QSTextView *view)
+{
+    return view->toPlainText().insert(view->textCursor().position(), u'|');
+}
+
+// Types as AppFixture::type does, with Tab for "⇥".
+void typeKeys(QSTextView *view, const QString &text)
+{
+    const QStringList parts = text.split(u'⇥');
+    for (qsizetype i = 0; i < parts.size(); ++i) {
+        if (i > 0)
+            QTest::keyClick(view, Qt::Key_Tab);
+        AppFixture::type(view, parts[i]);
+    }
+}
+
 QString labelOf(const Symbol &symbol)
 {
     static const char *kinds[] = {"label", "command", "environment", "bibliography"};
-    return QStringLiteral("%1 %2/%3").arg(kinds[int(symbol.kind)], symbol.name).arg(symbol.arguments);
+    return QStringLiteral("%1 %2/%3")
+        .arg(kinds[int(symbol.kind)], symbol.name)
+        .arg(symbol.arguments);
 }
 
 } // namespace
@@ -57,6 +108,14 @@ private slots:
     void citationKeysFollowTheDatabaseOnDisk();
     void acceptingFillsPlaceholdersAndClosesEnvironments();
     void wordsTypedIntoACheckedLineAreChecked();
+    void candidatesComeAsTheUserMeansThem_data();
+    void candidatesComeAsTheUserMeansThem();
+    void acceptedEntriesRiseAndAreRemembered();
+    void aLongDocumentIsCountedOnAWorker();
+    void aBraceTypedClosesTheEnvironment_data();
+    void aBraceTypedClosesTheEnvironment();
+    void oneUndoTakesTheEndAway_data();
+    void oneUndoTakesTheEndAway();
 
 private:
     std::unique_ptr<AppFixture> _fixture;
@@ -74,11 +133,11 @@ void TestCompletion::sourcesAndDatabasesAreReadAsTeXReadsThem()
     QStringList found;
     for (const Symbol &symbol : SymbolScanner::scan(source))
         found << labelOf(symbol);
-    QCOMPARE(found, QStringList({"command \\R/0", "command \\vect/1", "command \\norm/2",
-                                 "command \\argmax/0", "command \\pair/2",
-                                 "environment proofsketch/1", "label sec:intro/0",
-                                 "label fig:a{b}/0", "bibliography refs.bib/0",
-                                 "bibliography more/other.bib/0", "bibliography thesis.bib/0"}));
+    QCOMPARE(found,
+             QStringList({"command \\R/0", "command \\vect/1", "command \\norm/2",
+                          "command \\argmax/0", "command \\pair/2", "environment proofsketch/1",
+                          "label sec:intro/0", "label fig:a{b}/0", "bibliography refs.bib/0",
+                          "bibliography more/other.bib/0", "bibliography thesis.bib/0"}));
 
     // A database as authors keep them: strings, comments, quoted and concatenated
     // values, nested braces, round outer brackets, and a damaged entry among good ones.
@@ -126,9 +185,11 @@ void TestCompletion::catalogOffersTheCommonPackages()
             QCOMPARE(item.insertion.count(u'‹'), item.insertion.count(u'›'));
         }
     }
-    for (const char *package : {"latex", "amsmath", "amssymb", "graphicx", "hyperref", "biblatex",
-                                "natbib"})
+    for (const char *package :
+         {"latex", "amsmath", "amssymb", "graphicx", "hyperref", "biblatex", "natbib"})
         QVERIFY2(packages.contains(QString::fromUtf8(package)), package);
+    // Every entry that the frequent list ranks is one the catalog has.
+    QCOMPARE(catalog.unknownFrequentNames(), QStringList());
 }
 
 void TestCompletion::labelsOfEveryFileFollowTheirRenaming()
@@ -242,6 +303,178 @@ void TestCompletion::wordsTypedIntoACheckedLineAreChecked()
     AppFixture::type(view, " mispeled");
     QTRY_COMPARE(view->misspeltWords(0).size(), 1);
     QCOMPARE(view->misspeltWords(0).first().start, 16);
+}
+
+void TestCompletion::candidatesComeAsTheUserMeansThem_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("first");
+    QTest::newRow("common environments before rare ones")
+        << "|"
+        << "\\begin{tab"
+        << "tabular table table* tabular* tabbing";
+    QTest::newRow("the environment the document uses") << "\\begin{tabbing}\n\\end{tabbing}\n|"
+                                                       << "\\begin{tab"
+                                                       << "tabbing tabular table";
+    QTest::newRow("the most used first")
+        << "\\begin{table}\\begin{tabular}{l}\\end{tabular}\\end{table}\n"
+           "\\begin{table}\\end{table}\n|"
+        << "\\begin{tab"
+        << "table tabular table* tabular* tabbing";
+    QTest::newRow("a use in a comment is none") << "% \\begin{tabbing}\n|"
+                                                << "\\begin{tab"
+                                                << "tabular table table*";
+    QTest::newRow("what equals the typed text first") << "\\begin{align*}x\\end{align*}\n|"
+                                                      << "\\begin{align"
+                                                      << "align align*";
+    QTest::newRow("the same case first") << "|"
+                                         << "\\Del"
+                                         << "\\Delta \\delta";
+    QTest::newRow("the command the document uses") << "\\subsubsection{A}\n\\subsubsection{B}\n|"
+                                                   << "\\sub"
+                                                   << "\\subsubsection \\subsection";
+    QTest::newRow("the document's own command") << "\\newcommand{\\secref}[1]{\\ref{#1}}\n|"
+                                                << "\\se"
+                                                << "\\secref \\section";
+    QTest::newRow("labels in the typed case first") << "\\label{fig:a}\\label{Fig:b}\n|"
+                                                    << "\\ref{Fig"
+                                                    << "Fig:b fig:a";
+}
+
+// The order of the first candidates offered for a text typed into a document.
+void TestCompletion::candidatesComeAsTheUserMeansThem()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, typed);
+    QFETCH(QString, first);
+    _fixture = std::make_unique<AppFixture>();
+    QSTextView *view = openAtCaret(*_fixture, text)->textView();
+    AppFixture::type(view, typed);
+    QCOMPARE(firstNames(view, int(first.count(u' ')) + 1), first);
+}
+
+void TestCompletion::acceptedEntriesRiseAndAreRemembered()
+{
+    _fixture = std::make_unique<AppFixture>();
+    QSTextView *view = openAtCaret(*_fixture, "|")->textView();
+    AppFixture::type(view, "\\begin{tab");
+    QCOMPARE(firstNames(view, 1), "tabular");
+    const QStringList rows = offered(view);
+    QCompleter *completer = view->completion()->completer();
+    completer->popup()->setCurrentIndex(
+        completer->completionModel()->index(int(rows.indexOf("tabbing  —  latex")), 0));
+    QTest::keyClick(view, Qt::Key_Return);
+    QCOMPARE(view->toPlainText(), "\\begin{tabbing}\n\n\\end{tabbing}");
+
+    // In another document, which uses no tabbing, it comes first all the same.
+    _fixture->folder.write("other.tex", "\n");
+    view = _fixture->open(_fixture->folder.path("other.tex"))->textView();
+    AppFixture::type(view, "\\begin{tab");
+    QCOMPARE(firstNames(view, 2), "tabbing tabular");
+
+    // The next session reads the same settings from disk.
+    UserDefaults &defaults = UserDefaults::standardUserDefaults();
+    defaults.synchronize();
+    QFile::copy(_fixture->folder.path("settings.ini"), _fixture->folder.path("next.ini"));
+    defaults.useSettingsFile(_fixture->folder.path("next.ini"));
+    QTest::keyClick(view, Qt::Key_Escape);
+    AppFixture::type(view, "\n\\begin{tab");
+    QCOMPARE(firstNames(view, 2), "tabbing tabular");
+}
+
+// Text past what is counted at once: the first popup does not wait for the count.
+void TestCompletion::aLongDocumentIsCountedOnAWorker()
+{
+    _fixture = std::make_unique<AppFixture>();
+    QSTextView *view = openAtCaret(*_fixture, "\\begin{tabbing}\\end{tabbing}\n"
+                                                  + QString("Some words.\n").repeated(60000) + "|")
+                           ->textView();
+    AppFixture::type(view, "\\begin{tab");
+    QTest::keyClick(view, Qt::Key_Escape);
+    view->completion()->usage()->waitForCounting();
+    QTest::keyClick(view, Qt::Key_Backspace);
+    AppFixture::type(view, "b");
+    QCOMPARE(firstNames(view, 1), "tabbing");
+}
+
+void TestCompletion::aBraceTypedClosesTheEnvironment_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("result");
+    QTest::newRow("arguments typed after the name") << "|"
+                                                    << "\\begin{tabular}{lr}"
+                                                    << "\\begin{tabular}{lr}|\n\\end{tabular}";
+    QTest::newRow("Return opens the line between, indented")
+        << "  |"
+        << "\\begin{center}\nText"
+        << "  \\begin{center}\n  Text|\n  \\end{center}";
+    QTest::newRow("closed below already") << "|\n\\end{itemize}"
+                                          << "\\begin{itemize}"
+                                          << "\\begin{itemize}|\n\\end{itemize}";
+    QTest::newRow("inside one of the same name")
+        << "\\begin{itemize}\n\\item |\n\\end{itemize}"
+        << "\\begin{itemize}"
+        << "\\begin{itemize}\n\\item \\begin{itemize}|\n\\end{itemize}\n\\end{itemize}";
+    QTest::newRow("in a comment") << "% |"
+                                  << "\\begin{itemize}"
+                                  << "% \\begin{itemize}|";
+    QTest::newRow("in a verbatim body") << "\\begin{verbatim}\n|\n\\end{verbatim}"
+                                        << "\\begin{itemize}"
+                                        << "\\begin{verbatim}\n\\begin{itemize}|\n\\end{verbatim}";
+    QTest::newRow("a second document") << "\\begin{document}\n|\n\\end{document}"
+                                       << "\\begin{document}"
+                                       << "\\begin{document}\n\\begin{document}|\n\\end{document}";
+    QTest::newRow("text after the caret") << "|text"
+                                          << "\\begin{center}"
+                                          << "\\begin{center}|text";
+    QTest::newRow("after a line break") << "|"
+                                        << "\\\\begin{itemize}"
+                                        << "\\\\begin{itemize}|";
+    QTest::newRow("accepted from the popup, closed below") << "|\n\\end{itemize}"
+                                                           << "\\begin{itemi⇥"
+                                                           << "\\begin{itemize}|\n\\end{itemize}";
+}
+
+// The text after typing, the caret at "|".
+void TestCompletion::aBraceTypedClosesTheEnvironment()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, typed);
+    QFETCH(QString, result);
+    _fixture = std::make_unique<AppFixture>();
+    QSTextView *view = openAtCaret(*_fixture, text)->textView();
+    typeKeys(view, typed);
+    QCOMPARE(textWithCaret(view), result);
+}
+
+void TestCompletion::oneUndoTakesTheEndAway_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("undone");
+    QTest::newRow("typed in full") << "Text\n|"
+                                   << "\\begin{itemize}"
+                                   << "Text\n\\begin{itemize}|";
+    // The brace is typed into the text here, not stepped over.
+    QTest::newRow("the brace alone") << "\\begin{itemize|"
+                                     << "}"
+                                     << "\\begin{itemize}|";
+}
+
+void TestCompletion::oneUndoTakesTheEndAway()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, typed);
+    QFETCH(QString, undone);
+    _fixture = std::make_unique<AppFixture>();
+    MyDocument *document = openAtCaret(*_fixture, text);
+    QSTextView *view = document->textView();
+    AppFixture::type(view, typed);
+    QCOMPARE(view->toPlainText(), undone.chopped(1) + "\n\\end{itemize}");
+    document->undo();
+    QCOMPARE(textWithCaret(view), undone);
 }
 
 QTEST_MAIN(TestCompletion)
