@@ -416,7 +416,8 @@ void BM_CompileOverheadBook(benchmark::State &state)
 // share of each keystroke of a word with spell checking on, the time from the last
 // keystroke until the lines shown are checked (the check waits for a pause in
 // typing), and the candidates of \ref{ (the labels of all 100 files) from the press
-// of the brace to the popup shown.
+// of the brace to the popup shown; the same for \begin{ and a command (ranked by the
+// uses in all files), and the brace that closes \begin{tab} (which looks for its \end).
 void BM_WritingAidsBook(benchmark::State &state)
 {
     Editor editor(Corpus::bookRootPath());
@@ -442,7 +443,13 @@ void BM_WritingAidsBook(benchmark::State &state)
     bool checked = false;
     QObject::connect(text, &QSTextView::spellingChecked, [&checked] { checked = true; });
 
-    std::vector<double> keystrokes, checks, candidates;
+    std::vector<double> keystrokes, checks, candidates, environments, commands, closings;
+    const auto timed = [&elapsed, text](QChar typed, std::vector<double> &into) {
+        QElapsedTimer timer;
+        timer.start();
+        typeCharacter(text, typed);
+        into.push_back(elapsed(timer));
+    };
     for (auto _ : state) {
         checked = false;
         QElapsedTimer check;
@@ -467,12 +474,27 @@ void BM_WritingAidsBook(benchmark::State &state)
         }
         QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
         QApplication::sendEvent(text, &escape);
+
+        for (const QChar typed : QStringLiteral("} \\begin"))
+            typeCharacter(text, typed);
+        timed(u'{', environments);
+        for (const QChar typed : QStringLiteral("tab"))
+            typeCharacter(text, typed);
+        timed(u'}', closings);
+        for (const QChar typed : QStringLiteral(" \\se"))
+            typeCharacter(text, typed);
+        timed(u'c', commands);
+        QApplication::sendEvent(text, &escape);
     }
     state.counters["keystroke_median_ms"] = percentile(keystrokes, 50);
     state.counters["keystroke_p99_ms"] = percentile(keystrokes, 99);
     state.counters["check_median_ms"] = percentile(checks, 50);
     state.counters["ref_median_ms"] = percentile(candidates, 50);
     state.counters["ref_first_ms"] = candidates.front();
+    state.counters["begin_median_ms"] = percentile(environments, 50);
+    state.counters["begin_first_ms"] = environments.front();
+    state.counters["command_median_ms"] = percentile(commands, 50);
+    state.counters["close_median_ms"] = percentile(closings, 50);
 }
 
 } // namespace
