@@ -163,7 +163,14 @@ void TestPreferences::panesReadAndWriteTheirSettings()
     }
     SoftwareUpdater::sharedUpdater().setAutomaticallyChecksForUpdates(true);
     QSPreferenceWindowController controller;
-    QVERIFY(controller.pane(0)->findChildren<QCheckBox *>().isEmpty());
+    // Updates come from the package manager: no box turns them on; the one box
+    // there turns the session off.
+    const QList<QCheckBox *> boxes = controller.pane(0)->findChildren<QCheckBox *>();
+    QCOMPARE(boxes.size(), 1);
+    QCOMPARE(boxes.first()->objectName(), "o_reopenDocumentsCheckBox");
+    QVERIFY(boxes.first()->isChecked());
+    boxes.first()->click();
+    QCOMPARE(defaults.boolForKey(QSReopenDocuments), false);
     bool explained = false;
     for (const QLabel *label : controller.pane(0)->findChildren<QLabel *>())
         explained = explained || label->text().contains("package manager");
