@@ -1,6 +1,7 @@
 #include "app/DocumentTabs.h"
 
 #include "editor/QSTextView.h"
+#include "editor/TextFolding.h"
 #include "model/QSFile.h"
 #include "model/TextStorageDelegate.h"
 
@@ -24,6 +25,9 @@ DocumentTabs::DocumentTabs(QTabBar *bar, QSTextView *text, TextStorageDelegate *
     connect(_delegate, &TextStorageDelegate::textViewReloaded, this, &DocumentTabs::fileShown);
     connect(_bar, &QTabBar::currentChanged, this, &DocumentTabs::tabChosen);
     connect(_text->verticalScrollBar(), &QScrollBar::valueChanged, this, &DocumentTabs::scrolled);
+    connect(_delegate, &TextStorageDelegate::selectedFileWillChange, this,
+            &DocumentTabs::keepFolds);
+    connect(_text->folding(), &TextFolding::foldsChanged, this, &DocumentTabs::keepFolds);
     fileShown();
 }
 
@@ -60,12 +64,13 @@ void DocumentTabs::fileShown()
     if (index < 0) {
         // Beside the tab the user came from, as browsers open a link.
         index = _bar->currentIndex() + 1;
-        _tabs.insert(index, Tab{shown, 0});
+        _tabs.insert(index, Tab{shown, 0, {}});
         _bar->insertTab(index, title(*shown));
         _bar->setTabToolTip(index, shown->pathText());
     }
     _bar->setCurrentIndex(index);
     _following = false;
+    _text->folding()->setFoldedLines(_tabs[index].folds);
     // Where the file was left, once the view has laid its text out.
     const int scroll = _tabs[index].scroll;
     QTimer::singleShot(0, this, [this, file = std::weak_ptr<QSFile>(shown), scroll] {
@@ -89,6 +94,28 @@ void DocumentTabs::scrolled(int value)
     const int index = _bar->currentIndex();
     if (index >= 0 && index < _tabs.size() && _tabs[index].file.lock() == _delegate->selectedFile())
         _tabs[index].scroll = value;
+}
+
+void DocumentTabs::keepFolds()
+{
+    const std::shared_ptr<QSFile> shown = _delegate->selectedFile();
+    if (const int index = indexOf(shown.get()); index >= 0)
+        _tabs[index].folds = _text->folding()->foldedLines();
+}
+
+QList<int> DocumentTabs::foldsOf(const QSFile *file) const
+{
+    const int index = indexOf(file);
+    return index >= 0 ? _tabs[index].folds : QList<int>();
+}
+
+void DocumentTabs::setFoldsOf(const QSFile *file, const QList<int> &lines)
+{
+    if (const int index = indexOf(file); index >= 0) {
+        _tabs[index].folds = lines;
+        if (_delegate->selectedFile().get() == file)
+            _text->folding()->setFoldedLines(lines);
+    }
 }
 
 void DocumentTabs::step(int by)

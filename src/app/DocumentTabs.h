@@ -31,6 +31,10 @@ public:
     // Closes the current tab and shows the one beside it; false (nothing done) when
     // it is the last tab or the tab of the root file, which close with the window.
     bool closeCurrent(const std::shared_ptr<QSFile> &root);
+    // The closed folds of a file's tab, 0-based first lines; closing them when the
+    // file is shown. For the session.
+    QList<int> foldsOf(const QSFile *file) const;
+    void setFoldsOf(const QSFile *file, const QList<int> &lines);
     // Marks the tabs of the files with unsaved edits, unmarks the others; the tabs
     // of files no longer held go.
     void showEditedFiles();
@@ -44,12 +48,15 @@ private:
     {
         std::weak_ptr<QSFile> file;
         int scroll = 0;
+        QList<int> folds; // the first lines of its closed folds
     };
 
     // The view shows a file anew: its tab comes first to hand.
     void fileShown();
     void tabChosen(int index);
     void scrolled(int value);
+    // The folds of the file shown, kept with its tab.
+    void keepFolds();
     int indexOf(const QSFile *file) const;
     QString title(const QSFile &file) const;
 

@@ -4,6 +4,7 @@
 
 #include "app/DocumentTabs.h"
 #include "editor/QSTextView.h"
+#include "editor/TextFolding.h"
 #include "model/QSFile.h"
 #include "model/QSFilePool.h"
 #include "model/TextStorageDelegate.h"
@@ -29,9 +30,15 @@ QVariantMap MyDocument::sessionState() const
             caret = {quint32(cursor.selectionStart()),
                      quint32(cursor.selectionEnd() - cursor.selectionStart())};
         }
+        const QList<int> folds =
+            file == shown ? textView()->folding()->foldedLines() : _tabs->foldsOf(file.get());
+        QVariantList foldLines;
+        for (int line : folds)
+            foldLines.append(line);
         files.append(QVariantMap{{QStringLiteral("path"), file->pathText()},
                                  {QStringLiteral("location"), caret.location},
-                                 {QStringLiteral("length"), caret.length}});
+                                 {QStringLiteral("length"), caret.length},
+                                 {QStringLiteral("folds"), foldLines}});
     }
     QStringList tabs;
     for (const std::shared_ptr<QSFile> &file : _tabs->files())
@@ -70,6 +77,16 @@ void MyDocument::restoreSessionState(const QVariantMap &state)
             const QSRange caret = file->currentSelection();
             selectRange(caret, file);
         }
+    }
+    // Their folds, closed again as each is shown.
+    for (const QVariant &entry : state.value(QStringLiteral("files")).toList()) {
+        const QVariantMap kept = entry.toMap();
+        QList<int> folds;
+        for (const QVariant &line : kept.value(QStringLiteral("folds")).toList())
+            folds.append(line.toInt());
+        if (const std::shared_ptr<QSFile> file =
+                fileAt(kept.value(QStringLiteral("path")).toString()))
+            _tabs->setFoldsOf(file.get(), folds);
     }
     std::shared_ptr<QSFile> shown = fileAt(state.value(QStringLiteral("shown")).toString());
     if (!shown)

@@ -3,6 +3,7 @@
 #include "editor/QSTextView.h"
 
 #include <QHelpEvent>
+#include <QMouseEvent>
 #include <QToolTip>
 
 LineNumberGutter::LineNumberGutter(QSTextView *view)
@@ -32,4 +33,9 @@ bool LineNumberGutter::event(QEvent *event)
 void LineNumberGutter::paintEvent(QPaintEvent *event)
 {
     _view->paintGutter(this, event->rect());
+}
+
+void LineNumberGutter::mousePressEvent(QMouseEvent *event)
+{
+    _view->gutterClicked(event->position().toPoint());
 }

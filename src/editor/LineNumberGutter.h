@@ -4,9 +4,9 @@
 
 class QSTextView;
 
-// The strip left of the text view's text: the line numbers of the lines shown and
-// the markers of the last compile's errors and warnings, whose messages it shows
-// as tooltips. The view lays it out and paints it.
+// The strip left of the text view's text: the line numbers of the lines shown, the
+// markers of the last compile's errors and warnings, whose messages it shows as
+// tooltips, and the markers of the folds. The view lays it out and paints it.
 class LineNumberGutter : public QWidget
 {
 public:
@@ -17,6 +17,7 @@ public:
 protected:
     bool event(QEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
 
 private:
     QSTextView *_view; // the parent

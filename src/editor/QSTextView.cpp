@@ -3,6 +3,7 @@
 #include "editor/EnvironmentCloser.h"
 #include "editor/LineNumberGutter.h"
 #include "editor/QSSyntaxHighlighter.h"
+#include "editor/TextFolding.h"
 #include "editor/completion/CompletionController.h"
 #include "model/ErrorWarningNode.h"
 #include "platform/Theme.h"
@@ -27,6 +28,7 @@ QSTextView::QSTextView(QWidget *parent)
     , _gutter(new LineNumberGutter(this))
     , _completion(new CompletionController(this))
     , _environmentCloser(new EnvironmentCloser(this))
+    , _folding(new TextFolding(this))
     , _spellingPause(new QTimer(this))
 {
     _spellingPause->setSingleShot(true);

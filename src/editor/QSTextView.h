@@ -13,6 +13,7 @@
 
 class CompletionController;
 class EnvironmentCloser;
+class TextFolding;
 class QAction;
 class ErrorWarningNode;
 class LineNumberGutter;
@@ -116,9 +117,15 @@ public:
     // The gutter, which the view lays out left of its text and paints.
     LineNumberGutter *gutter() const { return _gutter; }
     int gutterWidth() const;
+    // The width of the gutter's column of fold markers, at its right edge.
+    int foldColumn() const;
     void paintGutter(QWidget *gutter, const QRect &rect);
     // The messages of the markers on the line at a height of the gutter, one a line.
     QString markerMessagesAt(int y) const;
+    // A click in the gutter at a point: on a fold's marker, closes or opens it.
+    void gutterClicked(QPoint point);
+    // The folds of the lines shown.
+    TextFolding *folding() const { return _folding; }
 
 signals:
     // Lines shown got their misspelt words.
@@ -181,6 +188,7 @@ private:
     LineNumberGutter *_gutter;             // a child
     CompletionController *_completion;     // a child
     EnvironmentCloser *_environmentCloser; // a child
+    TextFolding *_folding;                 // a child
     QList<Marker> _markers;
     QPointer<QAction> _undoAction;
     QPointer<QAction> _redoAction;

@@ -1,7 +1,9 @@
-// The text view's gutter: line numbers and the markers of the last compile.
+// The text view's gutter: line numbers, the markers of the last compile, and the
+// markers of the folds at its right edge.
 #include "editor/QSTextView.h"
 
 #include "editor/LineNumberGutter.h"
+#include "editor/TextFolding.h"
 #include "model/ErrorWarningNode.h"
 #include "platform/Theme.h"
 
@@ -14,7 +16,21 @@ int QSTextView::gutterWidth() const
 {
     const int digits = QString::number(qMax(1, blockCount())).size();
     const int icon = fontMetrics().height();
-    return 8 + fontMetrics().horizontalAdvance(u'9') * qMax(2, digits) + icon;
+    return 8 + fontMetrics().horizontalAdvance(u'9') * qMax(2, digits) + icon + foldColumn();
+}
+
+int QSTextView::foldColumn() const
+{
+    return fontMetrics().height() * 3 / 4;
+}
+
+void QSTextView::gutterClicked(QPoint point)
+{
+    if (point.x() < _gutter->width() - foldColumn())
+        return;
+    const QTextBlock line = cursorForPosition(QPoint(0, point.y())).block();
+    if (TextFolding::startsFold(line))
+        _folding->toggle(line.blockNumber());
 }
 
 void QSTextView::layOutGutter()
@@ -55,7 +71,8 @@ void QSTextView::paintGutter(QWidget *gutter, const QRect &rect)
     const QMap<int, bool> marked = markedLines();
     const int lineHeight = fontMetrics().height();
     const int icon = lineHeight;
-    const int numbersRight = gutter->width() - icon - 6;
+    const int fold = foldColumn();
+    const int numbersRight = gutter->width() - icon - fold - 6;
     QTextBlock block = firstVisibleBlock();
     qreal top = blockBoundingGeometry(block).translated(contentOffset()).top();
     while (block.isValid() && top <= rect.bottom()) {
@@ -68,6 +85,25 @@ void QSTextView::paintGutter(QWidget *gutter, const QRect &rect)
                 const QIcon symbol = style()->standardIcon(*mark ? QStyle::SP_MessageBoxCritical
                                                                  : QStyle::SP_MessageBoxWarning);
                 symbol.paint(&painter, QRect(numbersRight + 3, int(top), icon, icon));
+            }
+            if (TextFolding::startsFold(block)) {
+                // A triangle pointing right when closed, down when open.
+                const QRectF box(gutter->width() - fold, top + (lineHeight - fold) / 2.0, fold,
+                                 fold);
+                const qreal inset = fold / 4.0;
+                const QRectF shape = box.adjusted(inset, inset, -inset, -inset);
+                const QPolygonF triangle =
+                    _folding->isFolded(block.blockNumber())
+                        ? QPolygonF{shape.topLeft(), shape.bottomLeft(),
+                                    QPointF(shape.right(), shape.center().y())}
+                        : QPolygonF{shape.topLeft(), shape.topRight(),
+                                    QPointF(shape.center().x(), shape.bottom())};
+                painter.save();
+                painter.setRenderHint(QPainter::Antialiasing);
+                painter.setPen(Qt::NoPen);
+                painter.setBrush(Theme::current().gutterText);
+                painter.drawPolygon(triangle);
+                painter.restore();
             }
         }
         block = block.next();

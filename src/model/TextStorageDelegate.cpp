@@ -100,6 +100,7 @@ void TextStorageDelegate::setSelectedFile(const std::shared_ptr<QSFile> &file)
     if (file == selectedFile())
         return;
     endTypingRun();
+    emit selectedFileWillChange();
     _selectedFile = file;
     reloadTextView();
 }

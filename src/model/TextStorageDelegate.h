@@ -56,6 +56,8 @@ signals:
     // The lines around an edit need colouring anew (the view colours the lines it
     // shows for the first time itself).
     void rangeNeedsHighlighting(QSRange range);
+    // Another file is about to be shown; the one shown until now is still selected.
+    void selectedFileWillChange();
     // The view holds the selected file's text anew (another file, or read again).
     void textViewReloaded();
 

@@ -1,14 +1,16 @@
 // The tabs of the files shown above the text, through a real window on the example
-// thesis: they follow the outline, keep each file's caret and scroll, mark unsaved
-// files, switch and close with the keys, and come back with the session.
+// thesis: they follow the outline, keep each file's caret, scroll and folds, mark
+// unsaved files, switch and close with the keys, and come back with the session.
 #include "AppFixture.h"
 #include "app/DocumentTabs.h"
 #include "app/SessionKeeper.h"
+#include "editor/TextFolding.h"
 #include "model/TextStorageDelegate.h"
 
 #include <QScrollBar>
 #include <QTabBar>
 #include <QTest>
+#include <QTextBlock>
 
 class TestTabs : public QObject
 {
@@ -83,8 +85,16 @@ void TestTabs::tabsFollowTheFilesShownAndKeepTheirPlace()
     thesis->tabs()->tabBar()->setCurrentIndex(0);
     QVERIFY(!thesis->closeTab());
 
-    // The tabs come back with the session, the one shown in front.
+    // A section folded in methods.tex stays folded across a switch of tabs.
     thesis->tabs()->tabBar()->setCurrentIndex(1);
+    text->folding()->toggle(2);
+    thesis->tabs()->tabBar()->setCurrentIndex(0);
+    QVERIFY(text->folding()->foldedLines().isEmpty());
+    thesis->tabs()->tabBar()->setCurrentIndex(1);
+    QCOMPARE(text->folding()->foldedLines(), QList<int>{2});
+    QVERIFY(!text->document()->findBlockByNumber(3).isVisible());
+
+    // The tabs and folds come back with the session, the one shown in front.
     SessionKeeper::quit(fixture.documents);
     QTRY_VERIFY(fixture.documents.documents().isEmpty());
     SessionKeeper::restore(fixture.documents);
@@ -92,6 +102,7 @@ void TestTabs::tabsFollowTheFilesShownAndKeepTheirPlace()
     QVERIFY(again);
     QCOMPARE(tabTexts(again), QStringList({"thesis.tex", "methods.tex"}));
     QCOMPARE(shownName(again), "methods.tex");
+    QCOMPARE(again->textView()->folding()->foldedLines(), QList<int>{2});
 }
 
 QTEST_MAIN(TestTabs)
