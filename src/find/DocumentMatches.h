@@ -45,9 +45,9 @@ public:
         QList<Match> matches; // the listed ones
     };
 
-    // A list of more rows than this would cost the window more than a frame to lay
-    // out; the matches past it are counted, not listed.
-    static constexpr qsizetype listLimit = 2000;
+    // More rows than this are more than anyone reads through, and each one costs the
+    // UI thread when the list is shown; the matches past it are counted, not listed.
+    static constexpr qsizetype listLimit = 1000;
     // Lines are cut to about this many characters around their match.
     static constexpr qsizetype lineTextLength = 160;
 
