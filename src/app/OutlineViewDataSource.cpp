@@ -1,5 +1,7 @@
 #include "app/OutlineViewDataSource.h"
 
+#include "editor/wordcount/WordCountLabel.h"
+#include "editor/wordcount/WordCounts.h"
 #include "model/QSFilePool.h"
 #include "model/QSSectionNode.h"
 #include "platform/OutlineAppearance.h"
@@ -54,6 +56,11 @@ void OutlineViewDataSource::setRootItem(std::shared_ptr<QSSectionNode> rootItem)
 {
     _rootItem = std::move(rootItem);
     reloadFromTree();
+}
+
+void OutlineViewDataSource::setWordCounts(const WordCounts *counts)
+{
+    _wordCounts = counts;
 }
 
 std::shared_ptr<QSSectionNode> OutlineViewDataSource::rootItem() const
@@ -211,8 +218,18 @@ QVariant OutlineViewDataSource::data(const QModelIndex &index, int role) const
     switch (role) {
     case Qt::DisplayRole:
         return OutlineAppearance::shownName(item->name);
-    case Qt::ToolTipRole:
-        return item->name;
+    case Qt::ToolTipRole: {
+        const QVariant words = data(index, WordCountRole);
+        return words.isValid() ? item->name + u'\n' + WordCountLabel::words(words.toInt())
+                               : QVariant(item->name);
+    }
+    case WordCountRole:
+        if (const auto *counts = static_cast<const WordCounts *>(_wordCounts.data())) {
+            const auto found = counts->results().sections.constFind(item->node.get());
+            if (found != counts->results().sections.cend())
+                return *found;
+        }
+        return {};
     case Qt::DecorationRole:
         if (item->type == QStringLiteral("File"))
             return OutlineAppearance::iconForType(QStringLiteral("quillsetFile"));

@@ -1,10 +1,12 @@
 #pragma once
 
 #include <QAbstractItemModel>
+#include <QPointer>
 #include <memory>
 #include <vector>
 
 class QSSectionNode;
+class WordCounts;
 
 // The outline of a document as an item model: one top-level row for the root
 // file, under each node its sections and included files (text nodes and includes
@@ -17,6 +19,10 @@ class OutlineViewDataSource : public QAbstractItemModel
     Q_OBJECT
 
 public:
+    // The words of a row's section (with its subsections and included files), an
+    // int; none until the counts know the row.
+    static constexpr int WordCountRole = Qt::UserRole + 1;
+
     explicit OutlineViewDataSource(std::shared_ptr<QSSectionNode> rootItem,
                                    QObject *parent = nullptr);
     ~OutlineViewDataSource() override;
@@ -26,6 +32,10 @@ public:
     std::shared_ptr<QSSectionNode> rootItem() const;
     // Brings the rows up to date with the trees; takes the document-model lock.
     void reloadFromTree();
+
+    // The counts whose section words the rows' tooltips give. Counts that change
+    // send no row change: a tooltip is asked for when it is shown.
+    void setWordCounts(const WordCounts *counts);
 
     std::shared_ptr<QSSectionNode> nodeForIndex(const QModelIndex &index) const;
     // The first row that shows the node, or an invalid index.
@@ -47,4 +57,5 @@ private:
 
     std::unique_ptr<Item> _invisibleRoot;
     std::shared_ptr<QSSectionNode> _rootItem;
+    QPointer<const QObject> _wordCounts; // a WordCounts
 };
