@@ -241,12 +241,17 @@ void WordCounts::pass(Request request)
         else
             counts = std::make_unique<FileCounts>();
         counts->file = file;
+        bool read = false;
         {
             std::lock_guard lock(QSFilePool::documentModelLock());
-            if (counts->stale || counts->root != file->treeRootNode())
+            if (counts->stale || counts->root != file->treeRootNode()) {
                 counts->read(file->treeRootNode());
+                read = true;
+            }
         }
-        counts->count();
+        // A file not read again has the nodes and counts it had.
+        if (read)
+            counts->count();
         results.files.insert(file.get(), counts->ownWords);
         counted.emplace(file.get(), std::move(counts));
     }
