@@ -14,6 +14,8 @@
 #include "editor/DropTextView.h"
 #include "editor/SpellChecker.h"
 #include "editor/completion/CompletionController.h"
+#include "editor/wordcount/WordCountLabel.h"
+#include "editor/wordcount/WordCounts.h"
 #include "find/FindAndReplaceViewController.h"
 #include "model/ChangesQueue.h"
 #include "model/MagicComments.h"
@@ -186,6 +188,7 @@ void MyDocument::awakeFromNib()
 
     pool->assignFile(_fileOpened, this);
     _outlineViewDataSource = new OutlineViewDataSource(_fileOpened->treeRootNode(), this);
+    _outlineViewDataSource->setWordCounts(_wordCounts);
     QTreeView *outline = _ui->outlineView;
     outline->setModel(_outlineViewDataSource);
     outline->setItemDelegate(new ImageAndTextCell(outline));
@@ -474,6 +477,12 @@ void MyDocument::connectPanes()
     _compileState = new QLabel(status);
     for (QLabel *label : {_caretPosition, _encoding, _compileState})
         status->addPermanentWidget(label);
+    // Counted on a thread of the counts' own; the label and the outline only show them.
+    _wordCounts = new WordCounts([this] { return _fileOpened; }, this);
+    if (ChangesQueue *queue = ChangesQueue::sharedQueue())
+        connect(queue, &ChangesQueue::treeDidChange, _wordCounts, &WordCounts::fileChanged);
+    status->addPermanentWidget(
+        new WordCountLabel(_wordCounts, _ui->textView, _textStorageDelegate, status));
     // A screen reader says what each label is, the compile's also while it is empty.
     _caretPosition->setAccessibleName(tr("Caret position"));
     _encoding->setAccessibleName(tr("File encoding"));

@@ -27,6 +27,7 @@ class QSplitter;
 class QTreeView;
 class QUrl;
 class TextStorageDelegate;
+class WordCounts;
 namespace Ui {
 class MyDocument;
 }
@@ -189,7 +190,8 @@ private:
     OutlineViewDataSource *_outlineViewDataSource = nullptr;
     QWidget *_toolbarFirstItem = nullptr;
     DocumentFilesWatcher *_filesWatcher = nullptr;
-    DocumentTabs *_tabs = nullptr; // a child
+    DocumentTabs *_tabs = nullptr;     // a child
+    WordCounts *_wordCounts = nullptr; // a child
     DocumentRoot _root;
     QString _spellingNotice; // the last one shown, so that each is said once
 };

@@ -1,6 +1,6 @@
 // Word counts in a real window on the example thesis: the status label, the
 // outline rows' tooltips and the selection follow what is typed, counted off the
-// UI thread. The counts are wired here as the window wires them.
+// UI thread.
 #include "AppFixture.h"
 #include "app/OutlineViewDataSource.h"
 #include "editor/wordcount/WordCountLabel.h"
@@ -27,17 +27,13 @@ struct Wired
     WordCountLabel *label;
 };
 
-// What the window adds to its status bar and outline.
+// The window's counts and their label in its status bar.
 Wired wire(MyDocument *document)
 {
-    auto *counts = new WordCounts([document] { return document->fileOpened(); }, document);
-    QObject::connect(ChangesQueue::sharedQueue(), &ChangesQueue::treeDidChange, counts,
-                     &WordCounts::fileChanged);
-    QStatusBar *status = qobject_cast<QMainWindow *>(document->window())->statusBar();
-    auto *label =
-        new WordCountLabel(counts, document->textView(), document->textStorageDelegate(), status);
-    status->addPermanentWidget(label);
-    document->outlineViewDataSource()->setWordCounts(counts);
+    auto *label = document->window()->findChild<WordCountLabel *>(QStringLiteral("wordCount"));
+    auto *counts = document->findChild<WordCounts *>();
+    if (!label || !counts)
+        qFatal("the window has no word counts");
     return {counts, label};
 }
 

@@ -140,6 +140,7 @@ void WordCounts::setRootFile(const std::shared_ptr<QSFile> &root)
         _inbox.root = root;
         _inbox.rootChanged = true;
         _pending = true;
+        ++_requests;
     }
     _inboxChanged.notify_all();
 }
@@ -155,6 +156,7 @@ void WordCounts::fileChanged(const std::shared_ptr<QSFile> &file)
         std::lock_guard lock(_inboxLock);
         _inbox.changedFiles.push_back(file);
         _pending = true;
+        ++_requests;
     }
     _inboxChanged.notify_all();
 }
@@ -167,6 +169,7 @@ void WordCounts::setSelection(const std::shared_ptr<QSFile> &file, QSRange range
         _inbox.selection = range;
         _inbox.selectionChanged = true;
         _pending = true;
+        ++_requests;
     }
     _inboxChanged.notify_all();
 }
@@ -191,6 +194,20 @@ void WordCounts::main()
         {
             std::unique_lock lock(_inboxLock);
             _inboxChanged.wait(lock, [this] { return _stopping || _pending; });
+            // The edit worker's pass and the outline's reading come first: the pass
+            // starts once the requests have settled for a moment, or, when the last
+            // pass held the document-model lock long (a file of hundreds of
+            // megabytes), once the typing pauses; and at the latest after a while.
+            using namespace std::chrono_literals;
+            const auto settle = _longestHold > 20ms ? 400ms : 10ms;
+            const auto latest = std::chrono::steady_clock::now() + 2s;
+            for (quint64 seen = _requests; !_stopping;) {
+                _inboxChanged.wait_for(lock, settle,
+                                       [this, seen] { return _stopping || _requests != seen; });
+                if (_requests == seen || std::chrono::steady_clock::now() >= latest)
+                    break;
+                seen = _requests;
+            }
             if (_stopping)
                 return;
             std::swap(request, _inbox);
@@ -217,6 +234,7 @@ void WordCounts::pass(Request request)
         _selection = request.selection;
     }
     WordCountResults results;
+    _longestHold = {};
     const std::shared_ptr<QSFile> root = _root.lock();
     if (!root) {
         emit countsReady(results);
@@ -244,10 +262,14 @@ void WordCounts::pass(Request request)
         bool read = false;
         {
             std::lock_guard lock(QSFilePool::documentModelLock());
+            const auto start = std::chrono::steady_clock::now();
             if (counts->stale || counts->root != file->treeRootNode()) {
                 counts->read(file->treeRootNode());
                 read = true;
             }
+            _longestHold =
+                std::max(_longestHold, std::chrono::duration_cast<std::chrono::microseconds>(
+                                           std::chrono::steady_clock::now() - start));
         }
         // A file not read again has the nodes and counts it had.
         if (read)

@@ -4,6 +4,7 @@
 #include "model/QSRange.h"
 
 #include <QObject>
+#include <chrono>
 #include <condition_variable>
 #include <functional>
 #include <memory>
@@ -73,12 +74,15 @@ private:
     bool _pending = false;        // guarded by _inboxLock
     bool _passInProgress = false; // guarded by _inboxLock
     bool _stopping = false;       // guarded by _inboxLock
+    quint64 _requests = 0;        // guarded by _inboxLock; one more with each request
 
     // The counting thread's own: what it read of each file and counted, by file.
     std::unordered_map<const QSFile *, std::unique_ptr<FileCounts>> _counted;
     std::weak_ptr<QSFile> _root;
     std::weak_ptr<QSFile> _selectionFile;
     QSRange _selection{0, 0};
+    // How long the last pass held the document-model lock at most.
+    std::chrono::microseconds _longestHold{0};
 
     std::function<std::shared_ptr<QSFile>()> _rootFile; // UI thread
     std::weak_ptr<QSFile> _rootHanded;                  // UI thread
