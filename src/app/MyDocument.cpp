@@ -12,13 +12,11 @@
 #include "compile/StatusSplitViewDelegate.h"
 #include "compile/StatusView.h"
 #include "editor/DropTextView.h"
-#include "editor/SpellChecker.h"
 #include "editor/completion/CompletionController.h"
 #include "editor/wordcount/WordCountLabel.h"
 #include "editor/wordcount/WordCounts.h"
 #include "find/FindAndReplaceViewController.h"
 #include "model/ChangesQueue.h"
-#include "model/MagicComments.h"
 #include "model/QSFile.h"
 #include "model/QSFilePool.h"
 #include "model/QSSectionNode.h"
@@ -28,7 +26,6 @@
 #include "pdf/QSPDFViewController.h"
 #include "platform/Assertions.h"
 #include "platform/DocumentController.h"
-#include "platform/TextEncoding.h"
 #include "platform/Theme.h"
 #include "platform/UserDefaults.h"
 #include "ui_MyDocument.h"
@@ -43,7 +40,6 @@
 #include <QPrinter>
 #include <QScreen>
 #include <QSplitter>
-#include <QStandardPaths>
 #include <QStatusBar>
 #include <QTabBar>
 #include <QTextBlock>
@@ -396,63 +392,6 @@ bool MyDocument::eventFilter(QObject *watched, QEvent *event)
         }
     }
     return QSDocument::eventFilter(watched, event);
-}
-
-// The checker for a document: the language its header asks for when that dictionary
-// is installed, else the preferences' language; one checker a language for all
-// windows, with the personal word list in the application's data folder.
-static std::shared_ptr<SpellChecker> chosenSpellChecker(const QString &requested, QString *notice)
-{
-    const SpellChecker::DocumentLanguage choice = SpellChecker::languageForDocument(requested);
-    *notice = choice.notice;
-    if (choice.language.isEmpty())
-        return nullptr;
-    const QString words = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)
-                          + QStringLiteral("/personal-dictionary.txt");
-    return SpellChecker::sharedForLanguage(choice.language, words);
-}
-
-// The encoding of the file shown: its own when its header names one that holds.
-void MyDocument::showEncoding()
-{
-    if (!_encoding)
-        return;
-    std::shared_ptr<QSFile> shown =
-        _textStorageDelegate ? _textStorageDelegate->selectedFile() : nullptr;
-    if (!shown)
-        shown = _fileOpened;
-    _encoding->setText(TextEncoding::label(
-        shown ? shown->encoding()
-              : UserDefaults::standardUserDefaults().integerForKey(QSFileEncoding)));
-}
-
-void MyDocument::showEncodingNotices()
-{
-    if (!_fileOpened)
-        return;
-    QStringList notices;
-    for (const std::shared_ptr<QSFile> &file : QSFilePool::fileList(_fileOpened.get())) {
-        if (!file->encodingNotice().isEmpty())
-            notices << file->encodingNotice();
-    }
-    if (!notices.isEmpty())
-        showStatusMessage(notices.join(u' '));
-}
-
-void MyDocument::useChosenSpellChecker()
-{
-    // The file's own header first, then its root's.
-    QString requested =
-        _fileOpened ? MagicComments::read(_fileOpened->content()).spellcheck : QString();
-    if (requested.isEmpty()) {
-        if (const std::shared_ptr<QSFile> root = _root.namedRoot())
-            requested = MagicComments::read(root->content()).spellcheck;
-    }
-    QString notice;
-    _ui->textView->setSpellChecker(chosenSpellChecker(requested, &notice));
-    if (!notice.isEmpty() && notice != _spellingNotice)
-        showStatusMessage(notice);
-    _spellingNotice = notice;
 }
 
 void MyDocument::windowDidBecomeKey()
