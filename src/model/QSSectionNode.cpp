@@ -231,6 +231,7 @@ void QSSectionNode::setNodeData(const QString &data)
         return;
     _nodeData = data;
     _symbols.reset();
+    _landmarks.reset();
     invalidateLengthWithChildren();
 }
 
@@ -240,6 +241,14 @@ QList<Symbol> QSSectionNode::symbols() const
     if (!_symbols)
         _symbols = SymbolScanner::scan(_nodeData);
     return *_symbols;
+}
+
+QList<Landmark> QSSectionNode::landmarks() const
+{
+    std::lock_guard lock(_nodeLock);
+    if (!_landmarks)
+        _landmarks = LandmarkScanner::scan(_nodeData);
+    return *_landmarks;
 }
 
 void QSSectionNode::addObserver(Observer *observer)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/LandmarkScanner.h"
 #include "model/SymbolScanner.h"
 
 #include <QList>
@@ -95,6 +96,9 @@ public:
     std::recursive_mutex &nodeLock() const { return _nodeLock; }
     // What the node's own text defines and names; read again only when the text changes.
     QList<Symbol> symbols() const;
+    // The labels, references, citations, floats and bibliography commands of the
+    // node's own text, offsets within it; read again only when the text changes.
+    QList<Landmark> landmarks() const;
 
     void addObserver(Observer *observer);
     void removeObserver(Observer *observer);
@@ -199,6 +203,7 @@ private:
     List _children;
     QString _nodeData; // guarded by _nodeLock
     mutable std::optional<QList<Symbol>> _symbols; // guarded by _nodeLock; none when stale
+    mutable std::optional<QList<Landmark>> _landmarks; // guarded by _nodeLock; none when stale
     QString _nodeType;
     // The sort of node, kept with nodeType so that the many type tests of a walk
     // compare no strings.

@@ -20,6 +20,7 @@ bool QSSectionNode::editNodeData(const QString &text, qint32 location, qint32 le
                                   : qMin(qint64(length), qint64(_nodeData.size()) - location);
     _nodeData.replace(location, removed, text);
     _symbols.reset();
+    _landmarks.reset();
     invalidateLengthWithChildren();
 
     const std::shared_ptr<QSFile> file = nodeFile();
