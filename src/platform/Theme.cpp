@@ -26,6 +26,7 @@ const Theme &Theme::light()
         .gutterText = QColor(140, 140, 140),
         .matchingBracket = QColor(180, 220, 255),
         .misspelt = QColor(220, 0, 0),
+        .unresolved = QColor(215, 120, 0),
         .window = QColor(239, 239, 239),
         .highlight = QColor(48, 140, 198),
         .syncMark = QColor(255, 200, 0, 110),
@@ -57,6 +58,7 @@ const Theme &Theme::dark()
         .gutterText = QColor(120, 124, 130),
         .matchingBracket = QColor(38, 79, 120),
         .misspelt = QColor(255, 95, 95),
+        .unresolved = QColor(255, 170, 60),
         .window = QColor(49, 51, 56),
         .highlight = QColor(42, 98, 158),
         .syncMark = QColor(255, 200, 0, 110), // on the PDF's own white page

@@ -39,6 +39,7 @@ public:
     QColor gutterText;      // its line numbers
     QColor matchingBracket; // a bracket at the caret and its partner
     QColor misspelt;        // the wavy line under a misspelt word
+    QColor unresolved;      // the dotted line under a reference the document does not resolve
     QColor window;          // window and button backgrounds of the application palette
     QColor highlight;       // the selection
     QColor syncMark;        // the bar over the line of the PDF a sync went to, see-through
