@@ -148,6 +148,7 @@ void QSTextView::applyTheme()
     // Lines are coloured again as they are shown.
     for (QTextBlock block = document()->begin(); block.isValid(); block = block.next())
         block.setUserState(-1);
+    // The brackets' and the reference marks' colours too.
     highlightMatchingBrackets();
     _gutter->update();
     viewport()->update();
@@ -368,7 +369,7 @@ void QSTextView::highlightMatchingBrackets()
 
 void QSTextView::showExtraSelections()
 {
-    QList<QTextEdit::ExtraSelection> selections = _findIndicator;
+    QList<QTextEdit::ExtraSelection> selections = referenceSelections() + _findIndicator;
     for (const int position : std::as_const(_bracketPair)) {
         QTextEdit::ExtraSelection bracket;
         bracket.cursor = QTextCursor(document());
@@ -445,6 +446,10 @@ void QSTextView::textDidChange(int position, int removed, int added)
     }
     const bool wholeText = position == 0 && removed >= _characterCount - 1 && removed > 0;
     _characterCount = document()->characterCount();
+    if (wholeText && !_referenceMarks.isEmpty()) {
+        _referenceMarks.clear();
+        showExtraSelections();
+    }
     if (_markers.isEmpty())
         return;
     if (wholeText) {

@@ -19,6 +19,7 @@ class ErrorWarningNode;
 class LineNumberGutter;
 class QTimer;
 class SpellChecker;
+struct ReferenceProblem;
 
 // The editor's text view: a plain-text view with a gutter of line numbers and
 // compile markers, closing pairs and spell checking, that marks the line holding
@@ -93,6 +94,16 @@ public:
     // The misspelt words of a line (0-based) as last checked, if its text has not
     // changed since.
     QList<SpellingScanner::Word> misspeltWords(int line) const;
+    // Underlines (dotted, in the theme's colour for them) the references, citation
+    // keys and labels of the file shown that the document does not resolve, with the
+    // problem's message as the tooltip over each. A mark keeps to its text through
+    // edits, and text replaced as a whole drops the marks; a problem whose key does
+    // not stand at its place in the text (typed over since the check) is left out.
+    void setReferenceProblems(const QList<ReferenceProblem> &problems);
+    // Where the marks stand now, and the message of the one over a position (empty
+    // when none is).
+    QList<QSRange> referenceMarks() const;
+    QString referenceMessageAt(int position) const;
 
     // The bracket that pairs with the one at a position, counting nesting and
     // skipping escaped ones; -1 when none does.
@@ -146,6 +157,8 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
+    // Shows the message of the reference mark under the pointer.
+    bool viewportEvent(QEvent *event) override;
 
 private:
     void colourShownBlocks();
@@ -166,6 +179,7 @@ private:
     void formatBlock(const QTextBlock &block);
     void checkSpellingAgain();
     void showExtraSelections();
+    QList<QTextEdit::ExtraSelection> referenceSelections() const;
     void layOutGutter();
     // Replaces the text of the lines the selection touches with what the function
     // makes of each, in one edit; afterwards the same lines are selected whole, or a
@@ -190,6 +204,12 @@ private:
     EnvironmentCloser *_environmentCloser; // a child
     TextFolding *_folding;                 // a child
     QList<Marker> _markers;
+    struct ReferenceMark
+    {
+        QTextCursor at; // selects the key
+        QString message;
+    };
+    QList<ReferenceMark> _referenceMarks;
     QPointer<QAction> _undoAction;
     QPointer<QAction> _redoAction;
     QList<QTextEdit::ExtraSelection> _findIndicator; // while it shows
