@@ -137,6 +137,7 @@ void ConsoleViewController::compileEndedWithoutLog(bool stopped, const QString &
                 _compileProgress->stopped();
             else
                 _compileProgress->failed(why);
+            showReferences();
         },
         Qt::QueuedConnection);
 }
@@ -292,6 +293,7 @@ void ConsoleViewController::updateErrorWarningOutline(bool engineSucceeded)
         animatedExpansionToHeight(0);
         tree->hide();
         textLoggerView()->show();
+        showReferences();
         if (area)
             area->setStatusToBeingFine();
     } else {
@@ -328,7 +330,34 @@ void ConsoleViewController::showMessage(const QString &message)
     errorWarningOutline()->hide();
     textLoggerView()->show();
     addStringToOutputLogger(u'\n' + message + u'\n');
+    showReferences();
     animatedExpansionToHeight(openHeight);
+}
+
+void ConsoleViewController::setReferenceProblems(
+    const QList<std::shared_ptr<ErrorWarningNode>> &problems)
+{
+    _errorOutlineDataSource->setReferenceProblems(problems);
+    showReferences();
+}
+
+void ConsoleViewController::showReferences()
+{
+    // The compile's output stays in view while it runs, and its errors keep the tree.
+    if (_latexCompiler->isCompiling() || _errorOutlineDataSource->compileRowCount() > 0)
+        return;
+    const bool listed = !_errorOutlineDataSource->referenceProblems().isEmpty();
+    bool output = false;
+    {
+        std::lock_guard lock(_textLoggerLock);
+        output =
+            !_pendingOutput.isEmpty() || (!_clearPending && !textLogger()->document()->isEmpty());
+    }
+    QTreeView *tree = errorWarningOutline();
+    tree->setVisible(listed);
+    textLoggerView()->setVisible(!listed || output);
+    if (listed)
+        tree->expand(_errorOutlineDataSource->referencesIndex());
 }
 
 void ConsoleViewController::animatedExpansionToHeight(int height)

@@ -6,12 +6,13 @@
 #include <QStringList>
 #include <QWidget>
 #include <memory>
-#include <optional>
 #include <mutex>
+#include <optional>
 
 class CompileProgress;
 class EngineCommand;
 class ErrorOutlineDataSource;
+class ErrorWarningNode;
 class LatexCompiler;
 class LatexLogParser;
 class QLabel;
@@ -72,6 +73,11 @@ public:
     void updateErrorWarningOutline(bool engineSucceeded);
     // Opens the console on the output logger with a message at its end.
     void showMessage(const QString &message);
+    // The problems the reference checks found while the document was typed, listed
+    // under "References" in the error tree (which keeps the compile's rows). While no
+    // compile runs, the tree shows whenever it lists anything: alone before the first
+    // compile, else above the compile's output. The console does not open for them.
+    void setReferenceProblems(const QList<std::shared_ptr<ErrorWarningNode>> &problems);
     void animatedExpansionToHeight(int height);
     void hideWithoutAnimation();
     // Whether the console is open (the height it is going to is more than 1).
@@ -94,6 +100,9 @@ signals:
 private:
     void outlineViewSelectionDidChange();
     void setConsoleHeight(int height);
+    // Shows the tree for the reference problems where the compile's outcome left the
+    // output logger alone in view.
+    void showReferences();
     void queueOutputFlush();
     void flushOutput();
 
