@@ -181,12 +181,19 @@ MainMenuController::MainMenuController(QObject *parent)
     _showConsoleItem->setIcon(console);
     _hideConsoleItem->setIcon(console);
 
-    _showToolbarItem = new QAction(tr("Show &Toolbar"), this);
-    _showToolbarItem->setCheckable(true);
-    _showToolbarItem->setChecked(UserDefaults::standardUserDefaults().boolForKey(QSShowToolbar));
-    connect(_showToolbarItem, &QAction::toggled, this, [](bool shown) {
-        UserDefaults::standardUserDefaults().setObject(shown, QSShowToolbar);
-    });
+    // Items that turn a setting on and off; the windows follow the setting.
+    const auto toggle = [this](const QString &text, const QString &key) {
+        auto *item = new QAction(text, this);
+        item->setCheckable(true);
+        item->setChecked(UserDefaults::standardUserDefaults().boolForKey(key));
+        connect(item, &QAction::toggled, this,
+                [key](bool on) { UserDefaults::standardUserDefaults().setObject(on, key); });
+        return item;
+    };
+    _showToolbarItem = toggle(tr("Show &Toolbar"), QSShowToolbar);
+    _outlineLabelsItem = toggle(tr("Labels in Outline"), QSOutlineShowsLabels);
+    _outlineFloatsItem = toggle(tr("Figures and Tables in Outline"), QSOutlineShowsFloats);
+    _outlineBibliographyItem = toggle(tr("Bibliography in Outline"), QSOutlineShowsBibliography);
 
     // Filled now and whenever the list changes, so that it is complete before it is
     // first shown (a screen reader reads it without opening it); files gone from
@@ -353,6 +360,8 @@ void MainMenuController::populateMenuBar(QMenuBar *menuBar) const
     QMenu *view = menuBar->addMenu(tr("&View"));
     view->addActions({_showConsoleItem, _hideConsoleItem, _showPDFItem, _hidePDFItem});
     view->addAction(_showToolbarItem);
+    view->addSeparator();
+    view->addActions({_outlineLabelsItem, _outlineFloatsItem, _outlineBibliographyItem});
     view->addSeparator();
     view->addActions({_nextTabItem, _previousTabItem});
     view->addSeparator();

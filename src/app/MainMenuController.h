@@ -55,6 +55,10 @@ public:
     QAction *selectAllItem() const { return _selectAllItem; }
     // Checked while the windows show their toolbar; remembered in the settings.
     QAction *showToolbarItem() const { return _showToolbarItem; }
+    // What the outline lists under the sections, besides them.
+    QAction *outlineLabelsItem() const { return _outlineLabelsItem; }
+    QAction *outlineFloatsItem() const { return _outlineFloatsItem; }
+    QAction *outlineBibliographyItem() const { return _outlineBibliographyItem; }
     QMenu *openRecentMenu() const { return _openRecentMenu.get(); }
     // The engine of the document in front: "As in the preferences" or one engine.
     QMenu *engineMenu() const { return _engineMenu.get(); }
@@ -105,6 +109,9 @@ private:
     QAction *_showPDFItem;
     QAction *_hidePDFItem;
     QAction *_showToolbarItem;
+    QAction *_outlineLabelsItem;
+    QAction *_outlineFloatsItem;
+    QAction *_outlineBibliographyItem;
     QAction *_keyboardShortcutsItem;
     QAction *_aboutItem;
     std::unique_ptr<QMenu> _openRecentMenu; // shared by every window's File menu

@@ -297,9 +297,11 @@ void MyDocument::outlineViewSelectionDidChange()
         _outlineViewDataSource->nodeForIndex(selected.first());
     if (!node)
         return;
-    const auto [file, location] = QSFilePool::fileAndLocationOfNode(*node);
+    const auto [file, nodeLocation] = QSFilePool::fileAndLocationOfNode(*node);
     if (!file)
         return;
+    // A label's or a float's row goes to the landmark in its node's text.
+    const qint32 location = nodeLocation + _outlineViewDataSource->offsetForIndex(selected.first());
     _textStorageDelegate->setSelectedFile(file);
     _findAndReplaceCustomViewController->setFileToSearch(file);
     _findAndReplaceCustomViewController->setSearchOffset(location);

@@ -264,6 +264,8 @@ void ChangesQueue::applyRecord(ChangeRecord &record)
     reshaped = start->object->editNodeData(record.whatChanged, location - start->nodeLocationInFile,
                                            length, record.action)
                || reshaped;
+    // Read here, off the UI thread, for the outline and the reference checks.
+    start->object->landmarks();
     if (!_filesEdited.contains(root))
         _filesEdited.append(root);
     // Most keystrokes leave every label and definition as it was: only a file whose

@@ -13,6 +13,9 @@ void gather(const QSSectionNode &node, QString &heading, FileSymbols &symbols)
     for (const QSSectionNode::Ptr &child : node.children()) {
         if (!child->isTextNode() && !child->isFileIncludeNode())
             heading = child->nodeName();
+        // The landmarks are read in the same walk, on the same thread, so that the
+        // outline and the reference checks find them ready.
+        child->landmarks();
         for (const Symbol &symbol : child->symbols()) {
             switch (symbol.kind) {
             case Symbol::Kind::Label:

@@ -251,6 +251,12 @@ QList<Landmark> QSSectionNode::landmarks() const
     return *_landmarks;
 }
 
+bool QSSectionNode::landmarksAreStill(const QList<Landmark> &landmarks) const
+{
+    std::lock_guard lock(_nodeLock);
+    return _landmarks && _landmarks->isSharedWith(landmarks);
+}
+
 void QSSectionNode::addObserver(Observer *observer)
 {
     if (std::find(_observers.begin(), _observers.end(), observer) == _observers.end())

@@ -99,6 +99,8 @@ public:
     // The labels, references, citations, floats and bibliography commands of the
     // node's own text, offsets within it; read again only when the text changes.
     QList<Landmark> landmarks() const;
+    // Whether the landmarks are the very list given (shared, not read again since).
+    bool landmarksAreStill(const QList<Landmark> &landmarks) const;
 
     void addObserver(Observer *observer);
     void removeObserver(Observer *observer);

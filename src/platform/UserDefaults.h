@@ -37,6 +37,11 @@ inline const QString QSRecentDocuments = QStringLiteral("RecentDocuments");
 inline const QString QSLastOpenFolder = QStringLiteral("LastOpenFolder");
 // Whether the document windows show their toolbar.
 inline const QString QSShowToolbar = QStringLiteral("ShowToolbar");
+// Whether the outline lists the labels, the figures and tables, and the
+// bibliographies of the text under their sections.
+inline const QString QSOutlineShowsLabels = QStringLiteral("OutlineShowsLabels");
+inline const QString QSOutlineShowsFloats = QStringLiteral("OutlineShowsFloats");
+inline const QString QSOutlineShowsBibliography = QStringLiteral("OutlineShowsBibliography");
 // "System", "Light" or "Dark": the colours of the text and the panes.
 inline const QString QSColorTheme = QStringLiteral("ColorTheme");
 inline const QString QSSmartDropDefinitions = QStringLiteral("SmartDropDefinitions");
