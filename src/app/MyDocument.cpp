@@ -228,6 +228,7 @@ void MyDocument::awakeFromNib()
         selectRange(caret, file);
     });
     _root.update(_fileOpened);
+    connectReferenceChecks();
     updateWindowTitle();
     _filesWatcher->watchFiles();
     applyTheme();

@@ -167,6 +167,9 @@ private:
     void updateWindowTitle();
     void syncPanelMenuItems() const;
     void connectPanes();
+    // Checks the document's references as it is typed; the text view marks what is
+    // found and the console's error tree lists it (MyDocumentReferences.cpp).
+    void connectReferenceChecks();
     // Shows the line of the file, in this window or, for a file outside the document,
     // in a window of its own; the window that shows it, if any.
     MyDocument *showLineOfFile(const std::shared_ptr<QSFile> &file, int lineNumber);
