@@ -292,7 +292,10 @@ void MyDocument::updateWindowTitle()
 void MyDocument::outlineViewSelectionDidChange()
 {
     const QModelIndexList selected = _ui->outlineView->selectionModel()->selectedIndexes();
-    if (selected.isEmpty() || _ui->outlineView->model() != _outlineViewDataSource)
+    // A row that goes while the user types moves the selection to its neighbour:
+    // that is no choice of the user's, and the caret stays where the typing is.
+    if (selected.isEmpty() || _ui->outlineView->model() != _outlineViewDataSource
+        || _outlineViewDataSource->isReloading())
         return;
     const std::shared_ptr<QSSectionNode> node =
         _outlineViewDataSource->nodeForIndex(selected.first());

@@ -12,6 +12,7 @@
 
 #include <QFont>
 #include <QIcon>
+#include <QScopedValueRollback>
 
 struct OutlineViewDataSource::Item
 {
@@ -209,6 +210,7 @@ void OutlineViewDataSource::reloadFromTree()
 {
     // The rows are read from the trees in one walk, which no edit may change half way.
     std::lock_guard lock(QSFilePool::documentModelLock());
+    const QScopedValueRollback reloading(_reloading, true);
     sync(_invisibleRoot.get());
 }
 

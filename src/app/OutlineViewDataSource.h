@@ -33,6 +33,9 @@ public:
     std::shared_ptr<QSSectionNode> rootItem() const;
     // Brings the rows up to date with the trees; takes the document-model lock.
     void reloadFromTree();
+    // Whether the rows are being brought up to date: a row chosen meanwhile was
+    // chosen by the view (the chosen row went), not by the user.
+    bool isReloading() const { return _reloading; }
 
     // The counts whose section words the rows' tooltips give. Counts that change
     // send no row change: a tooltip is asked for when it is shown.
@@ -69,5 +72,6 @@ private:
     std::unique_ptr<Item> _invisibleRoot;
     std::shared_ptr<QSSectionNode> _rootItem;
     QPointer<const QObject> _wordCounts; // a WordCounts
-    int _shownLandmarks = 0;             // OutlineLandmarkRows::Shown flags, from the View menu
+    bool _reloading = false;
+    int _shownLandmarks = 0; // OutlineLandmarkRows::Shown flags, from the View menu
 };

@@ -71,14 +71,19 @@ const QHash<QString, Reads> &commands()
     return table;
 }
 
+// The floats of LaTeX and of the packages that add floats (rotating, wrapfig,
+// subcaption, sidecap, the Tufte classes), starred or not.
 bool isFloat(QStringView environment)
 {
     static const QSet<QString> floats = {
-        QStringLiteral("figure"),         QStringLiteral("figure*"),
-        QStringLiteral("table"),          QStringLiteral("table*"),
+        QStringLiteral("figure"),         QStringLiteral("table"),
         QStringLiteral("sidewaysfigure"), QStringLiteral("sidewaystable"),
         QStringLiteral("wrapfigure"),     QStringLiteral("wraptable"),
-        QStringLiteral("subfigure"),      QStringLiteral("subtable")};
+        QStringLiteral("subfigure"),      QStringLiteral("subtable"),
+        QStringLiteral("SCfigure"),       QStringLiteral("SCtable"),
+        QStringLiteral("marginfigure"),   QStringLiteral("margintable")};
+    if (environment.endsWith(u'*'))
+        environment.chop(1);
     return floats.contains(environment.toString());
 }
 

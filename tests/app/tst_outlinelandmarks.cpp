@@ -114,10 +114,21 @@ private slots:
             const QModelIndexList found =
                 model->match(model->index(0, 0), Qt::DisplayRole, row, 1, Qt::MatchRecursive);
             QCOMPARE(found.size(), 1);
-            view->selectionModel()->select(found.first(), QItemSelectionModel::ClearAndSelect);
+            view->setCurrentIndex(found.first()); // as a click does
             const QString landmark = row == "sec:two" ? "sec:two" : "\\begin{table}";
             QCOMPARE(text->textCursor().position(), text->toPlainText().indexOf(landmark));
         }
+
+        // Typing that turns the chosen row's float into text takes the row away,
+        // and the caret stays where the typing is.
+        const int caret = text->textCursor().position();
+        QVERIFY(text->toPlainText().mid(caret).startsWith("\\begin{table}"));
+        AppFixture::type(text, "\\");
+        AppFixture::settle();
+        QCOMPARE(text->textCursor().position(), caret + 1);
+        QVERIFY(outline(model).contains("Two(tab:depths|sec:two|Bibliography)"));
+        QTest::keyClick(text, Qt::Key_Backspace);
+        AppFixture::settle();
 
         // The View menu's items take rows away and bring them back, in every window.
         QAction *labels = MainMenuController::sharedMainMenuController()->outlineLabelsItem();

@@ -75,6 +75,8 @@ private slots:
             "\\begin{figure}[h]\\caption[short]{A  long\n caption}\\label{fig:a}"
             "\\end{figure}",
             {"begin:figure", "caption:A long caption", "label:fig:a", "end:figure"});
+        row("starred floats of packages", "\\begin{sidewaysfigure*}\\end{sidewaysfigure*}",
+            {"begin:sidewaysfigure*", "end:sidewaysfigure*"});
         row("bibliographies", "\\bibliographystyle{plain}\\bibliography{refs}\\printbibliography",
             {"bibliography:bibliography", "bibliography:printbibliography"});
         row("xr prefix", "\\externaldocument[other-]{other}\\externaldocument{more}",
