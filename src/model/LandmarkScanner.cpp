@@ -157,9 +157,25 @@ private:
         return false;
     }
 
+    // Whether a blank line follows the line end at i: a paragraph's end, which no
+    // argument of these commands spans.
+    bool paragraphEndsAt(qsizetype i) const
+    {
+        for (++i; i < _text.size(); ++i) {
+            const QChar c = _text[i];
+            if (c == u'\n')
+                return true;
+            if (c != u' ' && c != u'\t' && c != u'\r')
+                return false;
+        }
+        return false;
+    }
+
     // A group delimited by open and close that starts here (after spaces), braces
-    // inside nesting; nothing read when none starts or it does not close.
-    Span group(QChar open, QChar close)
+    // inside nesting; nothing read when none starts or it does not close before
+    // the paragraph ends (so that a brace not yet typed leaves the rest alone).
+    // Keys hold no commands: a group of keys ends at the first.
+    Span group(QChar open, QChar close, bool ofKeys = false)
     {
         const qsizetype start = _at;
         if (!next(open))
@@ -168,10 +184,15 @@ private:
         for (qsizetype i = _at + 1; i < _text.size(); ++i) {
             const QChar c = _text[i];
             if (c == u'\\') {
+                if (ofKeys)
+                    break;
                 ++i;
             } else if (c == u'%') {
                 i = _text.indexOf(u'\n', i);
-                if (i < 0)
+                if (i < 0 || paragraphEndsAt(i))
+                    break;
+            } else if (c == u'\n') {
+                if (paragraphEndsAt(i))
                     break;
             } else if (c == u'{')
                 ++depth;
@@ -188,6 +209,7 @@ private:
     }
 
     Span braces() { return group(u'{', u'}'); }
+    Span keys() { return group(u'{', u'}', true); }
     void skipOptionals()
     {
         while (group(u'[', u']').found() || group(u'(', u')').found()) {
@@ -309,44 +331,44 @@ private:
         switch (*found) {
         case Reads::Label:
             group(u'[', u']');
-            addOne(Kind::Label, braces());
+            addOne(Kind::Label, keys());
             break;
         case Reads::Reference:
             skipStar();
             group(u'[', u']');
-            addOne(Kind::Reference, braces());
+            addOne(Kind::Reference, keys());
             break;
         case Reads::References:
             skipStar();
             group(u'[', u']');
-            addList(Kind::Reference, braces());
+            addList(Kind::Reference, keys());
             break;
         case Reads::ReferenceRange:
             skipStar();
-            addOne(Kind::Reference, braces());
-            addOne(Kind::Reference, braces());
+            addOne(Kind::Reference, keys());
+            addOne(Kind::Reference, keys());
             break;
         case Reads::HyperRef:
-            addOne(Kind::Reference, group(u'[', u']'));
+            addOne(Kind::Reference, group(u'[', u']', true));
             break;
         case Reads::Citations:
             skipStar();
             skipOptionals();
-            addList(Kind::Citation, braces());
+            addList(Kind::Citation, keys());
             break;
         case Reads::MultiCitations:
             skipStar();
             for (;;) {
                 skipOptionals();
-                const Span keys = braces();
-                if (!keys.found())
+                const Span found = keys();
+                if (!found.found())
                     break;
-                addList(Kind::Citation, keys);
+                addList(Kind::Citation, found);
             }
             break;
         case Reads::BibItem:
             group(u'[', u']');
-            addOne(Kind::BibItem, braces());
+            addOne(Kind::BibItem, keys());
             break;
         case Reads::Caption: {
             skipStar();

@@ -38,8 +38,9 @@ struct Landmark
 // names a and b; \label and \ref take their argument whole. Optional arguments and stars
 // before the braces are read past (\cite[p.~4]{k}, \citep*[see][]{k},
 // \label[type]{x}, \hyperref[key]{text}); \cites-style commands give every group.
-// A key is reported as written, even when it holds a macro argument (#1) or a
-// command: the reader decides what it can check.
+// A key is reported as written, even when it holds a macro argument (#1): the
+// reader decides what it can check. A group that holds a command is no key,
+// nor is one that runs into the next paragraph (a brace not typed yet).
 namespace LandmarkScanner {
 QList<Landmark> scan(QStringView text);
 }

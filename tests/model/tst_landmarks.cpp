@@ -90,6 +90,12 @@ private slots:
             {"label:y"});
         row("unclosed verbatim ends all", "\\begin{lstlisting}\\label{x}", QStringList{});
         row("unclosed group names nothing", "\\ref{abc", QStringList{});
+        row("a brace not yet typed leaves the next paragraph alone",
+            "\\label{tab:ne\n\n\\begin{table}\\label{t}\\end{table}",
+            {"begin:table", "label:t", "end:table"});
+        row("a brace not yet typed before a float", "\\label{tab:ne\n\\begin{table}\\end{table}",
+            {"begin:table", "end:table"});
+        row("an argument spans lines, not paragraphs", "\\cite{a,\n  b}", {"cite:a", "cite:b"});
         row("longer names are other commands", "\\references{x}\\citestyle{y}\\labelfoo{z}",
             QStringList{});
         row("space and one line end before the argument", "\\ref {a}\\ref\n{b}\\ref\n\n{c}",
