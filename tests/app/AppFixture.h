@@ -100,6 +100,21 @@ public:
         QCoreApplication::processEvents();
     }
 
+    // The outline as one line: each row's text, its children in brackets.
+    static QString outline(const QAbstractItemModel *model, QChar separator = u' ',
+                           const QModelIndex &parent = {})
+    {
+        QStringList rows;
+        for (int row = 0; row < model->rowCount(parent); ++row) {
+            const QModelIndex index = model->index(row, 0, parent);
+            QString text = index.data().toString();
+            if (model->rowCount(index) > 0)
+                text += u'(' + outline(model, separator, index) + u')';
+            rows << text;
+        }
+        return rows.join(separator);
+    }
+
     // The file of the document with that name, or of that path when it is held.
     static std::shared_ptr<QSFile> fileNamed(MyDocument *document, const QString &name)
     {

@@ -28,20 +28,6 @@
 
 namespace {
 
-// The outline as one line: each row's name, its children in brackets.
-QString outline(const QAbstractItemModel *model, const QModelIndex &parent = {})
-{
-    QStringList rows;
-    for (int row = 0; row < model->rowCount(parent); ++row) {
-        const QModelIndex index = model->index(row, 0, parent);
-        QString text = index.data().toString();
-        if (model->rowCount(index) > 0)
-            text += u'(' + outline(model, index) + u')';
-        rows << text;
-    }
-    return rows.join(u' ');
-}
-
 // Selects the first row of that name, at any depth, and gives it.
 QModelIndex selectRow(QTreeView *view, const QString &name)
 {
@@ -168,7 +154,7 @@ void TestDocumentWindow::outlineShowsTheExampleFollowsTypingAndSelects()
     QAbstractItemModelTester tester(model, QAbstractItemModelTester::FailureReportingMode::QtTest);
     // The conclusion's text prints the bibliography, before the appendix.
     const QString appendix = "Bibliography appendix.tex(Field Data(Pool Dimensions))";
-    QCOMPARE(outline(model),
+    QCOMPARE(AppFixture::outline(model),
              "thesis.tex(introduction.tex(Introduction(Motivation Questions(Scope))) "
              "methods.tex(Methods(Sampling(Instruments(Calibration)) Model)) "
              "results.tex(Results(Temperature Salinity)) Conclusion("
@@ -178,14 +164,14 @@ void TestDocumentWindow::outlineShowsTheExampleFollowsTypingAndSelects()
     const QPersistentModelIndex selected(selectRow(view, "Conclusion"));
     QSTextView *text = document->textView();
     AppFixture::typeBefore(text, "The pools behave", "\\section{New}\n");
-    QVERIFY(outline(model).endsWith("Conclusion(New(" + appendix + ")))"));
+    QVERIFY(AppFixture::outline(model).endsWith("Conclusion(New(" + appendix + ")))"));
     QCOMPARE(selected.data().toString(), "Conclusion");
     QVERIFY(view->isExpanded(selected));
     // Deleting it takes it away again.
     for (int i = 0; i < 14; ++i)
         QTest::keyClick(text, Qt::Key_Backspace);
     AppFixture::settle();
-    QVERIFY(outline(model).endsWith("Conclusion(" + appendix + "))"));
+    QVERIFY(AppFixture::outline(model).endsWith("Conclusion(" + appendix + "))"));
     QCOMPARE(text->toPlainText(), document->fileOpened()->content());
 
     // Selecting a row shows its file with the caret at its heading.

@@ -10,20 +10,6 @@
 
 namespace {
 
-// The outline as one line: each row's text, its children in brackets.
-QString outline(const QAbstractItemModel *model, const QModelIndex &parent = {})
-{
-    QStringList rows;
-    for (int row = 0; row < model->rowCount(parent); ++row) {
-        const QModelIndex index = model->index(row, 0, parent);
-        QString text = index.data().toString();
-        if (model->rowCount(index) > 0)
-            text += u'(' + outline(model, index) + u')';
-        rows << text;
-    }
-    return rows.join(u'|');
-}
-
 QStringList shownRows(const QString &text, int shown)
 {
     QStringList rows;
@@ -98,15 +84,17 @@ private slots:
         QAbstractItemModelTester tester(model,
                                         QAbstractItemModelTester::FailureReportingMode::QtTest);
         AppFixture::settle();
-        QCOMPARE(outline(model), "main.tex(One(sec:one|Fig. Pools at low tide (fig:pools))|"
-                                 "Two(Tab. Depths (tab:depths)|Bibliography))");
+        QCOMPARE(AppFixture::outline(model, u'|'),
+                 "main.tex(One(sec:one|Fig. Pools at low tide (fig:pools))|"
+                 "Two(Tab. Depths (tab:depths)|Bibliography))");
 
         // A label typed in appears in its place; a caption edited changes its row.
         QSTextView *text = window->textView();
         AppFixture::typeBefore(text, "See \\ref", "\\label{sec:two}\n");
         AppFixture::typeBefore(text, "Depths}", "Deep ");
-        QCOMPARE(outline(model), "main.tex(One(sec:one|Fig. Pools at low tide (fig:pools))|"
-                                 "Two(Tab. Deep Depths (tab:depths)|sec:two|Bibliography))");
+        QCOMPARE(AppFixture::outline(model, u'|'),
+                 "main.tex(One(sec:one|Fig. Pools at low tide (fig:pools))|"
+                 "Two(Tab. Deep Depths (tab:depths)|sec:two|Bibliography))");
 
         // Typing before a row's landmark moves where its row goes.
         AppFixture::typeBefore(text, "\\section{Two}", "More text.\n");
@@ -126,7 +114,7 @@ private slots:
         AppFixture::type(text, "\\");
         AppFixture::settle();
         QCOMPARE(text->textCursor().position(), caret + 1);
-        QVERIFY(outline(model).contains("Two(tab:depths|sec:two|Bibliography)"));
+        QVERIFY(AppFixture::outline(model, u'|').contains("Two(tab:depths|sec:two|Bibliography)"));
         QTest::keyClick(text, Qt::Key_Backspace);
         AppFixture::settle();
 
@@ -135,10 +123,10 @@ private slots:
         QAction *floats = MainMenuController::sharedMainMenuController()->outlineFloatsItem();
         labels->trigger();
         floats->trigger();
-        QCOMPARE(outline(model), "main.tex(One|Two(Bibliography))");
+        QCOMPARE(AppFixture::outline(model, u'|'), "main.tex(One|Two(Bibliography))");
         labels->trigger();
         floats->trigger();
-        QVERIFY(outline(model).startsWith("main.tex(One(sec:one|Fig. Pools"));
+        QVERIFY(AppFixture::outline(model, u'|').startsWith("main.tex(One(sec:one|Fig. Pools"));
         QVERIFY(UserDefaults::standardUserDefaults().boolForKey(QSOutlineShowsLabels));
     }
 };
