@@ -3,18 +3,41 @@
 #include "model/LandmarkScanner.h"
 #include "model/QSSectionNode.h"
 
+#include <algorithm>
 #include <limits>
+#include <optional>
 #include <unordered_map>
 
 using Kind = Landmark::Kind;
 
-// What one node's text holds for the checks.
+namespace {
+
+// Where verbatim text, or text TeX passes over, begins or ends.
+struct Marker
+{
+    enum class Type { VerbatimBegin, VerbatimEnd, IfFalse, Fi };
+    qint32 offset;
+    Type type;
+    QString environment; // of a verbatim one
+};
+
+} // namespace
+
+// What one node's text holds for the checks, offsets in the text. Whether a command
+// stands in verbatim text or in text TeX passes over is told when the file is put
+// together, for such text may begin in one node and end in another.
 struct FileReferences::Found
 {
-    QList<Landmark> landmarks;    // of the kinds the checks read, offsets in the text
+    QList<Landmark> landmarks;    // of the kinds the checks read
+    QList<QStringList> enclosing; // the commands around each landmark, innermost first
     QList<Landmark> optionLabels; // the keys of "label=" options
-    QStringList bracelessInputs;
-    bool includesOtherwise = false;
+    QStringList literalCommands;  // defined here
+    // Commands outside comments, and what they name.
+    QList<std::pair<qint32, QString>> bracelessInputs;
+    QList<qint32> otherInclusions;
+    QList<std::pair<qint32, QString>> documentClasses;
+    // Where verbatim text and text TeX passes over begin and end.
+    QList<Marker> markers;
 };
 
 namespace {
@@ -37,24 +60,37 @@ bool inComment(QStringView text, qsizetype at)
     return false;
 }
 
-// Where the next \name (and no longer name) stands from the position outside
-// comments; -1 when none does.
-qsizetype nextCommand(QStringView text, qsizetype from, QLatin1String name)
-{
-    const QString command = u'\\' + QString(name);
-    for (qsizetype at = text.indexOf(command, from); at >= 0; at = text.indexOf(command, at + 1)) {
-        const qsizetype end = at + command.size();
-        if ((end >= text.size() || !isLetter(text[end])) && !inComment(text, at))
-            return at;
-    }
-    return -1;
-}
-
 qsizetype skipSpaces(QStringView text, qsizetype at)
 {
     while (at < text.size() && text[at].isSpace())
         ++at;
     return at;
+}
+
+// The braced argument that starts at the position, after spaces: [start, end) of
+// its inside, or none.
+std::optional<std::pair<qsizetype, qsizetype>> braced(QStringView text, qsizetype at)
+{
+    at = skipSpaces(text, at);
+    if (at >= text.size() || text[at] != u'{')
+        return std::nullopt;
+    const qsizetype end = text.indexOf(u'}', at + 1);
+    if (end < 0)
+        return std::nullopt;
+    return std::pair{at + 1, end};
+}
+
+bool isVerbatim(QStringView environment)
+{
+    static const QLatin1String names[] = {
+        QLatin1String("verbatim"),   QLatin1String("verbatim*"), QLatin1String("Verbatim"),
+        QLatin1String("Verbatim*"),  QLatin1String("BVerbatim"), QLatin1String("LVerbatim"),
+        QLatin1String("lstlisting"), QLatin1String("minted"),    QLatin1String("comment")};
+    for (const QLatin1String name : names) {
+        if (environment == name)
+            return true;
+    }
+    return false;
 }
 
 // The commands that pull in a file the outline does not follow.
@@ -108,27 +144,100 @@ QList<Landmark> optionLabels(QStringView text)
     return labels;
 }
 
-// The class of \documentclass[options]{class} (or \documentstyle), the options
-// maybe over several lines; empty when the text has none.
-QString classOf(QStringView text)
+// How far back an argument around a landmark is looked for: arguments of commands
+// that print code are short.
+constexpr qsizetype argumentReach = 500;
+
+// The commands whose braced arguments hold the position, innermost first, as far as
+// argumentReach back: "\code{\cite{a1}}" holds a1 in cite's and code's.
+QStringList enclosingCommands(QStringView text, qsizetype at)
 {
-    for (const char *command : {"documentclass", "documentstyle"}) {
-        const qsizetype at = nextCommand(text, 0, QLatin1String(command));
-        if (at < 0)
-            continue;
-        qsizetype i = skipSpaces(text, at + 1 + qsizetype(qstrlen(command)));
-        if (i < text.size() && text[i] == u'[') {
-            i = text.indexOf(u']', i);
-            if (i < 0)
-                return {};
-            i = skipSpaces(text, i + 1);
+    QStringList names;
+    int depth = 0;
+    const auto escaped = [&text](qsizetype i) {
+        qsizetype backslashes = 0;
+        while (i - backslashes > 0 && text[i - backslashes - 1] == u'\\')
+            ++backslashes;
+        return backslashes % 2 == 1;
+    };
+    for (qsizetype i = at - 1; i >= 0 && i >= at - argumentReach; --i) {
+        if (text[i] == u'}' && !escaped(i)) {
+            ++depth;
+        } else if (text[i] == u'{' && !escaped(i)) {
+            if (depth > 0) {
+                --depth;
+                continue;
+            }
+            qsizetype end = i;
+            while (end > 0 && text[end - 1].isSpace())
+                --end;
+            qsizetype start = end;
+            while (start > 0 && isLetter(text[start - 1]))
+                --start;
+            if (start > 0 && start < end && text[start - 1] == u'\\')
+                names << text.mid(start, end - start).toString();
         }
-        if (i >= text.size() || text[i] != u'{')
-            return {};
-        const qsizetype end = text.indexOf(u'}', i);
-        return end < 0 ? QString() : text.mid(i + 1, end - i - 1).trimmed().toString();
+    }
+    return names;
+}
+
+// The command a definition starting after its own name (\newcommand, \def and their
+// kin) defines, when it typesets its argument as written: "\newcommand*{\code}[1]
+// {\detokenize{#1}}" defines code so.
+QString literalCommandAt(QStringView text, qsizetype at, bool argumentSpecification)
+{
+    at = skipSpaces(text, at);
+    if (at < text.size() && text[at] == u'*')
+        at = skipSpaces(text, at + 1);
+    const bool braced = at < text.size() && text[at] == u'{';
+    if (braced)
+        at = skipSpaces(text, at + 1);
+    if (at >= text.size() || text[at] != u'\\')
+        return {};
+    qsizetype end = at + 1;
+    while (end < text.size() && isLetter(text[end]))
+        ++end;
+    const QString name = text.mid(at + 1, end - at - 1).toString();
+    // The body: the braced group after the arguments' description.
+    qsizetype open = text.indexOf(u'{', braced ? text.indexOf(u'}', end) : end);
+    if (argumentSpecification && open >= 0)
+        open = text.indexOf(u'{', text.indexOf(u'}', open) + 1);
+    if (name.isEmpty() || open < 0 || open - end > 100)
+        return {};
+    int depth = 0;
+    for (qsizetype i = open; i < text.size() && i < open + 2000; ++i) {
+        if (text[i] == u'\\') {
+            qsizetype word = i + 1;
+            while (word < text.size() && isLetter(text[word]))
+                ++word;
+            const QStringView command = text.mid(i + 1, word - i - 1);
+            if (command == u"detokenize" || command == u"string" || command == u"meaning"
+                || command == u"scantokens")
+                return name;
+            i = qMax(i, word - 1);
+        } else if (text[i] == u'{') {
+            ++depth;
+        } else if (text[i] == u'}' && --depth == 0) {
+            break;
+        }
     }
     return {};
+}
+
+// The class of \documentclass[options]{class} from after the command's name, the
+// options maybe over several lines; empty when it names none.
+QString classAt(QStringView text, qsizetype at)
+{
+    at = skipSpaces(text, at);
+    if (at < text.size() && text[at] == u'[') {
+        at = text.indexOf(u']', at);
+        if (at < 0)
+            return {};
+        ++at;
+    }
+    const auto name = braced(text, at);
+    return name ? text.mid(name->first, name->second - name->first).trimmed().toString()
+                : QString();
 }
 
 } // namespace
@@ -193,6 +302,8 @@ std::shared_ptr<const FileReferences::Found> FileReferences::find(const Node &no
                         ? node.node->landmarks()
                         : LandmarkScanner::scan(node.text);
     }
+    const QStringView text(node.text);
+    bool insideCaptions = false;
     for (const Landmark &landmark : std::as_const(landmarks)) {
         switch (landmark.kind) {
         case Kind::Label:
@@ -203,54 +314,116 @@ std::shared_ptr<const FileReferences::Found> FileReferences::find(const Node &no
         case Kind::Bibliography:
             found->landmarks.append(landmark);
             break;
+        case Kind::Caption: {
+            // A caption's text holds labels too ("\caption{Data\label{t:data}}"):
+            // they are read from it here unless the scanner gave them already.
+            const qint32 inside = qint32(QLatin1String("\\caption").size());
+            for (Landmark inner : LandmarkScanner::scan(
+                     text.mid(landmark.offset + inside, landmark.length - inside))) {
+                inner.offset += landmark.offset + inside;
+                const bool known =
+                    std::any_of(landmarks.cbegin(), landmarks.cend(), [&](const Landmark &each) {
+                        return each.kind == inner.kind && each.offset == inner.offset;
+                    });
+                if (!known && inner.kind != Kind::Caption) {
+                    found->landmarks.append(inner);
+                    insideCaptions = true;
+                }
+            }
+            break;
+        }
         default:
             break;
         }
     }
-    const QStringView text(node.text);
+    if (insideCaptions)
+        std::stable_sort(found->landmarks.begin(), found->landmarks.end(),
+                         [](const Landmark &a, const Landmark &b) { return a.offset < b.offset; });
+    found->enclosing.reserve(found->landmarks.size());
+    for (const Landmark &landmark : std::as_const(found->landmarks))
+        found->enclosing.append(enclosingCommands(text, landmark.offset));
     found->optionLabels = optionLabels(text);
     for (qsizetype at = text.indexOf(u'\\'); at >= 0; at = text.indexOf(u'\\', at + 1)) {
         qsizetype end = at + 1;
         while (end < text.size() && isLetter(text[end]))
             ++end;
         const QStringView name = text.mid(at + 1, end - at - 1);
-        if (pullsInOtherwise(name) && !inComment(text, at)) {
-            found->includesOtherwise = true;
+        const qint32 offset = qint32(at);
+        at = end - 1;
+        if (name.isEmpty())
+            continue;
+        if (name == u"end") {
+            // Verbatim text has no comments: its end is wherever it is written.
+            if (const auto environment = braced(text, end)) {
+                const QStringView written =
+                    text.mid(environment->first, environment->second - environment->first);
+                if (isVerbatim(written))
+                    found->markers.append({offset, Marker::Type::VerbatimEnd, written.toString()});
+            }
+            continue;
+        }
+        if (inComment(text, offset))
+            continue;
+        if (name == u"begin") {
+            if (const auto environment = braced(text, end)) {
+                const QStringView written =
+                    text.mid(environment->first, environment->second - environment->first);
+                if (isVerbatim(written))
+                    found->markers.append(
+                        {offset, Marker::Type::VerbatimBegin, written.toString()});
+            }
+        } else if (name == u"iffalse") {
+            found->markers.append({offset, Marker::Type::IfFalse, {}});
+        } else if (name == u"fi") {
+            found->markers.append({offset, Marker::Type::Fi, {}});
+        } else if (pullsInOtherwise(name)) {
+            found->otherInclusions.append(offset);
+        } else if (name == u"newcommand" || name == u"renewcommand" || name == u"providecommand"
+                   || name == u"DeclareRobustCommand" || name == u"def"
+                   || name.endsWith(u"DocumentCommand")) {
+            const QString literal = literalCommandAt(text, end, name.endsWith(u"DocumentCommand"));
+            if (!literal.isEmpty())
+                found->literalCommands << literal;
+        } else if (name == u"documentclass" || name == u"documentstyle") {
+            found->documentClasses.append({offset, classAt(text, end)});
         } else if (name == u"input") {
             const qsizetype start = skipSpaces(text, end);
             qsizetype stop = start;
             while (stop < text.size() && !text[stop].isSpace() && text[stop] != u'{'
                    && text[stop] != u'}' && text[stop] != u'%' && text[stop] != u'\\')
                 ++stop;
-            if (stop > start && !inComment(text, at))
-                found->bracelessInputs << text.mid(start, stop - start).toString();
+            if (stop > start)
+                found->bracelessInputs.append({offset, text.mid(start, stop - start).toString()});
         }
-        at = end - 1;
     }
     return found;
 }
 
-// The stretches of the file from \iffalse to the next \fi, which TeX passes over.
+// The stretches of the file that TeX does not read as commands: verbatim text, and
+// what lies from \iffalse to the next \fi.
 QList<std::pair<qint32, qint32>> FileReferences::passedOver() const
 {
     QList<std::pair<qint32, qint32>> spans;
     qint32 start = -1;
+    Marker::Type closing = Marker::Type::Fi;
+    QString environment;
     for (const Node &node : _nodes) {
-        const QStringView text(node.text);
-        for (qsizetype at = 0;;) {
+        for (const Marker &marker : node.found->markers) {
+            const qint32 offset = node.location + marker.offset;
             if (start < 0) {
-                at = nextCommand(text, at, QLatin1String("iffalse"));
-                if (at < 0)
-                    break;
-                start = node.location + qint32(at);
-                at += 8;
-            } else {
-                at = nextCommand(text, at, QLatin1String("fi"));
-                if (at < 0)
-                    break;
-                spans.append({start, node.location + qint32(at)});
+                if (marker.type == Marker::Type::VerbatimBegin) {
+                    closing = Marker::Type::VerbatimEnd;
+                    environment = marker.environment;
+                } else if (marker.type == Marker::Type::IfFalse) {
+                    closing = Marker::Type::Fi;
+                } else {
+                    continue;
+                }
+                start = offset;
+            } else if (marker.type == closing && marker.environment == environment) {
+                spans.append({start, offset});
                 start = -1;
-                at += 3;
+                environment.clear();
             }
         }
     }
@@ -265,39 +438,48 @@ void FileReferences::scan()
         if (!node.found)
             node.found = find(node);
     }
+    const QList<std::pair<qint32, qint32>> passed = passedOver();
+    const auto passedOverAt = [&passed](qint32 offset) {
+        // The spans are in the order of the text and do not overlap.
+        const auto after = std::upper_bound(
+            passed.cbegin(), passed.cend(), offset,
+            [](qint32 value, const std::pair<qint32, qint32> &span) { return value < span.first; });
+        return after != passed.cbegin() && offset < std::prev(after)->second;
+    };
+
     _unfollowed.clear();
     _includesOtherwise = false;
     _documentClass.clear();
+    _literalCommands.clear();
     for (const Node &node : _nodes) {
-        if (node.include && !node.followed)
+        _literalCommands << node.found->literalCommands;
+        if (node.include && !node.followed && !passedOverAt(node.location))
             _unfollowed << node.includeName;
-        _unfollowed << node.found->bracelessInputs;
-        _includesOtherwise = _includesOtherwise || node.found->includesOtherwise;
-        if (_documentClass.isEmpty())
-            _documentClass = classOf(node.text);
+        for (const auto &[offset, name] : node.found->bracelessInputs) {
+            if (!passedOverAt(node.location + offset))
+                _unfollowed << name;
+        }
+        for (const qint32 offset : node.found->otherInclusions)
+            _includesOtherwise = _includesOtherwise || !passedOverAt(node.location + offset);
+        for (const auto &[offset, name] : node.found->documentClasses) {
+            if (_documentClass.isEmpty() && !passedOverAt(node.location + offset))
+                _documentClass = name;
+        }
     }
 
-    const QList<std::pair<qint32, qint32>> passed = passedOver();
-    const auto passedOverAt = [&passed](qint32 offset) {
-        for (const auto &[from, to] : passed) {
-            if (offset >= from && offset < to)
-                return true;
-        }
-        return false;
-    };
     _occurrences.clear();
     int line = 1;
     for (const Node &node : _nodes) {
         const QStringView text(node.text);
         qsizetype counted = 0; // the newlines before this are in line
-        const auto add = [&](const Landmark &landmark, bool option) {
+        const auto add = [&](const Landmark &landmark, const QStringList &enclosing, bool option) {
             if (landmark.offset > counted) {
                 line += int(text.mid(counted, landmark.offset - counted).count(u'\n'));
                 counted = landmark.offset;
             }
             const qint32 offset = node.location + landmark.offset;
             _occurrences.append({landmark.kind, landmark.key, offset, landmark.length, line,
-                                 option || passedOverAt(offset)});
+                                 option || passedOverAt(offset), enclosing});
         };
         // Both lists are in the order of the text: merged, the lines are counted once.
         const QList<Landmark> &landmarks = node.found->landmarks;
@@ -305,10 +487,12 @@ void FileReferences::scan()
         qsizetype i = 0, j = 0;
         while (i < landmarks.size() || j < options.size()) {
             if (j >= options.size()
-                || (i < landmarks.size() && landmarks[i].offset <= options[j].offset))
-                add(landmarks[i++], false);
-            else
-                add(options[j++], true);
+                || (i < landmarks.size() && landmarks[i].offset <= options[j].offset)) {
+                add(landmarks[i], node.found->enclosing[i], false);
+                ++i;
+            } else {
+                add(options[j++], {}, true);
+            }
         }
         line += int(text.mid(counted).count(u'\n'));
     }

@@ -31,18 +31,21 @@ public:
     std::shared_ptr<QSSectionNode> root() const { return _root; }
     const QString &name() const { return _name; }
     // Labels (those of "label=" options quiet), references, citation keys, \bibitem
-    // keys, xr prefixes and bibliography commands, outside comments and verbatim
-    // text, those TeX passes over (\iffalse ... \fi) quiet.
+    // keys, xr prefixes and bibliography commands, outside comments; those in
+    // verbatim text and text TeX passes over (\iffalse ... \fi) quiet.
     const QList<ReferenceRules::Occurrence> &occurrences() const { return _occurrences; }
     // What the file pulls in that is not among the document's files: the names of
     // include commands the pool could not read ("figure.pdf_tex.tex", as the include
-    // node names them) and of \input without braces ("glyphtounicode").
+    // node names them) and of \input without braces ("glyphtounicode"); those in
+    // verbatim text or text TeX passes over are not read.
     const QStringList &unfollowedIncludes() const { return _unfollowed; }
     // The file pulls in text in a way the outline does not follow (\subfile,
     // \import and their kin).
     bool includesOtherwise() const { return _includesOtherwise; }
     // The class its \documentclass names ("book"); empty when it has none.
     const QString &documentClass() const { return _documentClass; }
+    // The commands it defines to typeset their argument as written (\detokenize).
+    const QStringList &literalCommands() const { return _literalCommands; }
 
     // Set when the file's tree changed since it was read.
     bool stale = true;
@@ -61,6 +64,7 @@ private:
     };
     void append(const std::shared_ptr<QSSectionNode> &node, qint32 &location);
     static std::shared_ptr<const Found> find(const Node &node);
+    // The stretches of the file in the order of the text.
     QList<std::pair<qint32, qint32>> passedOver() const;
 
     std::shared_ptr<QSSectionNode> _root;
@@ -70,4 +74,5 @@ private:
     QStringList _unfollowed;
     bool _includesOtherwise = false;
     QString _documentClass;
+    QStringList _literalCommands;
 };

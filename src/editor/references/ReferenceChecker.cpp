@@ -224,6 +224,8 @@ void ReferenceChecker::check(Request request)
                 document.databases << name;
         }
         document.files.append({file, references->name(), references->occurrences()});
+        for (const QString &command : references->literalCommands())
+            document.literalCommands.insert(command);
         // A file the outline cannot follow may define any label and name any database.
         if (references->includesOtherwise())
             document.whole = false;

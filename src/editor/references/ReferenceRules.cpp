@@ -16,6 +16,20 @@ bool isMade(const QString &key)
     return key.contains(u'#') || key.contains(u'\\');
 }
 
+// A key as references and labels are matched: without spaces and line ends, which
+// the argument of a command that spans lines, or is written in expl3's syntax, holds
+// where TeX reads none.
+QString spaceless(const QString &key)
+{
+    QString packed;
+    packed.reserve(key.size());
+    for (const QChar c : key) {
+        if (!c.isSpace())
+            packed += c;
+    }
+    return packed;
+}
+
 QString tr(const char *text)
 {
     return QCoreApplication::translate("ReferenceRules", text);
@@ -40,9 +54,16 @@ QString listed(const QStringList &names)
 
 QList<ReferenceProblem> check(const Document &document)
 {
+    const auto literal = [&](const Occurrence &occurrence) {
+        for (const QString &command : occurrence.enclosing) {
+            if (document.literalCommands.contains(command))
+                return true;
+        }
+        return false;
+    };
     QHash<QString, QList<Place>> labels; // those that can be flagged, in document order
-    QSet<QString> quietLabels;
-    QStringList madeLabelStarts; // the text before the first # or \ of a made label
+    QSet<QString> defined;               // every label, spaceless
+    QStringList madeLabelStarts;         // the text before the first # or \ of a made label
     QStringList externalPrefixes;
     QSet<QString> bibItems;
     bool printsFromDatabases = false;
@@ -55,15 +76,15 @@ QList<ReferenceProblem> check(const Document &document)
                     while (end < occurrence.key.size() && occurrence.key[end] != u'#'
                            && occurrence.key[end] != u'\\')
                         ++end;
-                    madeLabelStarts << occurrence.key.left(end);
-                } else if (occurrence.quiet) {
-                    quietLabels.insert(occurrence.key);
-                } else {
-                    labels[occurrence.key].append({&file, &occurrence});
+                    madeLabelStarts << spaceless(occurrence.key.left(end));
+                    break;
                 }
+                defined.insert(spaceless(occurrence.key));
+                if (!occurrence.quiet && !literal(occurrence))
+                    labels[occurrence.key].append({&file, &occurrence});
                 break;
             case Kind::ExternalLabels:
-                externalPrefixes << occurrence.key;
+                externalPrefixes << spaceless(occurrence.key);
                 break;
             case Kind::BibItem:
                 bibItems.insert(occurrence.key.toLower());
@@ -88,8 +109,9 @@ QList<ReferenceProblem> check(const Document &document)
         checksCitations = checksCitations && !printsFromDatabases && !bibItems.isEmpty();
     const QString databases = listed(document.databases);
 
-    const auto resolves = [&](const QString &key) {
-        if (labels.contains(key) || quietLabels.contains(key))
+    const auto resolves = [&](const QString &written) {
+        const QString key = spaceless(written);
+        if (defined.contains(key))
             return true;
         for (const QString &start : std::as_const(madeLabelStarts)) {
             if (key.startsWith(start))
@@ -105,7 +127,7 @@ QList<ReferenceProblem> check(const Document &document)
     QList<ReferenceProblem> problems;
     for (const File &file : document.files) {
         for (const Occurrence &occurrence : file.occurrences) {
-            if (occurrence.quiet || isMade(occurrence.key))
+            if (occurrence.quiet || isMade(occurrence.key) || literal(occurrence))
                 continue;
             ReferenceProblem problem{{},
                                      file.file,

@@ -29,6 +29,9 @@ struct Occurrence
     // a theorem, or a TikZ node), or text that TeX passes over (\iffalse ... \fi). It
     // resolves references, but is never flagged, nor makes another label a duplicate.
     bool quiet = false;
+    // The commands whose braced arguments hold it, innermost first: an argument that
+    // a literal command of the document typesets as text holds no reference.
+    QStringList enclosing;
 };
 
 struct File
@@ -51,6 +54,9 @@ struct Document
     QStringList databases;
     bool databasesRead = false;
     QSet<QString> databaseKeys;
+    // The commands the document defines to typeset their argument as it is written
+    // (through \detokenize and its kin), without the backslash.
+    QSet<QString> literalCommands;
 };
 
 // The problems in the order of the files, each file's in the order of the text:
@@ -62,7 +68,8 @@ struct Document
 //   document that prints a bibliography from databases it does not name, or names
 //   none and has no \bibitem, gets none; * (\nocite{*}) is never one;
 // - each definition of a label that is defined more than once.
-// Keys that hold # or a backslash are never flagged.
+// Keys that hold # or a backslash are never flagged, nor what stands in an argument
+// of a literal command.
 QList<ReferenceProblem> check(const Document &document);
 
 } // namespace ReferenceRules
