@@ -114,18 +114,20 @@ void ErrorOutlineDataSource::setReferenceProblems(
             endInsertRows();
         return;
     }
+    // Rows go or come with the data they had; the rows that stay then change theirs.
     const QModelIndex parent = index(group, 0);
     const int before = referenceRows(_references.size());
     const int after = referenceRows(problems.size());
-    if (after < before)
+    if (after < before) {
         beginRemoveRows(parent, after, before - 1);
-    else if (after > before)
-        beginInsertRows(parent, before, after - 1);
-    _references = problems;
-    if (after < before)
+        _references = _references.mid(0, after);
         endRemoveRows();
-    else if (after > before)
+    } else if (after > before) {
+        beginInsertRows(parent, before, after - 1);
+        _references = _references.mid(0, before) + problems.mid(before);
         endInsertRows();
+    }
+    _references = problems;
     emit dataChanged(index(0, 0, parent), index(qMin(before, after) - 1, 0, parent));
 }
 
