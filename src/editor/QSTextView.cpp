@@ -371,6 +371,10 @@ void QSTextView::showExtraSelections()
 {
     QList<QTextEdit::ExtraSelection> selections = referenceSelections() + _findIndicator;
     for (const int position : std::as_const(_bracketPair)) {
+        // Text replaced as a whole (another file shown) leaves the pair behind until
+        // the caret moves.
+        if (position + 1 >= document()->characterCount())
+            continue;
         QTextEdit::ExtraSelection bracket;
         bracket.cursor = QTextCursor(document());
         bracket.cursor.setPosition(position);
