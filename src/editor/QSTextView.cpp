@@ -371,10 +371,6 @@ void QSTextView::showExtraSelections()
 {
     QList<QTextEdit::ExtraSelection> selections = referenceSelections() + _findIndicator;
     for (const int position : std::as_const(_bracketPair)) {
-        // Text replaced as a whole (another file shown) leaves the pair behind until
-        // the caret moves.
-        if (position + 1 >= document()->characterCount())
-            continue;
         QTextEdit::ExtraSelection bracket;
         bracket.cursor = QTextCursor(document());
         bracket.cursor.setPosition(position);
@@ -450,8 +446,10 @@ void QSTextView::textDidChange(int position, int removed, int added)
     }
     const bool wholeText = position == 0 && removed >= _characterCount - 1 && removed > 0;
     _characterCount = document()->characterCount();
-    if (wholeText && !_referenceMarks.isEmpty()) {
+    // Marks and a bracket pair of the text shown before have no place in another.
+    if (wholeText && (!_referenceMarks.isEmpty() || !_bracketPair.isEmpty())) {
         _referenceMarks.clear();
+        _bracketPair.clear();
         showExtraSelections();
     }
     if (_markers.isEmpty())
