@@ -1,0 +1,118 @@
+#pragma once
+
+#include "compile/preview/PreviewSnapshot.h"
+
+#include <QObject>
+#include <QSet>
+#include <QString>
+#include <QTimer>
+#include <memory>
+#include <optional>
+
+class PreviewFolder;
+class QProcess;
+
+// Typesets one document's live previews from the text as it stands in the editor,
+// saved or not, without ever writing beside the user's files.
+//
+// Each request is typeset in the document's private folder (PreviewFolder): the
+// unsaved texts are written there at the places their files have in the root's
+// folder, and the engine runs in the root's folder (so that figures and saved files
+// resolve as they always do) with TEXINPUTS=<private folder>: (the copies shadow
+// the files on disk; the empty entry keeps the engine's own search path) and
+// -output-directory=<private folder>, so that no .aux, .log, .pdf or .synctex.gz
+// of the user's is written. Shell escape is off whatever the engine's defaults say,
+// and TeX may not open files for writing outside the private folder (openout_any=p).
+// The engine runs once, stopping at the first error, at low priority (nice 10), in
+// a process group of its own, and is ended after a time limit.
+//
+// At most one engine runs at a time: a request while one runs ends that run (its
+// whole process group) and starts the newest request once the engine is gone;
+// requests that came in between are never typeset. A run that was ended emits no
+// result, only the state.
+//
+// The finished PDF is moved to a stable name in the private folder by one rename,
+// so a viewer never reads a PDF the engine is still writing; the last good PDF
+// stays there until a newer one replaces it.
+//
+// UI thread only.
+class PreviewBuild : public QObject
+{
+    Q_OBJECT
+
+public:
+    enum class State {
+        Idle,        // nothing asked for yet, or the preview was cancelled
+        Typesetting, // a run is going, or is about to start
+        UpToDate,    // the last run gave the PDF of the last request
+        Failed,      // the last run stopped at an error or the time limit
+    };
+    Q_ENUM(State)
+
+    explicit PreviewBuild(QObject *parent = nullptr);
+    // Ends a running engine and waits for it to be gone.
+    ~PreviewBuild() override;
+
+    // Typesets the document as the snapshot has it: now, or as soon as the engine
+    // that runs is gone, which this request ends.
+    void request(const PreviewSnapshot &snapshot);
+    // Ends a running engine and forgets a waiting request; the state becomes Idle.
+    void cancel();
+
+    State state() const { return _state; }
+    // True while an engine process of this build is alive.
+    bool isEngineRunning() const;
+    // How long a run may take before it is ended and reported as failed; 30 s
+    // unless set. Applies from the next run.
+    void setTimeLimit(int milliseconds) { _timeLimit = milliseconds; }
+    int timeLimit() const { return _timeLimit; }
+
+    // The last good PDF, in the private folder; empty when there is none.
+    QString pdfPath() const { return _pdfPath; }
+    // The user's file for a path that the SyncTeX data of the PDF gives (resolved
+    // against the PDF's folder): for Ctrl-click from the PDF to the editor.
+    QString userPath(const QString &path) const;
+    // The path the SyncTeX data of the PDF knows a user's file by: its private copy
+    // when the PDF was typeset from one, else the file itself. For Ctrl-click from
+    // the editor to the PDF.
+    QString previewSourcePath(const QString &userPath) const;
+
+signals:
+    void stateChanged(PreviewBuild::State state);
+    // A new PDF of the document is at pdfPath (the same path every time).
+    void finished(const QString &pdfPath);
+    // The run stopped: at a line of a user's file when the log names one (file
+    // empty and line 0 when it does not), with the engine's message.
+    void failed(const QString &file, int line, const QString &message);
+    // Something the user should know once about how previews are made, for
+    // example that a file's unsaved text could not be used.
+    void notice(const QString &text);
+
+private:
+    void start(const PreviewSnapshot &snapshot);
+    // started: the engine ran (and has ended), rather than failing to start.
+    void engineEnded(bool started);
+    void fail(const QString &file, int line, const QString &message);
+    void setState(State state);
+    void readRun(bool succeeded);
+    void noticeFilesReadFromDisk();
+
+    std::unique_ptr<QProcess> _engine; // the one engine alive, if any
+    std::optional<PreviewSnapshot> _pending;
+    std::shared_ptr<PreviewFolder> _folder; // the folder of the last run's root
+    QTimer _timeLimitTimer;
+    int _timeLimit = 30000;
+    State _state = State::Idle;
+
+    // The run going on.
+    PreviewSnapshot _running;
+    QString _jobName;
+    bool _killed = false;   // told to end: by a newer request, cancel() or the time limit
+    bool _timedOut = false; // by the time limit
+    QByteArray _output;     // the end of what the engine printed
+
+    QString _pdfPath;
+    std::shared_ptr<const PreviewFolder> _shownFolder; // where the PDF shown was typeset
+    QSet<QString> _shownCopies; // the unsaved files the PDF shown was typeset from
+    QSet<QString> _toldReadFromDisk;
+};

@@ -1,0 +1,390 @@
+// Live previews with the real pdflatex: what is typeset, what is never written,
+// one engine at a time, and the way back from the PDF to the user's files.
+#include "TestSupport.h"
+#include "compile/preview/PreviewBuild.h"
+#include "pdf/SyncTexLookup.h"
+
+#include <QFileInfo>
+#include <QPdfDocument>
+#include <QPdfSelection>
+#include <QScopeGuard>
+#include <QSignalSpy>
+#include <QTimer>
+
+namespace {
+
+// A document whose run never ends.
+const QByteArray endless("\\def\\x{\\x}\\x");
+
+QByteArray document(const QByteArray &body)
+{
+    return "\\documentclass{article}\n\\begin{document}\n" + body + "\n\\end{document}\n";
+}
+
+// The engines this process started that are alive now, with their nice value and
+// whether each leads a process group of its own.
+struct Engine
+{
+    qint64 pid;
+    int nice;
+    bool groupLeader;
+};
+QList<Engine> engineChildren()
+{
+    QList<Engine> engines;
+    const QByteArray self = QByteArray::number(qint64(getpid()));
+    for (const QString &pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        const QByteArray stat = TestFolder::read(QStringLiteral("/proc/%1/stat").arg(pid));
+        const qsizetype close = stat.lastIndexOf(')');
+        const QList<QByteArray> fields = stat.mid(close + 2).split(' ');
+        if (close < 0 || fields.size() < 17 || fields[1] != self
+            || !stat.mid(stat.indexOf('(') + 1).startsWith("pdf"))
+            continue;
+        engines << Engine{pid.toLongLong(), fields[16].toInt(), fields[2] == pid.toLatin1()};
+    }
+    return engines;
+}
+
+QString pdfText(const QString &path)
+{
+    QPdfDocument pdf;
+    if (pdf.load(path) != QPdfDocument::Error::None)
+        return QStringLiteral("<no PDF>");
+    QString text;
+    for (int page = 0; page < pdf.pageCount(); ++page)
+        text += pdf.getAllText(page).text();
+    return text;
+}
+
+// Every file under a folder with its bytes and modification time.
+QMap<QString, QPair<QByteArray, QDateTime>> filesUnder(const QString &folder)
+{
+    QMap<QString, QPair<QByteArray, QDateTime>> files;
+    QDirIterator all(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (all.hasNext()) {
+        const QString file = all.next();
+        files.insert(file, {TestFolder::read(file), QFileInfo(file).lastModified()});
+    }
+    return files;
+}
+
+bool settled(const PreviewBuild &build)
+{
+    return QTest::qWaitFor(
+        [&build] {
+            return build.state() != PreviewBuild::State::Typesetting && !build.isEngineRunning();
+        },
+        60000);
+}
+
+} // namespace
+
+class TestPreview : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void typesetsTheEditorsTextAndWritesNothingOfTheUsers();
+    void unsavedTextTheEngineCannotBeGivenIsSaid();
+    void failureIsAtTheLineOfTheUsersFile_data();
+    void failureIsAtTheLineOfTheUsersFile();
+    void oneEngineAtATime_data();
+    void oneEngineAtATime();
+    void hangingEngineAndShellEscape();
+    void syncTexLeadsToTheUsersFiles_data();
+    void syncTexLeadsToTheUsersFiles();
+    void badPlaces_data();
+    void badPlaces();
+
+private:
+    PreviewSnapshot snapshot(const QString &root, QList<PreviewText> texts = {}) const
+    {
+        return PreviewSnapshot{_folder.path(root), QStringLiteral("pdflatex"), texts, {}};
+    }
+
+    TestFolder _folder;
+};
+
+void TestPreview::initTestCase()
+{
+    // The previews' folders go to the test's folder, never to the user's cache.
+    qputenv("XDG_CACHE_HOME", _folder.path(QStringLiteral("cache")).toUtf8());
+    if (!QFileInfo::exists(QStringLiteral("/usr/bin/pdflatex")))
+        QSKIP("pdflatex is not installed");
+}
+
+void TestPreview::typesetsTheEditorsTextAndWritesNothingOfTheUsers()
+{
+    _folder.write({{"doc/main.tex", document("Saved root.\n\\include{chapters/ch}")},
+                   {"doc/chapters/ch.tex", "Saved chapter.\n"},
+                   // What the user's own compile left beside the sources.
+                   {"doc/main.aux", "\\relax\n"},
+                   {"doc/chapters/ch.aux", "\\relax\n"},
+                   {"doc/main.log", "the user's log"},
+                   {"doc/main.pdf", "the user's PDF"},
+                   {"doc/main.synctex.gz", "the user's sync data"}});
+    const QString folder = _folder.path(QStringLiteral("doc"));
+    const auto before = filesUnder(folder);
+    // Previews work in a folder the user cannot write to.
+    for (const QString &made : {folder + QStringLiteral("/chapters"), folder})
+        QFile::setPermissions(made, QFile::ReadOwner | QFile::ExeOwner | QFile::ReadUser
+                                        | QFile::ExeUser);
+    const auto writable = qScopeGuard([&folder] {
+        for (const QString &made : {folder, folder + QStringLiteral("/chapters")})
+            QFile::setPermissions(made, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    });
+
+    PreviewBuild build;
+    QSignalSpy finished(&build, &PreviewBuild::finished);
+    const QString root = _folder.path(QStringLiteral("doc/main.tex"));
+    build.request(
+        snapshot(QStringLiteral("doc/main.tex"),
+                 {{root, QString::fromUtf8(document("Unsaved root.\n\\include{chapters/ch}"))}}));
+    QVERIFY(settled(build));
+    QCOMPARE(build.state(), PreviewBuild::State::UpToDate);
+    QCOMPARE(finished.size(), 1);
+    QCOMPARE(finished.first().first().toString(), build.pdfPath());
+    QCOMPARE(pdfText(build.pdfPath()).simplified(),
+             QStringLiteral("Unsaved root. 1Saved chapter. 2"));
+    QCOMPARE(filesUnder(folder), before);
+
+    // The root saved since is read from disk again, not from the old copy.
+    build.request(snapshot(QStringLiteral("doc/main.tex"),
+                           {{_folder.path(QStringLiteral("doc/chapters/ch.tex")),
+                             QStringLiteral("Unsaved chapter.\n")}}));
+    QVERIFY(settled(build));
+    QCOMPARE(pdfText(build.pdfPath()).simplified(),
+             QStringLiteral("Saved root. 1Unsaved chapter. 2"));
+    QCOMPARE(filesUnder(folder), before);
+}
+
+void TestPreview::unsavedTextTheEngineCannotBeGivenIsSaid()
+{
+    _folder.write({{"dot/main.tex", document("\\input{./part/ch}\\input{part/other}")},
+                   {"dot/part/ch.tex", "Saved chapter.\n"},
+                   {"dot/part/other.tex", "Saved other.\n"}});
+    PreviewBuild build;
+    QSignalSpy notice(&build, &PreviewBuild::notice);
+    const QList<PreviewText> texts{
+        {_folder.path(QStringLiteral("dot/part/ch.tex")), QStringLiteral("Unsaved chapter.\n")},
+        {_folder.path(QStringLiteral("dot/part/other.tex")), QStringLiteral("Unsaved other.\n")}};
+    for (int run = 0; run < 2; ++run) {
+        build.request(snapshot(QStringLiteral("dot/main.tex"), texts));
+        QVERIFY(settled(build));
+    }
+    QCOMPARE(pdfText(build.pdfPath()).simplified(),
+             QStringLiteral("Saved chapter. Unsaved other. 1"));
+    // Said once, naming the one file.
+    QCOMPARE(notice.size(), 1);
+    QVERIFY(notice.first().first().toString().startsWith(
+        QStringLiteral("The preview uses the saved text of part/ch.tex:")));
+}
+
+void TestPreview::failureIsAtTheLineOfTheUsersFile_data()
+{
+    QTest::addColumn<QByteArray>("root");
+    QTest::addColumn<QByteArray>("savedChapter");
+    QTest::addColumn<QString>("unsavedFile");
+    QTest::addColumn<QString>("unsavedText");
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<int>("line");
+    QTest::addColumn<QString>("message");
+    const QByteArray root = document("Root.\n\\input{part/ch}");
+    QTest::newRow("unsaved chapter") << root << QByteArray("Fine.\n") << "f/part/ch.tex"
+                                     << "One.\nTwo.\n\\undefinedthing\n"
+                                     << "f/part/ch.tex" << 3 << "Undefined control sequence.";
+    QTest::newRow("saved chapter")
+        << root << QByteArray("One.\n\\undefinedthing\n") << QString() << QString()
+        << "f/part/ch.tex" << 2 << "Undefined control sequence.";
+    QTest::newRow("unsaved root")
+        << root << QByteArray("Fine.\n") << "f/main.tex"
+        << "\\documentclass{article}\n\\usepackage{nosuchpackage}\n\\begin{document}\n"
+           "\\end{document}\n"
+        << "f/main.tex" << 3 << "LaTeX Error: File `nosuchpackage.sty' not found.";
+}
+
+void TestPreview::failureIsAtTheLineOfTheUsersFile()
+{
+    QFETCH(QByteArray, root);
+    QFETCH(QByteArray, savedChapter);
+    QFETCH(QString, unsavedFile);
+    QFETCH(QString, unsavedText);
+    QFETCH(QString, file);
+    QFETCH(int, line);
+    QFETCH(QString, message);
+    _folder.write({{"f/main.tex", root}, {"f/part/ch.tex", savedChapter}});
+    QList<PreviewText> texts;
+    if (!unsavedFile.isEmpty())
+        texts << PreviewText{_folder.path(unsavedFile), unsavedText};
+    PreviewBuild build;
+    QSignalSpy failed(&build, &PreviewBuild::failed);
+    build.request(snapshot(QStringLiteral("f/main.tex"), texts));
+    QVERIFY(settled(build));
+    QCOMPARE(build.state(), PreviewBuild::State::Failed);
+    QCOMPARE(failed.size(), 1);
+    QCOMPARE(failed.first().at(0).toString(), _folder.path(file));
+    QCOMPARE(failed.first().at(1).toInt(), line);
+    QCOMPARE(failed.first().at(2).toString(), message);
+}
+
+void TestPreview::oneEngineAtATime_data()
+{
+    QTest::addColumn<bool>("newerRequest"); // else the preview is cancelled
+    QTest::newRow("a newer request") << true;
+    QTest::newRow("cancelled") << false;
+}
+
+void TestPreview::oneEngineAtATime()
+{
+    QFETCH(bool, newerRequest);
+    _folder.write("one/main.tex", document("Saved."));
+    PreviewBuild build;
+    // Only the newer request or the cancel can end the engine in time.
+    build.setTimeLimit(600000);
+    QSignalSpy finished(&build, &PreviewBuild::finished);
+    QSignalSpy failed(&build, &PreviewBuild::failed);
+    QList<Engine> seen;
+    qsizetype mostAlive = 0;
+    QTimer sampler;
+    QObject::connect(&sampler, &QTimer::timeout, [&] {
+        const QList<Engine> alive = engineChildren();
+        mostAlive = qMax(mostAlive, alive.size());
+        seen << alive;
+    });
+    sampler.start(1);
+    const QString root = _folder.path(QStringLiteral("one/main.tex"));
+    build.request(
+        snapshot(QStringLiteral("one/main.tex"), {{root, QString::fromUtf8(document(endless))}}));
+    QVERIFY(QTest::qWaitFor([] { return !engineChildren().isEmpty(); }, 10000));
+    const qint64 first = engineChildren().first().pid;
+    if (newerRequest) {
+        build.request(snapshot(QStringLiteral("one/main.tex"),
+                               {{root, QString::fromUtf8(document(endless))}}));
+        build.request(snapshot(QStringLiteral("one/main.tex"),
+                               {{root, QString::fromUtf8(document("Third."))}}));
+    } else {
+        build.cancel();
+    }
+    QVERIFY(settled(build));
+    sampler.stop();
+    QVERIFY(!QFileInfo::exists(QStringLiteral("/proc/%1").arg(first)));
+    QCOMPARE(mostAlive, 1);
+    for (const Engine &engine : std::as_const(seen)) {
+        QCOMPARE(engine.nice, 10);
+        QVERIFY(engine.groupLeader);
+    }
+    QCOMPARE(failed.size(), 0);
+    QCOMPARE(finished.size(), newerRequest ? 1 : 0);
+    QCOMPARE(build.state(),
+             newerRequest ? PreviewBuild::State::UpToDate : PreviewBuild::State::Idle);
+    if (newerRequest)
+        QCOMPARE(pdfText(build.pdfPath()).simplified(), QStringLiteral("Third. 1"));
+}
+
+void TestPreview::hangingEngineAndShellEscape()
+{
+    _folder.write({{"loop/main.tex", document(endless)},
+                   {"escape/main.tex", document("\\immediate\\write18{touch marker}Text.")}});
+    PreviewBuild build;
+    build.setTimeLimit(1000);
+    QSignalSpy failed(&build, &PreviewBuild::failed);
+    build.request(snapshot(QStringLiteral("loop/main.tex")));
+    QVERIFY(settled(build));
+    QCOMPARE(failed.size(), 1);
+    QCOMPARE(failed.first().at(2).toString(),
+             QStringLiteral("The preview took longer than 1 s and was stopped."));
+    QVERIFY(engineChildren().isEmpty());
+
+    // Even where the installation or the user's environment allows shell escape.
+    qputenv("shell_escape", "t");
+    const auto restore = qScopeGuard([] { qunsetenv("shell_escape"); });
+    build.request(snapshot(QStringLiteral("escape/main.tex")));
+    QVERIFY(settled(build));
+    QCOMPARE(build.state(), PreviewBuild::State::UpToDate);
+    QVERIFY(!QFileInfo::exists(_folder.path(QStringLiteral("escape/marker"))));
+}
+
+void TestPreview::syncTexLeadsToTheUsersFiles_data()
+{
+    QTest::addColumn<bool>("unsaved");
+    QTest::newRow("unsaved chapter") << true;
+    QTest::newRow("saved chapter") << false;
+}
+
+void TestPreview::syncTexLeadsToTheUsersFiles()
+{
+    QFETCH(bool, unsaved);
+    _folder.write({{"sync/main.tex", document("Root text.\n\n\\input{chapters/ch}")},
+                   {"sync/chapters/ch.tex", "Saved first.\n\nSaved second.\n"}});
+    const QString chapter = _folder.path(QStringLiteral("sync/chapters/ch.tex"));
+    QList<PreviewText> texts;
+    if (unsaved)
+        texts << PreviewText{chapter, QStringLiteral("New.\n\nNew first.\n\nNew second.\n")};
+    const int line = unsaved ? 5 : 3;
+    PreviewBuild build;
+    build.request(snapshot(QStringLiteral("sync/main.tex"), texts));
+    QVERIFY(settled(build));
+    QCOMPARE(build.state(), PreviewBuild::State::UpToDate);
+    const auto position =
+        SyncTexLookup::positionForLine(build.pdfPath(), build.previewSourcePath(chapter), line);
+    QVERIFY(position);
+    const auto source = SyncTexLookup::sourceForPoint(build.pdfPath(), position->page,
+                                                      position->x + 2, position->y - 2);
+    QVERIFY(source);
+    QCOMPARE(build.userPath(source->path), chapter);
+    QCOMPARE(source->line, line);
+}
+
+void TestPreview::badPlaces_data()
+{
+    QTest::addColumn<QString>("cache");
+    QTest::addColumn<bool>("removeRoot");
+    QTest::addColumn<bool>("rootUnsaved");
+    QTest::addColumn<QString>("message"); // empty: the preview succeeds
+    QTest::newRow("cache folder under a file")
+        << "cachefile/sub" << false << false << "The preview folder %1/";
+    QTest::newRow("document folder removed")
+        << "cache" << true << false << "The document's folder %1 no longer exists.";
+    QTest::newRow("root removed, its text still in the editor")
+        << "cache" << true << true << QString();
+}
+
+void TestPreview::badPlaces()
+{
+    QFETCH(QString, cache);
+    QFETCH(bool, removeRoot);
+    QFETCH(bool, rootUnsaved);
+    QFETCH(QString, message);
+    _folder.write({{"cachefile", "a file"}, {"bad/main.tex", document("On disk.")}});
+    qputenv("XDG_CACHE_HOME", _folder.path(cache).toUtf8());
+    const auto restore = qScopeGuard(
+        [this] { qputenv("XDG_CACHE_HOME", _folder.path(QStringLiteral("cache")).toUtf8()); });
+    if (removeRoot && rootUnsaved)
+        QFile::remove(_folder.path(QStringLiteral("bad/main.tex")));
+    else if (removeRoot)
+        QDir(_folder.path(QStringLiteral("bad"))).removeRecursively();
+    QList<PreviewText> texts;
+    if (rootUnsaved)
+        texts << PreviewText{_folder.path(QStringLiteral("bad/main.tex")),
+                             QString::fromUtf8(document("In the editor."))};
+    PreviewBuild build;
+    QSignalSpy failed(&build, &PreviewBuild::failed);
+    build.request(snapshot(QStringLiteral("bad/main.tex"), texts));
+    QVERIFY(settled(build));
+    if (message.isEmpty()) {
+        QCOMPARE(build.state(), PreviewBuild::State::UpToDate);
+        QVERIFY(pdfText(build.pdfPath()).contains(QStringLiteral("In the editor.")));
+        return;
+    }
+    QCOMPARE(failed.size(), 1);
+    const QString place = message.contains(QStringLiteral("preview"))
+                              ? QFileInfo(_folder.path(cache)).absoluteFilePath()
+                              : _folder.path(QStringLiteral("bad"));
+    QVERIFY2(failed.first().at(2).toString().startsWith(message.arg(place)),
+             qPrintable(failed.first().at(2).toString()));
+    QVERIFY(engineChildren().isEmpty());
+}
+
+QUILLSET_TEST_MAIN(TestPreview)
+#include "tst_preview.moc"
