@@ -1,0 +1,157 @@
+// Live previews of the example thesis with the real pdflatex: from a request with
+// an unsaved change to the new PDF in place, and how many engines are alive at
+// once while requests come faster than a run takes.
+#include "compile/preview/PreviewBuild.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <algorithm>
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+namespace {
+
+double percentile(std::vector<double> values, int percent)
+{
+    std::sort(values.begin(), values.end());
+    return values[std::min(values.size() - 1, values.size() * size_t(percent) / 100)];
+}
+
+// The thesis copied to a folder of its own, with the previews' cache beside it so
+// that no run leaves anything in the user's cache.
+struct Thesis
+{
+    QTemporaryDir folder;
+    QByteArray cacheBefore = qgetenv("XDG_CACHE_HOME");
+    QString root = folder.filePath(QStringLiteral("thesis/thesis.tex"));
+    QString chapter = folder.filePath(QStringLiteral("thesis/chapters/methods.tex"));
+    QString chapterText;
+
+    Thesis()
+    {
+        const QDir example(QStringLiteral(QUILLSET_SOURCE_DIR "/examples/thesis"));
+        QDir().mkpath(folder.filePath(QStringLiteral("thesis/chapters")));
+        for (const char *name :
+             {"thesis.tex", "appendix.tex", "references.bib", "chapters/introduction.tex",
+              "chapters/methods.tex", "chapters/results.tex"})
+            QFile::copy(example.filePath(QString::fromUtf8(name)),
+                        folder.filePath(QStringLiteral("thesis/") + QString::fromUtf8(name)));
+        QFile file(chapter);
+        if (file.open(QIODevice::ReadOnly))
+            chapterText = QString::fromUtf8(file.readAll());
+        qputenv("XDG_CACHE_HOME", folder.filePath(QStringLiteral("cache")).toUtf8());
+    }
+    ~Thesis()
+    {
+        if (cacheBefore.isNull())
+            qunsetenv("XDG_CACHE_HOME");
+        else
+            qputenv("XDG_CACHE_HOME", cacheBefore);
+    }
+
+    // The document with the n-th unsaved change in a chapter.
+    PreviewSnapshot edited(int n) const
+    {
+        return PreviewSnapshot{root,
+                               QStringLiteral("pdflatex"),
+                               {{chapter, chapterText + QStringLiteral("\nEdit %1.\n").arg(n)}},
+                               {}};
+    }
+};
+
+// The engines this process started that are alive now.
+int enginesAlive()
+{
+    int alive = 0;
+    const QByteArray self = QByteArray::number(qint64(getpid()));
+    for (const QString &pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+        if (!stat.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray line = stat.readAll();
+        const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+        if (fields.size() > 1 && fields[1] == self && line.contains("(pdf"))
+            ++alive;
+    }
+    return alive;
+}
+
+void BM_PreviewThesis(benchmark::State &state)
+{
+    Thesis thesis;
+    PreviewBuild build;
+    bool done = false;
+    QObject::connect(&build, &PreviewBuild::finished, [&done] { done = true; });
+    QObject::connect(&build, &PreviewBuild::failed,
+                     [&state](const QString &, int, const QString &message) {
+                         state.SkipWithError(message.toUtf8().constData());
+                     });
+    // The first run writes the .aux and .toc the others start from, as after a
+    // first preview.
+    build.request(thesis.edited(0));
+    while (build.state() == PreviewBuild::State::Typesetting)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    std::vector<double> times;
+    int n = 1;
+    for (auto _ : state) {
+        done = false;
+        QElapsedTimer timer;
+        timer.start();
+        build.request(thesis.edited(n++));
+        while (!done && build.state() == PreviewBuild::State::Typesetting)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+        const double elapsed = double(timer.nsecsElapsed()) / 1e9;
+        if (!done) {
+            state.SkipWithError("the preview did not finish");
+            return;
+        }
+        times.push_back(elapsed * 1e3);
+        state.SetIterationTime(elapsed);
+    }
+    state.counters["median_ms"] = percentile(times, 50);
+    state.counters["worst_ms"] = percentile(times, 100);
+}
+
+// Requests every 100 ms for 3 s, as a user who pauses often would send them; the
+// process table is read every millisecond meanwhile. The UI thread's share of a
+// request (writing the copy, starting the engine) is the longest request() call.
+void BM_PreviewRequestStorm(benchmark::State &state)
+{
+    Thesis thesis;
+    PreviewBuild build;
+    int finished = 0;
+    QObject::connect(&build, &PreviewBuild::finished, [&finished] { ++finished; });
+    int most = 0;
+    double longestRequest = 0;
+    for (auto _ : state) {
+        QElapsedTimer timer;
+        timer.start();
+        QTimer sampler;
+        QObject::connect(&sampler, &QTimer::timeout,
+                         [&most] { most = std::max(most, enginesAlive()); });
+        sampler.start(1);
+        for (int n = 0; n < 30; ++n) {
+            QElapsedTimer call;
+            call.start();
+            build.request(thesis.edited(n));
+            longestRequest = std::max(longestRequest, double(call.nsecsElapsed()) / 1e6);
+            while (timer.elapsed() < (n + 1) * 100)
+                QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+        }
+        while (build.state() == PreviewBuild::State::Typesetting)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+        state.SetIterationTime(double(timer.nsecsElapsed()) / 1e9);
+    }
+    state.counters["most_engines"] = most;
+    state.counters["request_max_ms"] = longestRequest;
+    state.counters["finished"] = finished;
+}
+
+} // namespace
+
+BENCHMARK(BM_PreviewThesis)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(10);
+BENCHMARK(BM_PreviewRequestStorm)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1);
