@@ -478,8 +478,9 @@ void FileReferences::scan()
                 counted = landmark.offset;
             }
             const qint32 offset = node.location + landmark.offset;
-            _occurrences.append({landmark.kind, landmark.key, offset, landmark.length, line,
-                                 option || passedOverAt(offset), enclosing});
+            _occurrences.append({landmark.kind, landmark.key,
+                                 ReferenceRules::matchedKey(landmark.kind, landmark.key), offset,
+                                 landmark.length, line, option || passedOverAt(offset), enclosing});
         };
         // Both lists are in the order of the text: merged, the lines are counted once.
         const QList<Landmark> &landmarks = node.found->landmarks;

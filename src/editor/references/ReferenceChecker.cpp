@@ -2,6 +2,7 @@
 
 #include "editor/completion/BibliographyIndex.h"
 #include "editor/references/FileReferences.h"
+#include "editor/references/ReferenceIndex.h"
 #include "editor/references/ReferenceRules.h"
 #include "model/FileSymbols.h"
 #include "model/QSFile.h"
@@ -173,6 +174,7 @@ void ReferenceChecker::check(Request request)
     if (request.rootChanged) {
         _root = request.root;
         _files.clear();
+        _index.clear();
         if (request.folder != _folder)
             _documentText.clear();
         _folder = request.folder;
@@ -217,8 +219,12 @@ void ReferenceChecker::check(Request request)
                 std::max(longestHold, std::chrono::duration_cast<std::chrono::microseconds>(
                                           std::chrono::steady_clock::now() - start));
         }
-        if (read)
+        if (read) {
+            const QList<ReferenceRules::Occurrence> before = references->occurrences();
             references->scan();
+            _index.remove(before);
+            _index.add(references->occurrences());
+        }
         for (const QString &name : file->symbols()->bibliographies) {
             if (!document.databases.contains(name))
                 document.databases << name;
@@ -245,8 +251,14 @@ void ReferenceChecker::check(Request request)
     document.databasesRead = _databases.read && _databases.names == document.databases;
     document.databaseKeys = _databases.keys;
     _files.swap(kept);
-    // The nodes of files that left the document are let go here, without any lock.
+    // The files that left the document take their labels with them; their nodes
+    // are let go here, without any lock.
+    for (const auto &[file, references] : kept) {
+        if (references)
+            _index.remove(references->occurrences());
+    }
     kept.clear();
+    document.index = &_index;
     emit problemsReady(ReferenceRules::check(document));
 }
 

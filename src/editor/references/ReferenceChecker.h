@@ -1,5 +1,6 @@
 #pragma once
 
+#include "editor/references/ReferenceIndex.h"
 #include "editor/references/ReferenceProblem.h"
 
 #include <QHash>
@@ -101,6 +102,7 @@ private:
 
     // The checking thread's own.
     std::unordered_map<const QSFile *, std::unique_ptr<FileReferences>> _files;
+    ReferenceIndex _index; // of the occurrences of _files
     std::weak_ptr<QSFile> _root;
     QString _folder;
     Databases _databases;

@@ -1,34 +1,16 @@
 #include "editor/references/ReferenceRules.h"
 
+#include "editor/references/ReferenceIndex.h"
+
 #include <QCoreApplication>
 #include <QHash>
+#include <algorithm>
 
 namespace ReferenceRules {
 
 namespace {
 
 using Kind = Landmark::Kind;
-
-// A key that TeX makes from a macro's parameter or a command: what it is cannot be
-// read here.
-bool isMade(const QString &key)
-{
-    return key.contains(u'#') || key.contains(u'\\');
-}
-
-// A key as references and labels are matched: without spaces and line ends, which
-// the argument of a command that spans lines, or is written in expl3's syntax, holds
-// where TeX reads none.
-QString spaceless(const QString &key)
-{
-    QString packed;
-    packed.reserve(key.size());
-    for (const QChar c : key) {
-        if (!c.isSpace())
-            packed += c;
-    }
-    return packed;
-}
 
 QString tr(const char *text)
 {
@@ -54,6 +36,7 @@ QString listed(const QStringList &names)
 
 QList<ReferenceProblem> check(const Document &document)
 {
+    const ReferenceIndex &index = *document.index;
     const auto literal = [&](const Occurrence &occurrence) {
         for (const QString &command : occurrence.enclosing) {
             if (document.literalCommands.contains(command))
@@ -61,11 +44,10 @@ QList<ReferenceProblem> check(const Document &document)
         }
         return false;
     };
-    QHash<QString, QList<Place>> labels; // those that can be flagged, in document order
-    QSet<QString> defined;               // every label, spaceless
-    QStringList madeLabelStarts;         // the text before the first # or \ of a made label
+    // Only the labels defined more than once are gathered with their places.
+    QHash<QString, QList<Place>> duplicates; // in document order
+    QStringList madeLabelStarts;             // the text before the first # or \ of a made label
     QStringList externalPrefixes;
-    QSet<QString> bibItems;
     bool printsFromDatabases = false;
     for (const File &file : document.files) {
         for (const Occurrence &occurrence : file.occurrences) {
@@ -73,21 +55,17 @@ QList<ReferenceProblem> check(const Document &document)
             case Kind::Label:
                 if (isMade(occurrence.key)) {
                     qsizetype end = 0;
-                    while (end < occurrence.key.size() && occurrence.key[end] != u'#'
-                           && occurrence.key[end] != u'\\')
+                    while (end < occurrence.matched.size() && occurrence.matched[end] != u'#'
+                           && occurrence.matched[end] != u'\\')
                         ++end;
-                    madeLabelStarts << spaceless(occurrence.key.left(end));
-                    break;
+                    madeLabelStarts << occurrence.matched.left(end);
+                } else if (!occurrence.quiet && index.labelDefinitions(occurrence.key) > 1
+                           && !literal(occurrence)) {
+                    duplicates[occurrence.key].append({&file, &occurrence});
                 }
-                defined.insert(spaceless(occurrence.key));
-                if (!occurrence.quiet && !literal(occurrence))
-                    labels[occurrence.key].append({&file, &occurrence});
                 break;
             case Kind::ExternalLabels:
-                externalPrefixes << spaceless(occurrence.key);
-                break;
-            case Kind::BibItem:
-                bibItems.insert(occurrence.key.toLower());
+                externalPrefixes << occurrence.matched;
                 break;
             case Kind::Bibliography:
                 if (occurrence.key != QLatin1String("thebibliography"))
@@ -106,12 +84,11 @@ QList<ReferenceProblem> check(const Document &document)
     if (!document.databases.isEmpty())
         checksCitations = checksCitations && document.databasesRead;
     else
-        checksCitations = checksCitations && !printsFromDatabases && !bibItems.isEmpty();
+        checksCitations = checksCitations && !printsFromDatabases && index.hasBibItems();
     const QString databases = listed(document.databases);
 
-    const auto resolves = [&](const QString &written) {
-        const QString key = spaceless(written);
-        if (defined.contains(key))
+    const auto resolves = [&](const QString &key) {
+        if (index.definesLabel(key))
             return true;
         for (const QString &start : std::as_const(madeLabelStarts)) {
             if (key.startsWith(start))
@@ -127,53 +104,85 @@ QList<ReferenceProblem> check(const Document &document)
     QList<ReferenceProblem> problems;
     for (const File &file : document.files) {
         for (const Occurrence &occurrence : file.occurrences) {
-            if (occurrence.quiet || isMade(occurrence.key) || literal(occurrence))
+            if (occurrence.quiet)
                 continue;
-            ReferenceProblem problem{{},
-                                     file.file,
-                                     occurrence.key,
-                                     occurrence.offset,
-                                     occurrence.length,
-                                     occurrence.line,
-                                     {}};
+            QString message;
+            ReferenceProblem::Kind kind = ReferenceProblem::Kind::MissingLabel;
             switch (occurrence.kind) {
             case Kind::Reference:
-                if (!document.whole || resolves(occurrence.key))
+                if (!document.whole || isMade(occurrence.key) || resolves(occurrence.matched)
+                    || literal(occurrence))
                     continue;
-                problem.kind = ReferenceProblem::Kind::MissingLabel;
-                problem.message = tr("No \\label{%1} in this document").arg(occurrence.key);
+                message = tr("No \\label{%1} in this document").arg(occurrence.key);
                 break;
-            case Kind::Citation: {
-                const QString key = occurrence.key.toLower();
+            case Kind::Citation:
                 if (!checksCitations || occurrence.key == QLatin1String("*")
-                    || document.databaseKeys.contains(key) || bibItems.contains(key))
+                    || document.databaseKeys.contains(occurrence.matched)
+                    || index.hasBibItem(occurrence.matched) || isMade(occurrence.key)
+                    || literal(occurrence))
                     continue;
-                problem.kind = ReferenceProblem::Kind::UnknownCitation;
-                problem.message = databases.isEmpty()
-                                      ? tr("No \\bibitem{%1} in this document").arg(occurrence.key)
-                                      : tr("No entry \"%1\" in %2").arg(occurrence.key, databases);
+                kind = ReferenceProblem::Kind::UnknownCitation;
+                message = databases.isEmpty()
+                              ? tr("No \\bibitem{%1} in this document").arg(occurrence.key)
+                              : tr("No entry \"%1\" in %2").arg(occurrence.key, databases);
                 break;
-            }
             case Kind::Label: {
-                const QList<Place> &places = labels.value(occurrence.key);
-                if (places.size() < 2)
+                const auto places = duplicates.constFind(occurrence.key);
+                if (places == duplicates.cend() || places->size() < 2)
                     continue;
+                const auto self =
+                    std::find_if(places->cbegin(), places->cend(), [&](const Place &place) {
+                        return place.occurrence == &occurrence;
+                    });
+                if (self == places->cend())
+                    continue; // a literal one
                 // The first definition names the second; every other one, the first.
-                const Place &other =
-                    places.first().occurrence == &occurrence ? places.at(1) : places.first();
-                problem.kind = ReferenceProblem::Kind::DuplicateLabel;
-                problem.message = tr("\\label{%1} is also defined in %2, line %3")
-                                      .arg(occurrence.key, other.file->name)
-                                      .arg(other.occurrence->line);
+                const Place &other = self == places->cbegin() ? places->at(1) : places->first();
+                kind = ReferenceProblem::Kind::DuplicateLabel;
+                message = tr("\\label{%1} is also defined in %2, line %3")
+                              .arg(occurrence.key, other.file->name)
+                              .arg(other.occurrence->line);
                 break;
             }
             default:
                 continue;
             }
-            problems.append(problem);
+            problems.append({kind, file.file, occurrence.key, occurrence.offset, occurrence.length,
+                             occurrence.line, message});
         }
     }
     return problems;
+}
+
+bool isMade(const QString &key)
+{
+    return key.contains(u'#') || key.contains(u'\\');
+}
+
+QString matchedKey(Landmark::Kind kind, const QString &key)
+{
+    switch (kind) {
+    case Kind::Citation:
+    case Kind::BibItem:
+        return key.toLower();
+    case Kind::Label:
+    case Kind::Reference:
+    case Kind::ExternalLabels: {
+        const auto space =
+            std::find_if(key.cbegin(), key.cend(), [](QChar c) { return c.isSpace(); });
+        if (space == key.cend())
+            return key;
+        QString packed;
+        packed.reserve(key.size());
+        for (const QChar c : key) {
+            if (!c.isSpace())
+                packed += c;
+        }
+        return packed;
+    }
+    default:
+        return key;
+    }
 }
 
 } // namespace ReferenceRules

@@ -10,6 +10,7 @@
 #include <memory>
 
 class QSFile;
+class ReferenceIndex;
 
 // Which references, citation keys and labels of a document go unresolved, from what
 // its files define and name. No false alarms is the rule: whatever the document
@@ -22,6 +23,11 @@ struct Occurrence
 {
     Landmark::Kind kind = Landmark::Kind::Label;
     QString key;
+    // The key as keys are matched: a label's and a reference's without spaces and
+    // line ends (which an argument written over lines, or in expl3's syntax, holds
+    // where TeX reads none), a citation's and a \bibitem's in lower case (BibTeX
+    // finds a key whatever its case).
+    QString matched;
     qint32 offset = 0; // in the file's text
     qint32 length = 0;
     int line = 0; // 1-based
@@ -44,13 +50,14 @@ struct File
 struct Document
 {
     QList<File> files; // the root first
+    // What the files define, counted as they were read.
+    const ReferenceIndex *index = nullptr;
     // Every file of the document was read: the root is a whole document (it has a
     // \documentclass) and every file it pulls in is among the files. Else no label
     // or key can be said to be missing, and only duplicate labels are looked for.
     bool whole = false;
     // The databases the document names (as written, with ".bib"), whether every
-    // one of them was found and read, and their keys folded to lower case: BibTeX
-    // finds a key whatever its case.
+    // one of them was found and read, and their keys in lower case.
     QStringList databases;
     bool databasesRead = false;
     QSet<QString> databaseKeys;
@@ -71,5 +78,10 @@ struct Document
 // Keys that hold # or a backslash are never flagged, nor what stands in an argument
 // of a literal command.
 QList<ReferenceProblem> check(const Document &document);
+
+// Whether a key is made by TeX from a macro's parameter or a command (# or \ in it).
+bool isMade(const QString &key);
+// The key of an occurrence as occurrences are matched.
+QString matchedKey(Landmark::Kind kind, const QString &key);
 
 } // namespace ReferenceRules
