@@ -7,6 +7,7 @@
 
 #include <QHelpEvent>
 #include <QToolTip>
+#include <algorithm>
 
 void QSTextView::setReferenceProblems(const QList<ReferenceProblem> &problems)
 {
@@ -28,7 +29,14 @@ void QSTextView::setReferenceProblems(const QList<ReferenceProblem> &problems)
         at.setPosition(problem.offset + problem.length, QTextCursor::KeepAnchor);
         marks.append({at, problem.message});
     }
-    if (marks.isEmpty() && _referenceMarks.isEmpty())
+    // Typing before a mark moves it as it moves the problem: marks that stand where
+    // they stood are not laid out and painted again.
+    const auto same = [](const ReferenceMark &a, const ReferenceMark &b) {
+        return a.at.selectionStart() == b.at.selectionStart()
+               && a.at.selectionEnd() == b.at.selectionEnd() && a.message == b.message;
+    };
+    if (std::equal(marks.cbegin(), marks.cend(), _referenceMarks.cbegin(), _referenceMarks.cend(),
+                   same))
         return;
     _referenceMarks = std::move(marks);
     showExtraSelections();
