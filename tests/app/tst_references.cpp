@@ -298,11 +298,12 @@ void TestReferences::marksFollowTheTyping()
     QCOMPARE(view->textCursor().blockNumber(), 2);
     QCOMPARE(markedTexts(view), (QStringList{"ch:a", "nokey"}));
 
-    // Mending a key as it is typed takes its mark; with the last one the group goes.
-    view->setTextCursor(view->document()->find("nokey"));
-    AppFixture::type(view, "Lamport94");
-    settle(document);
-    QCOMPARE(markedTexts(view), QStringList{"ch:a"});
+    // The entry written into the database on disk: the database is read again and
+    // the key's mark goes.
+    fixture.folder.write("refs.bib", bib + "@misc{nokey, title={N}}\n");
+    QTRY_COMPARE(markedTexts(view), QStringList{"ch:a"});
+
+    // The label defined twice renamed as it is typed: with the last mark, the group goes.
     document->selectRange({0, 0}, part);
     view->setTextCursor(view->document()->find("ch:a"));
     AppFixture::type(view, "ch:b");
@@ -310,6 +311,12 @@ void TestReferences::marksFollowTheTyping()
     QCOMPARE(problems(document), QStringList());
     QCOMPARE(markedTexts(view), QStringList());
     QVERIFY(!errors->referencesIndex().isValid());
+
+    // A file that leaves the document takes its labels with it.
+    document->selectRange({0, 0}, document->fileOpened());
+    AppFixture::typeBefore(view, "\\input{part}", "%");
+    settle(document);
+    QCOMPARE(markedTexts(view), QStringList{"fig:x"});
 }
 
 // A compile's rows and the group keep each other: the group survives the compile,
