@@ -117,7 +117,8 @@ void TestPreview::initTestCase()
 void TestPreview::typesetsTheEditorsTextAndWritesNothingOfTheUsers()
 {
     _folder.write({{"doc/main.tex", document("Saved root.\n\\include{chapters/ch}")},
-                   {"doc/chapters/ch.tex", "Saved chapter.\n"},
+                   {"doc/chapters/ch.tex", "Saved chapter.\n\\input{sections/sec}\n"},
+                   {"doc/sections/sec.tex", "Saved section.\n"},
                    // What the user's own compile left beside the sources.
                    {"doc/main.aux", "\\relax\n"},
                    {"doc/chapters/ch.aux", "\\relax\n"},
@@ -140,22 +141,24 @@ void TestPreview::typesetsTheEditorsTextAndWritesNothingOfTheUsers()
     const QString root = _folder.path(QStringLiteral("doc/main.tex"));
     build.request(
         snapshot(QStringLiteral("doc/main.tex"),
-                 {{root, QString::fromUtf8(document("Unsaved root.\n\\include{chapters/ch}"))}}));
+                 {{root, QString::fromUtf8(document("Unsaved root.\n\\include{chapters/ch}"))},
+                  {_folder.path(QStringLiteral("doc/sections/sec.tex")),
+                   QStringLiteral("Unsaved section.\n")}}));
     QVERIFY(settled(build));
     QCOMPARE(build.state(), PreviewBuild::State::UpToDate);
     QCOMPARE(finished.size(), 1);
     QCOMPARE(finished.first().first().toString(), build.pdfPath());
     QCOMPARE(pdfText(build.pdfPath()).simplified(),
-             QStringLiteral("Unsaved root. 1Saved chapter. 2"));
+             QStringLiteral("Unsaved root. 1Saved chapter. Unsaved section. 2"));
     QCOMPARE(filesUnder(folder), before);
 
-    // The root saved since is read from disk again, not from the old copy.
+    // Files saved since are read from disk again, not from the old copies.
     build.request(snapshot(QStringLiteral("doc/main.tex"),
                            {{_folder.path(QStringLiteral("doc/chapters/ch.tex")),
-                             QStringLiteral("Unsaved chapter.\n")}}));
+                             QStringLiteral("Unsaved chapter.\n\\input{sections/sec}\n")}}));
     QVERIFY(settled(build));
     QCOMPARE(pdfText(build.pdfPath()).simplified(),
-             QStringLiteral("Saved root. 1Unsaved chapter. 2"));
+             QStringLiteral("Saved root. 1Unsaved chapter. Saved section. 2"));
     QCOMPARE(filesUnder(folder), before);
 }
 
