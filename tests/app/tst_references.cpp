@@ -26,6 +26,7 @@ private slots:
     void problemsOfDocuments();
     void marksFollowTheTyping();
     void groupOutlivesCompiles();
+    void manyProblemsAreCounted();
 };
 
 namespace {
@@ -199,6 +200,11 @@ void TestReferences::problemsOfDocuments_data()
         << Files{{"chapter.tex", "\\chapter{A}\n\\begin{lstlisting}\n\\documentclass{article}\n"
                                  "\\end{lstlisting}\n\\ref{elsewhere}\n"}}
         << QStringList{};
+    QTest::newRow("a chapter naming its root")
+        << Files{{"a.tex", "% !TeX root = main.tex\n\\ref{lab:b}\\ref{nope}\n"},
+                 {"main.tex", start + "\\input{a}\n\\input{b}\n\\end{document}\n"},
+                 {"b.tex", "\\section{B}\\label{lab:b}\n"}}
+        << QStringList{"a.tex:2: No \\label{nope} in this document"};
     QTest::newRow("a chapter alone")
         << Files{{"chapter.tex", "\\chapter{A}\\label{ch:a}\\label{ch:a}\n\\ref{elsewhere}\n"}}
         << QStringList{"chapter.tex:1: \\label{ch:a} is also defined in chapter.tex, line 1",
@@ -343,6 +349,43 @@ void TestReferences::groupOutlivesCompiles()
     QVERIFY(!errors->referencesIndex().isValid());
     QCOMPARE(errors->compileRowCount(), 1);
     QVERIFY(errors->diagnosticForIndex(errors->index(0, 0, errors->index(0, 0))));
+}
+
+// More problems than the tree lists: the first ones, and a row that counts the rest;
+// as they are mended in one edit, the rows past the shorter list go.
+void TestReferences::manyProblemsAreCounted()
+{
+    const int count = ErrorOutlineDataSource::rowLimit + 5;
+    QByteArray references;
+    for (int i = 0; i < count; ++i)
+        references += "\\ref{m" + QByteArray::number(i) + "}\n";
+    AppFixture fixture;
+    fixture.folder.write("main.tex", "\\documentclass{article}\n\\begin{document}\n" + references
+                                         + "\\end{document}\n");
+    MyDocument *document = fixture.open(fixture.folder.path("main.tex"));
+    QVERIFY(document);
+    ErrorOutlineDataSource *errors = document->consoleViewController()->errorOutlineDataSource();
+    QAbstractItemModelTester tester(errors, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    settle(document);
+    QStringList rows = referenceRows(errors);
+    QCOMPARE(rows.size(), ErrorOutlineDataSource::rowLimit + 1);
+    QCOMPARE(rows.first(), "main.tex, line 3: No \\label{m0} in this document");
+    QCOMPARE(rows.last(), "… and 5 more");
+    const QModelIndex more = errors->index(rows.size() - 1, 0, errors->referencesIndex());
+    QVERIFY(!(errors->flags(more) & Qt::ItemIsSelectable));
+    QVERIFY(!errors->diagnosticForIndex(more));
+
+    QString labels;
+    for (int i = 0; i < 60; ++i)
+        labels += QStringLiteral("\\label{m%1}").arg(i);
+    QTextCursor end = document->textView()->document()->find("\\end{document}");
+    end.setPosition(end.selectionStart());
+    end.insertText(labels + u'\n');
+    settle(document);
+    rows = referenceRows(errors);
+    QCOMPARE(rows.size(), count - 60);
+    QCOMPARE(rows.first(), "main.tex, line 63: No \\label{m60} in this document");
+    QCOMPARE(document->textView()->referenceMarks().size(), count - 60);
 }
 
 QTEST_MAIN(TestReferences)
