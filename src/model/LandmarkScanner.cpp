@@ -374,10 +374,13 @@ private:
             skipStar();
             group(u'[', u']');
             const Span text = braces();
-            if (text.found())
+            if (text.found()) {
                 addAt(Kind::Caption,
                       _text.mid(text.start, text.end - text.start).toString().simplified(),
                       backslash);
+                // A caption's text holds labels and references too.
+                _at = text.start;
+            }
             break;
         }
         case Reads::Bibliography:

@@ -75,6 +75,9 @@ private slots:
             "\\begin{figure}[h]\\caption[short]{A  long\n caption}\\label{fig:a}"
             "\\end{figure}",
             {"begin:figure", "caption:A long caption", "label:fig:a", "end:figure"});
+        row("a caption's own labels and references",
+            "\\caption{Data, as in \\cite{k}\\label{t:data}}",
+            {"caption:Data, as in \\cite{k}\\label{t:data}", "cite:k", "label:t:data"});
         row("starred floats of packages", "\\begin{sidewaysfigure*}\\end{sidewaysfigure*}",
             {"begin:sidewaysfigure*", "end:sidewaysfigure*"});
         row("bibliographies", "\\bibliographystyle{plain}\\bibliography{refs}\\printbibliography",

@@ -303,7 +303,6 @@ std::shared_ptr<const FileReferences::Found> FileReferences::find(const Node &no
                         : LandmarkScanner::scan(node.text);
     }
     const QStringView text(node.text);
-    bool insideCaptions = false;
     for (const Landmark &landmark : std::as_const(landmarks)) {
         switch (landmark.kind) {
         case Kind::Label:
@@ -314,31 +313,10 @@ std::shared_ptr<const FileReferences::Found> FileReferences::find(const Node &no
         case Kind::Bibliography:
             found->landmarks.append(landmark);
             break;
-        case Kind::Caption: {
-            // A caption's text holds labels too ("\caption{Data\label{t:data}}"):
-            // they are read from it here unless the scanner gave them already.
-            const qint32 inside = qint32(QLatin1String("\\caption").size());
-            for (Landmark inner : LandmarkScanner::scan(
-                     text.mid(landmark.offset + inside, landmark.length - inside))) {
-                inner.offset += landmark.offset + inside;
-                const bool known =
-                    std::any_of(landmarks.cbegin(), landmarks.cend(), [&](const Landmark &each) {
-                        return each.kind == inner.kind && each.offset == inner.offset;
-                    });
-                if (!known && inner.kind != Kind::Caption) {
-                    found->landmarks.append(inner);
-                    insideCaptions = true;
-                }
-            }
-            break;
-        }
         default:
             break;
         }
     }
-    if (insideCaptions)
-        std::stable_sort(found->landmarks.begin(), found->landmarks.end(),
-                         [](const Landmark &a, const Landmark &b) { return a.offset < b.offset; });
     found->enclosing.reserve(found->landmarks.size());
     for (const Landmark &landmark : std::as_const(found->landmarks))
         found->enclosing.append(enclosingCommands(text, landmark.offset));
