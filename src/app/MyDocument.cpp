@@ -334,8 +334,14 @@ void MyDocument::selectRange(QSRange range, const std::shared_ptr<QSFile> &file)
     QTextCursor cursor(text->document());
     cursor.setPosition(int(range.location));
     cursor.setPosition(int(range.location + range.length), QTextCursor::KeepAnchor);
+    // A place out of sight is brought to the middle of the view, with the text
+    // around it, not to its last line.
+    const bool outOfSight = !text->viewport()->rect().contains(text->cursorRect(cursor));
     text->setTextCursor(cursor);
-    text->ensureCursorVisible();
+    if (outOfSight)
+        text->centerCursor();
+    else
+        text->ensureCursorVisible();
 }
 
 void MyDocument::setDataSource(QAbstractItemModel *dataSource)

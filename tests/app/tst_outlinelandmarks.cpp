@@ -77,7 +77,10 @@ private slots:
     void rowsFollowTypingAndGoToTheirPlace()
     {
         AppFixture fixture;
-        fixture.folder.write({{"main.tex", document}});
+        // Long enough that the second section is out of sight at first.
+        QByteArray source = document;
+        source.replace("\\section{Two}", QByteArray("Text.\n").repeated(150) + "\\section{Two}");
+        fixture.folder.write({{"main.tex", source}});
         MyDocument *window = fixture.open(fixture.folder.path("main.tex"));
         QTreeView *view = window->outlineView();
         QAbstractItemModel *model = view->model();
@@ -102,9 +105,14 @@ private slots:
             const QModelIndexList found =
                 model->match(model->index(0, 0), Qt::DisplayRole, row, 1, Qt::MatchRecursive);
             QCOMPARE(found.size(), 1);
+            text->moveCursor(QTextCursor::Start);
             view->setCurrentIndex(found.first()); // as a click does
             const QString landmark = row == "sec:two" ? "sec:two" : "\\begin{table}";
             QCOMPARE(text->textCursor().position(), text->toPlainText().indexOf(landmark));
+            // A place out of sight comes to the middle of the view.
+            const int middle = text->cursorRect().center().y();
+            QVERIFY(middle > text->viewport()->height() / 4
+                    && middle < text->viewport()->height() * 3 / 4);
         }
 
         // Typing that turns the chosen row's float into text takes the row away,
