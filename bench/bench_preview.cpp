@@ -90,10 +90,10 @@ void BM_PreviewThesis(benchmark::State &state)
                      [&state](const QString &, int, const QString &message) {
                          state.SkipWithError(message.toUtf8().constData());
                      });
-    // The first run writes the .aux and .toc the others start from, as after a
-    // first preview.
+    // The first run writes the .aux and .toc the others start from, and the
+    // preamble's format is dumped after it, as after a first preview.
     build.request(thesis.edited(0));
-    while (build.state() == PreviewBuild::State::Typesetting)
+    while (build.state() == PreviewBuild::State::Typesetting || build.isEngineRunning())
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
     std::vector<double> times;
     int n = 1;

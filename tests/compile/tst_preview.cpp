@@ -2,6 +2,7 @@
 // one engine at a time, and the way back from the PDF to the user's files.
 #include "TestSupport.h"
 #include "compile/preview/PreviewBuild.h"
+#include "compile/preview/PreviewFolder.h"
 #include "pdf/SyncTexLookup.h"
 
 #include <QFileInfo>
@@ -94,6 +95,7 @@ private slots:
     void hangingEngineAndShellEscape();
     void syncTexLeadsToTheUsersFiles_data();
     void syncTexLeadsToTheUsersFiles();
+    void preambleFormat();
     void badPlaces_data();
     void badPlaces();
 
@@ -337,6 +339,46 @@ void TestPreview::syncTexLeadsToTheUsersFiles()
     QVERIFY(source);
     QCOMPARE(build.userPath(source->path), chapter);
     QCOMPARE(source->line, line);
+}
+
+void TestPreview::preambleFormat()
+{
+    _folder.write({{"fmt/main.tex", "\\documentclass{article}\n\\input{macros}\n\\begin{document}\n"
+                                    "\\word{} one.\n\\end{document}\n"},
+                   {"fmt/macros.tex", "\\newcommand\\word{Alpha}\n"}});
+    const QString root = _folder.path(QStringLiteral("fmt/main.tex"));
+    const QString log = PreviewFolder::locationFor(root) + QStringLiteral("/main.log");
+    PreviewBuild build;
+    QSignalSpy notice(&build, &PreviewBuild::notice);
+    const auto preview = [&](const QString &preamble, const QString &body) {
+        build.request(snapshot(QStringLiteral("fmt/main.tex"),
+                               {{root, preamble + QStringLiteral("\\begin{document}\n") + body
+                                           + QStringLiteral("\n\\end{document}\n")}}));
+        return settled(build) ? pdfText(build.pdfPath()).simplified() : QString();
+    };
+    const QString preamble = QStringLiteral("\\documentclass{article}\n\\input{macros}\n");
+    // The first preview dumps the preamble; the next starts from it.
+    QCOMPARE(preview(preamble, QStringLiteral("\\word{} one.")), QStringLiteral("Alpha one. 1"));
+    QCOMPARE(preview(preamble, QStringLiteral("\\word{} two.")), QStringLiteral("Alpha two. 1"));
+    QVERIFY(TestFolder::read(log).contains("(preloaded format=main "));
+    // A file the preamble read changed: the format is not used, then made again.
+    _folder.write("fmt/macros.tex", "\\newcommand\\word{Beta}\n");
+    QFile macros(_folder.path(QStringLiteral("fmt/macros.tex")));
+    QVERIFY(macros.open(QIODevice::ReadWrite));
+    macros.setFileTime(QDateTime::currentDateTime().addSecs(10), QFileDevice::FileModificationTime);
+    QCOMPARE(preview(preamble, QStringLiteral("\\word{} three.")), QStringLiteral("Beta three. 1"));
+    QCOMPARE(preview(preamble, QStringLiteral("\\word{} four.")), QStringLiteral("Beta four. 1"));
+    QVERIFY(TestFolder::read(log).contains("(preloaded format=main "));
+    QCOMPARE(notice.size(), 0);
+
+    // A preamble that cannot be dumped: every run reads it, and the user is told once.
+    const QString grouped = preamble + QStringLiteral("\\begingroup\n");
+    QCOMPARE(preview(grouped, QStringLiteral("\\word{} five.")), QStringLiteral("Beta five. 1"));
+    QCOMPARE(preview(grouped, QStringLiteral("\\word{} six.")), QStringLiteral("Beta six. 1"));
+    QVERIFY(!TestFolder::read(log).contains("(preloaded format=main "));
+    QCOMPARE(notice.size(), 1);
+    QVERIFY(notice.first().first().toString().endsWith(
+        QStringLiteral("cannot be made into a format: You can't dump inside a group.")));
 }
 
 void TestPreview::badPlaces_data()

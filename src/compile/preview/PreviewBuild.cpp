@@ -5,6 +5,7 @@
 #include "compile/LatexLogParser.h"
 #include "compile/LogOutcome.h"
 #include "compile/preview/PreviewFolder.h"
+#include "compile/preview/PreviewFormat.h"
 #include "model/ErrorWarningNode.h"
 #include "model/QSFile.h"
 #include "platform/UserDefaults.h"
@@ -110,9 +111,10 @@ void PreviewBuild::request(const PreviewSnapshot &snapshot)
     }
     // Only the newest text is worth typesetting; the engine that runs is ended
     // and the request waits until it is gone, so that two never run together.
+    // A dump of the preamble is let finish: the runs after it start from it.
     _pending = snapshot;
     setState(State::Typesetting);
-    if (!_killed) {
+    if (!_killed && !_dumping) {
         _killed = true;
         LatexCompileThread::endEngine(_engine.get());
     }
@@ -136,8 +138,10 @@ void PreviewBuild::start(const PreviewSnapshot &snapshot)
     _output.clear();
     setState(State::Typesetting);
 
-    if (!_folder || _folder->rootPath() != absoluteClean(snapshot.rootPath))
+    if (!_folder || _folder->rootPath() != absoluteClean(snapshot.rootPath)) {
         _folder = std::make_shared<PreviewFolder>(snapshot.rootPath);
+        _format = PreviewFormat();
+    }
     QStringList files = snapshot.files;
     for (const PreviewText &text : snapshot.texts)
         files << text.path;
@@ -146,15 +150,15 @@ void PreviewBuild::start(const PreviewSnapshot &snapshot)
         why = _folder->writeCopies(snapshot.texts);
     if (why.isEmpty() && !QFileInfo(_folder->rootFolder()).isDir())
         why = tr("The document's folder %1 no longer exists.").arg(_folder->rootFolder());
-    const QString engineName = EngineChoice::engineNamed(snapshot.engine).isEmpty()
-                                   ? snapshot.engine
-                                   : EngineChoice::engineNamed(snapshot.engine);
+    _engineName = EngineChoice::engineNamed(snapshot.engine).isEmpty()
+                      ? snapshot.engine
+                      : EngineChoice::engineNamed(snapshot.engine);
     const QString engineFolder =
         UserDefaults::standardUserDefaults().stringForKey(QSTexEngineDirectoryPath);
-    const QString program = QDir(engineFolder).filePath(engineName);
-    if (why.isEmpty() && !QFileInfo(program).isExecutable())
+    _program = QDir(engineFolder).filePath(_engineName);
+    if (why.isEmpty() && !QFileInfo(_program).isExecutable())
         why = tr("%1 is not installed in %2: the engine folder is set in the preferences.")
-                  .arg(engineName, engineFolder);
+                  .arg(_engineName, engineFolder);
     if (!why.isEmpty()) {
         fail(QString(), 0, why);
         return;
@@ -164,7 +168,37 @@ void PreviewBuild::start(const PreviewSnapshot &snapshot)
     _jobName = rootName.endsWith(QStringLiteral(".tex")) ? rootName.chopped(4) : rootName;
     // An output left by a run that was ended is never taken for this run's.
     _folder->removeOutputs(_jobName);
+    const QString copy = _folder->copyPath(_folder->rootPath());
+    _preambleKey = PreviewFormat::preambleKey(_engineName,
+                                              QFileInfo::exists(copy) ? copy : _folder->rootPath());
+    const QString format = _format.formatFor(_preambleKey, *_folder);
 
+    // The engine stops at the first error: a preview shows where the text stops
+    // making sense, and a half-typed command does not cost a whole run.
+    QStringList arguments{QStringLiteral("-interaction=nonstopmode"),
+                          QStringLiteral("-halt-on-error"),
+                          QStringLiteral("-file-line-error"),
+                          QStringLiteral("-synctex=1"),
+                          QStringLiteral("-no-shell-escape"),
+                          QStringLiteral("-recorder"),
+                          QStringLiteral("-output-directory=") + _folder->path(),
+                          QStringLiteral("-jobname=") + _jobName};
+    if (!format.isEmpty())
+        arguments << QStringLiteral("-fmt=") + format;
+    launch(arguments << rootName);
+}
+
+void PreviewBuild::startDump()
+{
+    _dumping = true;
+    _killed = false;
+    _timedOut = false;
+    launch(PreviewFormat::dumpArguments(_engineName, _jobName,
+                                        QFileInfo(_folder->rootPath()).fileName(), *_folder));
+}
+
+void PreviewBuild::launch(const QStringList &arguments)
+{
     auto engine = std::make_unique<QProcess>();
     engine->setProcessChannelMode(QProcess::MergedChannels);
     // An engine that asks for input gets end of input rather than waiting forever.
@@ -181,6 +215,13 @@ void PreviewBuild::start(const PreviewSnapshot &snapshot)
     environment.insert(QStringLiteral("shell_escape"), QStringLiteral("f"));
     // Unbroken log lines, as the log parser reads them best.
     environment.insert(QStringLiteral("max_print_line"), QStringLiteral("100000"));
+    // A format that cannot be found is said, never made by the installation's
+    // scripts (which would write to the user's TeX folders).
+    environment.insert(QStringLiteral("MKTEXFMT"), QStringLiteral("0"));
+    // The preamble's format is named, not given by its path: the engine makes the
+    // name of its recorder file from the format's.
+    environment.insert(QStringLiteral("TEXFORMATS"),
+                       _folder->path() + u':' + environment.value(QStringLiteral("TEXFORMATS")));
     engine->setProcessEnvironment(environment);
     // A group of its own, ended as a whole; below the editor's priority, so that
     // typing is never slowed by a preview.
@@ -199,19 +240,8 @@ void PreviewBuild::start(const PreviewSnapshot &snapshot)
         if (error == QProcess::FailedToStart)
             engineEnded(false);
     });
-    // The engine stops at the first error: a preview shows where the text stops
-    // making sense, and a half-typed command does not cost a whole run.
-    const QStringList arguments{QStringLiteral("-interaction=nonstopmode"),
-                                QStringLiteral("-halt-on-error"),
-                                QStringLiteral("-file-line-error"),
-                                QStringLiteral("-synctex=1"),
-                                QStringLiteral("-no-shell-escape"),
-                                QStringLiteral("-recorder"),
-                                QStringLiteral("-output-directory=") + _folder->path(),
-                                QStringLiteral("-jobname=") + _jobName,
-                                rootName};
     _engine = std::move(engine);
-    _engine->start(program, arguments, QIODevice::ReadOnly);
+    _engine->start(_program, arguments, QIODevice::ReadOnly);
     if (_engine)
         _timeLimitTimer.start(_timeLimit);
 }
@@ -230,12 +260,26 @@ void PreviewBuild::engineEnded(bool started)
     // Deleted once its signal has returned.
     engine->deleteLater();
 
+    // A dump that ran its course or its time; one that was cancelled may be tried again.
+    const bool dump = std::exchange(_dumping, false);
+    if (dump && (!_killed || _timedOut)) {
+        const QString why = _format.dumpEnded(_preambleKey, succeeded, _jobName, *_folder);
+        if (!why.isEmpty() && !_toldNoFormat) {
+            _toldNoFormat = true;
+            emit notice(tr("Previews of this document typeset its preamble every time, because "
+                           "it cannot be made into a format: %1")
+                            .arg(why));
+        }
+    }
     if (_pending) {
         const PreviewSnapshot next = std::move(*_pending);
         _pending.reset();
         start(next);
         return;
     }
+    // The state stays what the preview before the dump made it.
+    if (dump)
+        return;
     if (!started) {
         fail(QString(), 0, tr("The engine could not be started: %1").arg(startError));
         return;
@@ -263,6 +307,9 @@ void PreviewBuild::readRun(bool succeeded)
             _shownCopies = _folder->copies();
             setState(State::UpToDate);
             emit finished(pdf);
+            // The preamble is made into a format while the user reads the new PDF.
+            if (!_engine && !_pending && _format.wanted(_preambleKey, *_folder))
+                startDump();
             return;
         }
     }

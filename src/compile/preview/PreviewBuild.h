@@ -1,5 +1,6 @@
 #pragma once
 
+#include "compile/preview/PreviewFormat.h"
 #include "compile/preview/PreviewSnapshot.h"
 
 #include <QObject>
@@ -30,6 +31,11 @@ class QProcess;
 // whole process group) and starts the newest request once the engine is gone;
 // requests that came in between are never typeset. A run that was ended emits no
 // result, only the state.
+//
+// After a good preview of a preamble that has no format yet, the same engine slot
+// dumps one (PreviewFormat); a request meanwhile waits for the dump rather than
+// ending it, and the runs after it start from the format. A preamble that cannot
+// be dumped is typeset with every run, and the user is told once.
 //
 // The finished PDF is moved to a stable name in the private folder by one rename,
 // so a viewer never reads a PDF the engine is still writing; the last good PDF
@@ -90,6 +96,9 @@ signals:
 
 private:
     void start(const PreviewSnapshot &snapshot);
+    void startDump();
+    // Starts the engine (_program) in the root's folder on the private folder.
+    void launch(const QStringList &arguments);
     // started: the engine ran (and has ended), rather than failing to start.
     void engineEnded(bool started);
     void fail(const QString &file, int line, const QString &message);
@@ -104,9 +113,16 @@ private:
     int _timeLimit = 30000;
     State _state = State::Idle;
 
+    PreviewFormat _format; // of the preamble of _folder's root
+    bool _toldNoFormat = false;
+
     // The run going on.
     PreviewSnapshot _running;
+    QString _engineName;
+    QString _program;
     QString _jobName;
+    QByteArray _preambleKey;
+    bool _dumping = false;  // the engine dumps the preamble rather than typesetting
     bool _killed = false;   // told to end: by a newer request, cancel() or the time limit
     bool _timedOut = false; // by the time limit
     QByteArray _output;     // the end of what the engine printed
