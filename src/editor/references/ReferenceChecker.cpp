@@ -12,7 +12,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
-#include <pthread.h>
 
 ReferenceChecker::ReferenceChecker(std::function<std::shared_ptr<QSFile>()> rootFile,
                                    QObject *parent)
@@ -26,30 +25,15 @@ ReferenceChecker::ReferenceChecker(std::function<std::shared_ptr<QSFile>()> root
             Qt::QueuedConnection);
     connect(_bibliography, &BibliographyIndex::entriesChanged, this,
             &ReferenceChecker::databasesRead);
-    _worker = std::thread([this] { main(); });
     setRootFile(_rootFile());
     symbolsChanged();
 }
 
-ReferenceChecker::~ReferenceChecker()
-{
-    {
-        std::lock_guard lock(_inboxLock);
-        _stopping = true;
-    }
-    _inboxChanged.notify_all();
-    _worker.join();
-}
+ReferenceChecker::~ReferenceChecker() = default;
 
 void ReferenceChecker::request(const std::function<void(Request &)> &change)
 {
-    {
-        std::lock_guard lock(_inboxLock);
-        change(_inbox);
-        _pending = true;
-        ++_requests;
-    }
-    _inboxChanged.notify_all();
+    _worker.request(change);
 }
 
 void ReferenceChecker::setRootFile(const std::shared_ptr<QSFile> &root)
@@ -120,8 +104,7 @@ QList<ReferenceProblem> ReferenceChecker::problemsIn(const QSFile *file) const
 
 void ReferenceChecker::waitUntilIdle()
 {
-    std::unique_lock lock(_inboxLock);
-    _inboxChanged.wait(lock, [this] { return !_pending && !_checkInProgress; });
+    _worker.waitUntilIdle();
 }
 
 void ReferenceChecker::takeProblems(const QList<ReferenceProblem> &problems)
@@ -130,43 +113,6 @@ void ReferenceChecker::takeProblems(const QList<ReferenceProblem> &problems)
         return;
     _problems = problems;
     emit problemsChanged();
-}
-
-void ReferenceChecker::main()
-{
-    pthread_setname_np(pthread_self(), "quillset-refs");
-    for (;;) {
-        Request request;
-        {
-            std::unique_lock lock(_inboxLock);
-            _inboxChanged.wait(lock, [this] { return _stopping || _pending; });
-            // The edit worker's pass and the outline's reading come first: the check
-            // starts once the requests have settled for a moment, or, when the last
-            // one held the document-model lock long, once the typing pauses; and at
-            // the latest after a while.
-            using namespace std::chrono_literals;
-            const auto settle = _longestHold.load() > 20ms ? 400ms : 10ms;
-            const auto latest = std::chrono::steady_clock::now() + 2s;
-            for (quint64 seen = _requests; !_stopping;) {
-                _inboxChanged.wait_for(lock, settle,
-                                       [this, seen] { return _stopping || _requests != seen; });
-                if (_requests == seen || std::chrono::steady_clock::now() >= latest)
-                    break;
-                seen = _requests;
-            }
-            if (_stopping)
-                return;
-            std::swap(request, _inbox);
-            _pending = false;
-            _checkInProgress = true;
-        }
-        check(std::move(request));
-        {
-            std::lock_guard lock(_inboxLock);
-            _checkInProgress = false;
-        }
-        _inboxChanged.notify_all();
-    }
 }
 
 void ReferenceChecker::check(Request request)
@@ -241,7 +187,7 @@ void ReferenceChecker::check(Request request)
         }
         kept.emplace(file.get(), std::move(references));
     }
-    _longestHold = longestHold;
+    _worker.setLongestHold(longestHold);
     const QString documentClass =
         kept.empty() ? QString() : kept.at(files.first().get())->documentClass();
     // A file compiled only as a part of another (a chapter opened alone, or one of

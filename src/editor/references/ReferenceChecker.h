@@ -2,20 +2,17 @@
 
 #include "editor/references/ReferenceIndex.h"
 #include "editor/references/ReferenceProblem.h"
+#include "platform/SettlingWorker.h"
 
 #include <QHash>
 #include <QList>
 #include <QObject>
 #include <QSet>
 #include <QStringList>
-#include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <optional>
-#include <thread>
 #include <unordered_map>
 #include <vector>
 
@@ -57,7 +54,7 @@ public:
     // still be on their way to the UI thread). For tests and measurements.
     void waitUntilIdle();
     // How long the last check held the document-model lock at most.
-    std::chrono::microseconds longestHold() const { return _longestHold; }
+    std::chrono::microseconds longestHold() const { return _worker.longestHold(); }
 
 signals:
     // On the UI thread, after problems() took problems that differ from those before.
@@ -85,20 +82,11 @@ private:
     void setRootFile(const std::shared_ptr<QSFile> &root);
     void databasesRead();
     void request(const std::function<void(Request &)> &change);
-    void main();
     void check(Request request);
     // Whether an include the pool could not read is a file of the document that the
     // outline cannot show; the answers are kept.
     bool isDocumentText(const QString &name);
     void takeProblems(const QList<ReferenceProblem> &problems);
-
-    std::mutex _inboxLock;
-    std::condition_variable _inboxChanged;
-    Request _inbox;                // guarded by _inboxLock
-    bool _pending = false;         // guarded by _inboxLock
-    bool _checkInProgress = false; // guarded by _inboxLock
-    bool _stopping = false;        // guarded by _inboxLock
-    quint64 _requests = 0;         // guarded by _inboxLock; one more with each request
 
     // The checking thread's own.
     std::unordered_map<const QSFile *, std::unique_ptr<FileReferences>> _files;
@@ -107,12 +95,13 @@ private:
     QString _folder;
     Databases _databases;
     QHash<QString, bool> _documentText; // by name, for _folder
-    std::atomic<std::chrono::microseconds> _longestHold{};
 
     std::function<std::shared_ptr<QSFile>()> _rootFile; // UI thread
     std::weak_ptr<QSFile> _rootHanded;                  // UI thread
     QStringList _databaseNames;                         // UI thread; as handed to the index
     BibliographyIndex *_bibliography;                   // a child
     QList<ReferenceProblem> _problems;                  // UI thread
-    std::thread _worker;
+    // Last: it checks with everything above.
+    SettlingWorker<Request> _worker{"quillset-refs",
+                                    [this](Request request) { check(std::move(request)); }};
 };

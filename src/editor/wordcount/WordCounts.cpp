@@ -118,31 +118,18 @@ WordCounts::WordCounts(std::function<std::shared_ptr<QSFile>()> rootFile, QObjec
     qRegisterMetaType<WordCountResults>();
     // The counting thread emits; the counts are taken where they are shown.
     connect(this, &WordCounts::countsReady, this, &WordCounts::takeResults, Qt::QueuedConnection);
-    _worker = std::thread([this] { main(); });
     setRootFile(_rootFile());
 }
 
-WordCounts::~WordCounts()
-{
-    {
-        std::lock_guard lock(_inboxLock);
-        _stopping = true;
-    }
-    _inboxChanged.notify_all();
-    _worker.join();
-}
+WordCounts::~WordCounts() = default;
 
 void WordCounts::setRootFile(const std::shared_ptr<QSFile> &root)
 {
     _rootHanded = root;
-    {
-        std::lock_guard lock(_inboxLock);
-        _inbox.root = root;
-        _inbox.rootChanged = true;
-        _pending = true;
-        ++_requests;
-    }
-    _inboxChanged.notify_all();
+    _worker.request([&](Request &waiting) {
+        waiting.root = root;
+        waiting.rootChanged = true;
+    });
 }
 
 void WordCounts::fileChanged(const std::shared_ptr<QSFile> &file)
@@ -152,75 +139,27 @@ void WordCounts::fileChanged(const std::shared_ptr<QSFile> &file)
         setRootFile(root);
         return;
     }
-    {
-        std::lock_guard lock(_inboxLock);
-        _inbox.changedFiles.push_back(file);
-        _pending = true;
-        ++_requests;
-    }
-    _inboxChanged.notify_all();
+    _worker.request([&](Request &waiting) { waiting.changedFiles.push_back(file); });
 }
 
 void WordCounts::setSelection(const std::shared_ptr<QSFile> &file, QSRange range)
 {
-    {
-        std::lock_guard lock(_inboxLock);
-        _inbox.selectionFile = file;
-        _inbox.selection = range;
-        _inbox.selectionChanged = true;
-        _pending = true;
-        ++_requests;
-    }
-    _inboxChanged.notify_all();
+    _worker.request([&](Request &waiting) {
+        waiting.selectionFile = file;
+        waiting.selection = range;
+        waiting.selectionChanged = true;
+    });
 }
 
 void WordCounts::waitUntilIdle()
 {
-    std::unique_lock lock(_inboxLock);
-    _inboxChanged.wait(lock, [this] { return !_pending && !_passInProgress; });
+    _worker.waitUntilIdle();
 }
 
 void WordCounts::takeResults(const WordCountResults &results)
 {
     _results = results;
     emit countsChanged();
-}
-
-void WordCounts::main()
-{
-    pthread_setname_np(pthread_self(), "quillset-words");
-    for (;;) {
-        Request request;
-        {
-            std::unique_lock lock(_inboxLock);
-            _inboxChanged.wait(lock, [this] { return _stopping || _pending; });
-            // The edit worker's pass and the outline's reading come first: the pass
-            // starts once the requests have settled for a moment, or, when the last
-            // pass held the document-model lock long (a file of hundreds of
-            // megabytes), once the typing pauses; and at the latest after a while.
-            using namespace std::chrono_literals;
-            const auto settle = _longestHold > 20ms ? 400ms : 10ms;
-            const auto latest = std::chrono::steady_clock::now() + 2s;
-            for (quint64 seen = _requests; !_stopping;) {
-                _inboxChanged.wait_for(lock, settle,
-                                       [this, seen] { return _stopping || _requests != seen; });
-                if (_requests == seen || std::chrono::steady_clock::now() >= latest)
-                    break;
-                seen = _requests;
-            }
-            if (_stopping)
-                return;
-            std::swap(request, _inbox);
-            _pending = false;
-            _passInProgress = true;
-        }
-        pass(std::move(request));
-        {
-            std::lock_guard lock(_inboxLock);
-            _passInProgress = false;
-        }
-        _inboxChanged.notify_all();
-    }
 }
 
 void WordCounts::pass(Request request)
@@ -234,9 +173,10 @@ void WordCounts::pass(Request request)
         _selection = request.selection;
     }
     WordCountResults results;
-    _longestHold = {};
+    std::chrono::microseconds longestHold{0};
     const std::shared_ptr<QSFile> root = _root.lock();
     if (!root) {
+        _worker.setLongestHold(longestHold);
         emit countsReady(results);
         return;
     }
@@ -267,9 +207,9 @@ void WordCounts::pass(Request request)
                 counts->read(file->treeRootNode());
                 read = true;
             }
-            _longestHold =
-                std::max(_longestHold, std::chrono::duration_cast<std::chrono::microseconds>(
-                                           std::chrono::steady_clock::now() - start));
+            longestHold =
+                std::max(longestHold, std::chrono::duration_cast<std::chrono::microseconds>(
+                                          std::chrono::steady_clock::now() - start));
         }
         // A file not read again has the nodes and counts it had.
         if (read)
@@ -278,6 +218,7 @@ void WordCounts::pass(Request request)
         counted.emplace(file.get(), std::move(counts));
     }
     _counted.swap(counted);
+    _worker.setLongestHold(longestHold);
     // The nodes of files that left the document are let go here, without any lock.
     counted.clear();
 

@@ -2,14 +2,11 @@
 
 #include "editor/wordcount/WordCountResults.h"
 #include "model/QSRange.h"
+#include "platform/SettlingWorker.h"
 
 #include <QObject>
-#include <chrono>
-#include <condition_variable>
 #include <functional>
 #include <memory>
-#include <mutex>
-#include <thread>
 #include <unordered_map>
 #include <vector>
 
@@ -63,29 +60,20 @@ private:
     };
 
     void setRootFile(const std::shared_ptr<QSFile> &root);
-    void main();
     void pass(Request request);
     void takeResults(const WordCountResults &results);
     int selectionWords() const;
-
-    std::mutex _inboxLock;
-    std::condition_variable _inboxChanged;
-    Request _inbox;               // guarded by _inboxLock
-    bool _pending = false;        // guarded by _inboxLock
-    bool _passInProgress = false; // guarded by _inboxLock
-    bool _stopping = false;       // guarded by _inboxLock
-    quint64 _requests = 0;        // guarded by _inboxLock; one more with each request
 
     // The counting thread's own: what it read of each file and counted, by file.
     std::unordered_map<const QSFile *, std::unique_ptr<FileCounts>> _counted;
     std::weak_ptr<QSFile> _root;
     std::weak_ptr<QSFile> _selectionFile;
     QSRange _selection{0, 0};
-    // How long the last pass held the document-model lock at most.
-    std::chrono::microseconds _longestHold{0};
 
     std::function<std::shared_ptr<QSFile>()> _rootFile; // UI thread
     std::weak_ptr<QSFile> _rootHanded;                  // UI thread
     WordCountResults _results;                          // UI thread
-    std::thread _worker;
+    // Last: it counts with everything above.
+    SettlingWorker<Request> _worker{"quillset-words",
+                                    [this](Request request) { pass(std::move(request)); }};
 };
