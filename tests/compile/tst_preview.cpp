@@ -147,22 +147,26 @@ void TestPreview::typesetsTheEditorsTextAndWritesNothingOfTheUsers()
     permit({});
     const auto writable = qScopeGuard([&permit] { permit(QFile::WriteOwner); });
 
-    PreviewBuild build;
-    QSignalSpy finished(&build, &PreviewBuild::finished);
-    QCOMPARE(typeset(build, QStringLiteral("doc/main.tex"),
+    auto build = std::make_unique<PreviewBuild>();
+    QSignalSpy finished(build.get(), &PreviewBuild::finished);
+    QCOMPARE(typeset(*build, QStringLiteral("doc/main.tex"),
                      {unsaved("doc/main.tex", document("Unsaved root.\n\\include{chapters/ch}")),
                       unsaved("doc/sections/sec.tex", "Unsaved section.\n")}),
              QStringLiteral("Unsaved root. 1Saved chapter. Unsaved section. 2"));
-    QCOMPARE(build.state(), PreviewBuild::State::UpToDate);
+    QCOMPARE(build->state(), PreviewBuild::State::UpToDate);
     QCOMPARE(finished.size(), 1);
-    QCOMPARE(finished.first().first().toString(), build.pdfPath());
+    QCOMPARE(finished.first().first().toString(), build->pdfPath());
     QCOMPARE(filesUnder(folder), before);
 
     // Files saved since are read from disk again, not from the old copies.
-    QCOMPARE(typeset(build, QStringLiteral("doc/main.tex"),
+    QCOMPARE(typeset(*build, QStringLiteral("doc/main.tex"),
                      {unsaved("doc/chapters/ch.tex", "Unsaved chapter.\n\\input{sections/sec}\n")}),
              QStringLiteral("Saved root. 1Unsaved chapter. Saved section. 2"));
     QCOMPARE(filesUnder(folder), before);
+    // Nor is anything left in the cache.
+    const QString copies = QFileInfo(build->pdfPath()).path();
+    build.reset();
+    QVERIFY(!QFileInfo::exists(copies));
 }
 
 void TestPreview::unsavedTextTheEngineCannotBeGivenIsSaid()

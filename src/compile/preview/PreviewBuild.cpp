@@ -19,6 +19,7 @@
 #include <QRegularExpression>
 #include <sys/resource.h>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -96,6 +97,16 @@ PreviewBuild::~PreviewBuild()
         LatexCompileThread::endEngine(_engine.get());
         _engine->waitForFinished(5000);
     }
+    removeFolder(std::exchange(_folder, nullptr));
+    removeFolder(std::exchange(_shownFolder, nullptr));
+}
+
+void PreviewBuild::removeFolder(const std::shared_ptr<const PreviewFolder> &folder) const
+{
+    // The next session empties a folder before its first preview anyway; nothing of
+    // one that is no longer used is left in the user's cache meanwhile.
+    if (folder && folder != _folder && folder != _shownFolder)
+        QDir(folder->path()).removeRecursively();
 }
 
 bool PreviewBuild::isEngineRunning() const
@@ -139,7 +150,7 @@ void PreviewBuild::start(const PreviewSnapshot &snapshot)
     setState(State::Typesetting);
 
     if (!_folder || _folder->rootPath() != absoluteClean(snapshot.rootPath)) {
-        _folder = std::make_shared<PreviewFolder>(snapshot.rootPath);
+        removeFolder(std::exchange(_folder, std::make_shared<PreviewFolder>(snapshot.rootPath)));
         _format = PreviewFormat();
     }
     QStringList files = snapshot.files;
@@ -303,7 +314,7 @@ void PreviewBuild::readRun(bool succeeded)
         const QString pdf = _folder->publish(_jobName);
         if (!pdf.isEmpty()) {
             _pdfPath = pdf;
-            _shownFolder = _folder;
+            removeFolder(std::exchange(_shownFolder, _folder));
             _shownCopies = _folder->copies();
             setState(State::UpToDate);
             emit finished(pdf);

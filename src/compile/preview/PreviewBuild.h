@@ -56,7 +56,7 @@ public:
     Q_ENUM(State)
 
     explicit PreviewBuild(QObject *parent = nullptr);
-    // Ends a running engine and waits for it to be gone.
+    // Ends a running engine, waits for it to be gone and removes the private folder.
     ~PreviewBuild() override;
 
     // Typesets the document as the snapshot has it: now, or as soon as the engine
@@ -105,6 +105,8 @@ private:
     void setState(State state);
     void readRun(bool succeeded);
     void noticeFilesReadFromDisk();
+    // Removes a private folder that neither the runs nor the PDF shown use.
+    void removeFolder(const std::shared_ptr<const PreviewFolder> &folder) const;
 
     std::unique_ptr<QProcess> _engine; // the one engine alive, if any
     std::optional<PreviewSnapshot> _pending;
