@@ -66,7 +66,8 @@ public:
     void cancel();
 
     State state() const { return _state; }
-    // True while an engine process of this build is alive.
+    // True while an engine process of this build is alive: a preview's, or the dump
+    // of the preamble's format that follows a preview (the state stays UpToDate).
     bool isEngineRunning() const;
     // How long a run may take before it is ended and reported as failed; 30 s
     // unless set. Applies from the next run.
@@ -85,7 +86,8 @@ public:
 
 signals:
     void stateChanged(PreviewBuild::State state);
-    // A new PDF of the document is at pdfPath (the same path every time).
+    // A new PDF of the document is at pdfPath (the same path for every preview of
+    // one root file).
     void finished(const QString &pdfPath);
     // The run stopped: at a line of a user's file when the log names one (file
     // empty and line 0 when it does not), with the engine's message.
