@@ -55,6 +55,9 @@ QSTextView::QSTextView(QWidget *parent)
     connect(this, &QPlainTextEdit::updateRequest, this, [this](const QRect &rect, int dy) {
         if (dy)
             _gutter->scroll(0, dy);
+        // The reference marks in sight are the selections; others come into sight.
+        if (dy && !_referenceMarks.isEmpty())
+            showExtraSelections();
         else
             _gutter->update(0, rect.y(), _gutter->width(), rect.height());
     });
@@ -174,6 +177,8 @@ void QSTextView::resizeEvent(QResizeEvent *event)
     QPlainTextEdit::resizeEvent(event);
     layOutGutter();
     drawLineHighlighter();
+    if (!_referenceMarks.isEmpty())
+        showExtraSelections();
 }
 
 void QSTextView::editSelectedLines(const std::function<QString(const QString &)> &edit)
@@ -451,6 +456,8 @@ void QSTextView::textDidChange(int position, int removed, int added)
         _referenceMarks.clear();
         _bracketPair.clear();
         showExtraSelections();
+    } else if (!_referenceMarks.isEmpty()) {
+        moveReferenceMarks(position, removed, added);
     }
     if (_markers.isEmpty())
         return;

@@ -204,12 +204,17 @@ private:
     EnvironmentCloser *_environmentCloser; // a child
     TextFolding *_folding;                 // a child
     QList<Marker> _markers;
+    // Kept as offsets that follow the edits, in document order: a document may have
+    // thousands, and only those in sight are handed to the text as selections.
     struct ReferenceMark
     {
-        QTextCursor at; // selects the key
+        int start = 0;
+        int end = 0; // past the key
         QString message;
+        bool operator==(const ReferenceMark &) const = default;
     };
     QList<ReferenceMark> _referenceMarks;
+    void moveReferenceMarks(int position, int removed, int added);
     QPointer<QAction> _undoAction;
     QPointer<QAction> _redoAction;
     QList<QTextEdit::ExtraSelection> _findIndicator; // while it shows

@@ -22,42 +22,51 @@ void QSTextView::setReferenceProblems(const QList<ReferenceProblem> &problems)
                        && problem.offset + problem.length <= end;
         for (qint32 i = 0; inPlace && i < problem.length; ++i)
             inPlace = text->characterAt(problem.offset + i) == problem.key[i];
-        if (!inPlace)
-            continue;
-        QTextCursor at(document());
-        at.setPosition(problem.offset);
-        at.setPosition(problem.offset + problem.length, QTextCursor::KeepAnchor);
-        marks.append({at, problem.message});
+        if (inPlace)
+            marks.append({problem.offset, problem.offset + problem.length, problem.message});
     }
+    std::stable_sort(
+        marks.begin(), marks.end(),
+        [](const ReferenceMark &a, const ReferenceMark &b) { return a.start < b.start; });
     // Typing before a mark moves it as it moves the problem: marks that stand where
     // they stood are not laid out and painted again.
-    const auto same = [](const ReferenceMark &a, const ReferenceMark &b) {
-        return a.at.selectionStart() == b.at.selectionStart()
-               && a.at.selectionEnd() == b.at.selectionEnd() && a.message == b.message;
-    };
-    if (std::equal(marks.cbegin(), marks.cend(), _referenceMarks.cbegin(), _referenceMarks.cend(),
-                   same))
+    if (marks == _referenceMarks)
         return;
     _referenceMarks = std::move(marks);
     showExtraSelections();
 }
 
+// An edit moves the marks after it; a mark it cuts into keeps what is left of its
+// key until the next check says what it is now.
+void QSTextView::moveReferenceMarks(int position, int removed, int added)
+{
+    const int shift = added - removed;
+    const auto moved = [&](int offset) {
+        if (offset <= position)
+            return offset;
+        return offset >= position + removed ? offset + shift : position + added;
+    };
+    for (ReferenceMark &mark : _referenceMarks) {
+        if (mark.end < position)
+            continue;
+        mark.start = moved(mark.start);
+        mark.end = moved(mark.end);
+    }
+    _referenceMarks.removeIf([](const ReferenceMark &mark) { return mark.end <= mark.start; });
+}
+
 QList<QSRange> QSTextView::referenceMarks() const
 {
     QList<QSRange> ranges;
-    for (const ReferenceMark &mark : _referenceMarks) {
-        if (mark.at.hasSelection())
-            ranges.append(QSRange{quint32(mark.at.selectionStart()),
-                                  quint32(mark.at.selectionEnd() - mark.at.selectionStart())});
-    }
+    for (const ReferenceMark &mark : _referenceMarks)
+        ranges.append(QSRange{quint32(mark.start), quint32(mark.end - mark.start)});
     return ranges;
 }
 
 QString QSTextView::referenceMessageAt(int position) const
 {
     for (const ReferenceMark &mark : _referenceMarks) {
-        if (mark.at.hasSelection() && position >= mark.at.selectionStart()
-            && position <= mark.at.selectionEnd())
+        if (position >= mark.start && position <= mark.end)
             return mark.message;
     }
     return {};
@@ -66,13 +75,19 @@ QString QSTextView::referenceMessageAt(int position) const
 QList<QTextEdit::ExtraSelection> QSTextView::referenceSelections() const
 {
     QList<QTextEdit::ExtraSelection> selections;
-    selections.reserve(_referenceMarks.size());
-    for (const ReferenceMark &mark : _referenceMarks) {
-        // A key deleted as a whole leaves nothing to underline.
-        if (!mark.at.hasSelection())
-            continue;
+    if (_referenceMarks.isEmpty())
+        return selections;
+    // The lines in sight; a scroll asks again.
+    const int first = cursorForPosition(QPoint(0, 0)).position();
+    const int last =
+        cursorForPosition(QPoint(viewport()->width(), viewport()->height())).position();
+    auto mark = std::lower_bound(_referenceMarks.cbegin(), _referenceMarks.cend(), first,
+                                 [](const ReferenceMark &each, int at) { return each.end < at; });
+    for (; mark != _referenceMarks.cend() && mark->start <= last; ++mark) {
         QTextEdit::ExtraSelection underline;
-        underline.cursor = mark.at;
+        underline.cursor = QTextCursor(document());
+        underline.cursor.setPosition(mark->start);
+        underline.cursor.setPosition(mark->end, QTextCursor::KeepAnchor);
         underline.format.setUnderlineStyle(QTextCharFormat::DotLine);
         underline.format.setUnderlineColor(Theme::current().unresolved);
         selections << underline;

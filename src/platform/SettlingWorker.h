@@ -7,15 +7,18 @@
 #include <functional>
 #include <mutex>
 #include <pthread.h>
+#include <sys/resource.h>
 #include <thread>
+#include <unistd.h>
 
 // A thread of its own that works for the UI thread while the user types. The
 // requests that come while it works or waits are merged into one waiting request
 // (each caller changes it), and the work on it starts once the requests have
 // settled for a moment: 10 ms, so that the edit worker's pass and the outline go
-// first; or, when the last piece of work held the document-model lock long (a
-// file of hundreds of megabytes), a pause in the typing of 400 ms; and at the
-// latest after 2 s, so that someone who types on and on still gets results.
+// first; or, when the last piece of work held the document-model lock more than
+// 4 ms (a file of megabytes), a pause in the typing of 400 ms; and at the
+// latest after 2 s, so that someone who types on and on still gets results. It
+// runs at a lower priority than the program's other threads.
 template <typename Request> class SettlingWorker
 {
 public:
@@ -67,13 +70,16 @@ private:
     void main(const char *name)
     {
         pthread_setname_np(pthread_self(), name);
+        // Work the user waits for less than the typing: on Linux a thread has a
+        // niceness of its own, and the UI thread and the edit worker go first.
+        setpriority(PRIO_PROCESS, pid_t(gettid()), 5);
         using namespace std::chrono_literals;
         for (;;) {
             Request request;
             {
                 std::unique_lock lock(_lock);
                 _changed.wait(lock, [this] { return _stopping || _pending; });
-                const auto settle = _longestHold.load() > 20ms ? 400ms : 10ms;
+                const auto settle = _longestHold.load() > 4ms ? 400ms : 10ms;
                 const auto latest = std::chrono::steady_clock::now() + 2s;
                 for (quint64 seen = _requests; !_stopping;) {
                     _changed.wait_for(lock, settle,

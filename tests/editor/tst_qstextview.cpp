@@ -1,5 +1,6 @@
 #include "TestSupport.h"
 #include "editor/QSTextView.h"
+#include "editor/references/ReferenceProblem.h"
 
 #include <QTextBlock>
 #include <QTextLayout>
@@ -44,6 +45,7 @@ private slots:
     void typingPairs_data();
     void typingPairs();
     void matchingBrackets();
+    void referenceMarksInSightFollowEdits();
 };
 
 void TestQSTextView::findSteps_data()
@@ -162,6 +164,57 @@ void TestQSTextView::matchingBrackets()
     QCOMPARE(view.highlightedBrackets(), (QList<int>{14, 8}));
     select(view, 2);
     QVERIFY(view.highlightedBrackets().isEmpty());
+}
+
+// A document may have thousands of marks: only those in sight are selections, and
+// the rest follow the edits as offsets.
+void TestQSTextView::referenceMarksInSightFollowEdits()
+{
+    QSTextView view;
+    view.resize(400, 300);
+    view.show();
+    QString text;
+    for (int line = 0; line < 2000; ++line)
+        text += QStringLiteral("See \\ref{x%1}.\n").arg(line);
+    view.setPlainText(text);
+    QList<ReferenceProblem> problems;
+    for (int line : {2, 1990}) {
+        ReferenceProblem problem;
+        problem.key = QStringLiteral("x%1").arg(line);
+        problem.offset = qint32(text.indexOf(u'{' + problem.key + u'}')) + 1;
+        problem.length = qint32(problem.key.size());
+        problem.message = QStringLiteral("No label");
+        problems << problem;
+    }
+    view.setReferenceProblems(problems);
+    const auto underlined = [&view] {
+        QStringList keys;
+        for (const QTextEdit::ExtraSelection &selection : view.extraSelections()) {
+            if (selection.format.underlineStyle() == QTextCharFormat::DotLine)
+                keys << selection.cursor.selectedText();
+        }
+        return keys;
+    };
+    QCOMPARE(underlined(), QStringList{"x2"});
+    view.moveCursor(QTextCursor::End);
+    QCOMPARE(underlined(), QStringList{"x1990"});
+
+    // Typing before both moves them; a key typed over keeps its mark until the
+    // next check, a key deleted loses it.
+    QTextCursor start(view.document());
+    start.insertText(QStringLiteral("ab"));
+    const QList<QSRange> marks = view.referenceMarks();
+    QCOMPARE(marks.size(), 2);
+    QCOMPARE(view.document()->toPlainText().mid(int(marks[1].location), int(marks[1].length)),
+             "x1990");
+    QTextCursor key(view.document());
+    key.setPosition(int(marks[0].location));
+    key.setPosition(int(marks[0].location + marks[0].length), QTextCursor::KeepAnchor);
+    key.insertText(QStringLiteral("y"));
+    QCOMPARE(view.referenceMarks().value(0).length, 1u);
+    QCOMPARE(view.referenceMessageAt(int(view.referenceMarks()[0].location)), "No label");
+    key.deletePreviousChar();
+    QCOMPARE(view.referenceMarks().size(), 1);
 }
 
 QUILLSET_TEST_MAIN(TestQSTextView)
