@@ -35,13 +35,26 @@ std::optional<OutlineScanner::Command> OutlineScanner::next()
         if (at < 0 || at >= size || _text[at] != u'{' || !startsCommand(backslash))
             continue;
         const qsizetype close = closingBrace(at);
-        if (close < 0)
+        if (close < 0 || holdsParameter(at + 1, close))
             continue;
         _position = close + 1;
         return Command{backslash, close + 1, _text.mid(backslash + 1, length), at + 1, close};
     }
     _position = size;
     return std::nullopt;
+}
+
+// A title or file name that holds a macro's parameter (#1, not \#1) is that of a
+// command in a definition (\newcommand{\chap}[1]{\chapter{#1}}): no heading.
+bool OutlineScanner::holdsParameter(qsizetype from, qsizetype to) const
+{
+    for (qsizetype i = from; i + 1 < to; ++i) {
+        if (_text[i] == u'\\')
+            ++i;
+        else if (_text[i] == u'#' && _text[i + 1] >= u'1' && _text[i + 1] <= u'9')
+            return true;
+    }
+    return false;
 }
 
 // No command word is the start of another, so the first that fits is the one.

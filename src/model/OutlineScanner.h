@@ -43,6 +43,7 @@ private:
     qsizetype wordLength(qsizetype at) const;
     qsizetype afterOptionalArgument(qsizetype open) const;
     qsizetype closingBrace(qsizetype open) const;
+    bool holdsParameter(qsizetype from, qsizetype to) const;
     bool startsCommand(qsizetype backslash);
 
     QStringView _text;
