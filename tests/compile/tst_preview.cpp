@@ -290,7 +290,9 @@ void TestPreview::hangingEngineAndShellEscape()
              QStringLiteral("The preview took longer than 1 s and was stopped."));
     QVERIFY(engineChildren().isEmpty());
 
-    // Even where the installation or the user's environment allows shell escape.
+    // Even where the installation or the user's environment allows shell escape. The
+    // run gets time enough on a loaded machine (the engine runs at a low priority).
+    build.setTimeLimit(60000);
     qputenv("shell_escape", "t");
     const auto restore = qScopeGuard([] { qunsetenv("shell_escape"); });
     QCOMPARE(typeset(build, QStringLiteral("escape/main.tex")), QStringLiteral("Text. 1"));
