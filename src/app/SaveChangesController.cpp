@@ -10,7 +10,8 @@
 
 SaveChangesController::SaveChangesController(QList<std::shared_ptr<QSFile>> files,
                                              std::shared_ptr<QSFile> fileToLetGo, QWidget *window)
-    : _filesThatHasChanged(std::move(files))
+    : QObject(window)
+    , _filesThatHasChanged(std::move(files))
     , _fileToLetGo(std::move(fileToLetGo))
     , _ui(std::make_unique<Ui::SaveChanges>())
     , _sheet(new QDialog(window))
@@ -24,6 +25,8 @@ SaveChangesController::SaveChangesController(QList<std::shared_ptr<QSFile>> file
             &SaveChangesController::saveSelectedFiles);
     connect(_ui->discardButton, &QPushButton::clicked, this,
             &SaveChangesController::discardChanges);
+    // Closed without an answer (Escape): nothing is saved or let go.
+    connect(_sheet, &QDialog::rejected, this, &QObject::deleteLater);
 }
 
 SaveChangesController::~SaveChangesController() = default;

@@ -28,7 +28,8 @@ public:
 
     QDialog *sheet() const { return _sheet; }
     SaveChangesDataSource *tableDataSource() const { return _tableDataSource; }
-    // Shows the sheet on the window; the controller deletes itself when it ends.
+    // Shows the sheet on the window; the controller deletes itself when it ends, and
+    // goes with the window when that closes first.
     void open();
 
     void saveAllFiles();
