@@ -17,7 +17,7 @@
 using Results = FindAndReplaceOutlineViewDataSource;
 
 // "All in Document" in a real window, on a document of four files in two folders
-// (tests/data/find/two-parts): both parts have a start.tex whose section is
+// (tests/data/find/two-studies): both studies have a start.tex whose section is
 // called Introduction.
 class TestDocumentMatches : public QObject
 {
@@ -49,7 +49,7 @@ private:
 void TestDocumentMatches::init()
 {
     _fixture = std::make_unique<AppFixture>();
-    _fixture->folder.copyData("find/two-parts");
+    _fixture->folder.copyData("find/two-studies");
     _document = _fixture->open(_fixture->folder.path("main.tex"));
     QVERIFY(_document);
     QVERIFY(QTest::qWaitForWindowActive(_document->window()));
@@ -104,23 +104,23 @@ void TestDocumentMatches::listsEveryMatchByFile_data()
     QTest::addColumn<QString>("summary");
     QTest::newRow("any case") << "introduction"
                               << ""
-                              << QStringList{"main.tex (2):3,4", "part1/start.tex (2):1,3",
-                                             "part2/start.tex (3):1,2,3"}
+                              << QStringList{"main.tex (2):3,4", "field/start.tex (2):1,3",
+                                             "lab/start.tex (3):1,2,3"}
                               << "7 matches in 3 files";
     QTest::newRow("match case") << "Introduction"
                                 << "c"
-                                << QStringList{"part1/start.tex (1):1",
-                                               "part2/start.tex (2):1,2"}
+                                << QStringList{"field/start.tex (1):1",
+                                               "lab/start.tex (2):1,2"}
                                 << "3 matches in 2 files";
     QTest::newRow("whole words") << "introduction"
                                  << "w"
                                  << QStringList{"main.tex (2):3,4",
-                                                "part1/start.tex (2):1,3",
-                                                "part2/start.tex (2):1,2"}
+                                                "field/start.tex (2):1,3",
+                                                "lab/start.tex (2):1,2"}
                                  << "6 matches in 3 files";
     QTest::newRow("expression") << "intro\\w*s\\b|tide\\b"
                                 << "r"
-                                << QStringList{"part2/start.tex (1):3", "closing.tex (1):2"}
+                                << QStringList{"lab/start.tex (1):3", "closing.tex (1):2"}
                                 << "2 matches in 2 files";
     QTest::newRow("nowhere") << "zebra"
                              << "" << QStringList() << "Not found";
@@ -173,11 +173,11 @@ void TestDocumentMatches::choosingARowSelectsItsMatch_data()
     QTest::addColumn<int>("line");
     QTest::addColumn<QString>("selected");
     QTest::newRow("root, second") << 0 << 1 << "main.tex" << 4 << "introduction";
-    QTest::newRow("first part") << 1 << 1 << "part1/start.tex" << 3 << "introduction";
-    QTest::newRow("second part, its comment")
-        << 2 << 1 << "part2/start.tex" << 2 << "Introduction";
+    QTest::newRow("field study") << 1 << 1 << "field/start.tex" << 3 << "introduction";
+    QTest::newRow("lab study, its comment")
+        << 2 << 1 << "lab/start.tex" << 2 << "Introduction";
     QTest::newRow("file row: its first")
-        << 2 << -1 << "part2/start.tex" << 1 << "Introduction";
+        << 2 << -1 << "lab/start.tex" << 1 << "Introduction";
 }
 
 // A row clicked in the outline selects its own match in its own file, not the first
@@ -211,22 +211,22 @@ void TestDocumentMatches::listFollowsReplaceAllAndTyping()
     _strip->replaceTextField()->setText("salt water and sand");
     _strip->replaceAll();
     AppFixture::clickButton(AppFixture::shownDialog<QMessageBox>(_document->window()), "Replace");
-    QCOMPARE(listing(), QStringList{"part1/start.tex (1):3"});
+    QCOMPARE(listing(), QStringList{"field/start.tex (1):3"});
     QCOMPARE(row(0, 0).data().toString(), "3: The introduction of salt water and sand is slow.");
 
     // Chosen, the row shows its file, where the user types another match.
     QTreeView *outline = _document->outlineView();
     outline->selectionModel()->select(row(0, 0), QItemSelectionModel::ClearAndSelect);
     QVERIFY(_document->textStorageDelegate()->selectedFile()->pathText().endsWith(
-        "part1/start.tex"));
+        "field/start.tex"));
     AppFixture::typeBefore(_document->textView(), "Tides", "More salt water. ");
-    QTRY_COMPARE(listing(), QStringList{"part1/start.tex (2):2,3"});
+    QTRY_COMPARE(listing(), QStringList{"field/start.tex (2):2,3"});
     QCOMPARE(row(0, 0).data().toString(), "2: More salt water. Tides rise twice a day.");
     QCOMPARE(_strip->resultLabel()->text(), "2 matches in 1 file");
 
     // The list follows the find text too.
     _strip->findTextField()->setText("salt water and");
-    QTRY_COMPARE(listing(), QStringList{"part1/start.tex (1):3"});
+    QTRY_COMPARE(listing(), QStringList{"field/start.tex (1):3"});
 
     _strip->hideFindAndReplace();
     QCOMPARE(outline->model(), _document->outlineViewDataSource());
