@@ -87,15 +87,6 @@ bool isFloat(QStringView environment)
     return floats.contains(environment.toString());
 }
 
-bool isVerbatim(QStringView environment)
-{
-    static const QSet<QString> verbatims = {
-        QStringLiteral("verbatim"),   QStringLiteral("verbatim*"), QStringLiteral("Verbatim"),
-        QStringLiteral("Verbatim*"),  QStringLiteral("BVerbatim"), QStringLiteral("LVerbatim"),
-        QStringLiteral("lstlisting"), QStringLiteral("minted"),    QStringLiteral("comment")};
-    return verbatims.contains(environment.toString());
-}
-
 class Reader
 {
 public:
@@ -300,7 +291,7 @@ private:
         if (!name.found())
             return;
         const QStringView environment = _text.mid(name.start, name.end - name.start);
-        if (begins && isVerbatim(environment)) {
+        if (begins && LandmarkScanner::isVerbatim(environment)) {
             skipVerbatim(environment);
         } else if (isFloat(environment)) {
             addAt(begins ? Kind::FloatBegin : Kind::FloatEnd, environment.toString(), backslash);
@@ -416,4 +407,13 @@ private:
 QList<Landmark> LandmarkScanner::scan(QStringView text)
 {
     return Reader(text).scan();
+}
+
+bool LandmarkScanner::isVerbatim(QStringView environment)
+{
+    static const QSet<QString> verbatims = {
+        QStringLiteral("verbatim"),   QStringLiteral("verbatim*"), QStringLiteral("Verbatim"),
+        QStringLiteral("Verbatim*"),  QStringLiteral("BVerbatim"), QStringLiteral("LVerbatim"),
+        QStringLiteral("lstlisting"), QStringLiteral("minted"),    QStringLiteral("comment")};
+    return verbatims.contains(environment.toString());
 }

@@ -43,4 +43,7 @@ struct Landmark
 // nor is one that runs into the next paragraph (a brace not typed yet).
 namespace LandmarkScanner {
 QList<Landmark> scan(QStringView text);
-}
+// Whether the environment's text is read verbatim (verbatim, Verbatim, BVerbatim,
+// LVerbatim, lstlisting, minted, comment; starred where they have a star).
+bool isVerbatim(QStringView environment);
+} // namespace LandmarkScanner

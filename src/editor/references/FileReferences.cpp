@@ -80,19 +80,6 @@ std::optional<std::pair<qsizetype, qsizetype>> braced(QStringView text, qsizetyp
     return std::pair{at + 1, end};
 }
 
-bool isVerbatim(QStringView environment)
-{
-    static const QLatin1String names[] = {
-        QLatin1String("verbatim"),   QLatin1String("verbatim*"), QLatin1String("Verbatim"),
-        QLatin1String("Verbatim*"),  QLatin1String("BVerbatim"), QLatin1String("LVerbatim"),
-        QLatin1String("lstlisting"), QLatin1String("minted"),    QLatin1String("comment")};
-    for (const QLatin1String name : names) {
-        if (environment == name)
-            return true;
-    }
-    return false;
-}
-
 // The commands that pull in a file the outline does not follow.
 bool pullsInOtherwise(QStringView name)
 {
@@ -335,7 +322,7 @@ std::shared_ptr<const FileReferences::Found> FileReferences::find(const Node &no
             if (const auto environment = braced(text, end)) {
                 const QStringView written =
                     text.mid(environment->first, environment->second - environment->first);
-                if (isVerbatim(written))
+                if (LandmarkScanner::isVerbatim(written))
                     found->markers.append({offset, Marker::Type::VerbatimEnd, written.toString()});
             }
             continue;
@@ -346,7 +333,7 @@ std::shared_ptr<const FileReferences::Found> FileReferences::find(const Node &no
             if (const auto environment = braced(text, end)) {
                 const QStringView written =
                     text.mid(environment->first, environment->second - environment->first);
-                if (isVerbatim(written))
+                if (LandmarkScanner::isVerbatim(written))
                     found->markers.append(
                         {offset, Marker::Type::VerbatimBegin, written.toString()});
             }
