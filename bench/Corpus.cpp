@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <iterator>
@@ -142,7 +143,8 @@ QByteArray chapterText(int chapter, int part, QRandomGenerator &random)
     };
     QByteArray text = "\\chapter{Chapter " + QByteArray::number(chapter) + "}\n" + paragraph();
     for (int section = 0; section < 20; ++section) {
-        const QByteArray id = QByteArray::number(chapter) + "." + QByteArray::number(part) + "." + QByteArray::number(section);
+        const QByteArray id = QByteArray::number(chapter) + "." + QByteArray::number(part) + "."
+                              + QByteArray::number(section);
         text += "\\section{Section " + QByteArray::number(section) + " of "
                 + QByteArray::number(chapter) + "}\\label{sec:" + id + "}\n" + paragraph();
         text += section % 10 == 0 ? "% \\section{An older heading}\n" : "% to check again\n";
@@ -150,7 +152,7 @@ QByteArray chapterText(int chapter, int part, QRandomGenerator &random)
             text += "\\subsection{Part " + QByteArray::number(sub) + "}\n" + paragraph();
             text += "\\begin{equation}\\label{eq:" + id + "." + QByteArray::number(sub)
                     + "}\n  \\rho c h \\frac{dT}{dt} = Q_{\\mathrm{sun}} - "
-                    "Q_{\\mathrm{evap}} + "
+                      "Q_{\\mathrm{evap}} + "
                     + QByteArray::number(random.bounded(1000)) + "\n\\end{equation}\n";
             text += paragraph();
             text += "\\subsubsection{Detail " + QByteArray::number(sub) + "}\n" + paragraph();
@@ -184,6 +186,20 @@ const QString &Corpus::bookRootPath()
         root += "\\end{document}\n";
         const QString rootPath = book.filePath(QStringLiteral("book.tex"));
         write(rootPath, root);
+        return rootPath;
+    }();
+    return path;
+}
+
+const QString &Corpus::bookIncludedRootPath()
+{
+    static const QString path = [] {
+        QFile book(bookRootPath());
+        if (!book.open(QIODevice::ReadOnly))
+            qFatal("cannot read the benchmark file %s", qPrintable(bookRootPath()));
+        const QString rootPath =
+            QFileInfo(bookRootPath()).dir().filePath(QStringLiteral("book-included.tex"));
+        write(rootPath, book.readAll().replace("\\input{", "\\include{"));
         return rootPath;
     }();
     return path;

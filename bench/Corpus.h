@@ -19,6 +19,10 @@ const QString &hugeFilePath();
 // (about 18,000). The same text at every run (a fixed seed).
 const QString &bookRootPath();
 
+// A second root beside the book's, book-included.tex, which \include's every one of
+// the same chapter files, so that a preview can typeset any chapter alone.
+const QString &bookIncludedRootPath();
+
 // The pdfsync data of a 500-page document: the root's records and the blocks of the
 // files it includes, page and position records for every page.
 const QString &largeSyncPath();

@@ -1,12 +1,15 @@
-// Live previews of the example thesis with the real pdflatex: from a request with
-// an unsaved change to the new PDF in place, and how many engines are alive at
-// once while requests come faster than a run takes.
+// Live previews with the real pdflatex, of the example thesis and of one chapter of
+// the 20 MB book: from a request with an unsaved change to the new PDF in place, and
+// how many engines are alive at once while requests come faster than a run takes.
+#include "Corpus.h"
 #include "compile/preview/PreviewBuild.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <algorithm>
@@ -21,12 +24,26 @@ double percentile(std::vector<double> values, int percent)
     return values[std::min(values.size() - 1, values.size() * size_t(percent) / 100)];
 }
 
-// The thesis copied to a folder of its own, with the previews' cache beside it so
-// that no run leaves anything in the user's cache.
-struct Thesis
+// The previews' cache in a folder of its own while the benchmark runs, so that no
+// run leaves anything in the user's cache.
+struct OwnCache
 {
     QTemporaryDir folder;
     QByteArray cacheBefore = qgetenv("XDG_CACHE_HOME");
+
+    OwnCache() { qputenv("XDG_CACHE_HOME", folder.filePath(QStringLiteral("cache")).toUtf8()); }
+    ~OwnCache()
+    {
+        if (cacheBefore.isNull())
+            qunsetenv("XDG_CACHE_HOME");
+        else
+            qputenv("XDG_CACHE_HOME", cacheBefore);
+    }
+};
+
+// The thesis copied to a folder of its own, with the previews' cache beside it.
+struct Thesis : OwnCache
+{
     QString root = folder.filePath(QStringLiteral("thesis/thesis.tex"));
     QString chapter = folder.filePath(QStringLiteral("thesis/chapters/methods.tex"));
     QString chapterText;
@@ -43,14 +60,6 @@ struct Thesis
         QFile file(chapter);
         if (file.open(QIODevice::ReadOnly))
             chapterText = QString::fromUtf8(file.readAll());
-        qputenv("XDG_CACHE_HOME", folder.filePath(QStringLiteral("cache")).toUtf8());
-    }
-    ~Thesis()
-    {
-        if (cacheBefore.isNull())
-            qunsetenv("XDG_CACHE_HOME");
-        else
-            qputenv("XDG_CACHE_HOME", cacheBefore);
     }
 
     // The document with the n-th unsaved change in a chapter.
@@ -59,6 +68,7 @@ struct Thesis
         return PreviewSnapshot{root,
                                QStringLiteral("pdflatex"),
                                {{chapter, chapterText + QStringLiteral("\nEdit %1.\n").arg(n)}},
+                               {},
                                {}};
     }
 };
@@ -116,6 +126,76 @@ void BM_PreviewThesis(benchmark::State &state)
     state.counters["worst_ms"] = percentile(times, 100);
 }
 
+// The 20 MB book whose root \include's every chapter: one preview of the whole
+// document (which writes the .aux files the chapters' numbers are read from, and
+// after which the preamble's format is dumped), then edits in one chapter, each
+// previewed alone, from the request to the new PDF in place.
+void BM_PreviewBookChapter(benchmark::State &state)
+{
+    const QString root = Corpus::bookIncludedRootPath();
+    const QString name = QStringLiteral("part1/chapter12");
+    const QString chapter = QFileInfo(root).dir().filePath(name + QStringLiteral(".tex"));
+    QFile file(chapter);
+    const QString chapterText =
+        file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    OwnCache cache;
+    PreviewBuild build;
+    build.setTimeLimit(20 * 60 * 1000);
+    bool done = false;
+    QObject::connect(&build, &PreviewBuild::finished, [&done] { done = true; });
+    QObject::connect(&build, &PreviewBuild::failed,
+                     [&state](const QString &, int, const QString &message) {
+                         state.SkipWithError(message.toUtf8().constData());
+                     });
+    QElapsedTimer whole;
+    whole.start();
+    build.request(PreviewSnapshot{root, QStringLiteral("pdflatex"), {}, {}, {}});
+    while (build.state() == PreviewBuild::State::Typesetting)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    state.counters["whole_s"] = double(whole.elapsed()) / 1e3;
+    while (build.isEngineRunning())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    if (build.state() != PreviewBuild::State::UpToDate) {
+        state.SkipWithError("the whole book was not typeset");
+        return;
+    }
+    // The pages the last run wrote, as its log says.
+    const auto pages = [&] {
+        QFile log(QFileInfo(build.pdfPath()).dir().filePath(QStringLiteral("book-included.log")));
+        static const QRegularExpression written(
+            QStringLiteral("Output written on .*\\((\\d+) page"));
+        return log.open(QIODevice::ReadOnly)
+                   ? written.match(QString::fromUtf8(log.readAll())).captured(1).toDouble()
+                   : 0.0;
+    };
+    state.counters["whole_pages"] = pages();
+    std::vector<double> times;
+    int n = 1;
+    for (auto _ : state) {
+        done = false;
+        QElapsedTimer timer;
+        timer.start();
+        build.request(
+            PreviewSnapshot{root,
+                            QStringLiteral("pdflatex"),
+                            {{chapter, chapterText + QStringLiteral("\nEdit %1.\n").arg(n++)}},
+                            {},
+                            name});
+        while (!done && build.state() == PreviewBuild::State::Typesetting)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+        const double elapsed = double(timer.nsecsElapsed()) / 1e9;
+        if (!done) {
+            state.SkipWithError("the preview did not finish");
+            return;
+        }
+        times.push_back(elapsed * 1e3);
+        state.SetIterationTime(elapsed);
+    }
+    state.counters["median_ms"] = percentile(times, 50);
+    state.counters["worst_ms"] = percentile(times, 100);
+    state.counters["chapter_pages"] = pages();
+}
+
 // Requests every 100 ms for 3 s, as a user who pauses often would send them; the
 // process table is read every millisecond meanwhile. The UI thread's share of a
 // request (writing the copy, starting the engine) is the longest request() call.
@@ -154,4 +234,10 @@ void BM_PreviewRequestStorm(benchmark::State &state)
 } // namespace
 
 BENCHMARK(BM_PreviewThesis)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(10);
+// One preparation of the whole book is long enough; its ten edits are the measure.
+BENCHMARK(BM_PreviewBookChapter)
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime()
+    ->Iterations(10)
+    ->Repetitions(1);
 BENCHMARK(BM_PreviewRequestStorm)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1);

@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QPdfDocument>
 #include <QPdfSelection>
+#include <QProcess>
 #include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTimer>
@@ -98,20 +99,27 @@ private slots:
     void preambleFormat();
     void badPlaces_data();
     void badPlaces();
+    void onlyTheChapterBeingEdited_data();
+    void onlyTheChapterBeingEdited();
+    void onlyAfterTheUsersOwnCompile_data();
+    void onlyAfterTheUsersOwnCompile();
 
 private:
-    PreviewSnapshot snapshot(const QString &root, QList<PreviewText> texts = {}) const
+    PreviewSnapshot snapshot(const QString &root, QList<PreviewText> texts = {},
+                             const QString &includeOnly = QString()) const
     {
-        return PreviewSnapshot{_folder.path(root), QStringLiteral("pdflatex"), texts, {}};
+        return PreviewSnapshot{
+            _folder.path(root), QStringLiteral("pdflatex"), texts, {}, includeOnly};
     }
     PreviewText unsaved(const QString &name, const QByteArray &text) const
     {
         return {_folder.path(name), QString::fromUtf8(text)};
     }
     // The text of the PDF once the request is typeset (and the engine gone).
-    QString typeset(PreviewBuild &build, const QString &root, QList<PreviewText> texts = {}) const
+    QString typeset(PreviewBuild &build, const QString &root, QList<PreviewText> texts = {},
+                    const QString &includeOnly = QString()) const
     {
-        build.request(snapshot(root, texts));
+        build.request(snapshot(root, texts, includeOnly));
         return settled(build) ? pdfText(build.pdfPath()).simplified() : QStringLiteral("<running>");
     }
 
@@ -408,6 +416,116 @@ void TestPreview::badPlaces()
     QVERIFY2(failed.first().at(2).toString().contains(failure),
              qPrintable(failed.first().at(2).toString()));
     QVERIFY(engineChildren().isEmpty());
+}
+
+namespace {
+
+// A root and three \include'd chapters, whose sections are numbered across them; the
+// second chapter refers to the first and the third.
+const QByteArray bookBody("\\begin{document}\nRoot text.\n\\include{chapters/one}\n"
+                          "\\include{chapters/two}\n\\include{chapters/three}\n\\end{document}\n");
+QByteArray chapterTwo(const char *text)
+{
+    return "\\section{Salinity}\n" + QByteArray(text) + " \\ref{sec:pools} and \\ref{sec:heat}.\n";
+}
+void writeBook(const TestFolder &folder, const QString &under)
+{
+    folder.write(
+        {{under + "/main.tex", "\\documentclass{article}\n" + bookBody},
+         {under + "/chapters/one.tex", "\\section{Tides}One.\\section{Pools}\\label{sec:pools}"},
+         {under + "/chapters/two.tex", chapterTwo("Two")},
+         {under + "/chapters/three.tex", "\\section{Heat}\\label{sec:heat}Three."}});
+}
+// Chapter n starts page n + 1; the pages' texts are read without a space between them.
+QString book(const char *two, bool whole, const char *refs = "2 and 4")
+{
+    return QString::fromUtf8(
+               whole ? "Root text. 11 Tides One. 2 Pools 23 Salinity %1 %2. 34 Heat Three. 4"
+                     : "Root text. 13 Salinity %1 %2. 3")
+        .arg(QString::fromUtf8(two), QString::fromUtf8(refs));
+}
+
+} // namespace
+
+void TestPreview::onlyTheChapterBeingEdited_data()
+{
+    QTest::addColumn<QByteArray>("preamble");
+    QTest::addColumn<bool>("format");
+    QTest::newRow("from the preamble's format") << QByteArray("\\documentclass{article}\n") << true;
+    QTest::newRow("preamble that cannot be dumped")
+        << QByteArray("\\documentclass{article}\n\\begingroup\n") << false;
+}
+
+void TestPreview::onlyTheChapterBeingEdited()
+{
+    QFETCH(QByteArray, preamble);
+    QFETCH(bool, format);
+    writeBook(_folder, QStringLiteral("only"));
+    const QString chapter = _folder.path(QStringLiteral("only/chapters/two.tex"));
+    const auto before = filesUnder(_folder.path(QStringLiteral("only")));
+    PreviewBuild build;
+    QSignalSpy failed(&build, &PreviewBuild::failed);
+    const auto preview = [&](const char *two,
+                             const QString &only = QStringLiteral("chapters/two")) {
+        return typeset(build, QStringLiteral("only/main.tex"),
+                       {unsaved("only/main.tex", preamble + bookBody),
+                        unsaved("only/chapters/two.tex", chapterTwo(two))},
+                       only);
+    };
+    // No numbers are known yet: the whole document is typeset, once.
+    QCOMPARE(preview("Two"), book("Two", true, "?? and ??"));
+    QCOMPARE(preview("Edited"), book("Edited", false));
+    QCOMPARE(TestFolder::read(QFileInfo(build.pdfPath()).path() + QStringLiteral("/main.log"))
+                 .contains("(preloaded format=main "),
+             format);
+    const auto position =
+        SyncTexLookup::positionForLine(build.pdfPath(), build.previewSourcePath(chapter), 2);
+    QVERIFY(position);
+    const auto source = SyncTexLookup::sourceForPoint(build.pdfPath(), position->page,
+                                                      position->x + 2, position->y - 2);
+    QVERIFY(source);
+    QCOMPARE(build.userPath(source->path) + u':' + QString::number(source->line), chapter + ":2");
+    preview("Edited\n\\undefinedthing");
+    QCOMPARE(failed.size(), 1);
+    QCOMPARE(failed.first().at(0).toString() + u':' + failed.first().at(1).toString(),
+             chapter + ":3");
+    // After the error, the whole document and the chapter again, with all their numbers.
+    QCOMPARE(preview("Two", QString()), book("Two", true));
+    QCOMPARE(preview("Again"), book("Again", false));
+    QCOMPARE(filesUnder(_folder.path(QStringLiteral("only"))), before);
+}
+
+void TestPreview::onlyAfterTheUsersOwnCompile_data()
+{
+    QTest::addColumn<QString>("includeOnly");
+    QTest::addColumn<bool>("chapterOnly");
+    QTest::newRow("as the root names it") << "chapters/two" << true;
+    QTest::newRow("with its extension") << "chapters/two.tex" << true;
+    QTest::newRow("not included") << "chapters/four" << false;
+    QTest::newRow("brace") << "chapters/two}" << false;
+    QTest::newRow("comma") << "chapters/two,chapters/one" << false;
+    QTest::newRow("space at the end") << "chapters/two " << false;
+}
+
+void TestPreview::onlyAfterTheUsersOwnCompile()
+{
+    QFETCH(QString, includeOnly);
+    QFETCH(bool, chapterOnly);
+    // The user compiled the document in its folder, twice, as a compile of theirs would.
+    writeBook(_folder, QStringLiteral("own"));
+    for (int run = 0; run < 2; ++run) {
+        QProcess pdflatex;
+        pdflatex.setWorkingDirectory(_folder.path(QStringLiteral("own")));
+        pdflatex.start(QStringLiteral("pdflatex"),
+                       {QStringLiteral("-interaction=nonstopmode"), QStringLiteral("main.tex")});
+        QVERIFY(pdflatex.waitForFinished(60000) && pdflatex.exitCode() == 0);
+    }
+    const auto before = filesUnder(_folder.path(QStringLiteral("own")));
+    PreviewBuild build;
+    QCOMPARE(typeset(build, QStringLiteral("own/main.tex"),
+                     {unsaved("own/chapters/two.tex", chapterTwo("Edited"))}, includeOnly),
+             book("Edited", !chapterOnly));
+    QCOMPARE(filesUnder(_folder.path(QStringLiteral("own"))), before);
 }
 
 QUILLSET_TEST_MAIN(TestPreview)

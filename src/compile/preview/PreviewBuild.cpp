@@ -32,6 +32,20 @@ QString absoluteClean(const QString &path)
     return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
 }
 
+// A name of an \include'd file that TeX reads as it is in \includeonly{...}: printable
+// ASCII without TeX's special characters, the comma that separates the names of a
+// list, or spaces at the ends.
+bool plainIncludeName(const QString &name)
+{
+    if (name.isEmpty() || name.front() == u' ' || name.back() == u' ')
+        return false;
+    for (const QChar c : name) {
+        if (c.unicode() < 0x20 || c.unicode() > 0x7e || QStringView(u"{}\\%#~^$&,\"").contains(c))
+            return false;
+    }
+    return true;
+}
+
 struct Stop
 {
     QString file;
@@ -179,6 +193,11 @@ void PreviewBuild::start(const PreviewSnapshot &snapshot)
     _jobName = rootName.endsWith(QStringLiteral(".tex")) ? rootName.chopped(4) : rootName;
     // An output left by a run that was ended is never taken for this run's.
     _folder->removeOutputs(_jobName);
+    if (!std::exchange(_auxSound, false))
+        _folder->restoreAux(_jobName);
+    // The \includeonly is read from the root's .aux, as the class comment says why.
+    _folder->typesetOnly(_jobName,
+                         plainIncludeName(snapshot.includeOnly) ? snapshot.includeOnly : QString());
     const QString copy = _folder->copyPath(_folder->rootPath());
     _preambleKey = PreviewFormat::preambleKey(_engineName,
                                               QFileInfo::exists(copy) ? copy : _folder->rootPath());
@@ -316,6 +335,8 @@ void PreviewBuild::readRun(bool succeeded)
             _pdfPath = pdf;
             removeFolder(std::exchange(_shownFolder, _folder));
             _shownCopies = _folder->copies();
+            _folder->keepAux(_jobName);
+            _auxSound = true;
             setState(State::UpToDate);
             emit finished(pdf);
             // The preamble is made into a format while the user reads the new PDF.

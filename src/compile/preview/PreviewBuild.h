@@ -37,6 +37,22 @@ class QProcess;
 // ending it, and the runs after it start from the format. A preamble that cannot
 // be dumped is typeset with every run, and the user is told once.
 //
+// A request may ask for one \include'd file only (PreviewSnapshot::includeOnly):
+// the run follows an \includeonly of it, so that the other chapters are skipped and
+// keep the numbers their .aux files hold. The \includeonly is put first in the
+// root's .aux in the private folder (PreviewFolder::typesetOnly), which LaTeX reads
+// at \begin{document} in every run, started from the preamble's format or not. The
+// engine's input stays the root file, so the SyncTeX data and the log name the same
+// files as in any run. Handing "\includeonly{name}\input{root}" to the engine as its
+// first line would serve a run without a format only: a run from the format takes
+// every line before the root's \begin{document} for the preamble it holds and
+// skips it, that first line too, and ends without input. A request whose chapter's
+// neighbours have no numbers yet (no .aux here, nor one of the user's own compile
+// beside the files) typesets the whole document, once. The .aux files of a run that
+// ended well are kept aside and put back for the run after one that was ended or
+// stopped at an error, which leaves them half written: the chapters after the place
+// it stopped would lose their numbers.
+//
 // The finished PDF is moved to a stable name in the private folder by one rename,
 // so a viewer never reads a PDF the engine is still writing; the last good PDF
 // stays there until a newer one replaces it.
@@ -130,6 +146,9 @@ private:
     bool _killed = false;   // told to end: by a newer request, cancel() or the time limit
     bool _timedOut = false; // by the time limit
     QByteArray _output;     // the end of what the engine printed
+    // The .aux files in the private folder are as the last run left them, which
+    // ended well (or none has run).
+    bool _auxSound = true;
 
     QString _pdfPath;
     std::shared_ptr<const PreviewFolder> _shownFolder; // where the PDF shown was typeset

@@ -5,9 +5,11 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSaveFile>
 #include <QStandardPaths>
 #include <cstdio>
+#include <optional>
 
 namespace {
 
@@ -31,6 +33,54 @@ bool isInside(const QString &path, const QString &folder)
 {
     return path.size() > folder.size() + 1 && path.startsWith(folder)
            && path.at(folder.size()) == u'/';
+}
+
+// The line put first in the root's .aux for a run that typesets one \include'd
+// file. LaTeX reads that .aux in a group at \begin{document}, where \includeonly is
+// still allowed; the list it makes is made global to outlast the group. The run
+// writes the .aux anew, without the line.
+const QByteArray onlyStart("\\includeonly{");
+const QByteArray
+    onlyEnd("}\\global\\let\\if@partsw\\if@partsw\\global\\let\\@partlist\\@partlist\n");
+
+std::optional<QByteArray> readAll(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    return file.readAll();
+}
+
+bool writeAll(const QString &path, const QByteArray &bytes)
+{
+    QSaveFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit();
+}
+
+// The .aux files (relative paths) that the root's .aux has LaTeX read: those of the
+// files the root \include's. One outside the root's folder, which the engine may not
+// write, is left out.
+QStringList includedAux(const QByteArray &aux)
+{
+    static const QRegularExpression input(QStringLiteral("^\\\\@input\\{([^{}]+)\\}\\s*$"),
+                                          QRegularExpression::MultilineOption);
+    QStringList names;
+    for (const QRegularExpressionMatch &match : input.globalMatch(QFile::decodeName(aux))) {
+        // LaTeX quotes a name with spaces.
+        const QString name = match.captured(1).remove(u'"');
+        const QString clean = QDir::cleanPath(name);
+        if (!QDir::isAbsolutePath(clean) && clean != QStringLiteral("..")
+            && !clean.startsWith(QStringLiteral("../")))
+            names << name;
+    }
+    return names;
+}
+
+// Copies what is at `from` to `to`; false when there is nothing at `from`.
+bool copyFile(const QString &from, const QString &to)
+{
+    const std::optional<QByteArray> bytes = readAll(from);
+    return bytes && QDir().mkpath(QFileInfo(to).path()) && writeAll(to, *bytes);
 }
 
 } // namespace
@@ -158,6 +208,67 @@ QString PreviewFolder::copyPath(const QString &userPath) const
 QString PreviewFolder::outputPath(const QString &jobName, const QString &extension) const
 {
     return _path + u'/' + jobName + extension;
+}
+
+bool PreviewFolder::typesetOnly(const QString &jobName, const QString &name) const
+{
+    const QString auxPath = outputPath(jobName, QStringLiteral(".aux"));
+    std::optional<QByteArray> aux = readAll(auxPath);
+    // A run that never reached \begin{document} left the line of its request.
+    const qsizetype lineEnd = aux ? aux->indexOf('\n') : -1;
+    const bool marked =
+        aux && aux->startsWith(onlyStart) && aux->left(lineEnd + 1).endsWith(onlyEnd);
+    if (marked)
+        aux->remove(0, lineEnd + 1);
+    if (name.isEmpty()) {
+        if (marked && !writeAll(auxPath, *aux))
+            QFile::remove(auxPath);
+        return false;
+    }
+    if (!aux)
+        aux = readAll(_rootFolder + u'/' + jobName + QStringLiteral(".aux"));
+    if (!aux)
+        return false;
+
+    // The root's .aux names the .aux of every file it \include'd, the one being
+    // typeset among them.
+    const QString wanted =
+        (name.endsWith(QStringLiteral(".tex")) ? name.chopped(4) : name) + QStringLiteral(".aux");
+    bool included = false;
+    for (const QString &chapter : includedAux(*aux)) {
+        const QString copy = _path + u'/' + chapter;
+        if (chapter == wanted)
+            included = true;
+        else if (!QFileInfo::exists(copy) && !copyFile(_rootFolder + u'/' + chapter, copy))
+            return false;
+    }
+    return included && writeAll(auxPath, onlyStart + name.toUtf8() + onlyEnd + *aux);
+}
+
+void PreviewFolder::keepAux(const QString &jobName) const
+{
+    // A folder whose name starts with a dot is never one of the mirrored folders.
+    const QString kept = _path + QStringLiteral("/.aux-kept/");
+    QDir(kept).removeRecursively();
+    const QString root = jobName + QStringLiteral(".aux");
+    const std::optional<QByteArray> aux = readAll(_path + u'/' + root);
+    if (!aux)
+        return;
+    // Named: a loop over "temporary << x" would go on after the temporary's end.
+    const QStringList names = includedAux(*aux) << root;
+    for (const QString &name : names)
+        copyFile(_path + u'/' + name, kept + name);
+}
+
+void PreviewFolder::restoreAux(const QString &jobName) const
+{
+    const QString kept = _path + QStringLiteral("/.aux-kept/");
+    const std::optional<QByteArray> aux = readAll(kept + jobName + QStringLiteral(".aux"));
+    if (!aux)
+        return;
+    const QStringList names = includedAux(*aux) << jobName + QStringLiteral(".aux");
+    for (const QString &name : names)
+        copyFile(kept + name, _path + u'/' + name);
 }
 
 void PreviewFolder::removeOutputs(const QString &jobName) const

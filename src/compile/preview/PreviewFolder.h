@@ -55,6 +55,23 @@ public:
     // reads (<job>.preview.pdf), each by one rename, so that a viewer never reads a
     // PDF the engine is still writing. Returns the PDF's path, empty on failure.
     QString publish(const QString &jobName) const;
+    // Readies the root's .aux for the next run of the job, which LaTeX reads at
+    // \begin{document}: for a run that typesets only the \include'd file `name` (as
+    // the root names it), an \includeonly{name} is put ahead of what the last run
+    // wrote there; for the whole document (an empty name), none is. The other
+    // chapters' numbers come from their .aux files: where this folder has none of
+    // the root's or of a chapter's, the one the user's own compile left beside the
+    // file is copied here. Returns true when the run is to typeset `name` only; false
+    // when the whole document is, because some chapter's numbers are not known yet
+    // or the last run did not see `name` \include'd.
+    bool typesetOnly(const QString &jobName, const QString &name) const;
+    // After a run that ended well: keeps its .aux files (the root's and those of the
+    // files it \include'd) aside.
+    void keepAux(const QString &jobName) const;
+    // Puts back the .aux files kept aside, over those that a run that was ended or
+    // stopped at an error left half written: the chapters after the place it stopped
+    // would lose their numbers for the next run.
+    void restoreAux(const QString &jobName) const;
     // Removes the outputs of the job that a run could otherwise be mistaken by.
     void removeOutputs(const QString &jobName) const;
     QString outputPath(const QString &jobName, const QString &extension) const;

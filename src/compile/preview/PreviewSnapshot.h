@@ -27,4 +27,9 @@ struct PreviewSnapshot
     // are made in the preview folder, where the engine writes an \include'd file's
     // .aux. May be empty; the root's folder is looked through for folders anyway.
     QStringList files;
+    // One \include'd file to typeset, by the name the root gives it in \include{...}
+    // ("chapters/methods"); the other chapters keep the page, section and reference
+    // numbers their .aux files hold from the last run that typeset them. Empty, or a
+    // name that cannot be handed to TeX as it is: the whole document.
+    QString includeOnly;
 };
