@@ -56,6 +56,7 @@ QSPDFViewController::QSPDFViewController(QObject *parent)
     connect(view, &QPdfView::zoomFactorChanged, this, &QSPDFViewController::rememberZoom);
     connect(view, &QPdfView::zoomModeChanged, this, &QSPDFViewController::rememberZoom);
     showCurrentPage();
+    connect(_ui->o_noteLabel, &QLabel::linkActivated, this, &QSPDFViewController::noteClicked);
     _view->installEventFilter(this);
 }
 
@@ -129,7 +130,7 @@ QSPDFView *QSPDFViewController::pdfView() const
     return _ui->o_pdfView;
 }
 
-bool QSPDFViewController::setFilePath(const QString &path, QString *reason)
+bool QSPDFViewController::setFilePath(const QString &path, QString *reason, Place place)
 {
     // The engine rewrites the file in place at the next compile: the view reads
     // from its own copy of the bytes, never from the file under the engine.
@@ -154,7 +155,7 @@ bool QSPDFViewController::setFilePath(const QString &path, QString *reason)
 
     _pending = pdf;
     if (pdf->pageCount() <= pagesMeasuredOnAWorker) {
-        showDocument(pdf, path);
+        showDocument(pdf, path, place);
         return true;
     }
     // The view reads every page's size when it takes the document; PDFium keeps what
@@ -164,9 +165,9 @@ bool QSPDFViewController::setFilePath(const QString &path, QString *reason)
         for (int page = 0; page < pdf->pageCount(); ++page)
             pdf->pagePointSize(page);
     });
-    work.then(this, [this, pdf, path] {
+    work.then(this, [this, pdf, path, place] {
         if (pdf == _pending)
-            showDocument(pdf, path);
+            showDocument(pdf, path, place);
         else
             delete pdf;
     });
@@ -174,10 +175,10 @@ bool QSPDFViewController::setFilePath(const QString &path, QString *reason)
     return true;
 }
 
-void QSPDFViewController::showDocument(QPdfDocument *pdf, const QString &path)
+void QSPDFViewController::showDocument(QPdfDocument *pdf, const QString &path, Place place)
 {
     QSPDFView *view = pdfView();
-    const bool reload = path == _currentDocumentPath;
+    const bool reload = path == _currentDocumentPath || (place == Place::Kept && _pdf);
     const QPoint scrolled(view->horizontalScrollBar()->value(), view->verticalScrollBar()->value());
     _currentDocumentPath = path;
     if (!reload)
@@ -191,6 +192,27 @@ void QSPDFViewController::showDocument(QPdfDocument *pdf, const QString &path)
     }
     showCurrentPage();
     emit documentShown();
+}
+
+void QSPDFViewController::setStateText(const QString &text)
+{
+    _ui->o_stateLabel->setText(text);
+    _ui->o_stateLabel->setVisible(!text.isEmpty());
+}
+
+QString QSPDFViewController::stateText() const
+{
+    return _ui->o_stateLabel->text();
+}
+
+void QSPDFViewController::setNote(const QString &text, bool clickable)
+{
+    QLabel *label = _ui->o_noteLabel;
+    _note = text;
+    label->setTextFormat(clickable ? Qt::RichText : Qt::PlainText);
+    label->setText(clickable ? QStringLiteral("<a href=\"#\">%1</a>").arg(text.toHtmlEscaped())
+                             : text);
+    label->setVisible(!text.isEmpty());
 }
 
 void QSPDFViewController::goToPageNo(int pageNumber)

@@ -45,7 +45,12 @@ public:
     // pages measured on a worker first (reading every page's size is what takes a
     // PDF of thousands of pages most time): what was shown stays until it is
     // ready, and documentShown says when it is. A newer load replaces one pending.
-    bool setFilePath(const QString &path, QString *reason = nullptr);
+    //
+    // Place::Kept keeps the scroll position and the zoom even for another path: the
+    // live preview's PDF and the compiled one are the same document.
+    enum class Place { Remembered, Kept };
+    bool setFilePath(const QString &path, QString *reason = nullptr,
+                     Place place = Place::Remembered);
     // PDFs of more pages than this are measured on a worker before they are shown.
     static constexpr int pagesMeasuredOnAWorker = 300;
     // 1-based.
@@ -62,12 +67,22 @@ public:
     bool isHidden() const;
     // Prints every page, each turned to fit the paper's orientation.
     void printTo(QPrinter *printer) const;
+    // A few words at the right of the bar about the PDF shown (for example whether
+    // it is up to date with the text); empty hides them.
+    void setStateText(const QString &text);
+    QString stateText() const;
+    // A few lines under the PDF, where they move no page; a note that takes the
+    // user somewhere is a link (noteClicked). Empty hides it.
+    void setNote(const QString &text, bool clickable = false);
+    QString note() const { return _note; }
 
 signals:
     // The pane opens or closes (the width it is going to).
     void shownChanged(bool shown);
     // The PDF that setFilePath loaded is the one shown now.
     void documentShown();
+    // The link of the note under the PDF was clicked.
+    void noteClicked();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -77,7 +92,7 @@ private:
     void setPaneWidth(int width);
     void makeActions();
     void showCurrentPage();
-    void showDocument(QPdfDocument *pdf, const QString &path);
+    void showDocument(QPdfDocument *pdf, const QString &path, Place place);
     void rememberZoom();
     void restoreZoom();
 
@@ -87,5 +102,6 @@ private:
     QPointer<QPdfDocument> _pending; // a child: the PDF loaded last, shown or not
     QList<QFuture<void>> _measuring; // the workers measuring pages, waited for at the end
     QString _currentDocumentPath;
+    QString _note;
     QVariantAnimation *_animation;
 };
