@@ -3,6 +3,7 @@
 #include "app/AppController.h"
 #include "app/DocumentTabs.h"
 #include "app/KeyboardShortcutsWindow.h"
+#include "app/LivePreview.h"
 #include "app/MyDocument.h"
 #include "app/SessionKeeper.h"
 #include "compile/EngineChoice.h"
@@ -141,6 +142,14 @@ MainMenuController::MainMenuController(QObject *parent)
                &MyDocument::compileDocumentWithBibliography);
     _stopCompilingItem = action(tr("&Stop Compiling"), QKeySequence(Qt::SHIFT | Qt::Key_F5),
                                 &MyDocument::stopCompiling);
+    // The document's own choice: the window that becomes current shows its state.
+    _livePreviewItem = new QAction(tr("&Live Preview"), this);
+    _livePreviewItem->setCheckable(true);
+    _livePreviewItem->setToolTip(tr("Live Preview: typeset the document whenever typing pauses"));
+    connect(_livePreviewItem, &QAction::triggered, this, [](bool on) {
+        if (MyDocument *document = currentDocument())
+            document->livePreview()->setOn(on);
+    });
     _printStateItem =
         action(tr("Print Outline Structure"), QKeySequence(), &MyDocument::printState);
     _showFindAndReplacePanelItem =
@@ -176,6 +185,8 @@ MainMenuController::MainMenuController(QObject *parent)
     const QIcon pdf = themedIcon(QStringLiteral("application-pdf"), QStringLiteral("pdf"));
     const QIcon console =
         themedIcon(QStringLiteral("utilities-terminal"), QStringLiteral("console"));
+    _livePreviewItem->setIcon(
+        themedIcon(QStringLiteral("quillset-live-preview"), QStringLiteral("livepreview")));
     _showPDFItem->setIcon(pdf);
     _hidePDFItem->setIcon(pdf);
     _showConsoleItem->setIcon(console);
@@ -194,6 +205,8 @@ MainMenuController::MainMenuController(QObject *parent)
     _outlineLabelsItem = toggle(tr("Labels in Outline"), QSOutlineShowsLabels);
     _outlineFloatsItem = toggle(tr("Figures and Tables in Outline"), QSOutlineShowsFloats);
     _outlineBibliographyItem = toggle(tr("Bibliography in Outline"), QSOutlineShowsBibliography);
+    _previewOnlyChapterItem =
+        toggle(tr("Preview Only the Chapter I Am Editing"), QSLivePreviewOnlyChapter);
 
     // Filled now and whenever the list changes, so that it is complete before it is
     // first shown (a screen reader reads it without opening it); files gone from
@@ -370,6 +383,8 @@ void MainMenuController::populateMenuBar(QMenuBar *menuBar) const
     QMenu *typeset = menuBar->addMenu(tr("&Typeset"));
     typeset->addActions({_compileItem, _compileWithBibliographyItem, _stopCompilingItem});
     typeset->addSeparator();
+    typeset->addActions({_livePreviewItem, _previewOnlyChapterItem});
+    typeset->addSeparator();
     typeset->addMenu(_engineMenu.get());
 
     QMenu *help = menuBar->addMenu(tr("&Help"));
@@ -380,7 +395,7 @@ void MainMenuController::populateToolBar(QToolBar *toolBar) const
 {
     toolBar->addActions({_newItem, _openItem, _saveItem});
     toolBar->addSeparator();
-    toolBar->addActions({_compileItem, _stopCompilingItem});
+    toolBar->addActions({_compileItem, _stopCompilingItem, _livePreviewItem});
     toolBar->addSeparator();
     toolBar->addAction(_showFindAndReplacePanelItem);
     toolBar->addSeparator();

@@ -39,6 +39,9 @@ public:
     QAction *compileItem() const { return _compileItem; }
     QAction *stopCompilingItem() const { return _stopCompilingItem; }
     QAction *compileWithBibliographyItem() const { return _compileWithBibliographyItem; }
+    // Checked while the current document's live preview is on.
+    QAction *livePreviewItem() const { return _livePreviewItem; }
+    QAction *previewOnlyChapterItem() const { return _previewOnlyChapterItem; }
     QAction *goToLineItem() const { return _goToLineItem; }
     QAction *goToFileItem() const { return _goToFileItem; }
     QAction *nextTabItem() const { return _nextTabItem; }
@@ -93,6 +96,8 @@ private:
     QAction *_compileItem;
     QAction *_stopCompilingItem;
     QAction *_compileWithBibliographyItem;
+    QAction *_livePreviewItem;
+    QAction *_previewOnlyChapterItem;
     QAction *_goToLineItem;
     QAction *_goToFileItem;
     QAction *_nextTabItem;

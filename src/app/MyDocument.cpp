@@ -4,6 +4,7 @@
 #include "app/DocumentFilesWatcher.h"
 #include "app/DocumentTabs.h"
 #include "app/ImageAndTextCell.h"
+#include "app/LivePreview.h"
 #include "app/MainMenuController.h"
 #include "app/OutlineViewDataSource.h"
 #include "app/ThemeController.h"
@@ -228,6 +229,7 @@ void MyDocument::awakeFromNib()
         selectRange(caret, file);
     });
     _root.update(_fileOpened);
+    _livePreview->readRemembered();
     connectReferenceChecks();
     updateWindowTitle();
     _filesWatcher->watchFiles();
@@ -376,6 +378,7 @@ void MyDocument::treeDidChange(const std::shared_ptr<QSFile> &file)
         _textStorageDelegate->reloadTextViewIfFileWasReadAgain();
         _filesWatcher->watchFiles();
         _tabs->showEditedFiles();
+        _livePreview->textChanged();
     }
 }
 
@@ -498,6 +501,14 @@ void MyDocument::connectPanes()
     });
     connect(_pdfViewController->pdfView(), &QSPDFView::syncPointClicked, this,
             &MyDocument::pdfSyncFromPdfViewToTextView);
+    _livePreview = new LivePreview(this);
+    connect(_livePreview, &LivePreview::onChanged, this, [this] {
+        DocumentController *documents = DocumentController::sharedDocumentController();
+        if (documents && documents->currentDocument() == this)
+            syncPanelMenuItems();
+    });
+    connect(_textStorageDelegate, &TextStorageDelegate::textViewReloaded, _livePreview,
+            &LivePreview::shownFileChanged);
 
     FindAndReplaceViewController *find = _findAndReplaceCustomViewController;
     connect(find, &FindAndReplaceViewController::resultsShown, this, &MyDocument::setDataSource);
@@ -557,5 +568,6 @@ void MyDocument::syncPanelMenuItems() const
         menu->hidePDFItem()->setVisible(!_pdfViewController->isHidden());
         menu->showConsoleItem()->setVisible(!_consoleViewController->isShown());
         menu->hideConsoleItem()->setVisible(_consoleViewController->isShown());
+        menu->livePreviewItem()->setChecked(_livePreview && _livePreview->isOn());
     }
 }

@@ -8,9 +8,12 @@
 #include <QStringList>
 #include <QVariantMap>
 #include <memory>
+#include <optional>
+#include <utility>
 
 class ConsoleViewController;
 class FindAndReplaceViewController;
+class LivePreview;
 class OutlineViewDataSource;
 class QSPDFViewController;
 class QAbstractItemModel;
@@ -66,6 +69,9 @@ public:
     bool saveDocumentAs();
     bool saveDocumentToURL(const QUrl &location);
 
+    // Shows the line of the file, in this window or, for a file outside the document,
+    // in a window of its own; the window that shows it, if any.
+    MyDocument *showLineOfFile(const std::shared_ptr<QSFile> &file, int lineNumber);
     // Shows the file and selects the range in it.
     void selectRange(QSRange range, const std::shared_ptr<QSFile> &file);
     // Lets another model (the find results) take the outline; none gives it back.
@@ -86,6 +92,8 @@ public:
     TextStorageDelegate *textStorageDelegate() const { return _textStorageDelegate; }
     ConsoleViewController *consoleViewController() const { return _consoleViewController; }
     QSPDFViewController *pdfViewController() const { return _pdfViewController; }
+    // The PDF typeset as the user types, when the user turns it on.
+    LivePreview *livePreview() const { return _livePreview; }
     FindAndReplaceViewController *findAndReplaceViewController() const
     {
         return _findAndReplaceCustomViewController;
@@ -170,9 +178,10 @@ private:
     // Checks the document's references as it is typed; the text view marks what is
     // found and the console's error tree lists it (MyDocumentReferences.cpp).
     void connectReferenceChecks();
-    // Shows the line of the file, in this window or, for a file outside the document,
-    // in a window of its own; the window that shows it, if any.
-    MyDocument *showLineOfFile(const std::shared_ptr<QSFile> &file, int lineNumber);
+    // The file of the document and the 1-based line that the live preview's sync
+    // data gives for a point of its PDF (see pdfSyncFromPdfViewToTextView).
+    std::optional<std::pair<std::shared_ptr<QSFile>, int>>
+    previewSourceForPoint(int page, const QPointF &point) const;
     // Brings the window to the front with the keyboard in the text.
     void focusText();
     // Whether the root file's SyncTeX data is the latest sync data of its compile.
@@ -195,6 +204,7 @@ private:
     DocumentFilesWatcher *_filesWatcher = nullptr;
     DocumentTabs *_tabs = nullptr;     // a child
     WordCounts *_wordCounts = nullptr; // a child
+    LivePreview *_livePreview = nullptr; // a child
     DocumentRoot _root;
     QString _spellingNotice; // the last one shown, so that each is said once
 };

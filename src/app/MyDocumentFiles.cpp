@@ -2,6 +2,8 @@
 // when the window closes or an include goes.
 #include "app/MyDocument.h"
 
+#include "app/LivePreview.h"
+
 #include "app/DocumentFilesWatcher.h"
 #include "app/DocumentTabs.h"
 #include "app/OutlineViewDataSource.h"
@@ -194,5 +196,7 @@ bool MyDocument::saveDocumentToURL(const QUrl &location)
     _outlineViewDataSource->reloadFromTree();
     updateWindowTitle();
     _filesWatcher->watchFiles();
+    // The live preview stays as it was, now remembered for the name saved under.
+    _livePreview->setOn(_livePreview->isOn());
     return true;
 }

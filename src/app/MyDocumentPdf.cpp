@@ -2,6 +2,8 @@
 // and the jumps between a line of the text and its place in the PDF.
 #include "app/MyDocument.h"
 
+#include "app/LivePreview.h"
+
 #include "compile/ConsoleViewController.h"
 #include "editor/QSTextView.h"
 #include "model/QSFile.h"
@@ -10,6 +12,7 @@
 #include "pdf/PdfSync.h"
 #include "pdf/QSPDFViewController.h"
 #include "pdf/SyncResolver.h"
+#include "pdf/SyncTexLookup.h"
 #include "platform/DocumentController.h"
 #include "ui_MyDocument.h"
 
@@ -39,7 +42,11 @@ void MyDocument::reloadPDF()
     if (!pdf)
         return;
     QString reason;
-    if (!_pdfViewController->setFilePath(pdf->toLocalFile(), &reason)) {
+    // In place of the live preview's PDF, where the user was reading it.
+    const auto place = _livePreview && _livePreview->isShown()
+                           ? QSPDFViewController::Place::Kept
+                           : QSPDFViewController::Place::Remembered;
+    if (!_pdfViewController->setFilePath(pdf->toLocalFile(), &reason, place)) {
         _consoleViewController->showMessage(
             tr("The PDF %1 could not be shown: %2.").arg(pdf->toLocalFile(), reason));
         return;
@@ -57,6 +64,18 @@ void MyDocument::pdfSyncFromTextViewToPdf()
     QSTextView *text = _ui->textView;
     const int line =
         PdfSync::lineNumberAt(text->toPlainText(), text->textCursor().selectionStart());
+    if (_livePreview->isShown()) {
+        // The preview's sync data knows an unsaved file by its private copy.
+        const PreviewBuild *preview = _livePreview->build();
+        const auto position = SyncTexLookup::positionForLine(
+            preview->pdfPath(), preview->previewSourcePath(shown->pathText()), line);
+        if (position)
+            _pdfViewController->goToPosition(position->page, QPointF(position->x, position->y));
+        else
+            showStatusMessage(
+                tr("Line %1 of %2 is not in the preview yet.").arg(line).arg(shown->name()));
+        return;
+    }
     const auto position =
         SyncResolver::positionForLine(*root, *shown, line, _pdfViewController->pdfDocument());
     if (!position) {
@@ -80,13 +99,31 @@ void MyDocument::pdfSyncFromTextViewToPdf()
     _pdfViewController->goToPosition(position->page, position->point);
 }
 
+std::optional<std::pair<std::shared_ptr<QSFile>, int>>
+MyDocument::previewSourceForPoint(int page, const QPointF &point) const
+{
+    const PreviewBuild *preview = _livePreview->build();
+    const auto source =
+        SyncTexLookup::sourceForPoint(preview->pdfPath(), page, point.x(), point.y());
+    QSFilePool *pool = QSFilePool::sharedFilePool();
+    if (!source || !pool)
+        return std::nullopt;
+    const std::shared_ptr<QSFile> file =
+        pool->fileObjectForPath(QUrl::fromLocalFile(preview->userPath(source->path)));
+    if (!file || !QSFilePool::fileList(_fileOpened.get()).contains(file))
+        return std::nullopt;
+    return std::pair{file, source->line};
+}
+
 void MyDocument::pdfSyncFromPdfViewToTextView(int page, const QPointF &point)
 {
     const std::shared_ptr<QSFile> root = compiledRoot();
     if (!root || !_pdfViewController->pdfDocument())
         return;
     const qreal height = _pdfViewController->pdfDocument()->pagePointSize(page - 1).height();
-    const auto source = SyncResolver::sourceForPoint(root, page, point, height);
+    const auto source = _livePreview->isShown()
+                            ? previewSourceForPoint(page, point)
+                            : SyncResolver::sourceForPoint(root, page, point, height);
     if (!source)
         return;
     const auto &[file, line] = *source;

@@ -6,6 +6,7 @@
 #include <QCheckBox>
 #include <QFile>
 #include <QRadioButton>
+#include <QSpinBox>
 
 // The buttons of the row, left to right.
 static QList<QRadioButton *> engineButtons(QWidget *row)
@@ -29,6 +30,7 @@ QSLatexEnginePreferencesViewController::QSLatexEnginePreferencesViewController(Q
     _ui->o_engineDirectoryPathTextField->setText(defaults.stringForKey(QSTexEngineDirectoryPath));
     selectEngineWithName(defaults.stringForKey(QSSelectedEngineExec));
     _ui->o_runEngineOnceCheckBox->setChecked(defaults.boolForKey(QSRunEngineOnce));
+    _ui->o_previewPauseField->setValue(defaults.integerForKey(QSLivePreviewPause));
     showEngineNotFoundWarningIfNecessary();
     // Each change is stored at once: the next compile runs what the pane shows.
     UserDefaults *stored = &UserDefaults::standardUserDefaults();
@@ -47,6 +49,8 @@ QSLatexEnginePreferencesViewController::QSLatexEnginePreferencesViewController(Q
     }
     connect(_ui->o_runEngineOnceCheckBox, &QCheckBox::toggled, this,
             [stored](bool on) { stored->setObject(on, QSRunEngineOnce); });
+    connect(_ui->o_previewPauseField, &QSpinBox::valueChanged, this,
+            [stored](int pause) { stored->setObject(pause, QSLivePreviewPause); });
 }
 
 QSLatexEnginePreferencesViewController::~QSLatexEnginePreferencesViewController() = default;
@@ -88,4 +92,5 @@ void QSLatexEnginePreferencesViewController::savePreferences()
     defaults.setObject(_ui->o_engineDirectoryPathTextField->text(), QSTexEngineDirectoryPath);
     defaults.setObject(whichEngineIsSelected(), QSSelectedEngineExec);
     defaults.setObject(_ui->o_runEngineOnceCheckBox->isChecked(), QSRunEngineOnce);
+    defaults.setObject(_ui->o_previewPauseField->value(), QSLivePreviewPause);
 }

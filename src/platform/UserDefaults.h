@@ -25,6 +25,12 @@ inline const QString QSRunEngineOnce = QStringLiteral("QSRunEngineOnce");
 // The engine each document was given in the Typeset menu: a list of {path, engine},
 // the latest first.
 inline const QString QSDocumentEngines = QStringLiteral("QSDocumentEngines");
+// The documents whose live preview is on: a list of root paths, the latest first.
+inline const QString QSLivePreviewDocuments = QStringLiteral("QSLivePreviewDocuments");
+// How long typing must pause, in milliseconds, before a live preview starts.
+inline const QString QSLivePreviewPause = QStringLiteral("QSLivePreviewPause");
+// Whether a live preview typesets only the \include'd chapter of the file shown.
+inline const QString QSLivePreviewOnlyChapter = QStringLiteral("QSLivePreviewOnlyChapter");
 // The language text is spell checked in ("en_US"); empty for the system's, "none" for no checking.
 inline const QString QSSpellCheckLanguage = QStringLiteral("QSSpellCheckLanguage");
 inline const QString QSOpenUntitledFileOnLaunch = QStringLiteral("OpenUntitledFileWhenLaunching");
