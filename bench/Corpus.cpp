@@ -8,6 +8,7 @@
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <iterator>
+#include <unistd.h>
 
 namespace {
 
@@ -246,4 +247,34 @@ const QString &Corpus::largeSyncPath()
         return filePath;
     }();
     return path;
+}
+
+QString Corpus::copyExampleThesis(const QString &folder)
+{
+    const QDir example(QStringLiteral(QUILLSET_SOURCE_DIR "/examples/thesis"));
+    const QDir into(folder);
+    into.mkpath(QStringLiteral("chapters"));
+    for (const char *name :
+         {"thesis.tex", "appendix.tex", "references.bib", "chapters/introduction.tex",
+          "chapters/methods.tex", "chapters/results.tex"})
+        QFile::copy(example.filePath(QString::fromUtf8(name)),
+                    into.filePath(QString::fromUtf8(name)));
+    return into.filePath(QStringLiteral("thesis.tex"));
+}
+
+int Corpus::enginesAlive()
+{
+    int alive = 0;
+    const QByteArray self = QByteArray::number(qint64(getpid()));
+    for (const QString &pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+        if (!stat.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray line = stat.readAll();
+        // "pid (name) state ppid ...": the parent is the second field after the name.
+        const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+        if (fields.size() > 1 && fields[1] == self && line.contains("(pdf"))
+            ++alive;
+    }
+    return alive;
 }

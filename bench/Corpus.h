@@ -1,6 +1,9 @@
 #pragma once
 
+#include <QByteArray>
+#include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 
 // Writes, once per run, the benchmark documents into a temporary folder and points
 // the user defaults at a settings file there.
@@ -32,5 +35,30 @@ const QString &largeSyncPath();
 const QString &largeLogPath();
 // The names of the log's files that a document holds (relative to the log's folder).
 QStringList largeLogFileNames();
+
+// Copies the example thesis of examples/ into the folder (made if need be);
+// returns the path of its root file there.
+QString copyExampleThesis(const QString &folder);
+
+// The pdfTeX-family engines (pdflatex, pdftex) that this process started and that
+// are alive now, read from the process table.
+int enginesAlive();
+
+// The previews' cache in a folder of its own while a benchmark runs, so that no
+// run leaves anything in the user's cache.
+struct OwnCache
+{
+    QTemporaryDir folder;
+    QByteArray cacheBefore = qgetenv("XDG_CACHE_HOME");
+
+    OwnCache() { qputenv("XDG_CACHE_HOME", folder.filePath(QStringLiteral("cache")).toUtf8()); }
+    ~OwnCache()
+    {
+        if (cacheBefore.isNull())
+            qunsetenv("XDG_CACHE_HOME");
+        else
+            qputenv("XDG_CACHE_HOME", cacheBefore);
+    }
+};
 
 } // namespace Corpus

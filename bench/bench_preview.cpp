@@ -24,25 +24,8 @@ double percentile(std::vector<double> values, int percent)
     return values[std::min(values.size() - 1, values.size() * size_t(percent) / 100)];
 }
 
-// The previews' cache in a folder of its own while the benchmark runs, so that no
-// run leaves anything in the user's cache.
-struct OwnCache
-{
-    QTemporaryDir folder;
-    QByteArray cacheBefore = qgetenv("XDG_CACHE_HOME");
-
-    OwnCache() { qputenv("XDG_CACHE_HOME", folder.filePath(QStringLiteral("cache")).toUtf8()); }
-    ~OwnCache()
-    {
-        if (cacheBefore.isNull())
-            qunsetenv("XDG_CACHE_HOME");
-        else
-            qputenv("XDG_CACHE_HOME", cacheBefore);
-    }
-};
-
 // The thesis copied to a folder of its own, with the previews' cache beside it.
-struct Thesis : OwnCache
+struct Thesis : Corpus::OwnCache
 {
     QString root = folder.filePath(QStringLiteral("thesis/thesis.tex"));
     QString chapter = folder.filePath(QStringLiteral("thesis/chapters/methods.tex"));
@@ -50,13 +33,7 @@ struct Thesis : OwnCache
 
     Thesis()
     {
-        const QDir example(QStringLiteral(QUILLSET_SOURCE_DIR "/examples/thesis"));
-        QDir().mkpath(folder.filePath(QStringLiteral("thesis/chapters")));
-        for (const char *name :
-             {"thesis.tex", "appendix.tex", "references.bib", "chapters/introduction.tex",
-              "chapters/methods.tex", "chapters/results.tex"})
-            QFile::copy(example.filePath(QString::fromUtf8(name)),
-                        folder.filePath(QStringLiteral("thesis/") + QString::fromUtf8(name)));
+        Corpus::copyExampleThesis(folder.filePath(QStringLiteral("thesis")));
         QFile file(chapter);
         if (file.open(QIODevice::ReadOnly))
             chapterText = QString::fromUtf8(file.readAll());
@@ -72,23 +49,6 @@ struct Thesis : OwnCache
                                {}};
     }
 };
-
-// The engines this process started that are alive now.
-int enginesAlive()
-{
-    int alive = 0;
-    const QByteArray self = QByteArray::number(qint64(getpid()));
-    for (const QString &pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
-        QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-        if (!stat.open(QIODevice::ReadOnly))
-            continue;
-        const QByteArray line = stat.readAll();
-        const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
-        if (fields.size() > 1 && fields[1] == self && line.contains("(pdf"))
-            ++alive;
-    }
-    return alive;
-}
 
 void BM_PreviewThesis(benchmark::State &state)
 {
@@ -138,7 +98,7 @@ void BM_PreviewBookChapter(benchmark::State &state)
     QFile file(chapter);
     const QString chapterText =
         file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
-    OwnCache cache;
+    Corpus::OwnCache cache;
     PreviewBuild build;
     build.setTimeLimit(20 * 60 * 1000);
     bool done = false;
@@ -212,7 +172,7 @@ void BM_PreviewRequestStorm(benchmark::State &state)
         timer.start();
         QTimer sampler;
         QObject::connect(&sampler, &QTimer::timeout,
-                         [&most] { most = std::max(most, enginesAlive()); });
+                         [&most] { most = std::max(most, Corpus::enginesAlive()); });
         sampler.start(1);
         for (int n = 0; n < 30; ++n) {
             QElapsedTimer call;

@@ -3,6 +3,7 @@
 // name, the UI thread's own share of a keystroke, and start-up to the first window.
 #include "Corpus.h"
 #include "app/AppController.h"
+#include "app/LivePreview.h"
 #include "app/MainMenuController.h"
 #include "app/MyDocument.h"
 #include "app/OutlineViewDataSource.h"
@@ -22,6 +23,7 @@
 #include <QApplication>
 #include <QCompleter>
 #include <QDateTime>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QKeyEvent>
@@ -34,6 +36,7 @@
 #include <benchmark/benchmark.h>
 #include <chrono>
 #include <malloc.h>
+#include <unistd.h>
 
 namespace {
 
@@ -513,8 +516,92 @@ void BM_WritingAidsBook(benchmark::State &state)
     state.counters["close_median_ms"] = percentile(closings, 50);
 }
 
+// The example thesis in its window with the live preview on (the preferences'
+// pause of 800 ms): bursts of typing, each followed by a pause long enough for a
+// preview to land. From the pause's start (the last key) to the new PDF on screen;
+// the longest the UI thread was busy, with a key or with its events, while
+// previews started, ran and were ended under the typing; and the most pdflatex
+// processes alive at any moment (the table is read at every turn of the loop).
+void BM_TypingWithLivePreview(benchmark::State &state)
+{
+    const Corpus::OwnCache cache;
+    const QString thesis =
+        Corpus::copyExampleThesis(cache.folder.filePath(QStringLiteral("thesis")));
+    {
+        Editor editor(thesis);
+        MyDocument *document = editor.document;
+        QSPDFViewController *pane = document->pdfViewController();
+        bool shown = false;
+        QObject::connect(pane, &QSPDFViewController::documentShown, [&shown] { shown = true; });
+        document->livePreview()->setOn(true);
+        QElapsedTimer first;
+        first.start();
+        while (!shown && first.elapsed() < 60000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        const std::shared_ptr<QSFile> methods =
+            QSFilePool::fileList(document->fileOpened().get()).value(2);
+        if (!shown || !methods || methods->name() != QStringLiteral("methods.tex")) {
+            state.SkipWithError("no first preview, or no methods chapter");
+            return;
+        }
+        document->selectRange({quint32(methods->content().indexOf(u"Both instruments")), 0},
+                              methods);
+        QSTextView *text = document->textView();
+        const int pause = UserDefaults::standardUserDefaults().integerForKey(QSLivePreviewPause);
+        std::vector<double> toPdf;
+        double stall = 0;
+        int most = 0;
+        for (auto _ : state) {
+            // Two bursts of ten keys, a key every 70 ms, 900 ms apart: the pause
+            // between them starts a preview, which runs under the second burst
+            // until the pause after it ends it with a newer one.
+            QElapsedTimer timer;
+            timer.start();
+            QElapsedTimer lastKey;
+            for (int n = 0; n < 20; ++n) {
+                QElapsedTimer key;
+                key.start();
+                lastKey.start();
+                typeCharacter(text, QChar(char16_t(n % 5 == 4 ? u' ' : u'a' + n)));
+                stall = std::max(stall, double(key.nsecsElapsed()) / 1e6);
+                const int gap = n >= 9 ? 900 : 0; // after the tenth key
+                while (timer.elapsed() < (n + 1) * 70 + gap) {
+                    QElapsedTimer turn;
+                    turn.start();
+                    QCoreApplication::processEvents(QEventLoop::AllEvents);
+                    stall = std::max(stall, double(turn.nsecsElapsed()) / 1e6);
+                    most = std::max(most, Corpus::enginesAlive());
+                }
+            }
+            shown = false;
+            while (!shown && lastKey.elapsed() < 60000) {
+                QElapsedTimer turn;
+                turn.start();
+                QCoreApplication::processEvents(QEventLoop::AllEvents);
+                stall = std::max(stall, double(turn.nsecsElapsed()) / 1e6);
+                most = std::max(most, Corpus::enginesAlive());
+            }
+            if (!shown) {
+                state.SkipWithError("the preview did not land");
+                return;
+            }
+            toPdf.push_back(double(lastKey.nsecsElapsed()) / 1e6);
+            state.SetIterationTime(double(lastKey.nsecsElapsed()) / 1e9);
+        }
+        state.counters["pause_ms"] = pause;
+        state.counters["last_key_to_pdf_median_ms"] = percentile(toPdf, 50);
+        state.counters["last_key_to_pdf_worst_ms"] = percentile(toPdf, 100);
+        state.counters["pause_end_to_pdf_median_ms"] = percentile(toPdf, 50) - pause;
+        state.counters["pause_end_to_pdf_worst_ms"] = percentile(toPdf, 100) - pause;
+        state.counters["ui_stall_max_ms"] = stall;
+        state.counters["most_engines"] = most;
+        document->livePreview()->setOn(false);
+    }
+}
+
 } // namespace
 
+BENCHMARK(BM_TypingWithLivePreview)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(10);
 BENCHMARK(BM_WritingAidsBook)->Unit(benchmark::kMillisecond)->Iterations(20);
 BENCHMARK(BM_CompileOverheadThesis)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3);
 BENCHMARK(BM_ChainOverheadThesis)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(5);
