@@ -46,14 +46,19 @@ const QHash<QString, Reads> &commands()
             t.insert(QLatin1String(name), Reads::ReferenceRange);
         t.insert(QStringLiteral("hyperref"), Reads::HyperRef);
         for (const char *name :
-             {"cite",        "Cite",         "citep",          "citet",          "Citep",
-              "Citet",       "citealp",      "citealt",        "Citealp",        "Citealt",
-              "citeauthor",  "Citeauthor",   "citefullauthor", "Citefullauthor", "citeyear",
-              "citeyearpar", "citenum",      "citetalias",     "citepalias",     "parencite",
-              "Parencite",   "footcite",     "footcitetext",   "textcite",       "Textcite",
-              "smartcite",   "Smartcite",    "autocite",       "Autocite",       "supercite",
-              "fullcite",    "footfullcite", "citetitle",      "Citetitle",      "citedate",
-              "citeurl",     "citeA",        "citeNP",         "nocite"})
+             {"cite", "Cite", "citep", "citet", "Citep", "Citet", "citealp", "citealt", "Citealp",
+              "Citealt", "citeauthor", "Citeauthor", "citefullauthor", "Citefullauthor", "citeyear",
+              "citeyearpar", "citenum", "citetalias", "citepalias", "parencite", "Parencite",
+              "footcite", "footcitetext", "textcite", "Textcite", "smartcite", "Smartcite",
+              "autocite", "Autocite", "supercite", "fullcite", "footfullcite", "citetitle",
+              "Citetitle", "citedate", "citeurl", "citeA", "citeNP", "nocite",
+              // biblatex's low-level access to an entry's data
+              "citename", "citelist", "citefield", "citeurldate", "notecite", "Notecite",
+              "pnotecite", "Pnotecite", "fnotecite", "citeonline",
+              // biblatex's entry sets: a key starred ("*key") joins the set
+              "mcite", "Mcite", "mparencite", "Mparencite", "mfootcite", "mfootcitetext",
+              "mtextcite", "Mtextcite", "msupercite", "mautocite", "Mautocite", "msmartcite",
+              "Msmartcite"})
             t.insert(QLatin1String(name), Reads::Citations);
         for (const char *name : {"cites", "Cites", "parencites", "Parencites", "footcites",
                                  "footcitetexts", "textcites", "Textcites", "smartcites",
@@ -96,15 +101,20 @@ public:
 
     QList<Landmark> scan()
     {
+        findShortVerbs();
         while (_at < _text.size()) {
             const QChar c = _text[_at++];
             if (c == u'%')
                 skipLine();
             else if (c == u'\\')
                 command(_at - 1);
+            else if (isShortVerb(c, _at - 1))
+                skipShortVerb(c);
         }
         return _landmarks;
     }
+    // What the scan passed over, in order.
+    const QList<LandmarkScanner::Skipped> &skipped() const { return _skipped; }
 
 private:
     // The place of a group's inside: [start, end).
@@ -115,9 +125,41 @@ private:
         bool found() const { return start >= 0; }
     };
 
+    // \MakeShortVerb{\|} makes |text| verbatim from there on, as \verb|text|.
+    void findShortVerbs()
+    {
+        static const QString declaration = QStringLiteral("\\MakeShortVerb");
+        for (qsizetype at = _text.indexOf(declaration); at >= 0;
+             at = _text.indexOf(declaration, at + 1)) {
+            qsizetype i = at + declaration.size();
+            if (i < _text.size() && _text[i] == u'*')
+                ++i;
+            if (i + 3 < _text.size() && _text[i] == u'{' && _text[i + 1] == u'\\'
+                && _text[i + 3] == u'}')
+                _shortVerbs.append({_text[i + 2], i + 4});
+        }
+    }
+    bool isShortVerb(QChar c, qsizetype at) const
+    {
+        for (const auto &[delimiter, from] : _shortVerbs)
+            if (c == delimiter && at >= from)
+                return true;
+        return false;
+    }
+    void skipShortVerb(QChar delimiter)
+    {
+        const qsizetype end = _text.indexOf(delimiter, _at);
+        const qsizetype line = _text.indexOf(u'\n', _at);
+        if (end >= 0 && (line < 0 || end < line)) {
+            _skipped.append({_at, end, false});
+            _at = end + 1;
+        }
+    }
+
     void skipLine()
     {
         const qsizetype end = _text.indexOf(u'\n', _at);
+        _skipped.append({_at, end < 0 ? _text.size() : end, true});
         _at = end < 0 ? _text.size() : end + 1;
     }
 
@@ -216,6 +258,10 @@ private:
     {
         while (start < end && _text[start].isSpace())
             ++start;
+        // A starred key of an entry set is the key ("\mcite{set,*knuth}"); "*"
+        // alone (\nocite{*}) stays.
+        if (kind == Kind::Citation && end - start > 1 && _text[start] == u'*')
+            ++start;
         while (end > start && _text[end - 1].isSpace())
             --end;
         if (end > start)
@@ -258,6 +304,7 @@ private:
     {
         const QString end = QLatin1String("\\end{") + environment.toString() + u'}';
         const qsizetype found = _text.indexOf(end, _at);
+        _skipped.append({_at, found < 0 ? _text.size() : found, false});
         _at = found < 0 ? _text.size() : found + end.size();
     }
 
@@ -281,8 +328,10 @@ private:
             return;
         const qsizetype end = _text.indexOf(delimiter, _at + 1);
         const qsizetype line = _text.indexOf(u'\n', _at + 1);
-        if (end >= 0 && (line < 0 || end < line))
+        if (end >= 0 && (line < 0 || end < line)) {
+            _skipped.append({_at + 1, end, false});
             _at = end + 1;
+        }
     }
 
     void environment(bool begins, qsizetype backslash)
@@ -400,6 +449,8 @@ private:
     QStringView _text;
     qsizetype _at = 0;
     QList<Landmark> _landmarks;
+    QList<std::pair<QChar, qsizetype>> _shortVerbs; // each delimiter, and where it starts
+    QList<LandmarkScanner::Skipped> _skipped;
 };
 
 } // namespace
@@ -407,6 +458,13 @@ private:
 QList<Landmark> LandmarkScanner::scan(QStringView text)
 {
     return Reader(text).scan();
+}
+
+QList<LandmarkScanner::Skipped> LandmarkScanner::skipped(QStringView text)
+{
+    Reader reader(text);
+    reader.scan();
+    return reader.skipped();
 }
 
 bool LandmarkScanner::isVerbatim(QStringView environment)

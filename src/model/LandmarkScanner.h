@@ -32,8 +32,9 @@ struct Landmark
 };
 
 // Finds the landmarks of a piece of LaTeX source in document order. Comments,
-// \verb and the verbatim-like environments (verbatim, Verbatim, lstlisting,
-// minted, comment) are skipped. The lists of citation commands and of \cref and
+// \verb, the characters \MakeShortVerb declares (|text|, from the declaration on)
+// and the verbatim-like environments (verbatim, Verbatim, lstlisting, minted,
+// comment) are skipped. The lists of citation commands and of \cref and
 // its kin are split at commas, each key trimmed, as TeX reads them: \cref{a, b}
 // names a and b; \label and \ref take their argument whole. Optional arguments and stars
 // before the braces are read past (\cite[p.~4]{k}, \citep*[see][]{k},
@@ -43,6 +44,15 @@ struct Landmark
 // nor is one that runs into the next paragraph (a brace not typed yet).
 namespace LandmarkScanner {
 QList<Landmark> scan(QStringView text);
+// What the scan passes over, in order: each comment (after its %, to the line's
+// end) and each stretch read verbatim; [start, end) in the text.
+struct Skipped
+{
+    qsizetype start = 0;
+    qsizetype end = 0;
+    bool comment = false; // else verbatim
+};
+QList<Skipped> skipped(QStringView text);
 // Whether the environment's text is read verbatim (verbatim, Verbatim, BVerbatim,
 // LVerbatim, lstlisting, minted, comment; starred where they have a star).
 bool isVerbatim(QStringView environment);
