@@ -160,6 +160,8 @@ MainMenuController::MainMenuController(QObject *parent)
         action(tr("Find &Next"), QKeySequence::FindNext, &MyDocument::nextFindResult);
     _previousFindResultItem =
         action(tr("Find &Previous"), QKeySequence::FindPrevious, &MyDocument::previousFindResult);
+    _findUsagesItem =
+        action(tr("Find &Usages"), QKeySequence(Qt::SHIFT | Qt::Key_F12), &MyDocument::findUsages);
     // Ctrl+P goes to a file, as in the editors that open many files; printing the
     // PDF, rarer, takes Ctrl+Shift+P.
     _printDocumentItem = action(tr("&Print..."), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_P),
@@ -366,7 +368,7 @@ void MainMenuController::populateMenuBar(QMenuBar *menuBar) const
     edit->addActions({_toggleCommentItem, _goToLineItem, _goToFileItem});
     edit->addSeparator();
     edit->addActions({_showFindAndReplacePanelItem, _hideFindAndReplacePanelItem,
-                      _nextFindResultItem, _previousFindResultItem});
+                      _nextFindResultItem, _previousFindResultItem, _findUsagesItem});
     edit->addSeparator();
     edit->addAction(_preferencesItem);
 

@@ -31,6 +31,7 @@ public:
     QAction *hideFindAndReplacePanelItem() const { return _hideFindAndReplacePanelItem; }
     QAction *nextFindResultItem() const { return _nextFindResultItem; }
     QAction *previousFindResultItem() const { return _previousFindResultItem; }
+    QAction *findUsagesItem() const { return _findUsagesItem; }
     QAction *printDocumentItem() const { return _printDocumentItem; }
     QAction *showConsoleItem() const { return _showConsoleItem; }
     QAction *hideConsoleItem() const { return _hideConsoleItem; }
@@ -108,6 +109,7 @@ private:
     QAction *_hideFindAndReplacePanelItem;
     QAction *_nextFindResultItem;
     QAction *_previousFindResultItem;
+    QAction *_findUsagesItem;
     QAction *_printDocumentItem;
     QAction *_showConsoleItem;
     QAction *_hideConsoleItem;

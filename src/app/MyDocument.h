@@ -140,6 +140,9 @@ public:
     void hidePDFView();
     void showFindAndReplace();
     void hideFindAndReplace();
+    // Lists in the outline every place of the label, citation key, command or
+    // environment at the caret, in every file of the document.
+    void findUsages();
     void nextFindResult();
     void previousFindResult();
     void printState();
@@ -202,8 +205,8 @@ private:
     OutlineViewDataSource *_outlineViewDataSource = nullptr;
     QWidget *_toolbarFirstItem = nullptr;
     DocumentFilesWatcher *_filesWatcher = nullptr;
-    DocumentTabs *_tabs = nullptr;     // a child
-    WordCounts *_wordCounts = nullptr; // a child
+    DocumentTabs *_tabs = nullptr;       // a child
+    WordCounts *_wordCounts = nullptr;   // a child
     LivePreview *_livePreview = nullptr; // a child
     DocumentRoot _root;
     QString _spellingNotice; // the last one shown, so that each is said once

@@ -14,6 +14,7 @@
 #include "model/QSFilePool.h"
 #include "model/QSUndoManager.h"
 #include "model/TextStorageDelegate.h"
+#include "model/UsageScanner.h"
 #include "pdf/QSPDFViewController.h"
 #include "ui_MyDocument.h"
 
@@ -202,4 +203,24 @@ void MyDocument::redo()
         return;
     if (QSUndoManager *undoManager = _textStorageDelegate->undoManagerForTextView())
         undoManager->redo();
+}
+
+void MyDocument::findUsages()
+{
+    const std::shared_ptr<QSFile> shown = _textStorageDelegate->selectedFile();
+    if (!shown)
+        return;
+    const QSTextView *text = _ui->textView;
+    const QString content = text->toPlainText();
+    const qsizetype caret = text->textCursor().position();
+    const std::optional<UsageName> name =
+        shown->name().endsWith(QStringLiteral(".bib"), Qt::CaseInsensitive)
+            ? UsageScanner::nameAtInBib(content, caret)
+            : UsageScanner::nameAt(content, caret);
+    if (!name) {
+        showStatusMessage(tr("Find Usages needs the caret on a label, a citation key, a "
+                             "command or an environment."));
+        return;
+    }
+    _findAndReplaceCustomViewController->listUsages(*name);
 }

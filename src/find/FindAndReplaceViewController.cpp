@@ -467,6 +467,20 @@ void FindAndReplaceViewController::searchFileForString()
     _documentMatches->didShow();
 }
 
+void FindAndReplaceViewController::listUsages(const UsageName &name)
+{
+    if (!isShown())
+        animatedToggle();
+    {
+        // The name is shown, not searched as text.
+        const QSignalBlocker quiet(_ui->o_findTextField);
+        _ui->o_findTextField->setText(name.name);
+    }
+    _documentMatches->list(SearchPattern::usagesOf(name));
+    emit resultsShown(_dataSourceForOutlineView);
+    _documentMatches->didShow();
+}
+
 // A chosen match is selected in its file; a chosen file, its first match.
 void FindAndReplaceViewController::outlineViewSelectionDidChange()
 {

@@ -19,6 +19,7 @@ class QSFile;
 class QSTextView;
 class QSUndoManager;
 class SearchPattern;
+struct UsageName;
 class QTreeView;
 class TextStorageDelegate;
 class QVariantAnimation;
@@ -90,6 +91,9 @@ public:
     // Lists every match of the find text in the document in the outline ("All in
     // Document"), and keeps the list up to date until the strip hides.
     void searchFileForString();
+    // Lists every place the name stands in the document, the same way, with the
+    // name in the find field: Find Usages.
+    void listUsages(const UsageName &name);
 
     void setFileToSearch(const std::shared_ptr<QSFile> &file);
     void setSearchOffset(qint32 offset);

@@ -455,16 +455,13 @@ private:
 
 } // namespace
 
-QList<Landmark> LandmarkScanner::scan(QStringView text)
-{
-    return Reader(text).scan();
-}
-
-QList<LandmarkScanner::Skipped> LandmarkScanner::skipped(QStringView text)
+QList<Landmark> LandmarkScanner::scan(QStringView text, QList<Skipped> *skipped)
 {
     Reader reader(text);
-    reader.scan();
-    return reader.skipped();
+    QList<Landmark> landmarks = reader.scan();
+    if (skipped)
+        *skipped = reader.skipped();
+    return landmarks;
 }
 
 bool LandmarkScanner::isVerbatim(QStringView environment)

@@ -43,7 +43,6 @@ struct Landmark
 // reader decides what it can check. A group that holds a command is no key,
 // nor is one that runs into the next paragraph (a brace not typed yet).
 namespace LandmarkScanner {
-QList<Landmark> scan(QStringView text);
 // What the scan passes over, in order: each comment (after its %, to the line's
 // end) and each stretch read verbatim; [start, end) in the text.
 struct Skipped
@@ -52,7 +51,8 @@ struct Skipped
     qsizetype end = 0;
     bool comment = false; // else verbatim
 };
-QList<Skipped> skipped(QStringView text);
+// The landmarks, and what was passed over when asked for.
+QList<Landmark> scan(QStringView text, QList<Skipped> *skipped = nullptr);
 // Whether the environment's text is read verbatim (verbatim, Verbatim, BVerbatim,
 // LVerbatim, lstlisting, minted, comment; starred where they have a star).
 bool isVerbatim(QStringView environment);

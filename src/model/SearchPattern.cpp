@@ -32,6 +32,20 @@ SearchPattern::SearchPattern(const QString &key, Options options)
     }
 }
 
+SearchPattern SearchPattern::usagesOf(const UsageName &name)
+{
+    SearchPattern pattern(name.name, MatchCase | Usages);
+    pattern._usageKind = name.kind;
+    return pattern;
+}
+
+std::optional<UsageName> SearchPattern::usages() const
+{
+    if (!(_options & Usages))
+        return std::nullopt;
+    return UsageName{_usageKind, _key};
+}
+
 bool SearchPattern::isValid() const
 {
     return !isRegularExpression() || _expression.isValid();
@@ -64,6 +78,12 @@ QSRange SearchPattern::find(const QString &text, qsizetype from) const
     if (_key.isEmpty() || !isValid() || from > text.size())
         return notFound;
     from = qMax<qsizetype>(from, 0);
+    if (_options & Usages) {
+        for (const QSRange found : findAll(text))
+            if (qsizetype(found.location) >= from)
+                return found;
+        return notFound;
+    }
     if (!isRegularExpression())
         return findLiteral(text, from);
     QRegularExpressionMatchIterator matches = _expression.globalMatch(text, from);
@@ -80,6 +100,13 @@ QSRange SearchPattern::findBackwards(const QString &text, qsizetype before) cons
     if (_key.isEmpty() || !isValid())
         return notFound;
     before = qBound<qsizetype>(0, before, text.size());
+    if (_options & Usages) {
+        QSRange last = notFound;
+        for (const QSRange found : findAll(text))
+            if (qsizetype(found.location + found.length) <= before)
+                last = found;
+        return last;
+    }
     if (!isRegularExpression()) {
         const Qt::CaseSensitivity cs =
             _options & MatchCase ? Qt::CaseSensitive : Qt::CaseInsensitive;
@@ -107,6 +134,11 @@ QSRange SearchPattern::findBackwards(const QString &text, qsizetype before) cons
 QList<QSRange> SearchPattern::findAll(const QString &text) const
 {
     QList<QSRange> matches;
+    if (const std::optional<UsageName> name = usages()) {
+        for (const Usage &usage : UsageScanner::inText(text, *name))
+            matches << QSRange{quint32(usage.offset), quint32(usage.length)};
+        return matches;
+    }
     for (QSRange match = find(text); match.location != QSNotFound;
          match = find(text, match.location + match.length))
         matches << match;

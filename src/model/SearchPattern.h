@@ -1,10 +1,12 @@
 #pragma once
 
 #include "model/QSRange.h"
+#include "model/UsageScanner.h"
 
 #include <QList>
 #include <QRegularExpression>
 #include <QString>
+#include <optional>
 
 // What the find strip looks for: a key and the options it is read with. Without
 // options the key is a literal text found whatever its letter case. A match is
@@ -18,16 +20,23 @@ public:
         // The match is neither preceded nor followed by a letter or digit.
         WholeWords = 0x2,
         RegularExpression = 0x4,
+        // The key is a name (usagesOf): its places as UsageScanner finds them.
+        Usages = 0x8,
     };
     Q_DECLARE_FLAGS(Options, Option)
 
     SearchPattern() = default;
     explicit SearchPattern(const QString &key, Options options = {});
+    // Every place the name stands, in code and in comments, and nothing else: the
+    // list of its usages that the find strip shows and follows.
+    static SearchPattern usagesOf(const UsageName &name);
 
     QString key() const { return _key; }
     Options options() const { return _options; }
     bool isEmpty() const { return _key.isEmpty(); }
     bool isRegularExpression() const { return _options & RegularExpression; }
+    // The name whose usages the pattern stands for, if it does.
+    std::optional<UsageName> usages() const;
     // False for a regular expression that does not compile, which finds nothing.
     bool isValid() const;
     // Why the regular expression does not compile, for the user.
@@ -48,7 +57,7 @@ public:
 
     bool operator==(const SearchPattern &other) const
     {
-        return _key == other._key && _options == other._options;
+        return _key == other._key && _options == other._options && _usageKind == other._usageKind;
     }
 
 private:
@@ -57,7 +66,8 @@ private:
 
     QString _key;
     Options _options;
-    QRegularExpression _expression; // for RegularExpression only
+    UsageName::Kind _usageKind = UsageName::Kind::Label; // for Usages only
+    QRegularExpression _expression;                      // for RegularExpression only
 };
 
 Q_DECLARE_OPERATORS_FOR_FLAGS(SearchPattern::Options)

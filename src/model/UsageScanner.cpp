@@ -1,4 +1,4 @@
-#include "find/UsageScanner.h"
+#include "model/UsageScanner.h"
 
 #include "model/LandmarkScanner.h"
 
@@ -49,10 +49,10 @@ const QSet<QString> &environmentNamers()
 // landmark scanner passes over as comment or verbatim, the rest code.
 enum class Region : char { Code, Comment, Verbatim };
 
-QList<Region> regionsOf(QStringView text)
+QList<Region> regionsOf(QStringView text, const QList<LandmarkScanner::Skipped> &passedOver)
 {
     QList<Region> regions(text.size(), Region::Code);
-    for (const LandmarkScanner::Skipped &skipped : LandmarkScanner::skipped(text))
+    for (const LandmarkScanner::Skipped &skipped : passedOver)
         for (qsizetype i = skipped.start; i < skipped.end; ++i)
             regions[i] = skipped.comment ? Region::Comment : Region::Verbatim;
     return regions;
@@ -93,10 +93,11 @@ bool matches(const Landmark &landmark, const UsageName &name)
 
 // The keys of labels and citations: the scanner's, and those of each comment,
 // scanned on its own so that a commented \begin{verbatim} hides nothing after it.
-QList<Usage> keysInText(QStringView text, const UsageName &name, const QList<Region> &regions)
+QList<Usage> keysInText(QStringView text, const UsageName &name, const QList<Landmark> &landmarks,
+                        const QList<Region> &regions)
 {
     QList<Usage> found;
-    for (const Landmark &landmark : LandmarkScanner::scan(text))
+    for (const Landmark &landmark : landmarks)
         if (matches(landmark, name))
             found.append({landmark.offset, landmark.length, false});
     for (const auto &[start, end] : commentSpans(regions)) {
@@ -161,11 +162,16 @@ QList<Usage> UsageScanner::inText(QStringView text, const UsageName &name)
 {
     if (name.name.isEmpty())
         return {};
-    const QList<Region> regions = regionsOf(text);
+    // A text without the name has none of its places: most files, in a long document.
+    if (!text.contains(name.name))
+        return {};
+    QList<LandmarkScanner::Skipped> passedOver;
+    const QList<Landmark> landmarks = LandmarkScanner::scan(text, &passedOver);
+    const QList<Region> regions = regionsOf(text, passedOver);
     switch (name.kind) {
     case UsageName::Kind::Label:
     case UsageName::Kind::CitationKey:
-        return keysInText(text, name, regions);
+        return keysInText(text, name, landmarks, regions);
     case UsageName::Kind::Command:
         return commandsInText(text, name.name, regions);
     case UsageName::Kind::Environment:

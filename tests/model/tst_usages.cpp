@@ -2,7 +2,7 @@
 // label, citation key, defined command and environment of real documents counted
 // against a reader of the files written apart from the scanner.
 #include "TestSupport.h"
-#include "find/UsageScanner.h"
+#include "model/UsageScanner.h"
 
 #include <QDirIterator>
 #include <QProcess>
