@@ -162,6 +162,7 @@ MainMenuController::MainMenuController(QObject *parent)
         action(tr("Find &Previous"), QKeySequence::FindPrevious, &MyDocument::previousFindResult);
     _findUsagesItem =
         action(tr("Find &Usages"), QKeySequence(Qt::SHIFT | Qt::Key_F12), &MyDocument::findUsages);
+    _renameItem = action(tr("Re&name..."), QKeySequence(Qt::Key_F2), &MyDocument::renameAtCaret);
     // Ctrl+P goes to a file, as in the editors that open many files; printing the
     // PDF, rarer, takes Ctrl+Shift+P.
     _printDocumentItem = action(tr("&Print..."), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_P),
@@ -368,7 +369,7 @@ void MainMenuController::populateMenuBar(QMenuBar *menuBar) const
     edit->addActions({_toggleCommentItem, _goToLineItem, _goToFileItem});
     edit->addSeparator();
     edit->addActions({_showFindAndReplacePanelItem, _hideFindAndReplacePanelItem,
-                      _nextFindResultItem, _previousFindResultItem, _findUsagesItem});
+                      _nextFindResultItem, _previousFindResultItem, _findUsagesItem, _renameItem});
     edit->addSeparator();
     edit->addAction(_preferencesItem);
 

@@ -32,6 +32,7 @@ public:
     QAction *nextFindResultItem() const { return _nextFindResultItem; }
     QAction *previousFindResultItem() const { return _previousFindResultItem; }
     QAction *findUsagesItem() const { return _findUsagesItem; }
+    QAction *renameItem() const { return _renameItem; }
     QAction *printDocumentItem() const { return _printDocumentItem; }
     QAction *showConsoleItem() const { return _showConsoleItem; }
     QAction *hideConsoleItem() const { return _hideConsoleItem; }
@@ -110,6 +111,7 @@ private:
     QAction *_nextFindResultItem;
     QAction *_previousFindResultItem;
     QAction *_findUsagesItem;
+    QAction *_renameItem;
     QAction *_printDocumentItem;
     QAction *_showConsoleItem;
     QAction *_hideConsoleItem;

@@ -3,6 +3,7 @@
 #include "app/DocumentRoot.h"
 #include "model/QSDocument.h"
 #include "model/QSRange.h"
+#include "model/UsageScanner.h"
 
 #include <QPointer>
 #include <QStringList>
@@ -143,6 +144,10 @@ public:
     // Lists in the outline every place of the label, citation key, command or
     // environment at the caret, in every file of the document.
     void findUsages();
+    // Asks for a new name for the label, citation key, command or environment at
+    // the caret, shows its places, and renames them in every file of the document
+    // as one step for Undo.
+    void renameAtCaret();
     void nextFindResult();
     void previousFindResult();
     void printState();
@@ -185,6 +190,9 @@ private:
     // data gives for a point of its PDF (see pdfSyncFromPdfViewToTextView).
     std::optional<std::pair<std::shared_ptr<QSFile>, int>>
     previewSourceForPoint(int page, const QPointF &point) const;
+    // The name the caret stands on, for Find Usages and Rename; none (and a word
+    // in the status bar) when it stands on none.
+    std::optional<UsageName> nameAtCaret();
     // Brings the window to the front with the keyboard in the text.
     void focusText();
     // Whether the root file's SyncTeX data is the latest sync data of its compile.

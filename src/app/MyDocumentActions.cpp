@@ -3,6 +3,7 @@
 #include "app/MyDocument.h"
 
 #include "app/GoToFileDialog.h"
+#include "app/RenameDialog.h"
 #include "compile/ConsoleViewController.h"
 #include "compile/EngineChoice.h"
 #include "compile/EngineCommand.h"
@@ -21,6 +22,7 @@
 #include <QDir>
 #include <QInputDialog>
 #include <QMainWindow>
+#include <QMessageBox>
 #include <QStatusBar>
 #include <limits>
 
@@ -205,11 +207,11 @@ void MyDocument::redo()
         undoManager->redo();
 }
 
-void MyDocument::findUsages()
+std::optional<UsageName> MyDocument::nameAtCaret()
 {
     const std::shared_ptr<QSFile> shown = _textStorageDelegate->selectedFile();
     if (!shown)
-        return;
+        return std::nullopt;
     const QSTextView *text = _ui->textView;
     const QString content = text->toPlainText();
     const qsizetype caret = text->textCursor().position();
@@ -217,10 +219,54 @@ void MyDocument::findUsages()
         shown->name().endsWith(QStringLiteral(".bib"), Qt::CaseInsensitive)
             ? UsageScanner::nameAtInBib(content, caret)
             : UsageScanner::nameAt(content, caret);
-    if (!name) {
-        showStatusMessage(tr("Find Usages needs the caret on a label, a citation key, a "
-                             "command or an environment."));
+    if (!name)
+        showStatusMessage(tr("The caret is on no label, citation key, command or environment."));
+    return name;
+}
+
+void MyDocument::findUsages()
+{
+    if (const std::optional<UsageName> name = nameAtCaret())
+        _findAndReplaceCustomViewController->listUsages(*name);
+}
+
+// The places are looked for again when the user accepts: text changed meanwhile
+// (typed in another window, read again from disk) is never renamed at the places
+// the dialog showed.
+void MyDocument::renameAtCaret()
+{
+    const std::optional<UsageName> name = nameAtCaret();
+    const std::shared_ptr<QSFile> root = compiledRoot();
+    if (!name || !root)
+        return;
+    const QList<DocumentMatches::Source> sources = DocumentMatches::sourcesOf(root);
+    if (!RenameDialog::isDefined(*name, sources)) {
+        showStatusMessage(tr("\\%1 is not defined in this document: only what the document "
+                             "defines can be renamed.")
+                              .arg(name->name));
         return;
     }
-    _findAndReplaceCustomViewController->listUsages(*name);
+    auto *dialog = new RenameDialog(*name, sources, _curWindow);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setWindowModality(Qt::WindowModal);
+    connect(dialog, &QDialog::accepted, this, [this, dialog, name = *name, root] {
+        const QList<DocumentMatches::Source> now = DocumentMatches::sourcesOf(root);
+        if (RenameDialog::placesIn(name, now) != dialog->places()
+            || !RenameDialog::refusal(name, dialog->newName(), now).isEmpty()) {
+            auto *message = new QMessageBox(
+                QMessageBox::Warning, tr("Nothing was renamed"),
+                tr("The text changed while the places were shown: nothing was renamed. "
+                   "Rename again to see the places as they are now."),
+                QMessageBox::Ok, _curWindow);
+            message->setObjectName(QStringLiteral("renameRefused"));
+            message->setAttribute(Qt::WA_DeleteOnClose);
+            message->setWindowModality(Qt::WindowModal);
+            message->open();
+            return;
+        }
+        _findAndReplaceCustomViewController->replaceUsages(name, dialog->newName(),
+                                                           dialog->leftOut());
+        showStatusMessage(tr("Renamed %1 to %2.").arg(name.name, dialog->newName()));
+    });
+    dialog->open();
 }

@@ -341,8 +341,19 @@ void FindAndReplaceViewController::replaceAll()
     asking->open();
 }
 
-void FindAndReplaceViewController::replaceEveryMatch(const SearchPattern &pattern,
-                                                     const QString &replacement)
+void FindAndReplaceViewController::replaceUsages(
+    const UsageName &name, const QString &newName,
+    const QSet<std::pair<const QSFile *, qint32>> &leftOut)
+{
+    replaceEveryMatch(SearchPattern::usagesOf(name), newName,
+                      [&leftOut](const QSFile &file, QSRange range) {
+                          return !leftOut.contains({&file, qint32(range.location)});
+                      });
+}
+
+void FindAndReplaceViewController::replaceEveryMatch(
+    const SearchPattern &pattern, const QString &replacement,
+    const std::function<bool(const QSFile &, QSRange)> &keep)
 {
     TextStorageDelegate *delegate = _textStorageDelegate;
     QSTextView *text = _textView;
@@ -353,7 +364,9 @@ void FindAndReplaceViewController::replaceEveryMatch(const SearchPattern &patter
     for (const std::shared_ptr<QSFile> &file : QSFilePool::fileList(_rootFile().get())) {
         // The file's text is the text view's whenever the view shows it.
         const QString content = file->content();
-        const QList<QSRange> found = pattern.findAll(content);
+        QList<QSRange> found = pattern.findAll(content);
+        if (keep)
+            found.removeIf([&](QSRange match) { return !keep(*file, match); });
         if (found.isEmpty())
             continue;
         QStringList replacements;

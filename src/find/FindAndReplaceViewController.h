@@ -4,6 +4,7 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QSet>
 #include <QWidget>
 #include <functional>
 #include <memory>
@@ -94,6 +95,11 @@ public:
     // Lists every place the name stands in the document, the same way, with the
     // name in the find field: Find Usages.
     void listUsages(const UsageName &name);
+    // Puts the new name in every place of the name in the files of the document,
+    // as Replace All does (one step for Undo in all of them), but for the places
+    // left out: each a file and the offset of the name in it.
+    void replaceUsages(const UsageName &name, const QString &newName,
+                       const QSet<std::pair<const QSFile *, qint32>> &leftOut);
 
     void setFileToSearch(const std::shared_ptr<QSFile> &file);
     void setSearchOffset(qint32 offset);
@@ -116,7 +122,10 @@ private:
     void optionsDidChange();
     // Says in the strip why a regular expression does not compile; false for such.
     bool patternCanSearch(const SearchPattern &pattern);
-    void replaceEveryMatch(const SearchPattern &pattern, const QString &replacement);
+    // keep tells, for each match of a file, whether it is replaced; all are when
+    // none is given.
+    void replaceEveryMatch(const SearchPattern &pattern, const QString &replacement,
+                           const std::function<bool(const QSFile &, QSRange)> &keep = nullptr);
     bool replaceAllIsLatestEdit(bool undone) const;
     // Shows each file the latest Replace All changed in turn, for its history to
     // replay on the view, then the file shown before.

@@ -85,7 +85,7 @@ void TestFindUsages::listsThePlacesOfTheNameAtTheCaret()
     putCaret(document, "a.tex", "See");
     findUsages->trigger();
     QVERIFY(document->window()->findChild<QStatusBar *>()->currentMessage().contains(
-        "Find Usages needs the caret on a label"));
+        "The caret is on no label"));
 }
 
 QUILLSET_TEST_MAIN(TestFindUsages)
