@@ -137,8 +137,10 @@ void MyDocument::awakeFromNib()
     _findAndReplaceCustomViewController->hideWithoutAnimation();
     connect(_textStorageDelegate, &TextStorageDelegate::rangeNeedsHighlighting, text,
             &QSTextView::colourRange);
-    if (MainMenuController *menu = MainMenuController::sharedMainMenuController())
+    if (MainMenuController *menu = MainMenuController::sharedMainMenuController()) {
         text->setUndoActions(menu->undoItem(), menu->redoItem());
+        text->setCaretActions({menu->findUsagesItem(), menu->renameItem()});
+    }
     connect(text, &QSTextView::typingBegan, _textStorageDelegate,
             &TextStorageDelegate::beginTyping);
     connect(text, &QSTextView::typingEnded, _textStorageDelegate, &TextStorageDelegate::endTyping);

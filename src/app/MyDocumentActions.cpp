@@ -241,9 +241,14 @@ void MyDocument::renameAtCaret()
         return;
     const QList<DocumentMatches::Source> sources = DocumentMatches::sourcesOf(root);
     if (!RenameDialog::isDefined(*name, sources)) {
-        showStatusMessage(tr("\\%1 is not defined in this document: only what the document "
-                             "defines can be renamed.")
-                              .arg(name->name));
+        showStatusMessage(
+            name->kind == UsageName::Kind::CitationKey
+                ? tr("The entry of %1 is in a bibliography database, which Rename does not "
+                     "change: nothing was renamed.")
+                      .arg(name->name)
+                : tr("\\%1 is not defined in this document: only what the document defines "
+                     "can be renamed.")
+                      .arg(name->name));
         return;
     }
     auto *dialog = new RenameDialog(*name, sources, _curWindow);

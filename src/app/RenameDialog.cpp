@@ -1,5 +1,7 @@
 #include "app/RenameDialog.h"
 
+#include "model/LandmarkScanner.h"
+
 #include <QDialogButtonBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -173,8 +175,15 @@ QString RenameDialog::refusal(const UsageName &name, const QString &newName,
 
 bool RenameDialog::isDefined(const UsageName &name, const QList<DocumentMatches::Source> &sources)
 {
-    if (name.kind != UsageName::Kind::Command && name.kind != UsageName::Kind::Environment)
+    if (name.kind == UsageName::Kind::Label)
         return true;
+    if (name.kind == UsageName::Kind::CitationKey) {
+        for (const DocumentMatches::Source &source : sources)
+            for (const Landmark &landmark : LandmarkScanner::scan(source.text))
+                if (landmark.kind == Landmark::Kind::BibItem && landmark.key == name.name)
+                    return true;
+        return false;
+    }
     const QString escaped = QRegularExpression::escape(name.name);
     const QRegularExpression definition(
         name.kind == UsageName::Kind::Command

@@ -51,8 +51,10 @@ public:
     // Why the new name cannot be used, in words for the user; empty when it can.
     static QString refusal(const UsageName &name, const QString &newName,
                            const QList<DocumentMatches::Source> &sources);
-    // Whether a command or environment is defined in the texts (\newcommand and
-    // its kin); labels and keys always are the document's own.
+    // Whether the texts define the name: a command or environment by \newcommand
+    // and its kin, a citation key by \bibitem (a key of a bibliography database
+    // is not renamed here, since its entry would keep the old key). Labels are
+    // always the document's own.
     static bool isDefined(const UsageName &name, const QList<DocumentMatches::Source> &sources);
 
 private:

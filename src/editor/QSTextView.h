@@ -121,6 +121,15 @@ public:
         _undoAction = undo;
         _redoAction = redo;
     }
+    // Actions on the name at the caret (Find Usages, Rename) at the end of the
+    // context menu; a right click outside the selection puts the caret where it
+    // was, so that they act on what the user pointed at.
+    void setCaretActions(const QList<QAction *> &actions)
+    {
+        _caretActions.clear();
+        for (QAction *action : actions)
+            _caretActions.append(action);
+    }
 
     // Completion at the caret: the popup, its candidates and the placeholders.
     CompletionController *completion() const { return _completion; }
@@ -217,6 +226,7 @@ private:
     void moveReferenceMarks(int position, int removed, int added);
     QPointer<QAction> _undoAction;
     QPointer<QAction> _redoAction;
+    QList<QPointer<QAction>> _caretActions;
     QList<QTextEdit::ExtraSelection> _findIndicator; // while it shows
     QList<int> _bracketPair;
     std::shared_ptr<SpellChecker> _spellChecker;

@@ -266,5 +266,15 @@ void QSTextView::contextMenuEvent(QContextMenuEvent *event)
         menu->insertSeparator(first);
         break;
     }
+    if (!_caretActions.isEmpty()) {
+        const QTextCursor selection = textCursor();
+        if (!selection.hasSelection() || at.position() < selection.selectionStart()
+            || at.position() > selection.selectionEnd())
+            setTextCursor(at);
+        menu->addSeparator();
+        for (const QPointer<QAction> &action : std::as_const(_caretActions))
+            if (action)
+                menu->addAction(action);
+    }
     menu->exec(event->globalPos());
 }

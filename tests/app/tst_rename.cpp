@@ -150,6 +150,12 @@ void TestRename::refusals()
     QCOMPARE(text(window, "b.tex"), bBefore);
     AppFixture::shownDialog<QMessageBox>(window->window())->accept();
 
+    // A key whose entry is in a .bib file is not renamed: the entry would keep it.
+    putCaret(window, "b.tex", "\\cite{fig:");
+    QVERIFY(!openRename(window));
+    QVERIFY(window->window()->findChild<QStatusBar *>()->currentMessage().contains(
+        "bibliography database"));
+
     // A command the document does not define is not renamed.
     putCaret(window, "main.tex", "\\documentcl");
     QVERIFY(!openRename(window));
