@@ -294,6 +294,10 @@ void TestUsages::realDocumentsAgreeWithACarefulReading()
 {
     QFETCH(QString, folder);
     QFETCH(int, kind);
+    // TeX Live's documentation comes with its packages, unless the system leaves
+    // /usr/share/doc out; the thesis is always here.
+    if (!QFileInfo::exists(folder))
+        QSKIP(qPrintable(folder + QStringLiteral(" is not installed")));
     const QMap<QString, QString> files = texFiles(folder);
     QVERIFY2(!files.isEmpty(), qPrintable(folder));
     int names = 0;
