@@ -42,7 +42,7 @@ LivePreview::LivePreview(MyDocument *document)
     connect(_build.get(), &PreviewBuild::failed, this, &LivePreview::previewFailed);
     connect(_build.get(), &PreviewBuild::notice, this, [this](const QString &text) {
         _document->showStatusMessage(text);
-        if (_noteFile.isEmpty() && _noteLine == 0)
+        if (!_failed)
             _document->pdfViewController()->setNote(text);
     });
     QSPDFViewController *pdf = _document->pdfViewController();
@@ -103,8 +103,6 @@ void LivePreview::setOn(bool on)
         _pause.stop();
         _heldByCompile = false;
         _build->cancel();
-        _noteFile.clear();
-        _noteLine = 0;
         _failed = false;
         pdf->setNote(QString());
         // The compiled PDF comes back, in the preview's place, where there is one.
@@ -122,15 +120,18 @@ void LivePreview::textChanged()
         showState();
     }
     if (_on)
-        _pause.start(
-            qMax(0, UserDefaults::standardUserDefaults().integerForKey(QSLivePreviewPause)));
+        startPause();
 }
 
 void LivePreview::shownFileChanged()
 {
     if (_on && UserDefaults::standardUserDefaults().boolForKey(QSLivePreviewOnlyChapter))
-        _pause.start(
-            qMax(0, UserDefaults::standardUserDefaults().integerForKey(QSLivePreviewPause)));
+        startPause();
+}
+
+void LivePreview::startPause()
+{
+    _pause.start(qMax(0, UserDefaults::standardUserDefaults().integerForKey(QSLivePreviewPause)));
 }
 
 bool LivePreview::isShown() const
@@ -228,8 +229,6 @@ void LivePreview::previewFinished(const QString &pdfPath)
         previewFailed(QString(), 0, tr("the PDF could not be read: %1").arg(reason));
         return;
     }
-    _noteFile.clear();
-    _noteLine = 0;
     _failed = false;
     pdf->setNote(QString());
     showState();

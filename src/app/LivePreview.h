@@ -15,7 +15,7 @@ class QSFile;
 // typesets the document as the editor has it, saved or not, and the PDF pane shows
 // the new PDF where the last one was, at its zoom. The pane's bar says whether the
 // PDF shown is up to date, being typeset, out of date or failed; a preview that
-// fails leaves the last good PDF and puts a note above it that shows the line when
+// fails leaves the last good PDF and puts a note under it that shows the line when
 // clicked. A preview never opens a pane, moves the focus or touches the console
 // and the error list that F5 fills; while F5 compiles, previews wait.
 //
@@ -56,6 +56,8 @@ signals:
     void onChanged(bool on);
 
 private:
+    // The pause after which a preview starts begins again.
+    void startPause();
     void typeset();
     void compileStateChanged();
     void showState();
@@ -72,7 +74,7 @@ private:
     bool _outOfDate = false;     // the text changed since the PDF shown was typeset
     bool _heldByCompile = false; // text typed during a compile is previewed after it
     bool _compiling = false;
-    // Where the note above the PDF takes the user: a failure's file and line.
+    // Where the note under the PDF takes the user: the last failure's file and line.
     QString _noteFile;
     int _noteLine = 0;
 };

@@ -1,6 +1,8 @@
 #include "app/RenameDialog.h"
 
+#include "model/FileSymbols.h"
 #include "model/LandmarkScanner.h"
+#include "model/QSFile.h"
 
 #include <QDialogButtonBox>
 #include <QLabel>
@@ -9,6 +11,7 @@
 #include <QRegularExpression>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace {
 
@@ -73,35 +76,37 @@ RenameDialog::RenameDialog(const UsageName &name, const QList<DocumentMatches::S
     _reason->setObjectName(QStringLiteral("renameRefusal"));
     _reason->setWordWrap(true);
     layout->addWidget(_reason);
-    QPushButton *rename = _buttons->addButton(tr("Rename"), QDialogButtonBox::AcceptRole);
-    rename->setDefault(true);
+    _rename = _buttons->addButton(tr("Rename"), QDialogButtonBox::AcceptRole);
+    _rename->setDefault(true);
     layout->addWidget(_buttons);
     connect(_buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(_buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     connect(_newName, &QLineEdit::textChanged, this, &RenameDialog::check);
 
-    // Grouped by file; each row the line and its text, checked unless in a comment.
+    // Grouped by file; each row the line and its text as the find list shows it,
+    // checked unless in a comment. Lines are counted once through each file.
     QTreeWidgetItem *fileItem = nullptr;
-    const QSFile *lastFile = nullptr;
+    const DocumentMatches::Source *source = nullptr;
+    int line = 1;
+    qsizetype countedUpTo = 0;
     for (qsizetype i = 0; i < _places.size(); ++i) {
         const Place &place = _places[i];
-        const auto source = std::find_if(
-            _sources.cbegin(), _sources.cend(),
-            [&place](const DocumentMatches::Source &s) { return s.file == place.file; });
-        if (source == _sources.cend())
-            continue;
-        if (place.file.get() != lastFile) {
+        if (!source || source->file != place.file) {
+            source = &*std::find_if(
+                _sources.cbegin(), _sources.cend(),
+                [&place](const DocumentMatches::Source &s) { return s.file == place.file; });
             fileItem = new QTreeWidgetItem(_list, {source->name});
-            lastFile = place.file.get();
+            line = 1;
+            countedUpTo = 0;
         }
         const QStringView text(source->text);
-        const int line = int(text.left(place.offset).count(u'\n')) + 1;
-        const qsizetype start = text.lastIndexOf(u'\n', qMax(0, place.offset - 1)) + 1;
-        qsizetype end = text.indexOf(u'\n', place.offset);
-        end = end < 0 ? text.size() : end;
+        line += int(text.mid(countedUpTo, place.offset - countedUpTo).count(u'\n'));
+        countedUpTo = place.offset;
+        const DocumentMatches::Match shown = DocumentMatches::matchOnLine(
+            source->text, QSRange{quint32(place.offset), quint32(name.name.size())},
+            text.lastIndexOf(u'\n', qMax(0, place.offset - 1)) + 1, line);
         auto *row = new QTreeWidgetItem(
-            fileItem, {QStringLiteral("%1: %2").arg(line).arg(
-                          text.mid(start, qMin<qsizetype>(end - start, 160)).trimmed())});
+            fileItem, {QStringLiteral("%1: %2").arg(shown.line).arg(shown.lineText)});
         row->setData(0, Qt::UserRole, int(i));
         row->setCheckState(0, place.inComment ? Qt::Unchecked : Qt::Checked);
         if (place.inComment)
@@ -135,9 +140,7 @@ void RenameDialog::check()
 {
     const QString why = refusal(_name, newName(), _sources);
     _reason->setText(why);
-    for (QAbstractButton *button : _buttons->buttons())
-        if (_buttons->buttonRole(button) == QDialogButtonBox::AcceptRole)
-            button->setEnabled(why.isEmpty());
+    _rename->setEnabled(why.isEmpty());
 }
 
 QList<RenameDialog::Place> RenameDialog::placesIn(const UsageName &name,
@@ -177,27 +180,19 @@ bool RenameDialog::isDefined(const UsageName &name, const QList<DocumentMatches:
 {
     if (name.kind == UsageName::Kind::Label)
         return true;
-    if (name.kind == UsageName::Kind::CitationKey) {
-        for (const DocumentMatches::Source &source : sources)
+    for (const DocumentMatches::Source &source : sources) {
+        if (name.kind == UsageName::Kind::CitationKey) {
             for (const Landmark &landmark : LandmarkScanner::scan(source.text))
                 if (landmark.kind == Landmark::Kind::BibItem && landmark.key == name.name)
                     return true;
-        return false;
+            continue;
+        }
+        // What completion offers as the document's own definitions.
+        const std::shared_ptr<const FileSymbols> symbols = source.file->symbols();
+        const bool command = name.kind == UsageName::Kind::Command;
+        for (const Symbol &symbol : command ? symbols->commands : symbols->environments)
+            if (symbol.name == (command ? u'\\' + name.name : name.name))
+                return true;
     }
-    const QString escaped = QRegularExpression::escape(name.name);
-    const QRegularExpression definition(
-        name.kind == UsageName::Kind::Command
-            ? QStringLiteral("\\\\(?:newcommand|renewcommand|providecommand|DeclareMathOperator|"
-                             "def|gdef|edef|xdef|let|NewDocumentCommand|RenewDocumentCommand|"
-                             "ProvideDocumentCommand|DeclareRobustCommand)\\*?\\s*\\{?\\s*\\\\%1"
-                             "(?![A-Za-z])")
-                  .arg(escaped)
-            : QStringLiteral("\\\\(?:newenvironment|renewenvironment|provideenvironment|"
-                             "NewDocumentEnvironment|RenewDocumentEnvironment|newtheorem)\\*?"
-                             "\\s*\\{\\s*%1\\s*\\}")
-                  .arg(escaped));
-    for (const DocumentMatches::Source &source : sources)
-        if (definition.match(source.text).hasMatch())
-            return true;
     return false;
 }

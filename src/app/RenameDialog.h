@@ -11,6 +11,7 @@
 class QDialogButtonBox;
 class QLabel;
 class QLineEdit;
+class QPushButton;
 class QSFile;
 class QTreeWidget;
 
@@ -51,10 +52,11 @@ public:
     // Why the new name cannot be used, in words for the user; empty when it can.
     static QString refusal(const UsageName &name, const QString &newName,
                            const QList<DocumentMatches::Source> &sources);
-    // Whether the texts define the name: a command or environment by \newcommand
-    // and its kin, a citation key by \bibitem (a key of a bibliography database
-    // is not renamed here, since its entry would keep the old key). Labels are
-    // always the document's own.
+    // Whether the document defines the name: a command or environment as its
+    // files' gathered definitions have it (\newcommand, \newenvironment and their
+    // kin), a citation key by \bibitem (a key of a bibliography database is not
+    // renamed here, since its entry would keep the old key). Labels are always the
+    // document's own.
     static bool isDefined(const UsageName &name, const QList<DocumentMatches::Source> &sources);
 
 private:
@@ -67,4 +69,5 @@ private:
     QTreeWidget *_list;
     QLabel *_reason;
     QDialogButtonBox *_buttons;
+    QPushButton *_rename = nullptr;
 };

@@ -67,9 +67,10 @@ public:
     // "22 matches in 4 files", and how many are listed when not all are.
     QString summary() const;
 
-private:
+    // A match as the list shows it, on the line (from 1) that starts at lineStart.
     static Match matchOnLine(const QString &text, QSRange range, qsizetype lineStart, int line);
 
+private:
     SearchPattern _pattern;
     QList<File> _files;
     qsizetype _matchCount = 0;

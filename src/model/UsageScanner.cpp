@@ -4,6 +4,7 @@
 
 #include <QRegularExpression>
 #include <QSet>
+#include <algorithm>
 
 namespace {
 
@@ -45,32 +46,37 @@ const QSet<QString> &environmentNamers()
     return names;
 }
 
-// What each character of a text is to TeX, for the purpose of names: what the
-// landmark scanner passes over as comment or verbatim, the rest code.
-enum class Region : char { Code, Comment, Verbatim };
+using Skipped = QList<LandmarkScanner::Skipped>;
 
-QList<Region> regionsOf(QStringView text, const QList<LandmarkScanner::Skipped> &passedOver)
+// What the landmark scanner passed over at a place: a comment, verbatim text, or
+// nothing (code). The stretches are in order and do not overlap.
+const LandmarkScanner::Skipped *skippedAt(const Skipped &skipped, qsizetype at)
 {
-    QList<Region> regions(text.size(), Region::Code);
-    for (const LandmarkScanner::Skipped &skipped : passedOver)
-        for (qsizetype i = skipped.start; i < skipped.end; ++i)
-            regions[i] = skipped.comment ? Region::Comment : Region::Verbatim;
-    return regions;
+    const auto after =
+        std::upper_bound(skipped.cbegin(), skipped.cend(), at,
+                         [](qsizetype place, const LandmarkScanner::Skipped &stretch) {
+                             return place < stretch.start;
+                         });
+    if (after == skipped.cbegin() || at >= (after - 1)->end)
+        return nullptr;
+    return &*(after - 1);
 }
 
-// A comment's spans: [start, end) after each % that starts one.
-QList<std::pair<qsizetype, qsizetype>> commentSpans(const QList<Region> &regions)
+// Whether a name at a place is one to list, and whether it is in a comment.
+std::optional<bool> inCommentAt(const Skipped &skipped, qsizetype at)
 {
-    QList<std::pair<qsizetype, qsizetype>> spans;
-    for (qsizetype i = 0; i < regions.size(); ++i) {
-        if (regions[i] != Region::Comment || (i > 0 && regions[i - 1] == Region::Comment))
-            continue;
-        qsizetype end = i;
-        while (end < regions.size() && regions[end] == Region::Comment)
-            ++end;
-        spans.append({i, end});
-    }
-    return spans;
+    const LandmarkScanner::Skipped *stretch = skippedAt(skipped, at);
+    if (stretch && !stretch->comment)
+        return std::nullopt; // verbatim
+    return stretch != nullptr;
+}
+
+// \begin{name}, \newenvironment{name} and the like: the command and the name.
+const QRegularExpression &namedGroup()
+{
+    static const QRegularExpression named(
+        QStringLiteral("\\\\([A-Za-z]+)\\*?[ \\t]*\\{[ \\t]*([^{}\\\\%\\n]*?)[ \\t]*\\}"));
+    return named;
 }
 
 bool isLabelKind(Landmark::Kind kind)
@@ -94,20 +100,22 @@ bool matches(const Landmark &landmark, const UsageName &name)
 // The keys of labels and citations: the scanner's, and those of each comment,
 // scanned on its own so that a commented \begin{verbatim} hides nothing after it.
 QList<Usage> keysInText(QStringView text, const UsageName &name, const QList<Landmark> &landmarks,
-                        const QList<Region> &regions)
+                        const Skipped &skipped)
 {
     QList<Usage> found;
     for (const Landmark &landmark : landmarks)
         if (matches(landmark, name))
             found.append({landmark.offset, landmark.length, false});
-    for (const auto &[start, end] : commentSpans(regions)) {
+    for (const LandmarkScanner::Skipped &stretch : skipped) {
+        if (!stretch.comment)
+            continue;
         // Nothing of a comment is verbatim: its \begin is read as any word.
-        const QString comment = text.mid(start, end - start)
+        const QString comment = text.mid(stretch.start, stretch.end - stretch.start)
                                     .toString()
                                     .replace(QLatin1String("\\begin"), QLatin1String("\\Begin"));
         for (const Landmark &landmark : LandmarkScanner::scan(comment))
             if (matches(landmark, name))
-                found.append({qint32(start + landmark.offset), landmark.length, true});
+                found.append({qint32(stretch.start + landmark.offset), landmark.length, true});
     }
     std::sort(found.begin(), found.end(),
               [](const Usage &a, const Usage &b) { return a.offset < b.offset; });
@@ -123,7 +131,7 @@ bool isEscaped(QStringView text, qsizetype i)
     return run % 2 == 1;
 }
 
-QList<Usage> commandsInText(QStringView text, const QString &name, const QList<Region> &regions)
+QList<Usage> commandsInText(QStringView text, const QString &name, const Skipped &skipped)
 {
     QList<Usage> found;
     const QString wanted = u'\\' + name;
@@ -131,27 +139,24 @@ QList<Usage> commandsInText(QStringView text, const QString &name, const QList<R
         const qsizetype end = at + wanted.size();
         if (isEscaped(text, at) || (end < text.size() && isLetter(text[end])))
             continue;
-        if (regions[at] == Region::Verbatim)
-            continue;
-        found.append({qint32(at + 1), qint32(name.size()), regions[at] == Region::Comment});
+        if (const std::optional<bool> inComment = inCommentAt(skipped, at))
+            found.append({qint32(at + 1), qint32(name.size()), *inComment});
     }
     return found;
 }
 
-QList<Usage> environmentsInText(QStringView text, const QString &name, const QList<Region> &regions)
+QList<Usage> environmentsInText(QStringView text, const QString &name, const Skipped &skipped)
 {
     QList<Usage> found;
-    static const QRegularExpression named(
-        QStringLiteral("\\\\([A-Za-z]+)\\*?[ \\t]*\\{[ \\t]*([^{}\\\\%\\n]*?)[ \\t]*\\}"));
-    QRegularExpressionMatchIterator it = named.globalMatch(text);
+    QRegularExpressionMatchIterator it = namedGroup().globalMatch(text);
     while (it.hasNext()) {
         const QRegularExpressionMatch match = it.next();
         const qsizetype at = match.capturedStart();
         if (match.captured(2) != name || !environmentNamers().contains(match.captured(1))
-            || isEscaped(text, at) || regions[at] == Region::Verbatim)
+            || isEscaped(text, at))
             continue;
-        found.append(
-            {qint32(match.capturedStart(2)), qint32(name.size()), regions[at] == Region::Comment});
+        if (const std::optional<bool> inComment = inCommentAt(skipped, at))
+            found.append({qint32(match.capturedStart(2)), qint32(name.size()), *inComment});
     }
     return found;
 }
@@ -165,17 +170,16 @@ QList<Usage> UsageScanner::inText(QStringView text, const UsageName &name)
     // A text without the name has none of its places: most files, in a long document.
     if (!text.contains(name.name))
         return {};
-    QList<LandmarkScanner::Skipped> passedOver;
-    const QList<Landmark> landmarks = LandmarkScanner::scan(text, &passedOver);
-    const QList<Region> regions = regionsOf(text, passedOver);
+    Skipped skipped;
+    const QList<Landmark> landmarks = LandmarkScanner::scan(text, &skipped);
     switch (name.kind) {
     case UsageName::Kind::Label:
     case UsageName::Kind::CitationKey:
-        return keysInText(text, name, landmarks, regions);
+        return keysInText(text, name, landmarks, skipped);
     case UsageName::Kind::Command:
-        return commandsInText(text, name.name, regions);
+        return commandsInText(text, name.name, skipped);
     case UsageName::Kind::Environment:
-        return environmentsInText(text, name.name, regions);
+        return environmentsInText(text, name.name, skipped);
     }
     return {};
 }
@@ -199,9 +203,7 @@ std::optional<UsageName> UsageScanner::nameAt(QStringView text, qsizetype positi
             return UsageName{UsageName::Kind::CitationKey, landmark.key};
     }
     // An environment's name in \begin{...} and its kin.
-    static const QRegularExpression named(
-        QStringLiteral("\\\\([A-Za-z]+)\\*?[ \\t]*\\{[ \\t]*([^{}\\\\%\\n]*?)[ \\t]*\\}"));
-    QRegularExpressionMatchIterator it = named.globalMatch(line);
+    QRegularExpressionMatchIterator it = namedGroup().globalMatch(line);
     while (it.hasNext()) {
         const QRegularExpressionMatch match = it.next();
         if (environmentNamers().contains(match.captured(1)) && !match.captured(2).isEmpty()
@@ -258,29 +260,4 @@ std::optional<UsageName> UsageScanner::nameAtInBib(QStringView text, qsizetype p
             return UsageName{UsageName::Kind::CitationKey, match.captured(2)};
     }
     return std::nullopt;
-}
-
-QList<Usage> UsageScanner::inBib(QStringView text, const QString &key)
-{
-    QList<Usage> found;
-    if (key.isEmpty())
-        return found;
-    QRegularExpressionMatchIterator it = bibEntry().globalMatch(text);
-    while (it.hasNext()) {
-        const QRegularExpressionMatch match = it.next();
-        if (isEntryType(match.captured(1)) && match.captured(2) == key)
-            found.append({qint32(match.capturedStart(2)), qint32(key.size()), false});
-    }
-    static const QRegularExpression field(
-        QStringLiteral("\\b(?:crossref|xdata)[ \\t]*=[ \\t]*[{\"][ \\t]*([^,{}\"]+?)[ \\t]*[}\"]"),
-        QRegularExpression::CaseInsensitiveOption);
-    it = field.globalMatch(text);
-    while (it.hasNext()) {
-        const QRegularExpressionMatch match = it.next();
-        if (match.captured(1) == key)
-            found.append({qint32(match.capturedStart(1)), qint32(key.size()), false});
-    }
-    std::sort(found.begin(), found.end(),
-              [](const Usage &a, const Usage &b) { return a.offset < b.offset; });
-    return found;
 }

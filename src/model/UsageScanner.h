@@ -46,7 +46,4 @@ std::optional<UsageName> nameAt(QStringView text, qsizetype position);
 std::optional<UsageName> nameAtInBib(QStringView text, qsizetype position);
 // Every place the name stands in a LaTeX text, in order.
 QList<Usage> inText(QStringView text, const UsageName &name);
-// Every place a citation key stands in the text of a .bib file: the key of its
-// entry and the crossref and xdata fields that name it.
-QList<Usage> inBib(QStringView text, const QString &key);
 } // namespace UsageScanner

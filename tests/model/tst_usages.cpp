@@ -133,13 +133,17 @@ void TestUsages::nameUnderTheCaret()
 void TestUsages::bibliographyEntries()
 {
     const Marked bib =
-        unmark("@Article{«knuth84»,\n  title = {x}, crossref = {«knuth84»}}\n"
-               "@book( knuth84a ,\n xdata = \" «knuth84» \" )\n@string{knuth84 = \"K\"}\n"
+        unmark("@Article{«knuth84»,\n  title = {x}, crossref = {knuth84}}\n"
+               "@book( knuth84a ,\n xdata = \" knuth84 \" )\n@string{knuth84 = \"K\"}\n"
                "@inproceedings{\n  «knuth84»,\n}\n");
-    QCOMPARE(UsageScanner::inBib(bib.text, "knuth84"), bib.places);
     QCOMPARE(UsageScanner::nameAtInBib(bib.text, bib.places.first().offset + 2),
              (UsageName{Kind::CitationKey, "knuth84"}));
+    QCOMPARE(UsageScanner::nameAtInBib(bib.text, bib.places.last().offset),
+             (UsageName{Kind::CitationKey, "knuth84"}));
+    QCOMPARE(UsageScanner::nameAtInBib(bib.text, bib.text.indexOf(u"knuth84a") + 3),
+             (UsageName{Kind::CitationKey, "knuth84a"}));
     QVERIFY(!UsageScanner::nameAtInBib(bib.text, bib.text.indexOf(u"title")));
+    QVERIFY(!UsageScanner::nameAtInBib(bib.text, bib.text.indexOf(u"knuth84 =") + 2));
 }
 
 namespace {
