@@ -10,6 +10,7 @@
 #include <QEvent>
 #include <QFile>
 #include <QFileInfo>
+#include <QFutureWatcher>
 #include <QMetaEnum>
 #include <QPainter>
 #include <QPdfDocument>
@@ -119,8 +120,9 @@ void QSPDFViewController::makeActions()
 QSPDFViewController::~QSPDFViewController()
 {
     // A worker may still read a PDF that is this controller's child.
-    for (QFuture<void> &work : _measuring)
-        work.waitForFinished();
+    const auto workers = findChildren<QFutureWatcher<void> *>(Qt::FindDirectChildrenOnly);
+    for (QFutureWatcher<void> *worker : workers)
+        worker->waitForFinished();
     if (_view && !_view->parent())
         delete _view;
 }
@@ -160,18 +162,19 @@ bool QSPDFViewController::setFilePath(const QString &path, QString *reason, Plac
     }
     // The view reads every page's size when it takes the document; PDFium keeps what
     // it read, so the view then reads them fast. What a newer load made stale is freed.
-    _measuring.removeIf([](const QFuture<void> &work) { return work.isFinished(); });
-    QFuture<void> work = QtConcurrent::run([pdf] {
-        for (int page = 0; page < pdf->pageCount(); ++page)
-            pdf->pagePointSize(page);
-    });
-    work.then(this, [this, pdf, path, place] {
+    // The watcher is a child, so its answer never reaches a controller that is gone.
+    auto *worker = new QFutureWatcher<void>(this);
+    connect(worker, &QFutureWatcherBase::finished, this, [this, worker, pdf, path, place] {
+        worker->deleteLater();
         if (pdf == _pending)
             showDocument(pdf, path, place);
         else
             delete pdf;
     });
-    _measuring << work;
+    worker->setFuture(QtConcurrent::run([pdf] {
+        for (int page = 0; page < pdf->pageCount(); ++page)
+            pdf->pagePointSize(page);
+    }));
     return true;
 }
 

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QFuture>
 #include <QList>
 #include <QObject>
 #include <QPointF>
@@ -100,7 +99,6 @@ private:
     QPointer<QWidget> _view;         // owned until the window takes it
     QPdfDocument *_pdf = nullptr;    // a child: the PDF shown
     QPointer<QPdfDocument> _pending; // a child: the PDF loaded last, shown or not
-    QList<QFuture<void>> _measuring; // the workers measuring pages, waited for at the end
     QString _currentDocumentPath;
     QString _note;
     QVariantAnimation *_animation;
