@@ -1,10 +1,12 @@
 #include "app/RenameDialog.h"
 
+#include "editor/completion/CompletionCatalog.h"
 #include "model/FileSymbols.h"
 #include "model/LandmarkScanner.h"
 #include "model/QSFile.h"
 
 #include <QDialogButtonBox>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -54,11 +56,12 @@ bool isWellFormed(UsageName::Kind kind, const QString &name)
 } // namespace
 
 RenameDialog::RenameDialog(const UsageName &name, const QList<DocumentMatches::Source> &sources,
-                           QWidget *parent)
+                           const Databases &databases, QWidget *parent)
     : QDialog(parent)
     , _name(name)
     , _sources(sources)
-    , _places(placesIn(name, sources))
+    , _databases(databases)
+    , _places(placesIn(name, sources, databases))
     , _newName(new QLineEdit(name.name, this))
     , _list(new QTreeWidget(this))
     , _reason(new QLabel(this))
@@ -85,26 +88,26 @@ RenameDialog::RenameDialog(const UsageName &name, const QList<DocumentMatches::S
 
     // Grouped by file; each row the line and its text as the find list shows it,
     // checked unless in a comment. Lines are counted once through each file.
+    // A database's places are byte offsets in its text of one character a byte.
     QTreeWidgetItem *fileItem = nullptr;
-    const DocumentMatches::Source *source = nullptr;
+    const QString *text = nullptr;
     int line = 1;
     qsizetype countedUpTo = 0;
     for (qsizetype i = 0; i < _places.size(); ++i) {
         const Place &place = _places[i];
-        if (!source || source->file != place.file) {
-            source = &*std::find_if(
-                _sources.cbegin(), _sources.cend(),
-                [&place](const DocumentMatches::Source &s) { return s.file == place.file; });
-            fileItem = new QTreeWidgetItem(_list, {source->name});
+        const auto [group, placeText, length] = shownAs(place);
+        if (placeText != text) {
+            text = placeText;
+            fileItem = new QTreeWidgetItem(_list, {group});
             line = 1;
             countedUpTo = 0;
         }
-        const QStringView text(source->text);
-        line += int(text.mid(countedUpTo, place.offset - countedUpTo).count(u'\n'));
+        const QStringView view(*text);
+        line += int(view.mid(countedUpTo, place.offset - countedUpTo).count(u'\n'));
         countedUpTo = place.offset;
         const DocumentMatches::Match shown = DocumentMatches::matchOnLine(
-            source->text, QSRange{quint32(place.offset), quint32(name.name.size())},
-            text.lastIndexOf(u'\n', qMax(0, place.offset - 1)) + 1, line);
+            *text, QSRange{quint32(place.offset), quint32(length)},
+            view.lastIndexOf(u'\n', qMax(0, place.offset - 1)) + 1, line);
         auto *row = new QTreeWidgetItem(
             fileItem, {QStringLiteral("%1: %2").arg(shown.line).arg(shown.lineText)});
         row->setData(0, Qt::UserRole, int(i));
@@ -123,38 +126,95 @@ QString RenameDialog::newName() const
     return _newName->text().trimmed();
 }
 
-QSet<std::pair<const QSFile *, qint32>> RenameDialog::leftOut() const
+QList<RenameDialog::Place> RenameDialog::unchecked() const
 {
-    QSet<std::pair<const QSFile *, qint32>> left;
+    QList<Place> left;
     for (QTreeWidgetItemIterator it(_list); *it; ++it) {
         const QVariant index = (*it)->data(0, Qt::UserRole);
-        if (index.isValid() && (*it)->checkState(0) != Qt::Checked) {
-            const Place &place = _places.at(index.toInt());
-            left.insert({place.file.get(), place.offset});
-        }
+        if (index.isValid() && (*it)->checkState(0) != Qt::Checked)
+            left.append(_places.at(index.toInt()));
     }
     return left;
 }
 
+QSet<std::pair<const QSFile *, qint32>> RenameDialog::leftOut() const
+{
+    QSet<std::pair<const QSFile *, qint32>> left;
+    for (const Place &place : unchecked())
+        if (place.file)
+            left.insert({place.file.get(), place.offset});
+    return left;
+}
+
+QSet<std::pair<QString, qint32>> RenameDialog::leftOutOfDatabases() const
+{
+    QSet<std::pair<QString, qint32>> left;
+    for (const Place &place : unchecked())
+        if (!place.file)
+            left.insert({place.database, place.offset});
+    return left;
+}
+
+QString RenameDialog::unsavableFile() const
+{
+    const QSet<std::pair<const QSFile *, qint32>> left = leftOut();
+    QSet<const QSFile *> looked;
+    for (const Place &place : _places) {
+        const QSFile *file = place.file.get();
+        if (!file || file->isUntitled() || left.contains({file, place.offset})
+            || looked.contains(file))
+            continue;
+        looked.insert(file);
+        const QFileInfo info(file->pathText());
+        if (!info.exists())
+            return tr("%1 is gone from disk.").arg(file->name());
+        if (file->hasFileChanged())
+            return tr("%1 changed on disk since it was read.").arg(file->name());
+        if (!info.isWritable())
+            return tr("%1 is read-only.").arg(file->name());
+    }
+    return QString();
+}
+
+RenameDialog::Shown RenameDialog::shownAs(const Place &place) const
+{
+    if (!place.file) {
+        const auto database = std::find_if(
+            _databases.cbegin(), _databases.cend(),
+            [&place](const BibEntryRename::Database &d) { return d.path == place.database; });
+        return {database->name, &database->text, qsizetype(_name.name.toUtf8().size())};
+    }
+    const auto source =
+        std::find_if(_sources.cbegin(), _sources.cend(),
+                     [&place](const DocumentMatches::Source &s) { return s.file == place.file; });
+    return {source->name, &source->text, _name.name.size()};
+}
+
 void RenameDialog::check()
 {
-    const QString why = refusal(_name, newName(), _sources);
+    const QString why = refusal(_name, newName(), _sources, _databases);
     _reason->setText(why);
     _rename->setEnabled(why.isEmpty());
 }
 
 QList<RenameDialog::Place> RenameDialog::placesIn(const UsageName &name,
-                                                  const QList<DocumentMatches::Source> &sources)
+                                                  const QList<DocumentMatches::Source> &sources,
+                                                  const Databases &databases)
 {
     QList<Place> places;
     for (const DocumentMatches::Source &source : sources)
         for (const Usage &usage : UsageScanner::inText(source.text, name))
-            places.append({source.file, usage.offset, usage.inComment});
+            places.append({source.file, usage.offset, usage.inComment, {}});
+    if (name.kind == UsageName::Kind::CitationKey)
+        for (const BibEntryRename::Database &database : databases)
+            for (const Usage &entry : database.places)
+                places.append({nullptr, entry.offset, false, database.path});
     return places;
 }
 
 QString RenameDialog::refusal(const UsageName &name, const QString &newName,
-                              const QList<DocumentMatches::Source> &sources)
+                              const QList<DocumentMatches::Source> &sources,
+                              const Databases &databases)
 {
     if (newName.isEmpty())
         return tr("Type the new name.");
@@ -168,17 +228,38 @@ QString RenameDialog::refusal(const UsageName &name, const QString &newName,
                    : tr("A %1 cannot hold braces, a backslash, %, # or a comma, nor begin or end "
                         "with a space.")
                          .arg(kindName(name.kind));
+    // A command or environment of LaTeX or of a package, as completion knows them:
+    // the document's own definition would clash with it, or replace it.
+    if (name.kind == UsageName::Kind::Command || name.kind == UsageName::Kind::Environment) {
+        const bool command = name.kind == UsageName::Kind::Command;
+        const CompletionCatalog &catalog = CompletionCatalog::shared();
+        const QString known = command ? u'\\' + newName : newName;
+        for (const CompletionItem &item : command ? catalog.commands() : catalog.environments())
+            if (item.name == known)
+                return item.where == QLatin1String("latex")
+                           ? tr("%1 is already a %2 of LaTeX.").arg(known, kindName(name.kind))
+                           : tr("%1 is already a %2 of the %3 package.")
+                                 .arg(known, kindName(name.kind), item.where);
+    }
     const UsageName taken{name.kind, newName};
     for (const DocumentMatches::Source &source : sources)
         if (!UsageScanner::inText(source.text, taken).isEmpty())
             return tr("The %1 %2 is already used in %3.")
                 .arg(kindName(name.kind), newName, source.name);
+    if (name.kind == UsageName::Kind::CitationKey)
+        for (const BibEntryRename::Database &database : databases)
+            if (BibEntryRename::defines({database}, newName))
+                return tr("The citation key %1 is already an entry of %2.")
+                    .arg(newName, database.name);
     return QString();
 }
 
-bool RenameDialog::isDefined(const UsageName &name, const QList<DocumentMatches::Source> &sources)
+bool RenameDialog::isDefined(const UsageName &name, const QList<DocumentMatches::Source> &sources,
+                             const Databases &databases)
 {
     if (name.kind == UsageName::Kind::Label)
+        return true;
+    if (name.kind == UsageName::Kind::CitationKey && BibEntryRename::defines(databases, name.name))
         return true;
     for (const DocumentMatches::Source &source : sources) {
         if (name.kind == UsageName::Kind::CitationKey) {

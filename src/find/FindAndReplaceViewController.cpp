@@ -343,35 +343,50 @@ void FindAndReplaceViewController::replaceAll()
 
 void FindAndReplaceViewController::replaceUsages(
     const UsageName &name, const QString &newName,
-    const QSet<std::pair<const QSFile *, qint32>> &leftOut)
+    const QSet<std::pair<const QSFile *, qint32>> &leftOut,
+    const std::function<QString(bool back)> &alongside)
 {
     replaceEveryMatch(SearchPattern::usagesOf(name), newName,
                       [&leftOut](const QSFile &file, QSRange range) {
                           return !leftOut.contains({&file, qint32(range.location)});
                       });
+    _alongside = alongside;
 }
 
 void FindAndReplaceViewController::replaceEveryMatch(
     const SearchPattern &pattern, const QString &replacement,
     const std::function<bool(const QSFile &, QSRange)> &keep)
 {
+    const int replaced = replaceSpans([&](const QSFile &file, const QString &content) {
+        QList<Edit> edits;
+        for (const QSRange match : pattern.findAll(content))
+            if (!keep || keep(file, match))
+                edits.append({match, pattern.replacementFor(content, match, replacement)});
+        return edits;
+    });
+    // The list in the outline shows the text as it is now, at once; what it says
+    // gives way to what was replaced.
+    if (_documentMatches->isListing())
+        _documentMatches->list(pattern);
+    _ui->o_resultLabel->setText(tr("%n replaced", nullptr, replaced));
+}
+
+int FindAndReplaceViewController::replaceSpans(
+    const std::function<QList<Edit>(const QSFile &, const QString &)> &editsOf,
+    const std::function<QString(bool back)> &alongside)
+{
     TextStorageDelegate *delegate = _textStorageDelegate;
     QSTextView *text = _textView;
     const std::shared_ptr<QSFile> shown = delegate->selectedFile();
     const int caret = text->textCursor().position();
     _replacedFiles.clear();
+    _alongside = alongside;
     int replaced = 0;
     for (const std::shared_ptr<QSFile> &file : QSFilePool::fileList(_rootFile().get())) {
         // The file's text is the text view's whenever the view shows it.
-        const QString content = file->content();
-        QList<QSRange> found = pattern.findAll(content);
-        if (keep)
-            found.removeIf([&](QSRange match) { return !keep(*file, match); });
-        if (found.isEmpty())
+        const QList<Edit> edits = editsOf(*file, file->content());
+        if (edits.isEmpty())
             continue;
-        QStringList replacements;
-        for (const QSRange match : found)
-            replacements << pattern.replacementFor(content, match, replacement);
         // Typed into the view as one edit, it is one undo step and one change for
         // the outline.
         QSUndoManager &history = file->undoManager();
@@ -379,16 +394,17 @@ void FindAndReplaceViewController::replaceEveryMatch(
         delegate->setSelectedFile(file);
         QTextCursor cursor(text->document());
         cursor.beginEditBlock();
-        for (qsizetype i = found.size() - 1; i >= 0; --i) {
-            cursor.setPosition(int(found[i].location));
-            cursor.setPosition(int(found[i].location + found[i].length), QTextCursor::KeepAnchor);
-            cursor.insertText(replacements[i]);
+        for (qsizetype i = edits.size() - 1; i >= 0; --i) {
+            cursor.setPosition(int(edits[i].range.location));
+            cursor.setPosition(int(edits[i].range.location + edits[i].range.length),
+                               QTextCursor::KeepAnchor);
+            cursor.insertText(edits[i].text);
         }
         cursor.endEditBlock();
         // Text replaced by the same text is no edit, and nothing to undo.
         if (const quint64 after = history.serialOfStepToUndo(); after != before)
             _replacedFiles.append(ReplacedFile{file, before, after});
-        replaced += int(found.size());
+        replaced += int(edits.size());
     }
     _latestSerialAfterReplaceAll = QSUndoManager::latestSerial();
     _replaceAllUndone = false;
@@ -396,11 +412,7 @@ void FindAndReplaceViewController::replaceEveryMatch(
     QTextCursor back = text->textCursor();
     back.setPosition(qMin(caret, text->document()->characterCount() - 1));
     text->setTextCursor(back);
-    // The list in the outline shows the text as it is now, at once; what it says
-    // gives way to what was replaced.
-    if (_documentMatches->isListing())
-        _documentMatches->list(pattern);
-    _ui->o_resultLabel->setText(tr("%n replaced", nullptr, replaced));
+    return replaced;
 }
 
 // The Replace All is the latest edit while each file it changed has its step on
@@ -442,7 +454,7 @@ void FindAndReplaceViewController::inEachReplacedFile(
     _textStorageDelegate->setSelectedFile(shown);
 }
 
-bool FindAndReplaceViewController::undoReplaceAll()
+bool FindAndReplaceViewController::undoReplaceAll(QString *refused)
 {
     if (!replaceAllIsLatestEdit(false)) {
         // Another undo after the Replace All's own: redoing it as one would put it
@@ -450,6 +462,11 @@ bool FindAndReplaceViewController::undoReplaceAll()
         if (_replaceAllUndone)
             _replacedFiles.clear();
         return false;
+    }
+    if (const QString why = _alongside ? _alongside(true) : QString(); !why.isEmpty()) {
+        if (refused)
+            *refused = why;
+        return true;
     }
     inEachReplacedFile([](QSUndoManager &history, quint64 before, quint64) {
         while (history.serialOfStepToUndo() > before)
@@ -459,10 +476,15 @@ bool FindAndReplaceViewController::undoReplaceAll()
     return true;
 }
 
-bool FindAndReplaceViewController::redoReplaceAll()
+bool FindAndReplaceViewController::redoReplaceAll(QString *refused)
 {
     if (!replaceAllIsLatestEdit(true))
         return false;
+    if (const QString why = _alongside ? _alongside(false) : QString(); !why.isEmpty()) {
+        if (refused)
+            *refused = why;
+        return true;
+    }
     inEachReplacedFile([](QSUndoManager &history, quint64, quint64 after) {
         while (history.canRedo() && history.serialOfStepToRedo() <= after)
             history.redo();

@@ -85,10 +85,11 @@ public:
     void replaceAll();
     // Takes back the latest Replace All in every file it changed, when it is the
     // document's latest edit; false, having done nothing, when it is not, for the
-    // window to undo in the file shown.
-    bool undoReplaceAll();
+    // window to undo in the file shown. True with nothing done, and why in refused,
+    // when what it did outside the texts cannot be taken back.
+    bool undoReplaceAll(QString *refused = nullptr);
     // Puts it in again after that, when nothing was edited or undone since.
-    bool redoReplaceAll();
+    bool redoReplaceAll(QString *refused = nullptr);
     // Lists every match of the find text in the document in the outline ("All in
     // Document"), and keeps the list up to date until the strip hides.
     void searchFileForString();
@@ -98,8 +99,23 @@ public:
     // Puts the new name in every place of the name in the files of the document,
     // as Replace All does (one step for Undo in all of them), but for the places
     // left out: each a file and the offset of the name in it.
+    // What it also changes outside the texts (a file on disk) goes back with its
+    // Undo and comes again with its Redo: alongside(true) takes it back, (false)
+    // does it again, each giving why it could not, empty when it did.
     void replaceUsages(const UsageName &name, const QString &newName,
-                       const QSet<std::pair<const QSFile *, qint32>> &leftOut);
+                       const QSet<std::pair<const QSFile *, qint32>> &leftOut,
+                       const std::function<QString(bool back)> &alongside = nullptr);
+    // A span of a file's text and what takes its place.
+    struct Edit
+    {
+        QSRange range;
+        QString text;
+    };
+    // Makes the edits that editsOf gives for each file of the document (from its
+    // text, in order, not overlapping) as Replace All does: one step for Undo in all
+    // of them, with alongside as above. How many spans were replaced.
+    int replaceSpans(const std::function<QList<Edit>(const QSFile &, const QString &)> &editsOf,
+                     const std::function<QString(bool back)> &alongside = nullptr);
 
     void setFileToSearch(const std::shared_ptr<QSFile> &file);
     void setSearchOffset(qint32 offset);
@@ -159,6 +175,7 @@ private:
         quint64 after = 0;
     };
     QList<ReplacedFile> _replacedFiles;
+    std::function<QString(bool back)> _alongside; // of the latest Replace All
     quint64 _latestSerialAfterReplaceAll = 0;
     bool _replaceAllUndone = false;
     bool _isAnimating = false;

@@ -261,3 +261,15 @@ std::optional<UsageName> UsageScanner::nameAtInBib(QStringView text, qsizetype p
     }
     return std::nullopt;
 }
+
+QList<Usage> UsageScanner::inBib(QStringView text, const QString &key)
+{
+    QList<Usage> entries;
+    QRegularExpressionMatchIterator it = bibEntry().globalMatch(text);
+    while (it.hasNext()) {
+        const QRegularExpressionMatch match = it.next();
+        if (isEntryType(match.captured(1)) && match.capturedView(2) == key)
+            entries.append({qint32(match.capturedStart(2)), qint32(key.size()), false});
+    }
+    return entries;
+}

@@ -44,6 +44,8 @@ std::optional<UsageName> nameAt(QStringView text, qsizetype position);
 // The key of the bibliography entry ("@article{key,") that the position stands
 // on or just after, in the text of a .bib file.
 std::optional<UsageName> nameAtInBib(QStringView text, qsizetype position);
+// Every entry of a .bib text whose key is the key, exactly, in order: the key's span.
+QList<Usage> inBib(QStringView text, const QString &key);
 // Every place the name stands in a LaTeX text, in order.
 QList<Usage> inText(QStringView text, const UsageName &name);
 } // namespace UsageScanner

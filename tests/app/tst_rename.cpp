@@ -1,7 +1,7 @@
 // Rename (F2) through a real window on a document of three files: the places
 // shown before anything changes, those in comments left out, one Undo and one
 // Redo across the files, the names refused, and text that changed while the
-// places were shown.
+// places were shown; a citation key with its entry in the .bib on disk.
 #include "AppFixture.h"
 #include "app/RenameDialog.h"
 #include "model/QSUndoManager.h"
@@ -22,6 +22,7 @@ class TestRename : public QObject
 private slots:
     void renamesEveryPlaceAsOneStep();
     void refusals();
+    void keyWithItsDatabaseEntry();
 };
 
 namespace {
@@ -136,7 +137,29 @@ void TestRename::refusals()
         QVERIFY(!renameButton(dialog)->isEnabled());
     }
 
+    dialog->reject();
+    // A command of LaTeX or of a package is taken too.
+    putCaret(window, "a.tex", "$\\ve");
+    dialog = openRename(window);
+    QVERIFY(dialog);
+    field = dialog->findChild<QLineEdit *>();
+    reason = dialog->findChild<QLabel *>("renameRefusal");
+    for (const auto &[name, why] : QList<std::pair<QString, QString>>{
+             {"section", "\\section is already a command of LaTeX."},
+             {"mathbb", "\\mathbb is already a command of the amssymb package."},
+             {"a1", "A command's name is made of letters only."}}) {
+        field->setText(name);
+        QCOMPARE(reason->text(), why);
+    }
+    field->setText("vectorbold");
+    QVERIFY(renameButton(dialog)->isEnabled());
+    dialog->reject();
+
     // The text changes while the places are shown: nothing is renamed.
+    putCaret(window, "a.tex", "\\label{fig:");
+    dialog = openRename(window);
+    QVERIFY(dialog);
+    field = dialog->findChild<QLineEdit *>();
     field->setText("fig:new");
     putCaret(window, "b.tex", "shows, ");
     AppFixture::type(window->textView(), "\\ref{fig:a} ");
@@ -150,17 +173,90 @@ void TestRename::refusals()
     QCOMPARE(text(window, "b.tex"), bBefore);
     AppFixture::shownDialog<QMessageBox>(window->window())->accept();
 
-    // A key whose entry is in a .bib file is not renamed: the entry would keep it.
+    // A key that neither \bibitem nor a database entry defines is not renamed.
     putCaret(window, "b.tex", "\\cite{fig:");
     QVERIFY(!openRename(window));
     QVERIFY(window->window()->findChild<QStatusBar *>()->currentMessage().contains(
-        "bibliography database"));
+        "bibliography databases defines fig:a"));
 
     // A command the document does not define is not renamed.
     putCaret(window, "main.tex", "\\documentcl");
     QVERIFY(!openRename(window));
     QVERIFY(window->window()->findChild<QStatusBar *>()->currentMessage().contains(
         "is not defined in this document"));
+}
+
+// The entry's key changes in the .bib on disk with the citations, as one step:
+// Undo puts the file's bytes back, Redo writes them again. A file gone from disk
+// while the places are shown stops the whole rename: nothing changes anywhere.
+void TestRename::keyWithItsDatabaseEntry()
+{
+    AppFixture fixture;
+    const QByteArray bib = "@string{tug = \"TUG\"}\n"
+                           "@Article{ knuth84,\n  author = {Donald E. Knuth},\n}\n"
+                           "@book{knuth84a,\n  title = {Caf\xc3\xa9},\n}\n"
+                           "@book(lamport94, title = {LaTeX})\n@misc{uncited,}\n";
+    fixture.folder.write({{"main.tex", "\\documentclass{article}\n\\begin{document}\n\\input{a}\n"
+                                       "\\bibliography{refs}\n\\end{document}\n"},
+                          {"a.tex", "See \\cite{knuth84}, \\citep[p.~3]{lamport94, knuth84} "
+                                    "and \\cite{knuth84a}.\n"},
+                          {"refs.bib", bib}});
+    MyDocument *window = fixture.open(fixture.folder.path("main.tex"));
+    QVERIFY(window);
+    const QString aBefore = text(window, "a.tex");
+
+    putCaret(window, "a.tex", "\\cite{knu");
+    window->findUsages();
+    QCOMPARE(window->window()->findChild<QStatusBar *>()->currentMessage(),
+             "The entry of knuth84: refs.bib, line 2.");
+    RenameDialog *dialog = openRename(window);
+    QVERIFY(dialog);
+    auto *list = dialog->findChild<QTreeWidget *>();
+    QCOMPARE(list->topLevelItemCount(), 2);
+    QCOMPARE(list->topLevelItem(1)->text(0), "refs.bib");
+    QCOMPARE(list->topLevelItem(1)->childCount(), 1);
+    QCOMPARE(list->topLevelItem(1)->child(0)->text(0), "2: @Article{ knuth84,");
+    auto *field = dialog->findChild<QLineEdit *>();
+    field->setText("uncited");
+    QCOMPARE(dialog->findChild<QLabel *>("renameRefusal")->text(),
+             "The citation key uncited is already an entry of refs.bib.");
+    field->setText("knuth1984");
+    renameButton(dialog)->click();
+
+    const QByteArray renamed = QByteArray(bib).replace("{ knuth84,", "{ knuth1984,");
+    QCOMPARE(TestFolder::read(fixture.folder.path("refs.bib")), renamed);
+    QCOMPARE(text(window, "a.tex"), "See \\cite{knuth1984}, \\citep[p.~3]{lamport94, knuth1984} "
+                                    "and \\cite{knuth84a}.\n");
+    window->undo();
+    QCOMPARE(TestFolder::read(fixture.folder.path("refs.bib")), bib);
+    QCOMPARE(text(window, "a.tex"), aBefore);
+    window->redo();
+    QCOMPARE(TestFolder::read(fixture.folder.path("refs.bib")), renamed);
+    QVERIFY(text(window, "a.tex").contains("{lamport94, knuth1984}"));
+
+    // The .bib changed on disk since the rename: its Undo is refused, and the
+    // texts stay renamed with it.
+    fixture.folder.write({{"refs.bib", renamed + "\n"}});
+    window->undo();
+    QVERIFY(text(window, "a.tex").contains("{lamport94, knuth1984}"));
+    QVERIFY(window->window()->findChild<QStatusBar *>()->currentMessage().contains(
+        "refs.bib changed on disk since it was read"));
+
+    // The text file is gone from disk while the places are shown.
+    putCaret(window, "a.tex", "\\cite{knuth84a");
+    dialog = openRename(window);
+    QVERIFY(dialog);
+    dialog->findChild<QLineEdit *>()->setText("cafe");
+    QVERIFY(QFile::remove(fixture.folder.path("a.tex")));
+    const QString aNow = text(window, "a.tex");
+    renameButton(dialog)->click();
+    QTRY_VERIFY(AppFixture::shownDialog<QMessageBox>(window->window()));
+    QVERIFY(AppFixture::shownDialog<QMessageBox>(window->window())
+                ->text()
+                .contains("a.tex is gone from disk"));
+    QCOMPARE(TestFolder::read(fixture.folder.path("refs.bib")), renamed + "\n");
+    QCOMPARE(text(window, "a.tex"), aNow);
+    AppFixture::shownDialog<QMessageBox>(window->window())->accept();
 }
 
 QUILLSET_TEST_MAIN(TestRename)

@@ -7,9 +7,7 @@
 #include <QProcess>
 #include <QtConcurrent>
 
-namespace {
-
-QString find(const QString &folder, const QString &name)
+QString BibliographyIndex::pathOf(const QString &folder, const QString &name)
 {
     const QString path = QDir(folder).absoluteFilePath(name);
     if (QFileInfo(path).isFile())
@@ -24,8 +22,6 @@ QString find(const QString &folder, const QString &name)
     const QString found = QString::fromLocal8Bit(kpsewhich.readAllStandardOutput()).trimmed();
     return QFileInfo(found).isFile() ? found : QString();
 }
-
-} // namespace
 
 BibliographyIndex::BibliographyIndex(QObject *parent)
     : QObject(parent)
@@ -62,7 +58,7 @@ void BibliographyIndex::readAgain()
     _reading.setFuture(QtConcurrent::run([folder = _folder, names = _names] {
         QList<Database> databases;
         for (const QString &name : names) {
-            Database database{find(folder, name), {}};
+            Database database{pathOf(folder, name), {}};
             QFile file(database.path);
             if (!database.path.isEmpty() && file.open(QIODevice::ReadOnly))
                 database.entries = BibFileReader::read(QString::fromUtf8(file.readAll()));

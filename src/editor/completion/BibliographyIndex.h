@@ -32,6 +32,9 @@ public:
     QList<BibEntry> entries() const;
     // The paths the names were found at.
     QStringList paths() const;
+    // Where the engine finds a database of the name (with ".bib") from the folder;
+    // empty when nowhere. Runs kpsewhich for a name not in the folder: any thread.
+    static QString pathOf(const QString &folder, const QString &name);
     // Blocks until the reading under way, if any, is done and delivered (for tests).
     void waitForReading();
 
@@ -52,7 +55,7 @@ private:
     QStringList _names;
     QList<Database> _databases; // one per name, as last read
     QFutureWatcher<QList<Database>> _reading;
-    bool _readAgain = false; // names or files changed while reading
-    bool _delivered = true;  // the last reading's result is in _databases
+    bool _readAgain = false;      // names or files changed while reading
+    bool _delivered = true;       // the last reading's result is in _databases
     QFileSystemWatcher *_watcher; // a child
 };
