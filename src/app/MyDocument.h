@@ -144,9 +144,9 @@ public:
     // Lists in the outline every place of the label, citation key, command or
     // environment at the caret, in every file of the document.
     void findUsages();
-    // Asks for a new name for the label, citation key, command or environment at
-    // the caret, shows its places, and renames them in every file of the document
-    // as one step for Undo.
+    // Asks for a new name for the label, citation key, command, environment or
+    // included file at the caret, shows its places, and renames them in every file
+    // of the document (a key's .bib entry and a file on disk too) as one step for Undo.
     void renameAtCaret();
     void nextFindResult();
     void previousFindResult();
@@ -193,6 +193,11 @@ private:
     // The name the caret stands on, for Find Usages and Rename; none (and a word
     // in the status bar) when it stands on none.
     std::optional<UsageName> nameAtCaret();
+    // Renames the file that an include's name at the caret gives, or the outline's
+    // chosen file row; false when the caret stands on no such name.
+    bool renameIncludedFileAtCaret(const std::shared_ptr<QSFile> &root);
+    void renameFile(const std::shared_ptr<QSFile> &root, const QString &path);
+    void renameRefused(const QString &why);
     // Brings the window to the front with the keyboard in the text.
     void focusText();
     // Whether the root file's SyncTeX data is the latest sync data of its compile.

@@ -2,9 +2,7 @@
 // the panes, find, Go to Line, commenting, undo and redo.
 #include "app/MyDocument.h"
 
-#include "app/BibEntryRename.h"
 #include "app/GoToFileDialog.h"
-#include "app/RenameDialog.h"
 #include "compile/ConsoleViewController.h"
 #include "compile/EngineChoice.h"
 #include "compile/EngineCommand.h"
@@ -16,14 +14,12 @@
 #include "model/QSFilePool.h"
 #include "model/QSUndoManager.h"
 #include "model/TextStorageDelegate.h"
-#include "model/UsageScanner.h"
 #include "pdf/QSPDFViewController.h"
 #include "ui_MyDocument.h"
 
 #include <QDir>
 #include <QInputDialog>
 #include <QMainWindow>
-#include <QMessageBox>
 #include <QStatusBar>
 #include <limits>
 
@@ -214,109 +210,4 @@ void MyDocument::redo()
     }
     if (QSUndoManager *undoManager = _textStorageDelegate->undoManagerForTextView())
         undoManager->redo();
-}
-
-std::optional<UsageName> MyDocument::nameAtCaret()
-{
-    const std::shared_ptr<QSFile> shown = _textStorageDelegate->selectedFile();
-    if (!shown)
-        return std::nullopt;
-    const QSTextView *text = _ui->textView;
-    const QString content = text->toPlainText();
-    const qsizetype caret = text->textCursor().position();
-    const std::optional<UsageName> name =
-        shown->name().endsWith(QStringLiteral(".bib"), Qt::CaseInsensitive)
-            ? UsageScanner::nameAtInBib(content, caret)
-            : UsageScanner::nameAt(content, caret);
-    if (!name)
-        showStatusMessage(tr("The caret is on no label, citation key, command or environment."));
-    return name;
-}
-
-// A key's entries in the bibliography databases are named in the status bar: the
-// list holds the document's own files.
-void MyDocument::findUsages()
-{
-    const std::optional<UsageName> name = nameAtCaret();
-    if (!name)
-        return;
-    _findAndReplaceCustomViewController->listUsages(*name);
-    if (name->kind != UsageName::Kind::CitationKey)
-        return;
-    QStringList entries;
-    for (const BibEntryRename::Database &database :
-         BibEntryRename::read(compiledRoot(), name->name))
-        for (const Usage &entry : database.places)
-            entries << tr("%1, line %2")
-                           .arg(database.name)
-                           .arg(QStringView(database.text).left(entry.offset).count(u'\n') + 1);
-    if (!entries.isEmpty())
-        showStatusMessage(tr("The entry of %1: %2.").arg(name->name, entries.join(tr("; "))));
-}
-
-// The places are looked for again when the user accepts: text changed meanwhile
-// (typed in another window, read again from disk) is never renamed at the places
-// the dialog showed. Every file the rename writes or changes is looked at before
-// any is written: one that cannot take it stops the whole rename.
-void MyDocument::renameAtCaret()
-{
-    const std::optional<UsageName> name = nameAtCaret();
-    const std::shared_ptr<QSFile> root = compiledRoot();
-    if (!name || !root)
-        return;
-    const bool key = name->kind == UsageName::Kind::CitationKey;
-    const QList<DocumentMatches::Source> sources = DocumentMatches::sourcesOf(root);
-    const RenameDialog::Databases databases =
-        key ? BibEntryRename::read(root, name->name) : RenameDialog::Databases();
-    if (!RenameDialog::isDefined(*name, sources, databases)) {
-        showStatusMessage(key ? tr("No \\bibitem or entry of the document's bibliography "
-                                   "databases defines %1: nothing was renamed.")
-                                    .arg(name->name)
-                              : tr("\\%1 is not defined in this document: only what the "
-                                   "document defines can be renamed.")
-                                    .arg(name->name));
-        return;
-    }
-    auto *dialog = new RenameDialog(*name, sources, databases, _curWindow);
-    dialog->setAttribute(Qt::WA_DeleteOnClose);
-    dialog->setWindowModality(Qt::WindowModal);
-    connect(dialog, &QDialog::accepted, this, [this, dialog, name = *name, root, key] {
-        const QList<DocumentMatches::Source> now = DocumentMatches::sourcesOf(root);
-        const RenameDialog::Databases databasesNow =
-            key ? BibEntryRename::read(root, name.name) : RenameDialog::Databases();
-        const QString newName = dialog->newName();
-        QString refused;
-        if (RenameDialog::placesIn(name, now, databasesNow) != dialog->places()
-            || !RenameDialog::refusal(name, newName, now, databasesNow).isEmpty())
-            refused = tr("The text changed while the places were shown. Rename again to see "
-                         "the places as they are now.");
-        const QList<BibEntryRename::Write> writes =
-            BibEntryRename::plan(databasesNow, name.name, newName, dialog->leftOutOfDatabases());
-        if (refused.isEmpty())
-            refused = dialog->unsavableFile();
-        if (refused.isEmpty())
-            refused = BibEntryRename::refusal(writes);
-        if (refused.isEmpty())
-            refused = BibEntryRename::write(writes);
-        if (!refused.isEmpty()) {
-            auto *message = new QMessageBox(QMessageBox::Warning, tr("Nothing was renamed"),
-                                            tr("Nothing was renamed: %1").arg(refused),
-                                            QMessageBox::Ok, _curWindow);
-            message->setObjectName(QStringLiteral("renameRefused"));
-            message->setAttribute(Qt::WA_DeleteOnClose);
-            message->setWindowModality(Qt::WindowModal);
-            message->open();
-            return;
-        }
-        std::function<QString(bool)> onDisk;
-        if (!writes.isEmpty())
-            onDisk = [writes](bool back) {
-                const QString why = BibEntryRename::refusal(writes, back);
-                return why.isEmpty() ? BibEntryRename::write(writes, back) : why;
-            };
-        _findAndReplaceCustomViewController->replaceUsages(name, newName, dialog->leftOut(),
-                                                           onDisk);
-        showStatusMessage(tr("Renamed %1 to %2.").arg(name.name, newName));
-    });
-    dialog->open();
 }

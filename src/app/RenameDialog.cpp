@@ -1,11 +1,13 @@
 #include "app/RenameDialog.h"
 
+#include "app/FileRename.h"
 #include "editor/completion/CompletionCatalog.h"
 #include "model/FileSymbols.h"
 #include "model/LandmarkScanner.h"
 #include "model/QSFile.h"
 
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
@@ -28,6 +30,8 @@ QString kindName(UsageName::Kind kind)
         return RenameDialog::tr("command");
     case UsageName::Kind::Environment:
         return RenameDialog::tr("environment");
+    case UsageName::Kind::File:
+        return RenameDialog::tr("file");
     }
     return {};
 }
@@ -49,6 +53,8 @@ bool isWellFormed(UsageName::Kind kind, const QString &name)
         return command.match(name).hasMatch();
     case UsageName::Kind::Environment:
         return environment.match(name).hasMatch();
+    case UsageName::Kind::File: // FileRename::refusal says what a file's name may hold
+        return true;
     }
     return false;
 }
@@ -176,6 +182,13 @@ QString RenameDialog::unsavableFile() const
     return QString();
 }
 
+QString RenameDialog::pathOf(const UsageName &file, const QList<DocumentMatches::Source> &sources)
+{
+    return sources.isEmpty() || sources.first().file->isUntitled()
+               ? QString()
+               : QDir::cleanPath(QDir(sources.first().file->directory()).filePath(file.name));
+}
+
 RenameDialog::Shown RenameDialog::shownAs(const Place &place) const
 {
     if (!place.file) {
@@ -187,7 +200,7 @@ RenameDialog::Shown RenameDialog::shownAs(const Place &place) const
     const auto source =
         std::find_if(_sources.cbegin(), _sources.cend(),
                      [&place](const DocumentMatches::Source &s) { return s.file == place.file; });
-    return {source->name, &source->text, _name.name.size()};
+    return {source->name, &source->text, place.length > 0 ? place.length : _name.name.size()};
 }
 
 void RenameDialog::check()
@@ -202,13 +215,22 @@ QList<RenameDialog::Place> RenameDialog::placesIn(const UsageName &name,
                                                   const Databases &databases)
 {
     QList<Place> places;
+    if (name.kind == UsageName::Kind::File) {
+        for (const FileRename::Place &place : FileRename::placesOf(pathOf(name, sources), sources))
+            places.append({place.file,
+                           qint32(place.include.start),
+                           place.include.inComment,
+                           {},
+                           qint32(place.include.length)});
+        return places;
+    }
     for (const DocumentMatches::Source &source : sources)
         for (const Usage &usage : UsageScanner::inText(source.text, name))
-            places.append({source.file, usage.offset, usage.inComment, {}});
+            places.append({source.file, usage.offset, usage.inComment, {}, 0});
     if (name.kind == UsageName::Kind::CitationKey)
         for (const BibEntryRename::Database &database : databases)
             for (const Usage &entry : database.places)
-                places.append({nullptr, entry.offset, false, database.path});
+                places.append({nullptr, entry.offset, false, database.path, 0});
     return places;
 }
 
@@ -218,6 +240,10 @@ QString RenameDialog::refusal(const UsageName &name, const QString &newName,
 {
     if (newName.isEmpty())
         return tr("Type the new name.");
+    if (name.kind == UsageName::Kind::File)
+        return sources.isEmpty()
+                   ? tr("The document is not saved yet.")
+                   : FileRename::refusal(sources.first().file->directory(), name.name, newName);
     if (newName == name.name)
         return tr("That is the name it has.");
     if (!isWellFormed(name.kind, newName))
@@ -257,7 +283,7 @@ QString RenameDialog::refusal(const UsageName &name, const QString &newName,
 bool RenameDialog::isDefined(const UsageName &name, const QList<DocumentMatches::Source> &sources,
                              const Databases &databases)
 {
-    if (name.kind == UsageName::Kind::Label)
+    if (name.kind == UsageName::Kind::Label || name.kind == UsageName::Kind::File)
         return true;
     if (name.kind == UsageName::Kind::CitationKey && BibEntryRename::defines(databases, name.name))
         return true;

@@ -16,7 +16,7 @@ class QPushButton;
 class QSFile;
 class QTreeWidget;
 
-// Asks for a new name for a label, citation key, command or environment and
+// Asks for a new name for a label, citation key, command, environment or file and
 // shows, before anything changes, every place the name stands in the document:
 // by file, each with its line and a box to leave it out (a place in a comment is
 // left out unless the user ticks it). A new name that cannot be used is refused
@@ -34,10 +34,12 @@ public:
         qint32 offset = 0;
         bool inComment = false;
         QString database;
+        qint32 length = 0; // of what is renamed there, when not the name's own
 
         bool operator==(const Place &other) const
         {
-            return file == other.file && offset == other.offset && database == other.database;
+            return file == other.file && offset == other.offset && database == other.database
+                   && length == other.length;
         }
     };
     using Databases = QList<BibEntryRename::Database>;
@@ -56,6 +58,9 @@ public:
     // it: gone from disk, changed there since it was read, or read-only. Empty when
     // each can.
     QString unsavableFile() const;
+    // The path of a file that the name gives from the root's folder (the first
+    // source's); empty for an untitled document.
+    static QString pathOf(const UsageName &file, const QList<DocumentMatches::Source> &sources);
 
     // The places of the name in the texts, then in the databases, in order.
     static QList<Place> placesIn(const UsageName &name,

@@ -180,6 +180,8 @@ QList<Usage> UsageScanner::inText(QStringView text, const UsageName &name)
         return commandsInText(text, name.name, skipped);
     case UsageName::Kind::Environment:
         return environmentsInText(text, name.name, skipped);
+    case UsageName::Kind::File:
+        return {};
     }
     return {};
 }

@@ -13,7 +13,9 @@ struct UsageName
         Label,       // \label{name} and what \ref and its kin name
         CitationKey, // a key of \cite and its kin, \bibitem and a bibliography entry
         Command,     // \name, defined by \newcommand and its kin (name without "\")
-        Environment  // \begin{name} and \end{name}, defined by \newenvironment
+        Environment, // \begin{name} and \end{name}, defined by \newenvironment
+        File         // a file of the document, by its path from the root's folder;
+                     // named by include commands, which a text alone cannot resolve
     };
     Kind kind = Kind::Label;
     QString name;

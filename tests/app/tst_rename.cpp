@@ -1,8 +1,10 @@
 // Rename (F2) through a real window on a document of three files: the places
 // shown before anything changes, those in comments left out, one Undo and one
 // Redo across the files, the names refused, and text that changed while the
-// places were shown; a citation key with its entry in the .bib on disk.
+// places were shown; a citation key with its entry in the .bib on disk; a file
+// moved on disk with its includes rewritten.
 #include "AppFixture.h"
+#include "app/FileRename.h"
 #include "app/RenameDialog.h"
 #include "model/QSUndoManager.h"
 #include "model/TextStorageDelegate.h"
@@ -13,6 +15,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QTreeView>
 #include <QTreeWidget>
 
 class TestRename : public QObject
@@ -23,6 +26,8 @@ private slots:
     void renamesEveryPlaceAsOneStep();
     void refusals();
     void keyWithItsDatabaseEntry();
+    void fileMovedAcrossFolders();
+    void includedNames();
 };
 
 namespace {
@@ -257,6 +262,103 @@ void TestRename::keyWithItsDatabaseEntry()
     QCOMPARE(TestFolder::read(fixture.folder.path("refs.bib")), renamed + "\n");
     QCOMPARE(text(window, "a.tex"), aNow);
     AppFixture::shownDialog<QMessageBox>(window->window())->accept();
+}
+
+// The file moves on disk, into folders made for it; each include is rewritten from
+// the folder it named the file from, in its own style; Undo moves it back.
+void TestRename::fileMovedAcrossFolders()
+{
+    AppFixture fixture;
+    fixture.folder.write(
+        {{"main.tex", "\\documentclass{book}\n\\includeonly{chapters/intro, chapters/b}\n"
+                      "\\begin{document}\n\\include{chapters/intro}\n% \\input{chapters/intro}\n"
+                      "\\include{chapters/b}\n\\end{document}\n"},
+         {"chapters/intro.tex", "\\chapter{Intro}\n"},
+         {"chapters/b.tex", "\\chapter{B}\n\\input{intro.tex}\n"}});
+    MyDocument *window = fixture.open(fixture.folder.path("main.tex"));
+    QVERIFY(window);
+    const QString mainBefore = text(window, "main.tex");
+    const QString bBefore = text(window, "b.tex");
+
+    putCaret(window, "main.tex", "\\include{chapters/in");
+    RenameDialog *dialog = openRename(window);
+    QVERIFY(dialog);
+    auto *list = dialog->findChild<QTreeWidget *>();
+    QCOMPARE(list->topLevelItemCount(), 2);
+    QCOMPARE(list->topLevelItem(0)->childCount(), 3);
+    QCOMPARE(list->topLevelItem(0)->child(2)->checkState(0), Qt::Unchecked);
+    QCOMPARE(list->topLevelItem(1)->child(0)->text(0), "2: \\input{intro.tex}");
+    auto *field = dialog->findChild<QLineEdit *>();
+    auto *reason = dialog->findChild<QLabel *>("renameRefusal");
+    QCOMPARE(field->text(), "chapters/intro.tex");
+    for (const auto &[name, why] : QList<std::pair<QString, QString>>{
+             {"chapters/b.tex", "chapters/b.tex already exists."},
+             {"notes.txt", "A file of the document is named with .tex at its end."},
+             {"my intro.tex", "A file's name for LaTeX holds no spaces"}}) {
+        field->setText(name);
+        QVERIFY2(reason->text().startsWith(why), qPrintable(reason->text()));
+    }
+    field->setText("parts/one/opening.tex");
+    renameButton(dialog)->click();
+
+    QVERIFY(!QFile::exists(fixture.folder.path("chapters/intro.tex")));
+    QCOMPARE(TestFolder::read(fixture.folder.path("parts/one/opening.tex")), "\\chapter{Intro}\n");
+    QCOMPARE(text(window, "main.tex"),
+             "\\documentclass{book}\n\\includeonly{parts/one/opening, chapters/b}\n"
+             "\\begin{document}\n\\include{parts/one/opening}\n% \\input{chapters/intro}\n"
+             "\\include{chapters/b}\n\\end{document}\n");
+    QCOMPARE(text(window, "b.tex"), "\\chapter{B}\n\\input{../parts/one/opening.tex}\n");
+    // The outline follows: the moved file is the one the document holds.
+    QTRY_VERIFY(AppFixture::fileNamed(window, "opening.tex"));
+
+    window->undo();
+    QVERIFY(QFile::exists(fixture.folder.path("chapters/intro.tex")));
+    QVERIFY(!QFile::exists(fixture.folder.path("parts/one/opening.tex")));
+    QCOMPARE(text(window, "main.tex"), mainBefore);
+    QCOMPARE(text(window, "b.tex"), bBefore);
+    QTRY_VERIFY(AppFixture::fileNamed(window, "intro.tex"));
+    window->redo();
+    QVERIFY(QFile::exists(fixture.folder.path("parts/one/opening.tex")));
+    QVERIFY(text(window, "main.tex").contains("\\include{parts/one/opening}"));
+    // Nothing told the user that a file went missing on the way.
+    AppFixture::settle();
+    QVERIFY(!AppFixture::shownDialog<QMessageBox>(window->window()));
+
+    // The outline's row of an included file, chosen with the keyboard there.
+    QTreeView *outline = window->outlineView();
+    const QModelIndexList rows =
+        outline->model()->match(outline->model()->index(0, 0), Qt::DisplayRole, "b.tex", 1,
+                                Qt::MatchRecursive | Qt::MatchContains);
+    QCOMPARE(rows.size(), 1);
+    outline->setCurrentIndex(rows.first());
+    window->window()->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window->window()));
+    outline->setFocus();
+    QTRY_VERIFY(outline->hasFocus());
+    dialog = openRename(window);
+    QVERIFY(dialog);
+    QCOMPARE(dialog->findChild<QLineEdit *>()->text(), "chapters/b.tex");
+    QCOMPARE(dialog->findChild<QTreeWidget *>()->topLevelItem(0)->childCount(), 2);
+    dialog->reject();
+}
+
+// The names include commands give, as TeX reads them; "#" marks one in a comment.
+void TestRename::includedNames()
+{
+    const QList<std::pair<QString, QStringList>> cases = {
+        {"\\input{a}\\include{b/c}", {"a", "b/c"}},
+        {"\\includeonly{ a , b/c ,}", {"a", "b/c"}},
+        {"\\input {spaced} \\input{x.tex}", {"spaced", "x.tex"}},
+        {"\\includegraphics{fig} \\inputencoding{latin1} \\\\input{no}", {}},
+        {"\\verb|\\input{no}| \\begin{verbatim}\\input{no}\\end{verbatim}", {}},
+        {"% \\include{old}\n\\input{new}", {"#old", "new"}},
+    };
+    for (const auto &[text, expected] : cases) {
+        QStringList names;
+        for (const FileRename::Include &include : FileRename::includesIn(text))
+            names << (include.inComment ? "#" : "") + text.mid(include.start, include.length);
+        QCOMPARE(names, expected);
+    }
 }
 
 QUILLSET_TEST_MAIN(TestRename)

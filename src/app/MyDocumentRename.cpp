@@ -1,0 +1,222 @@
+// Find Usages and Rename in the document window: the name at the caret, its
+// places, and the renaming of them in every file (and on disk) as one step.
+#include "app/MyDocument.h"
+
+#include "app/BibEntryRename.h"
+#include "app/FileRename.h"
+#include "app/OutlineViewDataSource.h"
+#include "app/RenameDialog.h"
+#include "editor/QSTextView.h"
+#include "find/FindAndReplaceViewController.h"
+#include "model/QSFile.h"
+#include "model/QSFilePool.h"
+#include "model/QSSectionNode.h"
+#include "model/TextStorageDelegate.h"
+#include "model/UsageScanner.h"
+#include "ui_MyDocument.h"
+
+#include <QDir>
+#include <QMessageBox>
+#include <QTreeView>
+#include <QUrl>
+
+std::optional<UsageName> MyDocument::nameAtCaret()
+{
+    const std::shared_ptr<QSFile> shown = _textStorageDelegate->selectedFile();
+    if (!shown)
+        return std::nullopt;
+    const QSTextView *text = _ui->textView;
+    const QString content = text->toPlainText();
+    const qsizetype caret = text->textCursor().position();
+    const std::optional<UsageName> name =
+        shown->name().endsWith(QStringLiteral(".bib"), Qt::CaseInsensitive)
+            ? UsageScanner::nameAtInBib(content, caret)
+            : UsageScanner::nameAt(content, caret);
+    if (!name)
+        showStatusMessage(tr("The caret is on no label, citation key, command or environment."));
+    return name;
+}
+
+// A key's entries in the bibliography databases are named in the status bar: the
+// list holds the document's own files.
+void MyDocument::findUsages()
+{
+    const std::optional<UsageName> name = nameAtCaret();
+    if (!name)
+        return;
+    _findAndReplaceCustomViewController->listUsages(*name);
+    if (name->kind != UsageName::Kind::CitationKey)
+        return;
+    QStringList entries;
+    for (const BibEntryRename::Database &database :
+         BibEntryRename::read(compiledRoot(), name->name))
+        for (const Usage &entry : database.places)
+            entries << tr("%1, line %2")
+                           .arg(database.name)
+                           .arg(QStringView(database.text).left(entry.offset).count(u'\n') + 1);
+    if (!entries.isEmpty())
+        showStatusMessage(tr("The entry of %1: %2.").arg(name->name, entries.join(tr("; "))));
+}
+
+// The places are looked for again when the user accepts: text changed meanwhile
+// (typed in another window, read again from disk) is never renamed at the places
+// the dialog showed. Every file the rename writes or changes is looked at before
+// any is written: one that cannot take it stops the whole rename.
+void MyDocument::renameAtCaret()
+{
+    const std::shared_ptr<QSFile> root = compiledRoot();
+    if (!root)
+        return;
+    if (renameIncludedFileAtCaret(root))
+        return;
+    const std::optional<UsageName> name = nameAtCaret();
+    if (!name)
+        return;
+    const bool key = name->kind == UsageName::Kind::CitationKey;
+    const QList<DocumentMatches::Source> sources = DocumentMatches::sourcesOf(root);
+    const RenameDialog::Databases databases =
+        key ? BibEntryRename::read(root, name->name) : RenameDialog::Databases();
+    if (!RenameDialog::isDefined(*name, sources, databases)) {
+        showStatusMessage(key ? tr("No \\bibitem or entry of the document's bibliography "
+                                   "databases defines %1: nothing was renamed.")
+                                    .arg(name->name)
+                              : tr("\\%1 is not defined in this document: only what the "
+                                   "document defines can be renamed.")
+                                    .arg(name->name));
+        return;
+    }
+    auto *dialog = new RenameDialog(*name, sources, databases, _curWindow);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setWindowModality(Qt::WindowModal);
+    connect(dialog, &QDialog::accepted, this, [this, dialog, name = *name, root, key] {
+        const QList<DocumentMatches::Source> now = DocumentMatches::sourcesOf(root);
+        const RenameDialog::Databases databasesNow =
+            key ? BibEntryRename::read(root, name.name) : RenameDialog::Databases();
+        const QString newName = dialog->newName();
+        QString refused;
+        if (RenameDialog::placesIn(name, now, databasesNow) != dialog->places()
+            || !RenameDialog::refusal(name, newName, now, databasesNow).isEmpty())
+            refused = tr("The text changed while the places were shown. Rename again to see "
+                         "the places as they are now.");
+        const QList<BibEntryRename::Write> writes =
+            BibEntryRename::plan(databasesNow, name.name, newName, dialog->leftOutOfDatabases());
+        if (refused.isEmpty())
+            refused = dialog->unsavableFile();
+        if (refused.isEmpty())
+            refused = BibEntryRename::refusal(writes);
+        if (refused.isEmpty())
+            refused = BibEntryRename::write(writes);
+        if (!refused.isEmpty()) {
+            renameRefused(refused);
+            return;
+        }
+        std::function<QString(bool)> onDisk;
+        if (!writes.isEmpty())
+            onDisk = [writes](bool back) {
+                const QString why = BibEntryRename::refusal(writes, back);
+                return why.isEmpty() ? BibEntryRename::write(writes, back) : why;
+            };
+        _findAndReplaceCustomViewController->replaceUsages(name, newName, dialog->leftOut(),
+                                                           onDisk);
+        showStatusMessage(tr("Renamed %1 to %2.").arg(name.name, newName));
+    });
+    dialog->open();
+}
+
+void MyDocument::renameRefused(const QString &why)
+{
+    auto *message =
+        new QMessageBox(QMessageBox::Warning, tr("Nothing was renamed"),
+                        tr("Nothing was renamed: %1").arg(why), QMessageBox::Ok, _curWindow);
+    message->setObjectName(QStringLiteral("renameRefused"));
+    message->setAttribute(Qt::WA_DeleteOnClose);
+    message->setWindowModality(Qt::WindowModal);
+    message->open();
+}
+
+// The caret on the name of an \input, \include or \includeonly, or the outline's
+// row of an included file while the outline has the keyboard: that file.
+bool MyDocument::renameIncludedFileAtCaret(const std::shared_ptr<QSFile> &root)
+{
+    const std::shared_ptr<QSFile> shown = _textStorageDelegate->selectedFile();
+    if (!shown || shown->isUntitled() || root->isUntitled())
+        return false;
+    QTreeView *outline = _ui->outlineView;
+    if (outline->hasFocus() && outline->model() == _outlineViewDataSource) {
+        const std::shared_ptr<QSSectionNode> node =
+            _outlineViewDataSource->nodeForIndex(outline->currentIndex());
+        const std::shared_ptr<QSFile> file =
+            node && node->isFileNode() ? QSFilePool::fileAndLocationOfNode(*node).first : nullptr;
+        if (file && file != root && !file->isUntitled()) {
+            renameFile(root, file->pathText());
+            return true;
+        }
+    }
+    const QString content = _ui->textView->toPlainText();
+    const std::optional<FileRename::Include> include =
+        FileRename::includeAt(content, _ui->textView->textCursor().position());
+    if (!include)
+        return false;
+    const QString written = content.mid(include->start, include->length);
+    const QString path = FileRename::pathOf(written, shown->directory(), root->directory());
+    if (path.isEmpty())
+        showStatusMessage(tr("There is no file %1 to rename.").arg(written));
+    else
+        renameFile(root, path);
+    return true;
+}
+
+// The file is renamed or moved on disk, and every include of it rewritten. Its own
+// unsaved edits would be lost when the pool reads it from its new place: it is
+// saved first.
+void MyDocument::renameFile(const std::shared_ptr<QSFile> &root, const QString &path)
+{
+    const QString rootFolder = root->directory();
+    const UsageName name{UsageName::Kind::File,
+                         QDir::fromNativeSeparators(QDir(rootFolder).relativeFilePath(path))};
+    auto *dialog = new RenameDialog(name, DocumentMatches::sourcesOf(root), {}, _curWindow);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setWindowModality(Qt::WindowModal);
+    connect(dialog, &QDialog::accepted, this, [this, dialog, name, root, path, rootFolder] {
+        const QList<DocumentMatches::Source> now = DocumentMatches::sourcesOf(root);
+        const QString newPath = QDir::cleanPath(QDir(rootFolder).filePath(dialog->newName()));
+        QString refused;
+        if (RenameDialog::placesIn(name, now) != dialog->places())
+            refused = tr("The text changed while the places were shown. Rename again to see "
+                         "the places as they are now.");
+        if (refused.isEmpty())
+            refused = RenameDialog::refusal(name, dialog->newName(), now);
+        if (refused.isEmpty())
+            refused = dialog->unsavableFile();
+        const std::shared_ptr<QSFile> moved =
+            QSFilePool::sharedFilePool()->fileObjectForPath(QUrl::fromLocalFile(path));
+        if (refused.isEmpty() && moved && moved->hasContentChangedSinceLastSave(false)
+            && !moved->saveFile())
+            refused =
+                tr("%1 could not be saved first: %2").arg(moved->name(), moved->lastSaveError());
+        // The places are found while the file is where they name it.
+        const QSet<std::pair<const QSFile *, qint32>> leftOut = dialog->leftOut();
+        QHash<const QSFile *, QList<FindAndReplaceViewController::Edit>> edits;
+        for (const FileRename::Place &place : FileRename::placesOf(path, now)) {
+            if (leftOut.contains({place.file.get(), qint32(place.include.start)}))
+                continue;
+            edits[place.file.get()].append(
+                {QSRange{quint32(place.include.start), quint32(place.include.length)},
+                 FileRename::newName(place, place.file->content(), newPath)});
+        }
+        if (refused.isEmpty())
+            refused = FileRename::move(path, newPath);
+        if (!refused.isEmpty()) {
+            renameRefused(refused);
+            return;
+        }
+        // Moved back by Undo, and again by Redo, while nothing took either place.
+        _findAndReplaceCustomViewController->replaceSpans(
+            [&edits](const QSFile &file, const QString &) { return edits.value(&file); },
+            [path, newPath](bool back) {
+                return back ? FileRename::move(newPath, path) : FileRename::move(path, newPath);
+            });
+        showStatusMessage(tr("Renamed %1 to %2.").arg(name.name, dialog->newName()));
+    });
+    dialog->open();
+}
