@@ -56,8 +56,9 @@ QList<BibEntryRename::Database> BibEntryRename::read(const std::shared_ptr<QSFil
             Database database;
             database.path = path;
             const QString relative = QDir(folder).relativeFilePath(path);
-            database.name =
-                folder.isEmpty() || relative.startsWith(QLatin1String("../")) ? path : relative;
+            database.shared = folder.isEmpty() || relative.startsWith(QLatin1String("../"))
+                              || QDir::isAbsolutePath(relative);
+            database.name = database.shared ? path : relative;
             database.bytes = in.readAll();
             database.text = QString::fromLatin1(database.bytes);
             database.places = UsageScanner::inBib(database.text, matched);
@@ -65,6 +66,16 @@ QList<BibEntryRename::Database> BibEntryRename::read(const std::shared_ptr<QSFil
         }
     }
     return databases;
+}
+
+QString BibEntryRename::sharedRefusal(const QList<Database> &databases, const QString &key)
+{
+    for (const Database &database : databases)
+        if (database.shared && !database.places.isEmpty())
+            return tr("The entry of %1 is in %2, outside the document's folder, where other "
+                      "documents may read it: it is not renamed there.")
+                .arg(key, database.path);
+    return QString();
 }
 
 bool BibEntryRename::defines(const QList<Database> &databases, const QString &key)

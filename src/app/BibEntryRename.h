@@ -22,6 +22,7 @@ struct Database
 {
     QString path;        // absolute
     QString name;        // as a list shows it: from the root's folder when under it
+    bool shared = false; // outside the root's folder (BIBINPUTS, the TeX tree)
     QByteArray bytes;    // as read
     QString text;        // the bytes, one character each
     QList<Usage> places; // the key's entries, as byte offsets
@@ -38,6 +39,10 @@ struct Write
 // The databases that the document's files name, where the engine finds them (each
 // once), with the places of the key's entries. A name found nowhere is left out.
 QList<Database> read(const std::shared_ptr<QSFile> &root, const QString &key);
+// Why the key's entries cannot be renamed where they are: one stands in a database
+// outside the document's folder, which other documents may read too. Empty when
+// they can.
+QString sharedRefusal(const QList<Database> &databases, const QString &key);
 // Whether any database has an entry of the key.
 bool defines(const QList<Database> &databases, const QString &key);
 // The databases with the key's entries renamed, but for those left out (each a

@@ -85,6 +85,11 @@ void MyDocument::renameAtCaret()
                                     .arg(name->name));
         return;
     }
+    if (const QString shared = BibEntryRename::sharedRefusal(databases, name->name);
+        !shared.isEmpty()) {
+        showStatusMessage(shared);
+        return;
+    }
     auto *dialog = new RenameDialog(*name, sources, databases, _curWindow);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->setWindowModality(Qt::WindowModal);
@@ -100,6 +105,8 @@ void MyDocument::renameAtCaret()
                          "the places as they are now.");
         const QList<BibEntryRename::Write> writes =
             BibEntryRename::plan(databasesNow, name.name, newName, dialog->leftOutOfDatabases());
+        if (refused.isEmpty())
+            refused = BibEntryRename::sharedRefusal(databasesNow, name.name);
         if (refused.isEmpty())
             refused = dialog->unsavableFile();
         if (refused.isEmpty())

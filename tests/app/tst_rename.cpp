@@ -202,9 +202,9 @@ void TestRename::keyWithItsDatabaseEntry()
                            "@book{knuth84a,\n  title = {Caf\xc3\xa9},\n}\n"
                            "@book(lamport94, title = {LaTeX})\n@misc{uncited,}\n";
     fixture.folder.write({{"main.tex", "\\documentclass{article}\n\\begin{document}\n\\input{a}\n"
-                                       "\\bibliography{refs}\n\\end{document}\n"},
+                                       "\\bibliography{refs,xampl}\n\\end{document}\n"},
                           {"a.tex", "See \\cite{knuth84}, \\citep[p.~3]{lamport94, knuth84} "
-                                    "and \\cite{knuth84a}.\n"},
+                                    "and \\cite{knuth84a}.\n\\nocite{article-full}\n"},
                           {"refs.bib", bib}});
     MyDocument *window = fixture.open(fixture.folder.path("main.tex"));
     QVERIFY(window);
@@ -231,13 +231,20 @@ void TestRename::keyWithItsDatabaseEntry()
     const QByteArray renamed = QByteArray(bib).replace("{ knuth84,", "{ knuth1984,");
     QCOMPARE(TestFolder::read(fixture.folder.path("refs.bib")), renamed);
     QCOMPARE(text(window, "a.tex"), "See \\cite{knuth1984}, \\citep[p.~3]{lamport94, knuth1984} "
-                                    "and \\cite{knuth84a}.\n");
+                                    "and \\cite{knuth84a}.\n\\nocite{article-full}\n");
     window->undo();
     QCOMPARE(TestFolder::read(fixture.folder.path("refs.bib")), bib);
     QCOMPARE(text(window, "a.tex"), aBefore);
     window->redo();
     QCOMPARE(TestFolder::read(fixture.folder.path("refs.bib")), renamed);
     QVERIFY(text(window, "a.tex").contains("{lamport94, knuth1984}"));
+
+    // A key of a database that TeX finds outside the document's folder (here in
+    // TeX Live) is not renamed: other documents read it too.
+    putCaret(window, "a.tex", "\\nocite{art");
+    QVERIFY(!openRename(window));
+    QVERIFY(window->window()->findChild<QStatusBar *>()->currentMessage().contains(
+        "xampl.bib, outside the document's folder"));
 
     // The .bib changed on disk since the rename: its Undo is refused, and the
     // texts stay renamed with it.
