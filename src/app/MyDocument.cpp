@@ -195,10 +195,13 @@ void MyDocument::awakeFromNib()
     connect(outline->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &MyDocument::outlineViewSelectionDidChange);
     // Rows that an edit brings (a heading typed, or uncommented) come open, as the
-    // outline did when the document opened; rows the user closed stay closed.
+    // outline did when the document opened; rows the user closed stay closed. While
+    // the outline shows the find list instead, its rows are not these.
     connect(
         _outlineViewDataSource, &QAbstractItemModel::rowsInserted, outline,
         [outline, model = _outlineViewDataSource](const QModelIndex &parent, int first, int last) {
+            if (outline->model() != model)
+                return;
             for (int row = first; row <= last; ++row)
                 outline->expandRecursively(model->index(row, 0, parent));
         });

@@ -49,7 +49,9 @@ int FindAndReplaceOutlineViewDataSource::rowCount(const QModelIndex &parent) con
 {
     if (!parent.isValid())
         return int(_matches.files().size());
-    if (isMatchRow(parent) || parent.column() != 0)
+    // Another model's index (a view handed one by mistake) has no rows here.
+    if (isMatchRow(parent) || parent.column() != 0 || parent.model() != this
+        || parent.row() >= _matches.files().size())
         return 0;
     return int(_matches.files().at(parent.row()).matches.size());
 }

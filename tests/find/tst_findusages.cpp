@@ -76,6 +76,19 @@ void TestFindUsages::listsThePlacesOfTheNameAtTheCaret()
     AppFixture::settle();
     QTRY_COMPARE(listing(strip), QStringList({"a.tex:1,2,3", "sub/b.tex:2,2"}));
 
+    // Every outline row comes back by an Undo while the list is shown: the rows
+    // are the outline's, not the list's, and the list is as it was.
+    putCaret(document, "main.tex", "\\input{sub/b}\n");
+    QTextCursor all = document->textView()->textCursor();
+    all.select(QTextCursor::Document);
+    document->textView()->setTextCursor(all);
+    AppFixture::type(document->textView(), "x");
+    AppFixture::settle();
+    document->undo();
+    AppFixture::settle();
+    QCOMPARE(document->outlineView()->model(), strip->dataSourceForOutlineView());
+    QTRY_COMPARE(listing(strip), QStringList({"a.tex:1,2,3", "sub/b.tex:2,2"}));
+
     // On a command's name, at its definition: its uses in every file.
     putCaret(document, "main.tex", "\\newcommand{\\ve");
     findUsages->trigger();
