@@ -194,6 +194,8 @@ void MyDocument::awakeFromNib()
     outline->expandAll();
     connect(outline->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &MyDocument::outlineViewSelectionDidChange);
+    outline->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(outline, &QWidget::customContextMenuRequested, this, &MyDocument::outlineMenu);
     // Rows that an edit brings (a heading typed, or uncommented) come open, as the
     // outline did when the document opened; rows the user closed stay closed. While
     // the outline shows the find list instead, its rows are not these.
@@ -382,6 +384,7 @@ void MyDocument::treeDidChange(const std::shared_ptr<QSFile> &file)
             _outlineViewDataSource->reloadFromTree();
         _textStorageDelegate->reloadTextViewIfFileWasReadAgain();
         _filesWatcher->watchFiles();
+        followMovedFile();
         _tabs->showEditedFiles();
         _livePreview->textChanged();
     }

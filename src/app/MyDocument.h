@@ -173,6 +173,8 @@ private:
     void showEncodingNotices();
     void awakeFromNib();
     void outlineViewSelectionDidChange();
+    // The menu of an outline row: an included file's row renames the file.
+    void outlineMenu(const QPoint &position);
     void outlineViewColumnDidResize();
     void windowDidBecomeKey();
     void filesWereReadAgain();
@@ -197,6 +199,11 @@ private:
     // chosen file row; false when the caret stands on no such name.
     bool renameIncludedFileAtCaret(const std::shared_ptr<QSFile> &root);
     void renameFile(const std::shared_ptr<QSFile> &root, const QString &path);
+    // The file of an outline row that stands for an included file; none for others.
+    std::shared_ptr<QSFile> includedFileOfRow(const QModelIndex &row) const;
+    // The file shown was moved by a rename, or moved back by its Undo: once the
+    // document reads it from its new path, that file is shown in its place.
+    void followMovedFile();
     void renameRefused(const QString &why);
     // Brings the window to the front with the keyboard in the text.
     void focusText();
@@ -223,4 +230,7 @@ private:
     LivePreview *_livePreview = nullptr; // a child
     DocumentRoot _root;
     QString _spellingNotice; // the last one shown, so that each is said once
+    // The path the file shown was moved from by a rename (or its Undo), and to;
+    // empty when it was not.
+    std::pair<QString, QString> _movedFile;
 };

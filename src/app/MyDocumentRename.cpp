@@ -16,6 +16,7 @@
 #include "ui_MyDocument.h"
 
 #include <QDir>
+#include <QMenu>
 #include <QMessageBox>
 #include <QTreeView>
 #include <QUrl>
@@ -130,6 +131,46 @@ void MyDocument::renameAtCaret()
     dialog->open();
 }
 
+std::shared_ptr<QSFile> MyDocument::includedFileOfRow(const QModelIndex &row) const
+{
+    if (_ui->outlineView->model() != _outlineViewDataSource)
+        return nullptr;
+    const std::shared_ptr<QSSectionNode> node = _outlineViewDataSource->nodeForIndex(row);
+    const std::shared_ptr<QSFile> file =
+        node && node->isFileNode() ? QSFilePool::fileAndLocationOfNode(*node).first : nullptr;
+    return file && !file->isUntitled() ? file : nullptr;
+}
+
+void MyDocument::outlineMenu(const QPoint &position)
+{
+    QTreeView *outline = _ui->outlineView;
+    const std::shared_ptr<QSFile> root = compiledRoot();
+    const std::shared_ptr<QSFile> file = includedFileOfRow(outline->indexAt(position));
+    if (!root || root->isUntitled() || !file || file == root)
+        return;
+    auto *menu = new QMenu(outline);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->addAction(tr("Rename File %1...").arg(file->name()), this,
+                    [this, root, path = file->pathText()] { renameFile(root, path); });
+    menu->popup(outline->viewport()->mapToGlobal(position));
+}
+
+void MyDocument::followMovedFile()
+{
+    const auto [from, to] = _movedFile;
+    const std::shared_ptr<QSFile> shown = _textStorageDelegate->selectedFile();
+    if (from.isEmpty() || !shown || shown->pathText() != from) {
+        _movedFile = {};
+        return;
+    }
+    const std::shared_ptr<QSFile> moved =
+        QSFilePool::sharedFilePool()->fileObjectForPath(QUrl::fromLocalFile(to));
+    if (!moved || !QSFilePool::fileList(_fileOpened.get()).contains(moved))
+        return;
+    _movedFile = {};
+    _textStorageDelegate->setSelectedFile(moved);
+}
+
 void MyDocument::renameRefused(const QString &why)
 {
     auto *message =
@@ -148,13 +189,10 @@ bool MyDocument::renameIncludedFileAtCaret(const std::shared_ptr<QSFile> &root)
     const std::shared_ptr<QSFile> shown = _textStorageDelegate->selectedFile();
     if (!shown || shown->isUntitled() || root->isUntitled())
         return false;
-    QTreeView *outline = _ui->outlineView;
-    if (outline->hasFocus() && outline->model() == _outlineViewDataSource) {
-        const std::shared_ptr<QSSectionNode> node =
-            _outlineViewDataSource->nodeForIndex(outline->currentIndex());
-        const std::shared_ptr<QSFile> file =
-            node && node->isFileNode() ? QSFilePool::fileAndLocationOfNode(*node).first : nullptr;
-        if (file && file != root && !file->isUntitled()) {
+    if (_ui->outlineView->hasFocus()) {
+        if (const std::shared_ptr<QSFile> file =
+                includedFileOfRow(_ui->outlineView->currentIndex());
+            file && file != root) {
             renameFile(root, file->pathText());
             return true;
         }
@@ -218,10 +256,21 @@ void MyDocument::renameFile(const std::shared_ptr<QSFile> &root, const QString &
             return;
         }
         // Moved back by Undo, and again by Redo, while nothing took either place.
+        const auto moveShown = [this](const QString &from, const QString &to) {
+            const std::shared_ptr<QSFile> shown = _textStorageDelegate->selectedFile();
+            _movedFile = shown && shown->pathText() == from ? std::pair{from, to}
+                                                            : std::pair<QString, QString>();
+        };
+        moveShown(path, newPath);
         _findAndReplaceCustomViewController->replaceSpans(
             [&edits](const QSFile &file, const QString &) { return edits.value(&file); },
-            [path, newPath](bool back) {
-                return back ? FileRename::move(newPath, path) : FileRename::move(path, newPath);
+            [path, newPath, moveShown](bool back) {
+                const QString from = back ? newPath : path;
+                const QString to = back ? path : newPath;
+                const QString why = FileRename::move(from, to);
+                if (why.isEmpty())
+                    moveShown(from, to);
+                return why;
             });
         showStatusMessage(tr("Renamed %1 to %2.").arg(name.name, dialog->newName()));
     });

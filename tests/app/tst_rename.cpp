@@ -12,6 +12,7 @@
 #include <QDialogButtonBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QStatusBar>
@@ -347,6 +348,28 @@ void TestRename::fileMovedAcrossFolders()
     QCOMPARE(dialog->findChild<QLineEdit *>()->text(), "chapters/b.tex");
     QCOMPARE(dialog->findChild<QTreeWidget *>()->topLevelItem(0)->childCount(), 2);
     dialog->reject();
+    // And from the row's menu.
+    emit outline->customContextMenuRequested(outline->visualRect(rows.first()).center());
+    auto *menu = outline->findChild<QMenu *>();
+    QVERIFY(menu);
+    QCOMPARE(menu->actions().first()->text(), "Rename File b.tex...");
+    menu->actions().first()->trigger();
+    dialog = AppFixture::shownDialog<RenameDialog>(window->window());
+    QVERIFY(dialog);
+    QCOMPARE(dialog->findChild<QLineEdit *>()->text(), "chapters/b.tex");
+    // The file shown is moved: the window shows it from its new place, and Undo
+    // brings back the old one.
+    // Its unsaved edit (the include rewritten above) is saved first.
+    window->selectRange({0, 0}, AppFixture::fileNamed(window, "b.tex"));
+    const QString bNow = window->textView()->toPlainText();
+    dialog->findChild<QLineEdit *>()->setText("chapters/b2.tex");
+    renameButton(dialog)->click();
+    QTRY_COMPARE(window->textStorageDelegate()->selectedFile()->name(), "b2.tex");
+    QCOMPARE(window->textView()->toPlainText(), bNow);
+    QCOMPARE(TestFolder::read(fixture.folder.path("chapters/b2.tex")), bNow.toUtf8());
+    window->undo();
+    QTRY_COMPARE(window->textStorageDelegate()->selectedFile()->name(), "b.tex");
+    QVERIFY(QFile::exists(fixture.folder.path("chapters/b.tex")));
 }
 
 // The names include commands give, as TeX reads them; "#" marks one in a comment.
