@@ -16,10 +16,13 @@
 #include "ui_MyDocument.h"
 
 #include <QDir>
+#include <QFutureWatcher>
 #include <QMenu>
 #include <QMessageBox>
 #include <QTreeView>
 #include <QUrl>
+#include <QtConcurrent/QtConcurrentRun>
+#include <algorithm>
 
 std::optional<UsageName> MyDocument::nameAtCaret()
 {
@@ -95,38 +98,59 @@ void MyDocument::renameAtCaret()
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->setWindowModality(Qt::WindowModal);
     connect(dialog, &QDialog::accepted, this, [this, dialog, name = *name, root, key] {
+        // What the dialog holds is taken now: it closes. The places are looked for
+        // again off the UI thread, in the texts as they are now; the rename is made
+        // when that is done, if no text changed meanwhile.
         const QList<DocumentMatches::Source> now = DocumentMatches::sourcesOf(root);
         const RenameDialog::Databases databasesNow =
             key ? BibEntryRename::read(root, name.name) : RenameDialog::Databases();
         const QString newName = dialog->newName();
-        QString refused;
-        if (RenameDialog::placesIn(name, now, databasesNow) != dialog->places()
-            || !RenameDialog::refusal(name, newName, now, databasesNow).isEmpty())
-            refused = tr("The text changed while the places were shown. Rename again to see "
-                         "the places as they are now.");
+        const QList<RenameDialog::Place> shown = dialog->places();
+        const QSet<std::pair<const QSFile *, qint32>> leftOut = dialog->leftOut();
         const QList<BibEntryRename::Write> writes =
             BibEntryRename::plan(databasesNow, name.name, newName, dialog->leftOutOfDatabases());
-        if (refused.isEmpty())
-            refused = BibEntryRename::sharedRefusal(databasesNow, name.name);
-        if (refused.isEmpty())
-            refused = dialog->unsavableFile();
-        if (refused.isEmpty())
-            refused = BibEntryRename::refusal(writes);
-        if (refused.isEmpty())
-            refused = BibEntryRename::write(writes);
-        if (!refused.isEmpty()) {
-            renameRefused(refused);
-            return;
-        }
-        std::function<QString(bool)> onDisk;
-        if (!writes.isEmpty())
-            onDisk = [writes](bool back) {
-                const QString why = BibEntryRename::refusal(writes, back);
-                return why.isEmpty() ? BibEntryRename::write(writes, back) : why;
-            };
-        _findAndReplaceCustomViewController->replaceUsages(name, newName, dialog->leftOut(),
-                                                           onDisk);
-        showStatusMessage(tr("Renamed %1 to %2.").arg(name.name, newName));
+        const QString unsavable = dialog->unsavableFile();
+        auto *looking = new QFutureWatcher<bool>(this);
+        connect(looking, &QFutureWatcherBase::finished, this, [=, this] {
+            looking->deleteLater();
+            const bool changed =
+                std::any_of(now.cbegin(), now.cend(), [](const DocumentMatches::Source &source) {
+                    return !source.file->content().isSharedWith(source.text);
+                });
+            QString refused;
+            if (!looking->result() || changed)
+                refused = tr("The text changed while the places were shown. Rename again to "
+                             "see the places as they are now.");
+            if (refused.isEmpty())
+                refused = BibEntryRename::sharedRefusal(databasesNow, name.name);
+            if (refused.isEmpty())
+                refused = unsavable;
+            if (refused.isEmpty())
+                refused = BibEntryRename::refusal(writes);
+            if (refused.isEmpty())
+                refused = BibEntryRename::write(writes);
+            if (!refused.isEmpty()) {
+                renameRefused(refused);
+                return;
+            }
+            std::function<QString(bool)> onDisk;
+            if (!writes.isEmpty())
+                onDisk = [writes](bool back) {
+                    const QString why = BibEntryRename::refusal(writes, back);
+                    return why.isEmpty() ? BibEntryRename::write(writes, back) : why;
+                };
+            QList<std::pair<const QSFile *, QSRange>> places;
+            for (const RenameDialog::Place &place : shown)
+                if (place.file && !leftOut.contains({place.file.get(), place.offset}))
+                    places.append({place.file.get(),
+                                   QSRange{quint32(place.offset), quint32(name.name.size())}});
+            _findAndReplaceCustomViewController->replaceUsages(name, newName, places, onDisk);
+            showStatusMessage(tr("Renamed %1 to %2.").arg(name.name, newName));
+        });
+        looking->setFuture(QtConcurrent::run([name, now, databasesNow, newName, shown] {
+            return RenameDialog::placesIn(name, now, databasesNow) == shown
+                   && RenameDialog::refusal(name, newName, now, databasesNow).isEmpty();
+        }));
     });
     dialog->open();
 }

@@ -343,14 +343,21 @@ void FindAndReplaceViewController::replaceAll()
 
 void FindAndReplaceViewController::replaceUsages(
     const UsageName &name, const QString &newName,
-    const QSet<std::pair<const QSFile *, qint32>> &leftOut,
+    const QList<std::pair<const QSFile *, QSRange>> &places,
     const std::function<QString(bool back)> &alongside)
 {
-    replaceEveryMatch(SearchPattern::usagesOf(name), newName,
-                      [&leftOut](const QSFile &file, QSRange range) {
-                          return !leftOut.contains({&file, qint32(range.location)});
-                      });
-    _alongside = alongside;
+    QHash<const QSFile *, QList<Edit>> edits;
+    for (const auto &[file, range] : places)
+        edits[file].append({range, newName});
+    const int replaced = replaceSpans(
+        [&edits](const QSFile &file, const QString &) { return edits.value(&file); }, alongside);
+    // A list of the old name's places lists the new name's now.
+    if (_documentMatches->isListing()) {
+        const QSignalBlocker quiet(_ui->o_findTextField);
+        _ui->o_findTextField->setText(newName);
+        _documentMatches->list(SearchPattern::usagesOf({name.kind, newName}));
+    }
+    _ui->o_resultLabel->setText(tr("%n replaced", nullptr, replaced));
 }
 
 void FindAndReplaceViewController::replaceEveryMatch(

@@ -96,14 +96,14 @@ public:
     // Lists every place the name stands in the document, the same way, with the
     // name in the find field: Find Usages.
     void listUsages(const UsageName &name);
-    // Puts the new name in every place of the name in the files of the document,
-    // as Replace All does (one step for Undo in all of them), but for the places
-    // left out: each a file and the offset of the name in it.
-    // What it also changes outside the texts (a file on disk) goes back with its
-    // Undo and comes again with its Redo: alongside(true) takes it back, (false)
-    // does it again, each giving why it could not, empty when it did.
+    // Puts the new name at the places of the name given (each a file and the
+    // name's span there, as found in the files' texts as they are), as Replace All
+    // does: one step for Undo in all of them. A list of the name's places lists the
+    // new name's then. What it also changes outside the texts (a file on disk) goes
+    // back with its Undo and comes again with its Redo: alongside(true) takes it
+    // back, (false) does it again, each giving why it could not, empty when it did.
     void replaceUsages(const UsageName &name, const QString &newName,
-                       const QSet<std::pair<const QSFile *, qint32>> &leftOut,
+                       const QList<std::pair<const QSFile *, QSRange>> &places,
                        const std::function<QString(bool back)> &alongside = nullptr);
     // A span of a file's text and what takes its place.
     struct Edit

@@ -62,6 +62,19 @@ QPushButton *renameButton(RenameDialog *dialog)
     return nullptr;
 }
 
+// The places are looked for again off the UI thread: the rename is done when the
+// status bar says so or its refusal shows.
+bool clickRename(MyDocument *window, RenameDialog *dialog)
+{
+    auto *status = window->window()->findChild<QStatusBar *>();
+    status->clearMessage();
+    renameButton(dialog)->click();
+    return QTest::qWaitFor([&] {
+        return status->currentMessage().startsWith("Renamed")
+               || AppFixture::shownDialog<QMessageBox>(window->window());
+    });
+}
+
 QString text(MyDocument *window, const QString &name)
 {
     AppFixture::settle();
@@ -95,7 +108,7 @@ void TestRename::renamesEveryPlaceAsOneStep()
     list->topLevelItem(0)->child(1)->setCheckState(0, Qt::Unchecked);
     dialog->findChild<QLineEdit *>()->setText("fig:zebra");
     QVERIFY(renameButton(dialog)->isEnabled());
-    renameButton(dialog)->click();
+    QVERIFY(clickRename(window, dialog));
 
     QCOMPARE(text(window, "a.tex"), "\\section{A}\\label{fig:zebra}\nSee \\ref{fig:ab} and "
                                     "\\cref{fig:b, fig:a}.\n% old: \\ref{fig:a}\n$\\vect{x}$\n");
@@ -114,7 +127,7 @@ void TestRename::renamesEveryPlaceAsOneStep()
     dialog = openRename(window);
     QVERIFY(dialog);
     dialog->findChild<QLineEdit *>()->setText("bold");
-    renameButton(dialog)->click();
+    QVERIFY(clickRename(window, dialog));
     QVERIFY(text(window, "main.tex").contains("\\newcommand{\\bold}[1]"));
     QVERIFY(text(window, "a.tex").contains("$\\bold{x}$"));
 }
@@ -172,7 +185,7 @@ void TestRename::refusals()
     AppFixture::settle();
     const QString aBefore = text(window, "a.tex");
     const QString bBefore = text(window, "b.tex");
-    renameButton(dialog)->click();
+    QVERIFY(clickRename(window, dialog));
     QTRY_VERIFY(AppFixture::shownDialog<QMessageBox>(window->window()));
     QCOMPARE(AppFixture::shownDialog<QMessageBox>(window->window())->objectName(), "renameRefused");
     QCOMPARE(text(window, "a.tex"), aBefore);
@@ -227,7 +240,7 @@ void TestRename::keyWithItsDatabaseEntry()
     QCOMPARE(dialog->findChild<QLabel *>("renameRefusal")->text(),
              "The citation key uncited is already an entry of refs.bib.");
     field->setText("knuth1984");
-    renameButton(dialog)->click();
+    QVERIFY(clickRename(window, dialog));
 
     const QByteArray renamed = QByteArray(bib).replace("{ knuth84,", "{ knuth1984,");
     QCOMPARE(TestFolder::read(fixture.folder.path("refs.bib")), renamed);
@@ -262,7 +275,7 @@ void TestRename::keyWithItsDatabaseEntry()
     dialog->findChild<QLineEdit *>()->setText("cafe");
     QVERIFY(QFile::remove(fixture.folder.path("a.tex")));
     const QString aNow = text(window, "a.tex");
-    renameButton(dialog)->click();
+    QVERIFY(clickRename(window, dialog));
     QTRY_VERIFY(AppFixture::shownDialog<QMessageBox>(window->window()));
     QVERIFY(AppFixture::shownDialog<QMessageBox>(window->window())
                 ->text()
@@ -307,7 +320,7 @@ void TestRename::fileMovedAcrossFolders()
         QVERIFY2(reason->text().startsWith(why), qPrintable(reason->text()));
     }
     field->setText("parts/one/opening.tex");
-    renameButton(dialog)->click();
+    QVERIFY(clickRename(window, dialog));
 
     QVERIFY(!QFile::exists(fixture.folder.path("chapters/intro.tex")));
     QCOMPARE(TestFolder::read(fixture.folder.path("parts/one/opening.tex")), "\\chapter{Intro}\n");
@@ -363,7 +376,7 @@ void TestRename::fileMovedAcrossFolders()
     window->selectRange({0, 0}, AppFixture::fileNamed(window, "b.tex"));
     const QString bNow = window->textView()->toPlainText();
     dialog->findChild<QLineEdit *>()->setText("chapters/b2.tex");
-    renameButton(dialog)->click();
+    QVERIFY(clickRename(window, dialog));
     QTRY_COMPARE(window->textStorageDelegate()->selectedFile()->name(), "b2.tex");
     QCOMPARE(window->textView()->toPlainText(), bNow);
     QCOMPARE(TestFolder::read(fixture.folder.path("chapters/b2.tex")), bNow.toUtf8());
