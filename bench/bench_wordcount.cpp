@@ -2,8 +2,7 @@
 // from a keystroke until the document's count that includes it is on the UI thread,
 // the UI thread's share of the keystroke, and its share of taking the counts.
 #include "Corpus.h"
-#include "app/AppController.h"
-#include "app/MainMenuController.h"
+#include "WindowEditor.h"
 #include "app/MyDocument.h"
 #include "app/OutlineViewDataSource.h"
 #include "editor/QSTextView.h"
@@ -13,53 +12,16 @@
 #include "model/QSFile.h"
 #include "model/QSFilePool.h"
 #include "model/TextStorageDelegate.h"
-#include "platform/DocumentController.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QMainWindow>
 #include <QStatusBar>
-#include <QWindow>
 #include <algorithm>
 #include <benchmark/benchmark.h>
 
 namespace {
-
-struct BookWindow
-{
-    AppController app;
-    MainMenuController menu;
-    DocumentController documents;
-    MyDocument *document = nullptr;
-
-    explicit BookWindow(const QString &path)
-    {
-        documents.setDocumentFactory([](const QString &file, const QString &name) -> Document * {
-            auto *opened = new MyDocument;
-            opened->setDisplayName(name);
-            if (!opened->readFromURL(QUrl::fromLocalFile(file), nullptr)) {
-                delete opened;
-                return nullptr;
-            }
-            opened->makeWindow();
-            opened->window()->show();
-            return opened;
-        });
-        documents.setSaveQuestion(
-            [](Document *) { return DocumentController::SaveAnswer::DontSave; });
-        document = qobject_cast<MyDocument *>(documents.openDocument(path));
-        while (document
-               && !(document->window()->windowHandle()
-                    && document->window()->windowHandle()->isExposed()))
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
-    ~BookWindow()
-    {
-        QApplication::closeAllWindows();
-        QCoreApplication::processEvents();
-    }
-};
 
 double percentile(std::vector<double> values, int percent)
 {
@@ -69,7 +31,7 @@ double percentile(std::vector<double> values, int percent)
 
 void BM_WordCountBook(benchmark::State &state)
 {
-    BookWindow window(Corpus::bookRootPath());
+    Editor window(Corpus::bookRootPath());
     MyDocument *document = window.document;
     if (!document) {
         state.SkipWithError("no window");
