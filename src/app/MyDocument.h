@@ -142,7 +142,8 @@ public:
     void showFindAndReplace();
     void hideFindAndReplace();
     // Lists in the outline every place of the label, citation key, command or
-    // environment at the caret, in every file of the document.
+    // environment at the caret, in every file of the document; a key's entries in
+    // the databases and the includes of a file named at the caret go in the status bar.
     void findUsages();
     // Asks for a new name for the label, citation key, command, environment or
     // included file at the caret, shows its places, and renames them in every file
@@ -198,6 +199,9 @@ private:
     // Renames the file that an include's name at the caret gives, or the outline's
     // chosen file row; false when the caret stands on no such name.
     bool renameIncludedFileAtCaret(const std::shared_ptr<QSFile> &root);
+    // Names in the status bar the includes of the file whose include the caret
+    // stands on; false when it stands on none.
+    bool findIncludesAtCaret();
     void renameFile(const std::shared_ptr<QSFile> &root, const QString &path);
     // The file of an outline row that stands for an included file; none for others.
     std::shared_ptr<QSFile> includedFileOfRow(const QModelIndex &row) const;

@@ -45,6 +45,8 @@ std::optional<UsageName> MyDocument::nameAtCaret()
 // list holds the document's own files.
 void MyDocument::findUsages()
 {
+    if (findIncludesAtCaret())
+        return;
     const std::optional<UsageName> name = nameAtCaret();
     if (!name)
         return;
@@ -60,6 +62,40 @@ void MyDocument::findUsages()
                            .arg(QStringView(database.text).left(entry.offset).count(u'\n') + 1);
     if (!entries.isEmpty())
         showStatusMessage(tr("The entry of %1: %2.").arg(name->name, entries.join(tr("; "))));
+}
+
+// On an include's file name: the includes that name that file, in the status bar.
+bool MyDocument::findIncludesAtCaret()
+{
+    const std::shared_ptr<QSFile> root = compiledRoot();
+    const std::shared_ptr<QSFile> shown = _textStorageDelegate->selectedFile();
+    if (!root || root->isUntitled() || !shown || shown->isUntitled())
+        return false;
+    const QString content = _ui->textView->toPlainText();
+    const std::optional<FileRename::Include> include =
+        FileRename::includeAt(content, _ui->textView->textCursor().position());
+    if (!include)
+        return false;
+    const QString written = content.mid(include->start, include->length);
+    const QString path = FileRename::pathOf(written, shown->directory(), root->directory());
+    if (path.isEmpty()) {
+        showStatusMessage(tr("There is no file %1.").arg(written));
+        return true;
+    }
+    const QList<DocumentMatches::Source> sources = DocumentMatches::sourcesOf(root);
+    QStringList places;
+    for (const FileRename::Place &place : FileRename::placesOf(path, sources)) {
+        const auto source = std::find_if(
+            sources.cbegin(), sources.cend(),
+            [&place](const DocumentMatches::Source &s) { return s.file == place.file; });
+        places << tr("%1, line %2")
+                      .arg(source->name)
+                      .arg(QStringView(source->text).left(place.include.start).count(u'\n') + 1);
+    }
+    showStatusMessage(
+        tr("%1 is named in %2.")
+            .arg(QDir(root->directory()).relativeFilePath(path), places.join(tr("; "))));
+    return true;
 }
 
 // The places are looked for again when the user accepts: text changed meanwhile

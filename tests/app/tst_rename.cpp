@@ -302,6 +302,10 @@ void TestRename::fileMovedAcrossFolders()
     const QString bBefore = text(window, "b.tex");
 
     putCaret(window, "main.tex", "\\include{chapters/in");
+    window->findUsages();
+    QCOMPARE(window->window()->findChild<QStatusBar *>()->currentMessage(),
+             "chapters/intro.tex is named in main.tex, line 2; main.tex, line 4; main.tex, "
+             "line 5; chapters/b.tex, line 2.");
     RenameDialog *dialog = openRename(window);
     QVERIFY(dialog);
     auto *list = dialog->findChild<QTreeWidget *>();
