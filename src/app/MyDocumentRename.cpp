@@ -116,6 +116,13 @@ void MyDocument::renameAtCaret()
     const QList<DocumentMatches::Source> sources = DocumentMatches::sourcesOf(root);
     const RenameDialog::Databases databases =
         key ? BibEntryRename::read(root, name->name) : RenameDialog::Databases();
+    // A .bib shown alone does not say which documents cite its keys.
+    if (key && root->name().endsWith(QStringLiteral(".bib"), Qt::CaseInsensitive)) {
+        showStatusMessage(tr("Rename %1 at one of its citations, in the window of the document "
+                             "that cites it: its entry here is renamed with them.")
+                              .arg(name->name));
+        return;
+    }
     if (!RenameDialog::isDefined(*name, sources, databases)) {
         showStatusMessage(key ? tr("No \\bibitem or entry of the document's bibliography "
                                    "databases defines %1: nothing was renamed.")

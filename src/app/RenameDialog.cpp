@@ -263,9 +263,8 @@ QString RenameDialog::refusal(const UsageName &name, const QString &newName,
         for (const CompletionItem &item : command ? catalog.commands() : catalog.environments())
             if (item.name == known)
                 return item.where == QLatin1String("latex")
-                           ? tr("%1 is already a %2 of LaTeX.").arg(known, kindName(name.kind))
-                           : tr("%1 is already a %2 of the %3 package.")
-                                 .arg(known, kindName(name.kind), item.where);
+                           ? tr("%1 is already defined by LaTeX.").arg(known)
+                           : tr("%1 is already defined by the %2 package.").arg(known, item.where);
     }
     const UsageName taken{name.kind, newName};
     for (const DocumentMatches::Source &source : sources)

@@ -35,10 +35,12 @@ namespace {
 
 const std::initializer_list<std::pair<QString, QByteArray>> document = {
     {"main.tex", "\\documentclass{article}\n\\newcommand{\\vect}[1]{#1}\n"
+                 "\\newenvironment{note}{}{}\n"
                  "\\begin{document}\n\\input{a}\n\\input{sub/b}\n\\end{document}\n"},
     {"a.tex", "\\section{A}\\label{fig:a}\nSee \\ref{fig:ab} and \\cref{fig:b, fig:a}.\n"
               "% old: \\ref{fig:a}\n$\\vect{x}$\n"},
-    {"sub/b.tex", "\\label{fig:ab}\nAs \\ref{fig:a} shows, \\cite{fig:a}.\n"}};
+    {"sub/b.tex", "\\label{fig:ab}\nAs \\ref{fig:a} shows, \\cite{fig:a}.\n"
+                  "\\begin{note}\\end{note}\n"}};
 
 void putCaret(MyDocument *window, const QString &file, const QString &before)
 {
@@ -130,6 +132,18 @@ void TestRename::renamesEveryPlaceAsOneStep()
     QVERIFY(clickRename(window, dialog));
     QVERIFY(text(window, "main.tex").contains("\\newcommand{\\bold}[1]"));
     QVERIFY(text(window, "a.tex").contains("$\\bold{x}$"));
+
+    // An environment the document defines, at its \\end.
+    putCaret(window, "b.tex", "\\end{no");
+    dialog = openRename(window);
+    QVERIFY(dialog);
+    dialog->findChild<QLineEdit *>()->setText("itemize");
+    QCOMPARE(dialog->findChild<QLabel *>("renameRefusal")->text(),
+             "itemize is already defined by LaTeX.");
+    dialog->findChild<QLineEdit *>()->setText("remark");
+    QVERIFY(clickRename(window, dialog));
+    QVERIFY(text(window, "main.tex").contains("\\newenvironment{remark}"));
+    QVERIFY(text(window, "b.tex").contains("\\begin{remark}\\end{remark}"));
 }
 
 void TestRename::refusals()
@@ -164,8 +178,8 @@ void TestRename::refusals()
     field = dialog->findChild<QLineEdit *>();
     reason = dialog->findChild<QLabel *>("renameRefusal");
     for (const auto &[name, why] : QList<std::pair<QString, QString>>{
-             {"section", "\\section is already a command of LaTeX."},
-             {"mathbb", "\\mathbb is already a command of the amssymb package."},
+             {"section", "\\section is already defined by LaTeX."},
+             {"mathbb", "\\mathbb is already defined by the amssymb package."},
              {"a1", "A command's name is made of letters only."}}) {
         field->setText(name);
         QCOMPARE(reason->text(), why);
