@@ -114,7 +114,8 @@ void TestRename::renamesEveryPlaceAsOneStep()
 
     QCOMPARE(text(window, "a.tex"), "\\section{A}\\label{fig:zebra}\nSee \\ref{fig:ab} and "
                                     "\\cref{fig:b, fig:a}.\n% old: \\ref{fig:a}\n$\\vect{x}$\n");
-    QCOMPARE(text(window, "b.tex"), "\\label{fig:ab}\nAs \\ref{fig:zebra} shows, \\cite{fig:a}.\n");
+    QCOMPARE(text(window, "b.tex"), "\\label{fig:ab}\nAs \\ref{fig:zebra} shows, "
+                                    "\\cite{fig:a}.\n\\begin{note}\\end{note}\n");
 
     // One Undo takes it back in both files, one Redo puts it in again.
     window->undo();
