@@ -138,6 +138,18 @@ bool DocumentTabs::closeCurrent(const std::shared_ptr<QSFile> &root)
     return true;
 }
 
+void DocumentTabs::keepOnly(const QList<std::shared_ptr<QSFile>> &documentFiles)
+{
+    _following = true;
+    for (int index = int(_tabs.size()) - 1; index >= 0; --index) {
+        if (!documentFiles.contains(_tabs[index].file.lock())) {
+            _tabs.removeAt(index);
+            _bar->removeTab(index);
+        }
+    }
+    _following = false;
+}
+
 void DocumentTabs::showEditedFiles()
 {
     _following = true;

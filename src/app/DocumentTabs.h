@@ -38,6 +38,9 @@ public:
     // Marks the tabs of the files with unsaved edits, unmarks the others; the tabs
     // of files no longer held go.
     void showEditedFiles();
+    // The tabs of files that are not among the document's files go, though the
+    // files live on elsewhere: an include taken out, a file a rename moved.
+    void keepOnly(const QList<std::shared_ptr<QSFile>> &documentFiles);
 
 signals:
     // A tab was chosen: the window shows its file.

@@ -385,6 +385,7 @@ void MyDocument::treeDidChange(const std::shared_ptr<QSFile> &file)
         _textStorageDelegate->reloadTextViewIfFileWasReadAgain();
         _filesWatcher->watchFiles();
         followMovedFile();
+        _tabs->keepOnly(QSFilePool::fileList(_fileOpened.get()));
         _tabs->showEditedFiles();
         _livePreview->textChanged();
     }

@@ -16,6 +16,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QTabBar>
 #include <QTreeView>
 #include <QTreeWidget>
 
@@ -397,6 +398,13 @@ void TestRename::fileMovedAcrossFolders()
     dialog->findChild<QLineEdit *>()->setText("chapters/b2.tex");
     QVERIFY(clickRename(window, dialog));
     QTRY_COMPARE(window->textStorageDelegate()->selectedFile()->name(), "b2.tex");
+    // Its tab is the moved file's: the old file's tab went.
+    const QTabBar *tabs = window->window()->findChild<QTabBar *>();
+    QStringList names;
+    for (int tab = 0; tab < tabs->count(); ++tab)
+        names << tabs->tabText(tab);
+    QVERIFY2(!names.join(u' ').contains("b.tex") && names.join(u' ').contains("b2.tex"),
+             qPrintable(names.join(u',')));
     QCOMPARE(window->textView()->toPlainText(), bNow);
     QCOMPARE(TestFolder::read(fixture.folder.path("chapters/b2.tex")), bNow.toUtf8());
     window->undo();

@@ -300,18 +300,28 @@ void TestUsages::realDocumentsAgreeWithACarefulReading()
 {
     QFETCH(QString, folder);
     QFETCH(int, kind);
+    // The benchmarks' book, written as they write it: 17,820 labels in 20 MB. Code
+    // built with the address sanitizer reads it some fifty times slower: there one
+    // file in ten is read.
+    qsizetype step = 1;
+    if (folder == u"book") {
+        folder = QFileInfo(Corpus::bookRootPath()).path();
+#if defined(__SANITIZE_ADDRESS__)
+        step = 10;
+#endif
+    }
     // TeX Live's documentation comes with its packages, unless the system leaves
     // /usr/share/doc out; the thesis is always here.
-    // The benchmarks' book, written as they write it: 17,820 labels in 20 MB.
-    if (folder == u"book")
-        folder = QFileInfo(Corpus::bookRootPath()).path();
     if (!QFileInfo::exists(folder))
         QSKIP(qPrintable(folder + QStringLiteral(" is not installed")));
     const QMap<QString, QString> files = texFiles(folder);
     QVERIFY2(!files.isEmpty(), qPrintable(folder));
     int names = 0;
     int places = 0;
+    qsizetype index = 0;
     for (auto file = files.cbegin(); file != files.cend(); ++file) {
+        if (index++ % step != 0)
+            continue;
         const QMap<QString, int> expected = carefulCount(*file, Kind(kind));
         for (auto name = expected.cbegin(); name != expected.cend(); ++name) {
             int found = 0;
