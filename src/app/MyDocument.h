@@ -199,6 +199,10 @@ private:
     // Renames the file that an include's name at the caret gives, or the outline's
     // chosen file row; false when the caret stands on no such name.
     bool renameIncludedFileAtCaret(const std::shared_ptr<QSFile> &root);
+    // The file that the include name at the caret gives; none when the caret
+    // stands on no include name, an empty path (said in the status bar) when no
+    // file is there.
+    std::optional<QString> includedFileAtCaret(const std::shared_ptr<QSFile> &root);
     // Names in the status bar the includes of the file whose include the caret
     // stands on; false when it stands on none.
     bool findIncludesAtCaret();

@@ -64,27 +64,37 @@ void MyDocument::findUsages()
         showStatusMessage(tr("The entry of %1: %2.").arg(name->name, entries.join(tr("; "))));
 }
 
-// On an include's file name: the includes that name that file, in the status bar.
-bool MyDocument::findIncludesAtCaret()
+// The file that the include name at the caret gives; none when the caret stands on
+// no include name, an empty path (said in the status bar) when no file is there.
+std::optional<QString> MyDocument::includedFileAtCaret(const std::shared_ptr<QSFile> &root)
 {
-    const std::shared_ptr<QSFile> root = compiledRoot();
     const std::shared_ptr<QSFile> shown = _textStorageDelegate->selectedFile();
     if (!root || root->isUntitled() || !shown || shown->isUntitled())
-        return false;
+        return std::nullopt;
     const QString content = _ui->textView->toPlainText();
     const std::optional<FileRename::Include> include =
         FileRename::includeAt(content, _ui->textView->textCursor().position());
     if (!include)
-        return false;
+        return std::nullopt;
     const QString written = content.mid(include->start, include->length);
     const QString path = FileRename::pathOf(written, shown->directory(), root->directory());
-    if (path.isEmpty()) {
+    if (path.isEmpty())
         showStatusMessage(tr("There is no file %1.").arg(written));
+    return path;
+}
+
+// On an include's file name: the includes that name that file, in the status bar.
+bool MyDocument::findIncludesAtCaret()
+{
+    const std::shared_ptr<QSFile> root = compiledRoot();
+    const std::optional<QString> path = includedFileAtCaret(root);
+    if (!path)
+        return false;
+    if (path->isEmpty())
         return true;
-    }
     const QList<DocumentMatches::Source> sources = DocumentMatches::sourcesOf(root);
     QStringList places;
-    for (const FileRename::Place &place : FileRename::placesOf(path, sources)) {
+    for (const FileRename::Place &place : FileRename::placesOf(*path, sources)) {
         const auto source = std::find_if(
             sources.cbegin(), sources.cend(),
             [&place](const DocumentMatches::Source &s) { return s.file == place.file; });
@@ -94,7 +104,7 @@ bool MyDocument::findIncludesAtCaret()
     }
     showStatusMessage(
         tr("%1 is named in %2.")
-            .arg(QDir(root->directory()).relativeFilePath(path), places.join(tr("; "))));
+            .arg(QDir(root->directory()).relativeFilePath(*path), places.join(tr("; "))));
     return true;
 }
 
@@ -113,9 +123,6 @@ void MyDocument::renameAtCaret()
     if (!name)
         return;
     const bool key = name->kind == UsageName::Kind::CitationKey;
-    const QList<DocumentMatches::Source> sources = DocumentMatches::sourcesOf(root);
-    const RenameDialog::Databases databases =
-        key ? BibEntryRename::read(root, name->name) : RenameDialog::Databases();
     // A .bib shown alone does not say which documents cite its keys.
     if (key && root->name().endsWith(QStringLiteral(".bib"), Qt::CaseInsensitive)) {
         showStatusMessage(tr("Rename %1 at one of its citations, in the window of the document "
@@ -123,6 +130,9 @@ void MyDocument::renameAtCaret()
                               .arg(name->name));
         return;
     }
+    const QList<DocumentMatches::Source> sources = DocumentMatches::sourcesOf(root);
+    const RenameDialog::Databases databases =
+        key ? BibEntryRename::read(root, name->name) : RenameDialog::Databases();
     if (!RenameDialog::isDefined(*name, sources, databases)) {
         showStatusMessage(key ? tr("No \\bibitem or entry of the document's bibliography "
                                    "databases defines %1: nothing was renamed.")
@@ -253,8 +263,7 @@ void MyDocument::renameRefused(const QString &why)
 // row of an included file while the outline has the keyboard: that file.
 bool MyDocument::renameIncludedFileAtCaret(const std::shared_ptr<QSFile> &root)
 {
-    const std::shared_ptr<QSFile> shown = _textStorageDelegate->selectedFile();
-    if (!shown || shown->isUntitled() || root->isUntitled())
+    if (root->isUntitled())
         return false;
     if (_ui->outlineView->hasFocus()) {
         if (const std::shared_ptr<QSFile> file =
@@ -264,17 +273,11 @@ bool MyDocument::renameIncludedFileAtCaret(const std::shared_ptr<QSFile> &root)
             return true;
         }
     }
-    const QString content = _ui->textView->toPlainText();
-    const std::optional<FileRename::Include> include =
-        FileRename::includeAt(content, _ui->textView->textCursor().position());
-    if (!include)
+    const std::optional<QString> path = includedFileAtCaret(root);
+    if (!path)
         return false;
-    const QString written = content.mid(include->start, include->length);
-    const QString path = FileRename::pathOf(written, shown->directory(), root->directory());
-    if (path.isEmpty())
-        showStatusMessage(tr("There is no file %1 to rename.").arg(written));
-    else
-        renameFile(root, path);
+    if (!path->isEmpty())
+        renameFile(root, *path);
     return true;
 }
 
